@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# Installs what orvel needs on Debian 12, builds it, and then starts it ("run") or tests it ("test").
+set -euo pipefail
+
+mode="${1:-run}"
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+cd "$root"
+
+packages=(
+    cmake ninja-build g++ ccache pkg-config
+    qt6-base-dev libgl-dev
+    libgtest-dev libgmock-dev libbenchmark-dev
+    libmediainfo0v5 mediainfo
+    flac lame vorbis-tools opus-tools wavpack sox
+    xvfb xauth
+    clang libclang-rt-14-dev
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q '^install ok installed$'; then
+        missing+=("$p")
+    fi
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    echo "Installing: ${missing[*]}"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+build() {
+    cmake --preset "$1" >/dev/null
+    cmake --build --preset "$1" -j "$(nproc)"
+}
+
+case "$mode" in
+run)
+    build release
+    cd build/release/program
+    exec ./orvel
+    ;;
+test)
+    build debug
+    if [ -n "${CI:-}" ]; then
+        build tsan
+        ctest --preset tsan
+    fi
+    ctest --preset debug
+    ;;
+*)
+    echo "usage: $0 run|test" >&2
+    exit 2
+    ;;
+esac
