@@ -1,0 +1,80 @@
+#pragma once
+
+#include "engine/process.h"
+
+#include <QList>
+#include <QString>
+
+// One preset of a coder, or one handled extension of a decoder.
+struct CodecEntry
+{
+    QString commandLine;
+    QString extension;
+    QString name;
+};
+
+// A codec definition: the description of an external program and, at the same time, the
+// process object that runs it. Job planning copies definitions into per-job runs.
+class CCodec : public CProcess
+{
+public:
+    CCodec() = default;
+    CCodec(const CCodec&) = default;
+    CCodec& operator=(const CCodec&) = default;
+    ~CCodec() override = default;
+
+    virtual bool Load(const QString& executablePath) = 0;
+    virtual QString GetName() { return name; }
+    virtual void SetName(const QString& newName) { name = newName; }
+    virtual QString GetFolder() { return folder; }
+    virtual quint32 GetFileSize() { return fileSize; }
+    virtual bool IsValid() = 0;
+    virtual void SetTempFile(const QString& path) { tempFile = path; }
+    virtual QString GetTempFile() { return tempFile; }
+    virtual void SetInputFile(const QString& path) { inputFile = path; }
+    virtual void SetOutputFile(const QString& path) { outputFile = path; }
+    virtual QString GetInputFile() { return inputFile; }
+    virtual QString GetOutputFile() { return outputFile; }
+    virtual QList<CodecEntry>& GetEntries() { return entries; }
+
+    // Read directly by the windows; they have no virtual accessors.
+    QString name;
+    QString folder;
+    QString description;
+    QString date;
+    QString format;
+    quint32 fileSize = 0;
+
+protected:
+    QString tempFile;
+    QString inputFile;
+    QString outputFile;
+    QList<CodecEntry> entries;
+};
+
+class CDecoder : public CCodec
+{
+public:
+    int GetKind() override { return 1; }
+    bool Load(const QString& executablePath) override;
+    bool IsValid() override { return true; }
+};
+
+class CCoder : public CCodec
+{
+public:
+    int GetKind() override { return 0; }
+    bool Load(const QString& executablePath) override;
+    bool IsValid() override { return true; }
+
+    // Per job: the decoder run whose output this coder reads; not owned.
+    CDecoder* decoder = nullptr;
+};
+
+// Appends the entries described by an extensions file and its paired file ("Presets.ini"
+// with names for a coder, "Format.ini" without for a decoder).
+void ReadEntries(const QString& pairedPath, const QString& extensionsPath,
+                 QList<CodecEntry>& entries, bool withNames);
+
+// The size of a file in bytes (low 32 bits), 0xFFFFFFFF when it cannot be read.
+quint32 FileSize32(const QString& path);

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "foundation/cpu_usage.h"
+
+#include <orvel/iprocess.h>
+
+// One run of an external program: its path, argument string and show-window flag. Start
+// creates the process; waiting, termination and clean-up belong to the core.
+class CProcess : public IProcess
+{
+public:
+    static constexpr int kMaxStringLength = 4095; // longer paths and argument strings are cut
+
+    CProcess() = default;
+    CProcess(const CProcess&) = default;
+    CProcess& operator=(const CProcess&) = default;
+    virtual ~CProcess() = default;
+
+    // GetKind stays abstract: coders answer 0, decoders 1.
+    bool Start(quint32 flags) override;
+    bool SetParameters(const QString& parameters) override;
+    QString GetParameters() override;
+    QString GetExecutable() override;
+    bool SetExecutable(const QString& executable) override;
+    bool SetShowWindow(bool show) override;
+    ProcessInformation GetProcessInformation() override;
+    double GetCpuUsage() override;
+
+    bool GetShowWindow() const { return showWindow; }
+
+protected:
+    bool showWindow = true;
+    QString parameters;
+    QString executable;
+    ProcessInformation processInformation;
+    CpuUsageSample cpuSample;
+};

@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QtGlobal>
+
+// The one module that talks to the operating system directly (os_posix.cpp). Everything
+// above it is platform-neutral Qt Core code.
+namespace os {
+
+// The native path separator the path helpers use.
+inline constexpr QChar kPathSeparator = u'/';
+
+// How a child process ended.
+struct ExitStatus
+{
+    enum class Kind { Exited, Signaled, Unknown };
+    Kind kind = Kind::Unknown;
+    int code = 0; // exit code for Exited, signal number for Signaled
+};
+
+// Starts `executable` with `arguments` (argv[1..]) in a process group of its own, stdin from
+// /dev/null, no descriptor besides 0-2, default signal handlers and an empty signal mask.
+// showWindow true: stdout and stderr are inherited; false: they go to /dev/null.
+// Returns the child's pid, or 0 with *error set to the errno value when it could not start.
+qint64 SpawnProcess(const QString& executable, const QStringList& arguments, bool showWindow,
+                    int* error = nullptr);
+
+// The nice value that stands for a process priority class (0x40, 0x20, 0x80, 0x100).
+int NiceForPriorityClass(quint32 priorityClass);
+
+// Applies a priority class to the whole process group led by pid. A refusal (EPERM) leaves
+// the priority as it was and returns false; nothing else happens.
+bool SetProcessGroupPriority(qint64 pid, quint32 priorityClass);
+
+// SIGKILL to the process group led by pid. True when the signal was delivered.
+bool KillProcessGroup(qint64 pid);
+
+// Blocks until the child has exited, without reaping it (waitid WEXITED|WNOWAIT); retries
+// on EINTR. False when pid is not a child of this process.
+bool WaitForExitWithoutReaping(qint64 pid);
+
+// Reaps an exited child and tells how it ended.
+ExitStatus ReapProcess(qint64 pid);
+
+// Processor time (user + system) of a process in 100-ns units; false when it cannot be read
+// (no such process).
+bool ReadProcessCpuTime(qint64 pid, quint64* time100ns);
+
+// A monotonic clock in 100-ns units.
+quint64 MonotonicTimestamp100ns();
+
+// Number of processors (at least 1).
+int ProcessorCount();
+
+// The system temporary folder (TMPDIR, else /tmp), without a trailing separator.
+QString TemporaryFolder();
+
+// The user's home folder, without a trailing separator.
+QString HomeFolder();
+
+// A number from the system's secure random source.
+quint32 SecureRandom32();
+
+// The system's description of an error number (errno).
+QString ErrorText(int error);
+
+// The calling thread's last error (errno) and its description.
+int LastError();
+
+} // namespace os

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// Path and string helpers. Paths use the native separator (os::kPathSeparator). The in-place
+// forms change the caller's string; the forms that take a source return a fresh copy.
+
+// Trim, unquote, trim, expand %NAME% references, canonicalise "/." and ".." components.
+void CleanPath(QString& path);
+QString CleanedPath(const QString& source);
+
+void AddBackslash(QString& path);
+QString AppendPath(const QString& path, const QString& part);
+QString FileNamePart(const QString& path);
+QString ExtensionPart(const QString& path);
+void AddExtension(QString& path, const QString& extension);
+void RemoveExtension(QString& path);
+void RenameExtension(QString& path, const QString& extension);
+void RemoveFileSpec(QString& path);
+bool PathExists(const QString& path);
+
+// Narrow text (the platform's narrow encoding, UTF-8) to wide text; empty gives empty.
+QString NarrowToWide(const QByteArray& narrow);
+QByteArray WideToNarrow(const QString& wide, bool* dataLost = nullptr);
+
+// White space at both ends removed, as the wide-character classification defines it.
+QString TrimWhiteSpace(const QString& text);

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "engine/notifier.h"
+
+#include <QList>
+#include <QString>
+
+#include <memory>
+#include <mutex>
+
+// Records what the program would have shown the user; installed for the life of the object.
+class NotifierRecorder
+{
+public:
+    struct Message
+    {
+        INotifier::Icon icon;
+        QString caption;
+        QString text;
+    };
+
+    NotifierRecorder();
+    ~NotifierRecorder();
+    NotifierRecorder(const NotifierRecorder&) = delete;
+    NotifierRecorder& operator=(const NotifierRecorder&) = delete;
+
+    QList<Message> Messages() const;
+    int Count() const;
+
+private:
+    class CRecorder;
+    std::shared_ptr<CRecorder> recorder;
+    std::shared_ptr<INotifier> previous;
+};
