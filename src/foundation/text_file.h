@@ -4,7 +4,6 @@
 #include <QFile>
 #include <QString>
 #include <QtGlobal>
-
 #include <array>
 #include <exception>
 
@@ -12,7 +11,13 @@
 // otherwise reads the platform's narrow encoding (UTF-8); the writer writes narrow text with
 // CR LF line ends. All access goes through a 1024-byte buffer.
 
-enum class TextEncoding : quint8 { Ansi = 0, Utf16BigEndian = 1, Utf16LittleEndian = 2, Utf8 = 3 };
+enum class TextEncoding : quint8
+{
+    Ansi = 0,
+    Utf16BigEndian = 1,
+    Utf16LittleEndian = 2,
+    Utf8 = 3
+};
 
 class CTextFileException : public std::exception
 {
@@ -42,6 +47,9 @@ public:
     bool IsDataLost() const { return dataLost; }
 
 protected:
+    // Closes the file and raises the exception for a failed read or write.
+    [[noreturn]] void Fail(quint32 errorCode);
+
     TextEncoding encoding = TextEncoding::Ansi;
     QFile file;
     bool endOfFile = false;
@@ -64,7 +72,13 @@ public:
     void Close() override;
 
 private:
-    // implementation details are the reader's own
+    void DetectEncoding();
+    void Rewind();
+    quint8 ReadByte();
+    char16_t DecodeUtf8();
+    char16_t NextUnit();
+    template <typename Line> bool ReadUnits(Line& line);
+
     bool pushedBack = false;
     char16_t pushedBackCharacter = 0;
     bool firstLine = true;
@@ -80,4 +94,7 @@ public:
     void WriteEndLine();
     void Flush();
     void Close() override;
+
+private:
+    void WriteOut();
 };
