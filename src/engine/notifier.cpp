@@ -1,7 +1,6 @@
 #include "engine/notifier.h"
 
 #include <QDebug>
-
 #include <mutex>
 
 namespace {

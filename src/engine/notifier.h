@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-
 #include <functional>
 #include <memory>
 
@@ -10,7 +9,12 @@
 class INotifier
 {
 public:
-    enum class Icon { Error, Warning, Information };
+    enum class Icon
+    {
+        Error,
+        Warning,
+        Information
+    };
     virtual ~INotifier() = default;
     virtual void Notify(Icon icon, const QString& caption, const QString& text) = 0;
 };
