@@ -1,0 +1,91 @@
+#include "settings/settings_set.h"
+
+#include "foundation/os.h"
+#include "foundation/path_helpers.h"
+
+using namespace Qt::StringLiterals;
+
+bool CSettingsWindow::Exchange(bool continueOnError, CSettingsStorage* storage, bool save,
+                               bool reset)
+{
+    CSettingsExchange values(continueOnError, storage, save, reset);
+    return values.Bytes(u"Placement"_s, placement) && values.Result();
+}
+
+bool CSettingsCore::Exchange(bool continueOnError, CSettingsStorage* storage, bool save, bool reset)
+{
+    CSettingsExchange values(continueOnError, storage, save, reset);
+    return values.Int32(u"Priority"_s, priority, 1) &&
+           values.Int32(u"ThreadsCount"_s, threadsCount, 1) && values.Result();
+}
+
+CSettingsGeneral::CSettingsGeneral() : outputFolder(DefaultOutputFolder())
+{
+}
+
+QString CSettingsGeneral::DefaultOutputFolder()
+{
+    QString folder = os::HomeFolder();
+    AddBackslash(folder);
+    return folder;
+}
+
+bool CSettingsGeneral::Exchange(bool continueOnError, CSettingsStorage* storage, bool save,
+                                bool reset)
+{
+    CSettingsExchange values(continueOnError, storage, save, reset);
+    return values.String(u"OutputFolder"_s, outputFolder, DefaultOutputFolder()) &&
+           values.Int32(u"RememberFileList"_s, rememberFileList, 1) &&
+           values.Int32(u"OutputFolderSameAsOriginal"_s, outputFolderSameAsOriginal, 1) &&
+           values.Int32(u"ShowWarnings"_s, showWarnings, 1) &&
+           values.Int32(u"AddOnlyExists"_s, addOnlyExists, 1) && values.Result();
+}
+
+bool CSettingsDatabase::Exchange(bool continueOnError, CSettingsStorage* storage, bool save,
+                                 bool reset)
+{
+    CSettingsExchange values(continueOnError, storage, save, reset);
+    return values.Int32(u"FindByFileName"_s, findByFileName, 0) && values.Result();
+}
+
+CSettingsSet::CSettingsSet()
+{
+    Exchange(true, nullptr, false, true);
+}
+
+bool CSettingsSet::Exchange(bool continueOnError, CSettingsStorage* storage, bool save, bool reset)
+{
+    CSettingsExchange values(continueOnError, storage, save, reset);
+    return values.Int32(u"CoderIndex"_s, coderIndex, 0) &&
+           values.Int32(u"PresetIndex"_s, presetIndex, 0) &&
+           values.Int32(u"OptionsInitialPage"_s, optionsInitialPage, 0) &&
+           values.Int32(u"FilterIndex"_s, filterIndex, 0) &&
+           values.Int32(u"ShowCoders"_s, showCoders, 1) &&
+           values.Int32(u"ShowDecoders"_s, showDecoders, 1) &&
+           values.Settings(u"Window"_s, window) && values.Settings(u"Core"_s, core) &&
+           values.Settings(u"General"_s, general) && values.Settings(u"Database"_s, database) &&
+           values.Result();
+}
+
+QString CSettingsSet::FilePath(const QString& programFolder)
+{
+    return AppendPath(programFolder, QString::fromUtf16(kFileName));
+}
+
+bool CSettingsSet::LoadFromFile(const QString& path)
+{
+    CSettingsStorageIniFile storage(path, QString::fromUtf16(kSectionName));
+    return Load(storage);
+}
+
+bool CSettingsSet::SaveToFile(const QString& path, QString* errorText)
+{
+    CSettingsStorageIniFile storage(path, QString::fromUtf16(kSectionName));
+    const bool ok = Save(storage);
+    if (!ok && errorText) {
+        *errorText = storage.ErrorText();
+        if (errorText->isEmpty())
+            *errorText = u"A value could not be stored in %1"_s.arg(path);
+    }
+    return ok;
+}

@@ -1,0 +1,81 @@
+#pragma once
+
+#include "settings/settings_storage.h"
+
+#include <QByteArray>
+#include <QString>
+
+// The main window's geometry, section "Settings.Window".
+class CSettingsWindow : public CSettings
+{
+public:
+    bool Exchange(bool continueOnError, CSettingsStorage* storage, bool save, bool reset) override;
+
+    // The bytes the window saved (QWidget::saveGeometry); empty until a load or a close fills
+    // it, and an empty value is not applied.
+    QByteArray placement;
+};
+
+// The conversion core, section "Settings.Core".
+class CSettingsCore : public CSettings
+{
+public:
+    bool Exchange(bool continueOnError, CSettingsStorage* storage, bool save, bool reset) override;
+
+    qint32 priority = 1;     // 0 idle, 1 normal, 2 high, 3 real-time
+    qint32 threadsCount = 1; // parallel external programs
+};
+
+// Section "Settings.General".
+class CSettingsGeneral : public CSettings
+{
+public:
+    CSettingsGeneral();
+    bool Exchange(bool continueOnError, CSettingsStorage* storage, bool save, bool reset) override;
+
+    // The home folder with a trailing separator.
+    static QString DefaultOutputFolder();
+
+    qint32 rememberFileList = 1;
+    qint32 outputFolderSameAsOriginal = 1;
+    qint32 showWarnings = 1;
+    qint32 addOnlyExists = 1;
+    QString outputFolder;
+};
+
+// Section "Settings.Database".
+class CSettingsDatabase : public CSettings
+{
+public:
+    bool Exchange(bool continueOnError, CSettingsStorage* storage, bool save, bool reset) override;
+
+    qint32 findByFileName = 0;
+};
+
+// Every persistent setting of the program, kept in "Settings.ini", section "Settings".
+class CSettingsSet : public CSettings
+{
+public:
+    static constexpr char16_t kFileName[] = u"Settings.ini";
+    static constexpr char16_t kSectionName[] = u"Settings";
+
+    CSettingsSet();
+    bool Exchange(bool continueOnError, CSettingsStorage* storage, bool save, bool reset) override;
+
+    // "Settings.ini" in the program folder.
+    static QString FilePath(const QString& programFolder);
+    // Load and save through the INI storage on that file; errorText tells why a save failed.
+    bool LoadFromFile(const QString& path);
+    bool SaveToFile(const QString& path, QString* errorText = nullptr);
+
+    qint32 coderIndex = 0;
+    qint32 presetIndex = 0;
+    qint32 optionsInitialPage = 0;
+    qint32 filterIndex = 0;
+    qint32 showCoders = 1;
+    qint32 showDecoders = 1;
+    CSettingsWindow window;
+    CSettingsCore core;
+    CSettingsGeneral general;
+    CSettingsDatabase database;
+};

@@ -1,0 +1,223 @@
+#include "foundation/os.h"
+#include "settings/settings_set.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <csignal>
+#include <functional>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+std::string ReadText(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string();
+}
+
+void WriteText(const QString& path, const std::string& text)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(text.data(), qint64(text.size()));
+}
+
+std::string Replaced(std::string text, const std::string& from, const std::string& to)
+{
+    const size_t at = text.find(from);
+    EXPECT_NE(at, std::string::npos) << from;
+    if (at != std::string::npos)
+        text.replace(at, from.size(), to);
+    return text;
+}
+
+// Runs `action` in a child process whose files may not grow past `limit` bytes, as on a full
+// disk; true when the action reported success.
+bool RunWithFileSizeLimit(rlim_t limit, const std::function<bool()>& action)
+{
+    const pid_t child = fork();
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit small{limit, limit};
+        if (setrlimit(RLIMIT_FSIZE, &small) != 0)
+            _exit(2);
+        _exit(action() ? 0 : 1);
+    }
+    int status = 0;
+    EXPECT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status));
+    EXPECT_NE(WEXITSTATUS(status), 2) << "could not set the file size limit";
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+class SettingsSetTest : public ::testing::Test
+{
+protected:
+    QString Path() const { return CSettingsSet::FilePath(dir.path()); }
+
+    QTemporaryDir dir;
+};
+
+void ExpectDefaults(const CSettingsSet& set)
+{
+    EXPECT_EQ(set.coderIndex, 0);
+    EXPECT_EQ(set.presetIndex, 0);
+    EXPECT_EQ(set.optionsInitialPage, 0);
+    EXPECT_EQ(set.filterIndex, 0);
+    EXPECT_EQ(set.showCoders, 1);
+    EXPECT_EQ(set.showDecoders, 1);
+    EXPECT_EQ(set.core.priority, 1);
+    EXPECT_EQ(set.core.threadsCount, 1);
+    EXPECT_EQ(set.general.outputFolder, os::HomeFolder() + u'/');
+    EXPECT_EQ(set.general.rememberFileList, 1);
+    EXPECT_EQ(set.general.outputFolderSameAsOriginal, 1);
+    EXPECT_EQ(set.general.showWarnings, 1);
+    EXPECT_EQ(set.general.addOnlyExists, 1);
+    EXPECT_EQ(set.database.findByFileName, 0);
+}
+
+TEST_F(SettingsSetTest, NewSetHoldsTheDefaults)
+{
+    CSettingsSet set;
+    ExpectDefaults(set);
+    EXPECT_TRUE(set.window.placement.isEmpty());
+
+    CSettingsSet loaded;
+    EXPECT_TRUE(loaded.LoadFromFile(Path())) << "a missing file loads every default";
+    ExpectDefaults(loaded);
+}
+
+TEST_F(SettingsSetTest, SaveWritesEverySectionInItsOrder)
+{
+    CSettingsSet set;
+    set.coderIndex = 2;
+    set.core.threadsCount = 4;
+    set.general.outputFolder = u"/home/u/Music/"_s;
+    set.window.placement = QByteArray("\x01\x02\xFF", 3);
+    ASSERT_TRUE(set.SaveToFile(Path()));
+    EXPECT_EQ(ReadText(Path()), "[Settings]\r\n"
+                                "CoderIndex=2\r\nPresetIndex=0\r\nOptionsInitialPage=0\r\n"
+                                "FilterIndex=0\r\nShowCoders=1\r\nShowDecoders=1\r\n"
+                                "[Settings.Window]\r\nPlacement=0102FF02\r\n"
+                                "[Settings.Core]\r\nPriority=1\r\nThreadsCount=4\r\n"
+                                "[Settings.General]\r\nOutputFolder=/home/u/Music/\r\n"
+                                "RememberFileList=1\r\nOutputFolderSameAsOriginal=1\r\n"
+                                "ShowWarnings=1\r\nAddOnlyExists=1\r\n"
+                                "[Settings.Database]\r\nFindByFileName=0\r\n");
+}
+
+// The file is written by orvel, then edited by hand; the known values load by the rules of
+// the storage and a second save changes only the lines whose values changed.
+TEST_F(SettingsSetTest, HandEditedFileSurvivesLoadAndSave)
+{
+    CSettingsSet original;
+    original.window.placement = QByteArray(66, '\x42');
+    original.general.outputFolder = u"/srv/out/"_s;
+    ASSERT_TRUE(original.SaveToFile(Path()));
+
+    std::string edited = ReadText(Path());
+    edited = "; orvel settings, tuned by hand\r\n\r\n" + edited;
+    edited = Replaced(edited, "CoderIndex=0\r\n", "coderindex = 3abc\r\nUnknownKey=keep me\r\n");
+    edited = Replaced(edited, "FilterIndex=0\r\n", "  FILTERINDEX\t=\t2  \r\n");
+    edited = Replaced(edited, "ShowDecoders=1\r\n", "ShowDecoders=\"0\"\r\n");
+    std::string placement = "Placement=";
+    for (int i = 0; i < 66; ++i)
+        placement += "42";
+    edited = Replaced(edited, "[Settings.Window]\r\n" + placement + "04\r\n",
+                      "[Unknown.Section]\r\nX=1\r\n# comment\r\n[settings.window]\r\n" + placement +
+                          "05\r\n");
+    edited = Replaced(edited, "Priority=1\r\n", "Priority=high\r\n");
+    edited = Replaced(edited, "ShowWarnings=1\r\n", "");
+    edited = Replaced(edited, "FindByFileName=0\r\n", "FindByFileName = 1\r\n");
+    WriteText(Path(), edited);
+
+    CSettingsSet set;
+    set.window.placement = "before";
+    set.showCoders = 0;
+    set.general.showWarnings = 0;
+    ASSERT_TRUE(set.LoadFromFile(Path()));
+    EXPECT_EQ(set.coderIndex, 3) << "digits followed by letters";
+    EXPECT_EQ(set.filterIndex, 2);
+    EXPECT_EQ(set.showCoders, 1);
+    EXPECT_EQ(set.showDecoders, 0) << "quotes unwrapped";
+    EXPECT_EQ(set.window.placement, QByteArray("before")) << "a damaged block is not applied";
+    EXPECT_EQ(set.core.priority, 1) << "letters only give the default";
+    EXPECT_EQ(set.general.showWarnings, 1) << "a missing key gives the default";
+    EXPECT_EQ(set.general.outputFolder, u"/srv/out/"_s);
+    EXPECT_EQ(set.database.findByFileName, 1);
+
+    ASSERT_TRUE(set.SaveToFile(Path()));
+    std::string expected = edited;
+    expected = Replaced(expected, "coderindex = 3abc\r\n", "coderindex=3\r\n");
+    expected = Replaced(expected, placement + "05\r\n", "Placement=6265666F726573\r\n");
+    expected = Replaced(expected, "Priority=high\r\n", "Priority=1\r\n");
+    expected = Replaced(expected, "AddOnlyExists=1\r\n", "AddOnlyExists=1\r\nShowWarnings=1\r\n");
+    EXPECT_EQ(ReadText(Path()), expected);
+}
+
+TEST_F(SettingsSetTest, OutputFolderFollowsTheStringBufferRules)
+{
+    const struct
+    {
+        const char* what;
+        QByteArray value;
+        QString loaded;
+    } cases[] = {
+        {"1022 characters", '/' + QByteArray(1021, 'a'), u'/' + QString(1021, u'a')},
+        {"1023 characters", '/' + QByteArray(1022, 'a'), CSettingsGeneral::DefaultOutputFolder()},
+        {"the missing-key marker", CSettingsStorageIniFile::kMissingMarker.toUtf8(),
+         CSettingsGeneral::DefaultOutputFolder()},
+        {"non-ASCII", "/home/ü/Müsik €/", u"/home/ü/Müsik €/"_s},
+    };
+    for (const auto& c : cases) {
+        WriteText(Path(), "[Settings.General]\r\nOutputFolder=" + c.value.toStdString() + "\r\n");
+        CSettingsSet set;
+        set.general.outputFolder = u"/before/"_s;
+        ASSERT_TRUE(set.LoadFromFile(Path())) << c.what;
+        EXPECT_EQ(set.general.outputFolder, c.loaded) << c.what;
+    }
+}
+
+TEST_F(SettingsSetTest, ResetRestoresDefaultsButNotThePlacement)
+{
+    CSettingsSet set;
+    set.coderIndex = 4;
+    set.core.priority = 3;
+    set.general.outputFolder = u"/x/"_s;
+    set.general.addOnlyExists = 0;
+    set.database.findByFileName = 1;
+    set.window.placement = "geometry";
+    EXPECT_TRUE(set.Exchange(true, nullptr, false, true));
+    ExpectDefaults(set);
+    EXPECT_EQ(set.window.placement, QByteArray("geometry"));
+}
+
+// A full disk (a file size limit) or a folder that is gone: the save reports failure and the
+// previous file stays as it was, with no temporary file left beside it.
+TEST_F(SettingsSetTest, FailedSaveKeepsThePreviousFile)
+{
+    CSettingsSet set;
+    ASSERT_TRUE(set.SaveToFile(Path()));
+    const std::string before = ReadText(Path());
+
+    set.general.outputFolder = u'/' + QString(800, u'x') + u'/';
+    EXPECT_FALSE(RunWithFileSizeLimit(before.size(), [&] {
+        QString error;
+        return set.SaveToFile(Path(), &error) || error.isEmpty();
+    }));
+    EXPECT_EQ(ReadText(Path()), before);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+              QStringList{u"Settings.ini"_s});
+
+    QString error;
+    EXPECT_FALSE(set.SaveToFile(dir.filePath(u"gone/Settings.ini"_s), &error));
+    EXPECT_FALSE(error.isEmpty());
+}
+
+} // namespace
