@@ -1,0 +1,103 @@
+#include "engine/file_info.h"
+
+#include "engine/media_info_library.h"
+#include "foundation/path_helpers.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <algorithm>
+#include <limits>
+#include <utility>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+int ToInt(qint64 value)
+{
+    constexpr qint64 lowest = std::numeric_limits<int>::min();
+    constexpr qint64 highest = std::numeric_limits<int>::max();
+    return static_cast<int>(std::clamp(value, lowest, highest));
+}
+
+// The plain file size stands in for the on-disk size; only its low 32 bits are kept.
+quint32 FileSizeLow32(const QString& path)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        return kUnknownFileSize;
+    return quint32(quint64(info.size()) & 0xFFFFFFFFu);
+}
+
+} // namespace
+
+bool FileCanBeOpened(const QString& path)
+{
+    // A folder can be opened for reading on POSIX, but it is no source file.
+    const QFileInfo info(path);
+    if (!info.exists() || !info.isFile())
+        return false;
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly);
+}
+
+int SourceTypeOf(const QString& extension)
+{
+    static const std::pair<const char16_t*, int> kTypes[] = {
+        {u"wav", kSourceWav}, {u"mp3", kSourceMp3}, {u"aac", kSourceAac}, {u"flac", kSourceFlac},
+        {u"wv", kSourceWv},   {u"tta", kSourceTta}, {u"m4a", kSourceM4a}, {u"ogg", kSourceOgg},
+        {u"ape", kSourceApe}, {u"ofr", kSourceOfr}, {u"spx", kSourceSpx},
+    };
+    const QString lower = extension.toLower();
+    for (const auto& [name, type] : kTypes) {
+        if (lower == QStringView(name))
+            return type;
+    }
+    return kSourceUnknown;
+}
+
+qint64 ParseLeadingInteger(const QString& text)
+{
+    qsizetype i = 0;
+    while (i < text.size() && text.at(i).isSpace())
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text.at(i) == u'+' || text.at(i) == u'-')) {
+        negative = text.at(i) == u'-';
+        ++i;
+    }
+    // Too many digits saturate, as the runtime's conversion does on overflow.
+    constexpr qint64 highest = std::numeric_limits<qint64>::max();
+    qint64 value = 0;
+    for (; i < text.size() && text.at(i) >= u'0' && text.at(i) <= u'9'; ++i) {
+        const int digit = text.at(i).unicode() - u'0';
+        value = value > (highest - digit) / 10 ? highest : value * 10 + digit;
+    }
+    return negative ? -value : value;
+}
+
+bool CFileInfo::Load(const QString& filePath)
+{
+    if (!FileCanBeOpened(filePath))
+        return false;
+
+    CMediaInfoLibrary::AudioText text;
+    const QString missing = QString::fromUtf16(kMediaInfoMissingText);
+    text.format = text.bitRate = text.channels = text.samplingRate = text.resolution = missing;
+    CMediaInfoLibrary::Shared()->ReadAudioText(filePath, text);
+
+    size = FileSizeLow32(filePath);
+    path = filePath;
+    const QString cleaned = CleanedPath(filePath);
+    folder = cleaned;
+    RemoveFileSpec(folder);
+    fileName = FileNamePart(cleaned);
+
+    format = text.format;
+    bitRate = static_cast<double>(ParseLeadingInteger(text.bitRate)) / 1000.0;
+    channels = ToInt(ParseLeadingInteger(text.channels));
+    sampleRate = ToInt(ParseLeadingInteger(text.samplingRate));
+    resolution = ToInt(ParseLeadingInteger(text.resolution));
+    fileType = SourceTypeOf(ExtensionPart(cleaned));
+    return true;
+}

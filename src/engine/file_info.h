@@ -1,0 +1,71 @@
+#pragma once
+
+#include "codecs/codec.h"
+
+#include <QString>
+#include <QtGlobal>
+#include <memory>
+
+// Classification of a source file by its lower-cased extension.
+enum SourceType : int
+{
+    kSourceUnknown = 0,
+    kSourceApe = 1,
+    kSourceAac = 2,
+    kSourceWav = 3,
+    kSourceMp3 = 4,
+    kSourceOgg = 5,
+    kSourceFlac = 6,
+    kSourceSpx = 7,
+    kSourceOfr = 8,
+    kSourceWv = 9,
+    kSourceM4a = 10,
+    kSourceTta = 11,
+};
+
+// The format text of every file read while the MediaInfo library is absent. Stored files and
+// users may rely on it, so it keeps its historic wording.
+inline constexpr const char16_t* kMediaInfoMissingText = u"Unable to load MediaInfo.dll";
+
+// The size stored when the file's size cannot be read.
+inline constexpr quint32 kUnknownFileSize = 0xFFFFFFFF;
+
+// One source file of the list: its properties and the decoder and coder runs planned for it.
+class CFileInfo
+{
+public:
+    CFileInfo() = default;
+    CFileInfo(const CFileInfo&) = delete;
+    CFileInfo& operator=(const CFileInfo&) = delete;
+    virtual ~CFileInfo() = default;
+
+    // Fills the record from the file and the MediaInfo library; false only when the file
+    // cannot be opened for reading (the record then stays empty).
+    virtual bool Load(const QString& filePath);
+
+    int sampleRate = 0;
+    double bitRate = 0.0; // kbit/s
+    int channels = 0;
+    int fileType = kSourceUnknown;
+    QString format;
+    int resolution = 0;
+    QString path;
+    QString fileName;
+    QString folder;
+    quint32 size = 0;
+    QString decoderInput;
+    QString outputPath;
+    QString presetName;
+    std::unique_ptr<CCoder> coder;
+    std::unique_ptr<CDecoder> decoder;
+};
+
+// True when the path names an existing regular file that can be opened for reading.
+bool FileCanBeOpened(const QString& path);
+
+// The source type for an extension (compared in lower case).
+int SourceTypeOf(const QString& extension);
+
+// A number read the way the C runtime's _wtol reads it: leading white space and a sign are
+// accepted, reading stops at the first non-digit, and no digits give 0.
+qint64 ParseLeadingInteger(const QString& text);
