@@ -2,9 +2,9 @@
 
 #include "engine/notifier.h"
 #include "extensions/language_catalogue.h"
+#include "foundation/path_helpers.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <type_traits>
 
 using namespace Qt::StringLiterals;
@@ -88,7 +88,7 @@ bool CLanguagePack::LoadLanguage(const QString& path, const QString& name)
 {
     Unload();
     currentName = name;
-    if (!QFileInfo::exists(path)) {
+    if (!PathExists(path)) {
         currentName = defaultName;
         return false;
     }
