@@ -1,0 +1,133 @@
+#include "engine/command_line.h"
+#include "flac_tags.h"
+#include "replay_gain_job.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QByteArray LittleEndian32(quint32 value)
+{
+    QByteArray bytes;
+    for (int i = 0; i < 4; ++i)
+        bytes.append(char((value >> (8 * i)) & 0xFF));
+    return bytes;
+}
+
+QByteArray BlockHeader(bool last, int type, quint32 length)
+{
+    QByteArray header;
+    header.append(char((last ? 0x80 : 0) | type));
+    header.append(char((length >> 16) & 0xFF));
+    header.append(char((length >> 8) & 0xFF));
+    header.append(char(length & 0xFF));
+    return header;
+}
+
+QByteArray CommentBlock(const QList<QByteArray>& comments, quint32 claimedCount)
+{
+    QByteArray block = LittleEndian32(6) + "vendor" + LittleEndian32(claimedCount);
+    for (const QByteArray& comment : comments)
+        block += LittleEndian32(quint32(comment.size())) + comment;
+    return block;
+}
+
+QByteArray FlacWithComments(const QList<QByteArray>& comments)
+{
+    const QByteArray padding(10, '\0');
+    const QByteArray block = CommentBlock(comments, quint32(comments.size()));
+    return "fLaC" + BlockHeader(false, 1, quint32(padding.size())) + padding +
+           BlockHeader(true, 4, quint32(block.size())) + block;
+}
+
+QString Write(const QTemporaryDir& dir, const QString& name, const QByteArray& content)
+{
+    const QString path = dir.filePath(name);
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly))
+        file.write(content);
+    return path;
+}
+
+} // namespace
+
+TEST(FlacTagsTest, ReadsCommentsAndRefusesWhatIsNoFlacFile)
+{
+    QTemporaryDir dir;
+    const QByteArray tagged = FlacWithComments({"ARTIST=A", "replaygain_track_gain=-3.1 dB"});
+    const QByteArray id3 = QByteArray("ID3\x04\x00\x00\x00\x00\x00\x05", 10) + "12345";
+    const QByteArray longBlock = "fLaC" + BlockHeader(true, 4, 5000) + "short";
+    const QByteArray lyingCount = "fLaC" + [] {
+        const QByteArray block = CommentBlock({"TITLE=x"}, 1000000);
+        return BlockHeader(true, 4, quint32(block.size())) + block;
+    }();
+    const struct
+    {
+        const char* name;
+        QByteArray content;
+        std::optional<QStringList> comments;
+        bool replayGain;
+    } cases[] = {
+        {"tagged", tagged, QStringList{u"ARTIST=A"_s, u"replaygain_track_gain=-3.1 dB"_s}, true},
+        {"untagged", FlacWithComments({"ARTIST=A"}), QStringList{u"ARTIST=A"_s}, false},
+        {"id3 before the stream", id3 + tagged,
+         QStringList{u"ARTIST=A"_s, u"replaygain_track_gain=-3.1 dB"_s}, true},
+        {"count beyond the block", lyingCount, QStringList{u"TITLE=x"_s}, false},
+        {"block beyond the file", longBlock, std::nullopt, false},
+        {"no blocks", "fLaC", std::nullopt, false},
+        {"empty", "", std::nullopt, false},
+        {"wave file", "RIFF\x24\x00\x00\x00WAVEfmt ", std::nullopt, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = Write(dir, QString::fromLatin1(c.name), c.content);
+        EXPECT_EQ(ReadFlacComments(path), c.comments);
+        EXPECT_EQ(HasReplayGainTags(path), c.replayGain);
+    }
+    EXPECT_EQ(ReadFlacComments(dir.filePath(u"missing.flac"_s)), std::nullopt);
+}
+
+TEST(FlacTagsTest, SeesTheTagsMetaflacWrites)
+{
+    const QString metaflac = QStandardPaths::findExecutable(u"metaflac"_s);
+    const QString sox = QStandardPaths::findExecutable(u"sox"_s);
+    ASSERT_FALSE(metaflac.isEmpty());
+    ASSERT_FALSE(sox.isEmpty());
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"tone.flac"_s);
+    ASSERT_EQ(QProcess::execute(sox, {u"-n"_s, u"-r"_s, u"44100"_s, u"-c"_s, u"2"_s, u"-b"_s,
+                                      u"16"_s, path, u"synth"_s, u"0.2"_s, u"sine"_s, u"440"_s}),
+              0);
+    EXPECT_FALSE(HasReplayGainTags(path));
+    ASSERT_EQ(QProcess::execute(metaflac, {u"--add-replay-gain"_s, path}), 0);
+    EXPECT_TRUE(HasReplayGainTags(path));
+}
+
+TEST(ReplayGainJobTest, FilesOfOneFolderFormOneAlbum)
+{
+    const QStringList files = {u"/m/a/1.flac"_s, u"/m/b/1.flac"_s, u"/m/a/2.flac"_s,
+                               u"/m/a/1.flac"_s, u"/m/b/sub/1.flac"_s};
+    const QList<QStringList> albums = GroupIntoAlbums(files);
+    const QList<QStringList> expected = {
+        {u"/m/a/1.flac"_s, u"/m/a/2.flac"_s},
+        {u"/m/b/1.flac"_s},
+        {u"/m/b/sub/1.flac"_s},
+    };
+    EXPECT_EQ(albums, expected);
+    EXPECT_TRUE(GroupIntoAlbums({}).isEmpty());
+}
+
+TEST(ReplayGainJobTest, AnAlbumIsOneMetaflacRunWithEveryFileQuoted)
+{
+    CAlbumRun run(u"/usr/bin/metaflac"_s, {u"/m/it's \"live\"/1.flac"_s, u"/m/-x.flac"_s});
+    EXPECT_EQ(run.GetKind(), 0);
+    EXPECT_EQ(run.GetExecutable(), u"/usr/bin/metaflac"_s);
+    EXPECT_EQ(SplitCommandLine(run.GetParameters()),
+              (QStringList{u"--add-replay-gain"_s, u"/m/it's \"live\"/1.flac"_s, u"/m/-x.flac"_s}));
+}
