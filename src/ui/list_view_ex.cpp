@@ -68,12 +68,7 @@ bool CListViewEx::SetCell(int row, int column, const QString& text, int image)
         insertTopLevelItem(at, item);
         return true;
     }
-    QTreeWidgetItem* item = topLevelItem(row);
-    if (item == nullptr) {
-        return false;
-    }
-    item->setText(column, text);
-    return true;
+    return SetCellText(row, column, text);
 }
 
 void CListViewEx::AutoSizeColumns(int column)
@@ -158,6 +153,18 @@ QString CListViewEx::GetCellText(int row, int column) const
 {
     const QTreeWidgetItem* item = topLevelItem(row);
     return item == nullptr ? QString() : item->text(column);
+}
+
+bool CListViewEx::SetCellText(int row, int column, const QString& text)
+{
+    QTreeWidgetItem* item = topLevelItem(row);
+    if (item == nullptr || column < 0 || column >= columnCount()) {
+        return false;
+    }
+    if (item->text(column) != text) {
+        item->setText(column, text);
+    }
+    return true;
 }
 
 bool CListViewEx::DeleteRow(int row)

@@ -31,6 +31,8 @@ public:
     int GetRowCount() const { return topLevelItemCount(); }
     int GetColumnCount() const { return columnCount(); }
     QString GetCellText(int row, int column) const;
+    // Sets the text of any cell of an existing row, column 0 included.
+    bool SetCellText(int row, int column, const QString& text);
     bool DeleteRow(int row);
     void DeleteAllRows() { clear(); }
 

@@ -1,0 +1,11 @@
+#pragma once
+
+#include "engine/notifier.h"
+
+// Shows what the program tells the user in a message box over the active window. Messages
+// from other threads are shown on the user-interface thread without waiting for the user.
+class CMessageBoxNotifier : public INotifier
+{
+public:
+    void Notify(Icon icon, const QString& caption, const QString& text) override;
+};

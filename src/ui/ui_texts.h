@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QString>
+
+class CLanguagePack;
+
+// Texts the windows show for failed runs. Packs that predate them lack these ids; the
+// English wording then stands in, so the user is never told nothing.
+namespace UiText {
+inline constexpr int kFailedProcesses = 181; // status line: failed runs so far
+inline constexpr int kFilesFailed = 182;     // end of a run: the files that failed follow
+inline constexpr int kJobsLeftOut = 183;     // Start: jobs left out, their files follow
+} // namespace UiText
+
+// The pack's text for id, or fallback when the pack has none.
+QString LanguageTextOr(const CLanguagePack& language, int id, const QString& fallback);
