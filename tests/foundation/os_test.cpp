@@ -143,34 +143,17 @@ TEST(OsTest, GroupPriorityKillAndWaitWithoutReaping)
     EXPECT_FALSE(os::KillProcessGroup(0));
 }
 
-TEST(OsTest, PriorityClassesMapToNiceValues)
+TEST(OsTest, FoldersComeWithoutATrailingSeparator)
 {
-    EXPECT_EQ(os::NiceForPriorityClass(0x40), 19);
-    EXPECT_EQ(os::NiceForPriorityClass(0x20), 0);
-    EXPECT_EQ(os::NiceForPriorityClass(0x80), -10);
-    EXPECT_EQ(os::NiceForPriorityClass(0x100), -20);
-}
-
-TEST(OsTest, ClockRandomAndFolders)
-{
-    const quint64 before = os::MonotonicTimestamp100ns();
-    usleep(20000);
-    const quint64 elapsed = os::MonotonicTimestamp100ns() - before;
-    EXPECT_GE(elapsed, 200000u);
-    EXPECT_LT(elapsed, 50000000u);
-
-    bool differs = false;
-    const quint32 first = os::SecureRandom32();
-    for (int i = 0; i < 8 && !differs; ++i)
-        differs = os::SecureRandom32() != first;
-    EXPECT_TRUE(differs);
-
+    const QByteArray saved = qgetenv("TMPDIR");
     qputenv("TMPDIR", "/var/tmp/");
     EXPECT_EQ(os::TemporaryFolder(), u"/var/tmp"_s);
     qunsetenv("TMPDIR");
     EXPECT_EQ(os::TemporaryFolder(), u"/tmp"_s);
-    EXPECT_FALSE(os::HomeFolder().endsWith(u'/') && os::HomeFolder() != u"/"_s);
-    EXPECT_GE(os::ProcessorCount(), 1);
+    if (!saved.isEmpty())
+        qputenv("TMPDIR", saved);
+    const QString home = os::HomeFolder();
+    EXPECT_TRUE(home == u"/"_s || !home.endsWith(u'/')) << home.toStdString();
 }
 
 TEST(CpuUsageTest, FirstCallIsZeroAndAVanishedProcessReadsZero)
