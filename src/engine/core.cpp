@@ -1,0 +1,482 @@
+#include "engine/core.h"
+
+#include "engine/job_planning.h"
+#include "foundation/os.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <algorithm>
+#include <chrono>
+#include <system_error>
+#include <thread>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Removes a file the core created or let a program create. Anything but a regular file (or a
+// link) is left alone, so an output path such as /dev/null never loses its device.
+void DeleteRunFile(const QString& path)
+{
+    if (path.isEmpty())
+        return;
+    const QFileInfo info(path);
+    if (info.isSymLink() || info.isFile())
+        QFile::remove(path);
+}
+
+bool IsFailure(RunResult::Outcome outcome, int code)
+{
+    return outcome != RunResult::Outcome::Exited || code != 0;
+}
+
+} // namespace
+
+// One launched program, from its launch until its worker has finished with it.
+struct CCore::ActiveRun
+{
+    enum class State
+    {
+        Launching,
+        Running,
+        Ended
+    };
+
+    IProcess* process = nullptr;
+    quint32 priorityClass = kPriorityNormal;
+    quint64 generation = 0;
+    int kind = -1;
+    bool isCoder = false;
+    QString executable;
+    QString inputFile;
+    QString outputFile;
+    QString tempFile;
+
+    State state = State::Launching;
+    qint64 pid = 0;
+    bool stopRequested = false;
+};
+
+CCore::CCore() : idleMarker(std::make_unique<CCoder>())
+{
+}
+
+CCore::~CCore()
+{
+    Stop();
+    std::unique_lock lock(mutex);
+    workersDone.wait(lock, [this] { return active.empty(); });
+}
+
+bool CCore::AddProcess(IProcess* process)
+{
+    if (!process)
+        return false;
+    std::lock_guard lock(mutex);
+    queue.append(process);
+    return true;
+}
+
+void CCore::ClearQueue()
+{
+    std::lock_guard lock(mutex);
+    queue.clear();
+}
+
+bool CCore::Start()
+{
+    std::lock_guard lock(mutex);
+    ++generation;
+    results.clear();
+    failedInRun.clear();
+    startedCount = 0;
+    launchedCount = 0;
+    running = true;
+    if (threadsCount < 1)
+        threadsCount = 1;
+    if (slots.empty())
+        ResizeSlots(threadsCount);
+
+    // A job that would overwrite the file it reads is never run.
+    const QList<IProcess*> planned = queue;
+    for (IProcess* process : planned) {
+        if (WritesOwnInput(process))
+            DropFromQueue(process, RunResult::Outcome::OwnInput, false);
+    }
+    totalCount = int(queue.size());
+
+    LaunchStartable();
+    EndRunIfIdle();
+    return true;
+}
+
+bool CCore::TryStart(IProcess* process)
+{
+    // Launched already and not finished: the same object never runs twice at once.
+    if (FindActive(process))
+        return false;
+
+    const int kind = process->GetKind();
+    if (kind == 0) {
+        auto* coder = dynamic_cast<CCoder*>(process);
+        IProcess* decoder = coder ? coder->decoder : nullptr;
+        if (decoder) {
+            if (queue.contains(decoder) || FindActive(decoder))
+                return false;
+            if (failedInRun.contains(decoder)) {
+                DropFromQueue(process, RunResult::Outcome::DecoderFailed, true);
+                return false;
+            }
+        }
+    } else if (kind != 1) {
+        DropFromQueue(process, RunResult::Outcome::InvalidKind, true);
+        return false;
+    }
+    if (!HasFreeSlot())
+        return false;
+    return Launch(process);
+}
+
+bool CCore::Launch(IProcess* process)
+{
+    auto run = std::make_unique<ActiveRun>();
+    run->process = process;
+    run->priorityClass = priorityClass;
+    run->generation = generation;
+    run->kind = process->GetKind();
+    run->executable = process->GetExecutable();
+    if (auto* codec = dynamic_cast<CCodec*>(process)) {
+        run->inputFile = codec->GetInputFile();
+        run->outputFile = codec->GetOutputFile();
+        run->tempFile = codec->GetTempFile();
+        run->isCoder = dynamic_cast<CCoder*>(process) != nullptr;
+    }
+
+    // The slot is held from launch on, so no more programs run than there are slots, and the
+    // process leaves the queue at once, so no later walk launches it a second time.
+    queue.removeOne(process);
+    *std::find(slots.begin(), slots.end(), idleMarker.get()) = process;
+    ++launchedCount;
+    ActiveRun* raw = run.get();
+    active.push_back(std::move(run));
+    try {
+        std::thread(&CCore::RunProcess, this, raw).detach();
+    } catch (const std::system_error&) {
+        // No thread, no program: done and failed. The caller's walk goes on by itself.
+        OnProcessFinished(raw, RunResult::Outcome::CouldNotStart, 0, false);
+        return false;
+    }
+    return true;
+}
+
+void CCore::LaunchStartable()
+{
+    // Walk a snapshot: TryStart takes processes out of the queue as it goes.
+    const QList<IProcess*> waiting = queue;
+    for (IProcess* process : waiting) {
+        if (!HasFreeSlot())
+            return;
+        if (queue.contains(process))
+            TryStart(process);
+    }
+}
+
+void CCore::RunProcess(ActiveRun* run)
+{
+    {
+        std::lock_guard lock(mutex);
+        if (run->stopRequested) {
+            OnProcessFinished(run, RunResult::Outcome::Stopped, 0);
+            return;
+        }
+    }
+
+    // The program is created and waited for without the lock.
+    const bool created = run->process->Start(run->priorityClass);
+    const qint64 pid = created ? qint64(run->process->GetProcessInformation().processId) : 0;
+    if (pid <= 0) {
+        std::lock_guard lock(mutex);
+        if (run->isCoder)
+            DeleteRunFile(run->tempFile); // its input is of no use to anybody now
+        OnProcessFinished(run, RunResult::Outcome::CouldNotStart, 0);
+        return;
+    }
+    {
+        std::lock_guard lock(mutex);
+        TakeSlot(run, pid);
+    }
+
+    const bool waited = os::WaitForExitWithoutReaping(pid);
+    bool stopped = false;
+    {
+        // Once marked ended, Stop leaves the pid alone: it is about to be reaped and reused.
+        std::lock_guard lock(mutex);
+        run->state = ActiveRun::State::Ended;
+        stopped = run->stopRequested;
+    }
+    const os::ExitStatus status =
+        waited ? os::ReapProcess(pid) : os::ExitStatus{os::ExitStatus::Kind::Unknown, -1};
+
+    // The run's own files are cleaned up before its slot is freed, so a run that has ended
+    // has left nothing behind.
+    if (run->isCoder)
+        DeleteRunFile(run->tempFile);
+    if (stopped)
+        DeleteRunFile(run->outputFile);
+
+    RunResult::Outcome outcome = RunResult::Outcome::Exited;
+    int code = status.code;
+    if (stopped) {
+        outcome = RunResult::Outcome::Stopped;
+    } else if (status.kind == os::ExitStatus::Kind::Signaled) {
+        outcome = RunResult::Outcome::Signaled;
+    } else if (status.kind == os::ExitStatus::Kind::Unknown) {
+        code = -1;
+    }
+    std::lock_guard lock(mutex);
+    OnProcessFinished(run, outcome, code);
+    // Nothing of the core may be touched past this point: the destructor may be running.
+}
+
+void CCore::TakeSlot(ActiveRun* run, qint64 pid)
+{
+    run->pid = pid;
+    run->state = ActiveRun::State::Running;
+    if (run->generation == generation)
+        ++startedCount;
+    if (run->stopRequested) {
+        // Stop came while the program was being created: end it before it gets far.
+        os::KillProcessGroup(pid);
+        return;
+    }
+    if (run->priorityClass != priorityClass)
+        os::SetProcessGroupPriority(pid, priorityClass);
+}
+
+void CCore::OnProcessFinished(ActiveRun* run, RunResult::Outcome outcome, int code, bool launchNext)
+{
+    Record(*run, outcome, code);
+    if (run->generation == generation) {
+        if (run->kind == 1 && IsFailure(outcome, code))
+            failedInRun.append(run->process);
+        // A program that never started still counts as done, so the progress completes.
+        if (run->state == ActiveRun::State::Launching && outcome != RunResult::Outcome::Stopped)
+            ++startedCount;
+    }
+    FreeSlot(run->process);
+    active.erase(std::find_if(active.begin(), active.end(),
+                              [run](const auto& item) { return item.get() == run; }));
+    if (launchNext)
+        LaunchStartable();
+    EndRunIfIdle();
+    if (active.empty())
+        workersDone.notify_all();
+}
+
+bool CCore::Stop()
+{
+    std::lock_guard lock(mutex);
+    startedCount = 0;
+    launchedCount = 0;
+    totalCount = 0;
+
+    // A queued coder whose decoder has already run would leave its intermediate WAV behind.
+    for (IProcess* process : std::as_const(queue)) {
+        if (auto* coder = dynamic_cast<CCoder*>(process))
+            DeleteRunFile(coder->GetTempFile());
+    }
+    queue.clear();
+
+    bool allTerminated = true;
+    for (const auto& run : active) {
+        run->stopRequested = true;
+        if (run->state != ActiveRun::State::Running)
+            continue; // not created yet (its worker will not create it), or already ended
+        if (!os::KillProcessGroup(run->pid)) {
+            allTerminated = false;
+            continue;
+        }
+        // What the run had written so far is no result; its worker deletes it once more
+        // after the program is gone, in case it wrote on after this point.
+        DeleteRunFile(run->outputFile);
+        if (run->isCoder)
+            DeleteRunFile(run->tempFile);
+    }
+    if (allTerminated)
+        running = false;
+    return allTerminated;
+}
+
+void CCore::SetPriority(quint32 newPriorityClass)
+{
+    std::lock_guard lock(mutex);
+    priorityClass = newPriorityClass;
+    for (const auto& run : active) {
+        if (run->state == ActiveRun::State::Running)
+            os::SetProcessGroupPriority(run->pid, priorityClass);
+    }
+}
+
+void CCore::SetThreadsCount(int count)
+{
+    std::lock_guard lock(mutex);
+    if (running)
+        return;
+    // No slot at all would leave a started run waiting forever.
+    threadsCount = std::max(count, 1);
+    ResizeSlots(threadsCount);
+}
+
+double CCore::GetCpuUsage()
+{
+    std::lock_guard lock(mutex);
+    double sum = 0.0;
+    for (const auto& run : active) {
+        if (run->state == ActiveRun::State::Running)
+            sum += run->process->GetCpuUsage();
+    }
+    return std::clamp(sum / os::ProcessorCount(), 0.0, 100.0);
+}
+
+int CCore::GetStartedCount()
+{
+    std::lock_guard lock(mutex);
+    return startedCount;
+}
+
+int CCore::GetLaunchedCount()
+{
+    std::lock_guard lock(mutex);
+    return launchedCount;
+}
+
+int CCore::GetTotalCount()
+{
+    std::lock_guard lock(mutex);
+    return running ? totalCount : int(queue.size());
+}
+
+void CCore::GetRunningProcesses(QList<IProcess*>& processes)
+{
+    std::lock_guard lock(mutex);
+    processes.clear();
+    for (IProcess* process : slots) {
+        if (process == idleMarker.get())
+            continue;
+        // A slot is held from launch on; the program is listed once it exists.
+        const ActiveRun* run = FindActive(process);
+        if (run && run->pid > 0)
+            processes.append(process);
+    }
+}
+
+bool CCore::IsRunning()
+{
+    std::lock_guard lock(mutex);
+    return running;
+}
+
+QList<RunResult> CCore::GetRunResults()
+{
+    std::lock_guard lock(mutex);
+    return results;
+}
+
+QList<RunResult> CCore::GetFailedRuns()
+{
+    std::lock_guard lock(mutex);
+    QList<RunResult> failed;
+    for (const RunResult& result : std::as_const(results)) {
+        if (result.Failed())
+            failed.append(result);
+    }
+    return failed;
+}
+
+bool CCore::WaitForWorkers(int timeoutMs)
+{
+    std::unique_lock lock(mutex);
+    return workersDone.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                                [this] { return active.empty(); });
+}
+
+bool CCore::HasFreeSlot() const
+{
+    return std::find(slots.begin(), slots.end(), idleMarker.get()) != slots.end();
+}
+
+void CCore::FreeSlot(IProcess* process)
+{
+    const auto slot = std::find(slots.begin(), slots.end(), process);
+    if (slot == slots.end())
+        return;
+    // Slots beyond a count lowered while runs were winding down go away as they free up.
+    if (int(slots.size()) > threadsCount)
+        slots.erase(slot);
+    else
+        *slot = idleMarker.get();
+}
+
+CCore::ActiveRun* CCore::FindActive(IProcess* process) const
+{
+    for (const auto& run : active) {
+        if (run->process == process)
+            return run.get();
+    }
+    return nullptr;
+}
+
+void CCore::Record(const ActiveRun& run, RunResult::Outcome outcome, int code)
+{
+    if (run.generation != generation)
+        return; // a straggler of a run that Start has since replaced
+    RunResult result;
+    result.process = run.process;
+    result.kind = run.kind;
+    result.executable = run.executable;
+    result.inputFile = run.inputFile;
+    result.outputFile = run.outputFile;
+    result.outcome = outcome;
+    result.code = code;
+    results.append(result);
+}
+
+void CCore::DropFromQueue(IProcess* process, RunResult::Outcome outcome, bool countAsDone)
+{
+    queue.removeOne(process);
+    ActiveRun info;
+    info.process = process;
+    info.generation = generation;
+    info.kind = process->GetKind();
+    info.executable = process->GetExecutable();
+    if (auto* codec = dynamic_cast<CCodec*>(process)) {
+        info.inputFile = codec->GetInputFile();
+        info.outputFile = codec->GetOutputFile();
+    }
+    Record(info, outcome, 0);
+    if (info.kind == 1)
+        failedInRun.append(process);
+    if (auto* coder = dynamic_cast<CCoder*>(process))
+        DeleteRunFile(coder->GetTempFile());
+    if (countAsDone)
+        ++startedCount;
+}
+
+void CCore::EndRunIfIdle()
+{
+    if (queue.isEmpty() && active.empty())
+        running = false;
+}
+
+void CCore::ResizeSlots(int count)
+{
+    // Slots still held by runs that are winding down are kept until they free up.
+    std::vector<IProcess*> resized;
+    for (IProcess* process : slots) {
+        if (process != idleMarker.get())
+            resized.push_back(process);
+    }
+    while (int(resized.size()) < count)
+        resized.push_back(idleMarker.get());
+    slots = std::move(resized);
+}

@@ -1,0 +1,110 @@
+#pragma once
+
+#include "codecs/codec.h"
+
+#include <QList>
+#include <QString>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <orvel/icore.h>
+#include <vector>
+
+// How one queued run ended, kept for the windows that report failures.
+struct RunResult
+{
+    enum class Outcome
+    {
+        Exited,        // the program ended by itself; `code` is its exit code
+        Signaled,      // the program was killed by a signal it did not get from Stop; `code`
+        CouldNotStart, // the program could not be created
+        DecoderFailed, // a coder not started because the decoder of its input failed
+        OwnInput,      // left out: the run would write the file it reads
+        InvalidKind,   // neither a coder nor a decoder run
+        Stopped,       // cut short (or never started) by Stop
+    };
+
+    IProcess* process = nullptr; // identity only; the file records own the runs
+    int kind = -1;
+    QString executable;
+    QString inputFile;
+    QString outputFile;
+    Outcome outcome = Outcome::Exited;
+    int code = 0;
+
+    // Stopped runs are not failures: the user asked for them to end.
+    bool Failed() const
+    {
+        return outcome != Outcome::Stopped && !(outcome == Outcome::Exited && code == 0);
+    }
+};
+
+// Runs the queued decoder and coder jobs on a fixed number of worker slots, one detached
+// worker thread per launched program. A coder waits until the decoder that writes its input
+// has ended; the coder's intermediate WAV is deleted after the coder has ended.
+class CCore : public ICore
+{
+public:
+    CCore();
+    CCore(const CCore&) = delete;
+    CCore& operator=(const CCore&) = delete;
+    // Stops every run and waits until no worker touches the core any more.
+    virtual ~CCore();
+
+    bool Start() override;
+    bool AddProcess(IProcess* process) override;
+    void ClearQueue() override;
+    bool Stop() override;
+    void SetPriority(quint32 newPriorityClass) override;
+    void SetThreadsCount(int count) override;
+    double GetCpuUsage() override;
+    int GetStartedCount() override;
+    int GetLaunchedCount() override;
+    int GetTotalCount() override;
+    void GetRunningProcesses(QList<IProcess*>& processes) override;
+    bool IsRunning() override;
+
+    // How the runs of the current or last run ended, in the order they ended.
+    QList<RunResult> GetRunResults();
+    QList<RunResult> GetFailedRuns();
+
+    // Blocks until no worker is left (a test and shutdown aid); true when that happened
+    // within the time limit.
+    bool WaitForWorkers(int timeoutMs);
+
+private:
+    struct ActiveRun;
+
+    // All of these but RunProcess are called with `mutex` held.
+    bool TryStart(IProcess* process);
+    void RunProcess(ActiveRun* run);
+    void TakeSlot(ActiveRun* run, qint64 pid);
+    void OnProcessFinished(ActiveRun* run, RunResult::Outcome outcome, int code,
+                           bool launchNext = true);
+    void LaunchStartable();
+    bool Launch(IProcess* process);
+    bool HasFreeSlot() const;
+    void FreeSlot(IProcess* process);
+    ActiveRun* FindActive(IProcess* process) const;
+    void Record(const ActiveRun& run, RunResult::Outcome outcome, int code);
+    void DropFromQueue(IProcess* process, RunResult::Outcome outcome, bool countAsDone);
+    void EndRunIfIdle();
+    void ResizeSlots(int count);
+
+    std::vector<IProcess*> slots;
+    QList<IProcess*> queue;
+    int threadsCount = 0;
+    quint32 priorityClass = kPriorityNormal;
+    std::unique_ptr<CCoder> idleMarker;
+    int startedCount = 0;
+    int launchedCount = 0;
+    int totalCount = 0;
+    bool running = false;
+
+    std::mutex mutex;
+    std::condition_variable workersDone;
+    std::vector<std::unique_ptr<ActiveRun>> active; // launched and not yet finished
+    QList<RunResult> results;
+    QList<IProcess*> failedInRun; // decoders whose coders must not start
+    quint64 generation = 0;       // bumped by Start; late results of older runs are dropped
+};

@@ -1,0 +1,269 @@
+#include "engine/job_planning.h"
+
+#include "foundation/os.h"
+#include "foundation/path_helpers.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QHash>
+#include <QSet>
+#include <mutex>
+#include <new>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Attempts at finding an unused temporary name before giving up; with 2^32 names a clash is
+// already rare, many in a row mean the folder is unusable.
+constexpr int kTempNameAttempts = 64;
+
+std::mutex tempNamesMutex;
+QSet<QString> tempNamesHandedOut;
+
+QString OutputInFolder(const QString& outputFolder, const QString& path)
+{
+    return CleanedPath(AppendPath(outputFolder, FileNamePart(CleanedPath(path))));
+}
+
+// The path a file is known by once links and dot components are resolved. A file that does
+// not exist yet is resolved through its folder.
+QString ResolvedPath(const QString& path)
+{
+    const QFileInfo info(path);
+    const QString canonical = info.canonicalFilePath();
+    if (!canonical.isEmpty())
+        return canonical;
+    const QString folder = info.absoluteDir().canonicalPath();
+    if (!folder.isEmpty())
+        return folder + os::kPathSeparator + info.fileName();
+    return CleanedPath(path);
+}
+
+// The files a planned file's runs would write.
+QStringList PlannedOutputs(const CFileInfo& file)
+{
+    QStringList outputs;
+    if (file.coder && !file.coder->GetOutputFile().isEmpty())
+        outputs.append(ResolvedPath(file.coder->GetOutputFile()));
+    if (file.decoder && !file.decoder->GetOutputFile().isEmpty())
+        outputs.append(ResolvedPath(file.decoder->GetOutputFile()));
+    outputs.removeDuplicates();
+    return outputs;
+}
+
+} // namespace
+
+QString TempFolder()
+{
+    return os::TemporaryFolder();
+}
+
+bool FillTemplateValues(TemplateValues& values, const CFileInfo& file)
+{
+    values.inputPath = file.path;
+    values.sampleRate = file.sampleRate;
+    values.channels = file.channels;
+    values.outputPath.clear();
+    if (!file.coder)
+        return true;
+    // The output takes the extension of the coder's first preset, whatever preset was chosen.
+    const QList<CodecEntry>& entries = file.coder->GetEntries();
+    if (entries.isEmpty())
+        return false;
+    values.outputPath = CleanedPath(file.path);
+    RenameExtension(values.outputPath, entries.first().extension);
+    return true;
+}
+
+QString MakeTempFileName(const QString& folder, const QString& extension)
+{
+    const QString dottedExtension =
+        extension.startsWith(u'.') || extension.isEmpty() ? extension : u'.' + extension;
+    std::lock_guard lock(tempNamesMutex);
+    for (int attempt = 0; attempt < kTempNameAttempts; ++attempt) {
+        const QString number =
+            u"%1"_s.arg(qulonglong(os::SecureRandom32()), 8, 16, QChar(u'0')).toUpper();
+        const QString name = CleanedPath(
+            AppendPath(folder, QString::fromUtf16(kTempFilePrefix) + number + dottedExtension));
+        const QFileInfo info(name);
+        if (info.exists() || info.isSymLink() || tempNamesHandedOut.contains(name))
+            continue;
+        tempNamesHandedOut.insert(name);
+        return name;
+    }
+    return QString();
+}
+
+bool PrepareDecoder(CFileInfo& file, const PlannedDecoders& decoders, const QString& outputFolder,
+                    bool decodeOnly)
+{
+    // The coder keeps no link to a decoder run that is gone.
+    if (file.coder)
+        file.coder->decoder = nullptr;
+    file.decoder.reset();
+
+    const QString extension = ExtensionPart(CleanedPath(file.path)).toLower();
+    const CDecoder* definition = nullptr;
+    const CodecEntry* entry = nullptr;
+    for (const auto& decoder : decoders) {
+        for (const CodecEntry& candidate : decoder->GetEntries()) {
+            if (candidate.extension == extension) {
+                definition = decoder.get();
+                entry = &candidate;
+                break;
+            }
+        }
+        if (definition)
+            break;
+    }
+    if (!definition)
+        return false;
+
+    try {
+        file.decoder = std::make_unique<CDecoder>(*definition);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+
+    TemplateValues values;
+    FillTemplateValues(values, file); // only the input and the source's numbers are used
+    QString wavPath;
+    if (decodeOnly) {
+        wavPath = CleanedPath(file.path);
+        RenameExtension(wavPath, u".wav"_s);
+        if (!outputFolder.isEmpty())
+            wavPath = OutputInFolder(outputFolder, wavPath);
+    } else {
+        wavPath = MakeTempFileName(TempFolder(), u".wav"_s);
+        if (wavPath.isEmpty())
+            return false;
+    }
+
+    CDecoder& job = *file.decoder;
+    job.SetTempFile(wavPath);
+    values.outputPath = job.GetTempFile();
+    file.decoderInput = values.inputPath;
+    job.SetInputFile(values.inputPath);
+    job.SetOutputFile(values.outputPath);
+
+    QString parameters;
+    if (!ExpandTemplate(entry->commandLine, parameters, values))
+        return false;
+    job.SetParameters(parameters);
+    return true;
+}
+
+bool AssignCoder(CCoder* definition, CFileInfo& file)
+{
+    if (!definition) {
+        file.coder.reset();
+        return true;
+    }
+    // A coder with no preset names no output extension; planning it would fail later.
+    if (definition->GetEntries().isEmpty())
+        return false;
+    std::unique_ptr<CCoder> job;
+    try {
+        job = std::make_unique<CCoder>(*definition);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    job->decoder = file.decoder.get();
+    file.coder = std::move(job);
+    return true;
+}
+
+bool PrepareCoder(CFileInfo& file, const QString& commandTemplate, const QString& outputFolder)
+{
+    if (!file.coder)
+        return false;
+    TemplateValues values;
+    if (!FillTemplateValues(values, file))
+        return false;
+
+    CCoder& job = *file.coder;
+    job.decoder = file.decoder.get();
+    if (file.decoder) {
+        values.inputPath = file.decoder->GetTempFile();
+        job.SetTempFile(values.inputPath); // deleted by the core once the coder has ended
+    } else {
+        job.SetTempFile(QString()); // never let the core delete a source file
+    }
+    if (!outputFolder.isEmpty())
+        values.outputPath = OutputInFolder(outputFolder, values.outputPath);
+
+    QString parameters;
+    if (!ExpandTemplate(commandTemplate, parameters, values))
+        return false;
+    job.SetParameters(parameters);
+    job.SetInputFile(values.inputPath);
+    job.SetOutputFile(values.outputPath);
+    file.outputPath = values.outputPath;
+    return true;
+}
+
+bool ResetJobs(CFileInfo& file)
+{
+    file.decoderInput.clear();
+    file.outputPath.clear();
+    file.presetName.clear();
+    file.coder.reset();
+    file.decoder.reset();
+    return true;
+}
+
+QString GetDecoderCommandLine(const CFileInfo& file)
+{
+    return file.decoder ? file.decoder->GetParameters() : QString();
+}
+
+QString GetCoderCommandLine(const CFileInfo& file)
+{
+    return file.coder ? file.coder->GetParameters() : QString();
+}
+
+bool IsSameFile(const QString& first, const QString& second)
+{
+    if (first.isEmpty() || second.isEmpty())
+        return false;
+    if (CleanedPath(first) == CleanedPath(second))
+        return true;
+    return ResolvedPath(first) == ResolvedPath(second);
+}
+
+bool WritesOwnInput(IProcess* process)
+{
+    auto* codec = dynamic_cast<CCodec*>(process);
+    if (!codec)
+        return false;
+    const QString output = codec->GetOutputFile();
+    if (IsSameFile(codec->GetInputFile(), output))
+        return true;
+    auto* coder = dynamic_cast<CCoder*>(codec);
+    return coder && coder->decoder && IsSameFile(coder->decoder->GetInputFile(), output);
+}
+
+PlanConflicts FindPlanConflicts(const QList<const CFileInfo*>& files)
+{
+    PlanConflicts conflicts;
+    QHash<QString, QList<const CFileInfo*>> writers;
+    for (const CFileInfo* file : files) {
+        const bool ownInput = WritesOwnInput(file->coder.get()) ||
+                              WritesOwnInput(file->decoder.get()) ||
+                              IsSameFile(file->path, file->outputPath);
+        if (ownInput)
+            conflicts.ownInput.append(file);
+        for (const QString& output : PlannedOutputs(*file))
+            writers[output].append(file);
+    }
+    for (const CFileInfo* file : files) {
+        for (const QString& output : PlannedOutputs(*file)) {
+            if (writers.value(output).size() > 1 && !conflicts.sharedOutput.contains(file)) {
+                conflicts.sharedOutput.append(file);
+                break;
+            }
+        }
+    }
+    return conflicts;
+}

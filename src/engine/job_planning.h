@@ -1,0 +1,68 @@
+#pragma once
+
+#include "codecs/codec.h"
+#include "engine/command_template.h"
+#include "engine/file_info.h"
+
+#include <QList>
+#include <QString>
+#include <memory>
+#include <vector>
+
+// Planning of each source file's decoder and coder runs: which programs run, with which
+// command lines, and which files they read and write. Runs on the user-interface thread.
+
+using PlannedDecoders = std::vector<std::unique_ptr<CDecoder>>;
+
+// The prefix of every intermediate WAV name.
+inline constexpr const char16_t* kTempFilePrefix = u"orv";
+
+// Fills the values of one run from the file. The output path is the source path with the
+// extension of the coder's first entry when the file has a coder job. False (values partly
+// filled) when that coder has no entry.
+bool FillTemplateValues(TemplateValues& values, const CFileInfo& file);
+
+// A fresh name "orv" + eight hex digits + extension in the folder: never an existing file,
+// never a name this process handed out before. Empty when no such name could be found.
+QString MakeTempFileName(const QString& folder, const QString& extension);
+
+// Plans the file's decoder run with the first decoder whose entry handles its extension.
+// In decode-only mode the WAV is the result (beside the source or in outputFolder), otherwise
+// an intermediate file in the temporary folder.
+bool PrepareDecoder(CFileInfo& file, const PlannedDecoders& decoders, const QString& outputFolder,
+                    bool decodeOnly);
+
+// Gives the file its own copy of the coder (linked to the file's decoder run), or removes
+// its coder run when there is no definition. A coder without entries is refused.
+bool AssignCoder(CCoder* definition, CFileInfo& file);
+
+// Fills the file's coder run from the template: input (the decoder's WAV or the source),
+// output (beside the source or in outputFolder) and argument string.
+bool PrepareCoder(CFileInfo& file, const QString& commandTemplate, const QString& outputFolder);
+
+// Forgets the file's planned runs and the paths they were planned with.
+bool ResetJobs(CFileInfo& file);
+
+QString GetDecoderCommandLine(const CFileInfo& file);
+QString GetCoderCommandLine(const CFileInfo& file);
+
+// The temporary folder of the intermediate WAV files.
+QString TempFolder();
+
+// True when the two paths name the same file (the same spelling once cleaned, or the same
+// existing file reached through links or dot components). Empty paths are never the same.
+bool IsSameFile(const QString& first, const QString& second);
+
+// True when the run would write a file it reads: its own input, or, for a coder that reads a
+// decoder's WAV, the decoder's source. Such a run destroys the file it works from.
+bool WritesOwnInput(IProcess* process);
+
+// Planned runs that must not go ahead as they are, for the warnings of the main window.
+struct PlanConflicts
+{
+    QList<const CFileInfo*> ownInput;     // a run would overwrite the file it reads
+    QList<const CFileInfo*> sharedOutput; // two or more files would write the same result
+};
+
+// Checks every planned file; files with no run are skipped.
+PlanConflicts FindPlanConflicts(const QList<const CFileInfo*>& files);

@@ -1,0 +1,262 @@
+#include "engine/job_planning.h"
+#include "foundation/os.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QSet>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+std::unique_ptr<CDecoder> DecoderFor(const QString& name, const QStringList& extensions,
+                                     const QString& commandLine = u"-d -o %out% %in%"_s)
+{
+    auto decoder = std::make_unique<CDecoder>();
+    decoder->SetName(name);
+    decoder->SetExecutable(u"/usr/bin/"_s + name);
+    for (const QString& extension : extensions)
+        decoder->GetEntries().append({commandLine, extension, QString()});
+    return decoder;
+}
+
+std::unique_ptr<CCoder> CoderFor(const QStringList& extensions)
+{
+    auto coder = std::make_unique<CCoder>();
+    coder->SetExecutable(u"/usr/bin/enc"_s);
+    for (const QString& extension : extensions)
+        coder->GetEntries().append({u"-q %in% %out%"_s, extension, u"preset "_s + extension});
+    return coder;
+}
+
+std::unique_ptr<CFileInfo> Source(const QString& path, int sampleRate = 44100)
+{
+    auto file = std::make_unique<CFileInfo>();
+    file->path = path;
+    file->sampleRate = sampleRate;
+    file->channels = 2;
+    file->fileType = SourceTypeOf(path.section(u'.', -1));
+    return file;
+}
+
+// The way the main window plans one file.
+bool Plan(CFileInfo& file, const PlannedDecoders& decoders, CCoder* coder,
+          const QString& outputFolder = QString(), bool decodeOnly = false)
+{
+    const bool decoded = PrepareDecoder(file, decoders, outputFolder, decodeOnly);
+    if ((!decoded && file.fileType != kSourceWav) || decodeOnly)
+        return decoded;
+    const CodecEntry entry = coder->GetEntries().first();
+    if (!AssignCoder(coder, file) || !PrepareCoder(file, entry.commandLine, outputFolder))
+        return false;
+    file.presetName = entry.name;
+    return true;
+}
+
+const QRegularExpression kTempName(u"^orv[0-9A-F]{8}\\.wav$"_s);
+
+TEST(JobPlanningTest, FlacSourceIsDecodedToATemporaryWavThatTheCoderReads)
+{
+    PlannedDecoders decoders;
+    decoders.push_back(DecoderFor(u"flac"_s, {u"flac"_s}));
+    auto coder = CoderFor({u"mp3"_s, u"ogg"_s});
+    for (const QString& outputFolder : {QString(), u"/out/"_s}) {
+        SCOPED_TRACE(outputFolder.toStdString());
+        auto file = Source(u"/m/a.flac"_s);
+        ASSERT_TRUE(Plan(*file, decoders, coder.get(), outputFolder));
+
+        const QString wav = file->decoder->GetTempFile();
+        EXPECT_EQ(QFileInfo(wav).path(), os::TemporaryFolder()); // whatever the output folder
+        EXPECT_TRUE(kTempName.match(QFileInfo(wav).fileName()).hasMatch()) << wav.toStdString();
+        EXPECT_FALSE(QFile::exists(wav)); // named, not created
+        EXPECT_EQ(file->decoder->GetInputFile(), u"/m/a.flac"_s);
+        EXPECT_EQ(file->decoder->GetOutputFile(), wav);
+        EXPECT_EQ(file->decoderInput, u"/m/a.flac"_s);
+        EXPECT_EQ(GetDecoderCommandLine(*file), u"-d -o \"%1\" \"/m/a.flac\""_s.arg(wav));
+
+        const QString output = outputFolder.isEmpty() ? u"/m/a.mp3"_s : u"/out/a.mp3"_s;
+        EXPECT_EQ(file->coder->decoder, file->decoder.get());
+        EXPECT_EQ(file->coder->GetInputFile(), wav);
+        EXPECT_EQ(file->coder->GetTempFile(), wav);
+        EXPECT_EQ(file->coder->GetOutputFile(), output);
+        EXPECT_EQ(file->outputPath, output);
+        EXPECT_EQ(GetCoderCommandLine(*file), u"-q \"%1\" \"%2\""_s.arg(wav, output));
+        EXPECT_EQ(file->presetName, u"preset mp3"_s);
+    }
+}
+
+TEST(JobPlanningTest, DecodeOnlyWritesTheWavAsTheResult)
+{
+    PlannedDecoders decoders;
+    decoders.push_back(DecoderFor(u"flac"_s, {u"flac"_s}));
+    const std::pair<const char16_t*, const char16_t*> cases[] = {
+        {u"", u"/m/a.wav"},
+        {u"/out/", u"/out/a.wav"},
+        {u"/out", u"/out/a.wav"},
+    };
+    for (const auto& [folder, expected] : cases) {
+        auto file = Source(u"/m/a.flac"_s);
+        ASSERT_TRUE(PrepareDecoder(*file, decoders, QString::fromUtf16(folder), true));
+        EXPECT_EQ(file->decoder->GetOutputFile(), QString::fromUtf16(expected));
+        EXPECT_FALSE(file->coder);
+    }
+}
+
+TEST(JobPlanningTest, TheFirstMatchingEntryOfTheFirstMatchingDecoderWins)
+{
+    PlannedDecoders decoders;
+    decoders.push_back(DecoderFor(u"capitals"_s, {u"FLAC"_s, u".flac"_s}));
+    decoders.push_back(DecoderFor(u"first"_s, {u"ape"_s, u"flac"_s}, u"first %in% %out%"_s));
+    decoders.push_back(DecoderFor(u"second"_s, {u"flac"_s}));
+    decoders.front()->GetEntries().append({u"late %in% %out%"_s, u"wv"_s, QString()});
+    const std::pair<const char16_t*, const char16_t*> cases[] = {
+        {u"/m/a.flac", u"first"}, {u"/m/A.FLAC", u"first"}, {u"/m/a.wv", u"capitals"},
+        {u"/m/a.xyz", nullptr},   {u"/m/noext", nullptr},
+    };
+    for (const auto& [path, chosen] : cases) {
+        SCOPED_TRACE(QString::fromUtf16(path).toStdString());
+        auto file = Source(QString::fromUtf16(path));
+        const bool planned = PrepareDecoder(*file, decoders, QString(), false);
+        EXPECT_EQ(planned, chosen != nullptr);
+        if (chosen)
+            EXPECT_EQ(file->decoder->GetName(), QString::fromUtf16(chosen));
+        else
+            EXPECT_FALSE(file->decoder);
+    }
+}
+
+TEST(JobPlanningTest, WavSourceWithoutDecoderIsEncodedDirectly)
+{
+    PlannedDecoders decoders;
+    decoders.push_back(DecoderFor(u"flac"_s, {u"flac"_s}));
+    auto coder = CoderFor({u".ogg"_s});
+    auto file = Source(u"/m/Tone.wav"_s);
+    ASSERT_TRUE(Plan(*file, decoders, coder.get()));
+    EXPECT_FALSE(file->decoder);
+    EXPECT_EQ(file->coder->decoder, nullptr);
+    EXPECT_EQ(file->coder->GetInputFile(), u"/m/Tone.wav"_s);
+    // No intermediate file: the core must never delete the source after encoding.
+    EXPECT_TRUE(file->coder->GetTempFile().isEmpty());
+    EXPECT_EQ(file->coder->GetOutputFile(), u"/m/Tone.ogg"_s);
+}
+
+TEST(JobPlanningTest, BadDefinitionsAndTemplatesAreRefusedWithoutThrowing)
+{
+    PlannedDecoders decoders;
+    decoders.push_back(DecoderFor(u"flac"_s, {u"flac"_s}, u"-d %IN% %out%"_s));
+    auto file = Source(u"/m/a.flac"_s);
+    EXPECT_FALSE(PrepareDecoder(*file, decoders, QString(), false));
+    ASSERT_TRUE(file->decoder); // stays attached, without an argument string
+    EXPECT_TRUE(GetDecoderCommandLine(*file).isEmpty());
+
+    CCoder empty; // the decode-only entry has no presets
+    EXPECT_FALSE(AssignCoder(&empty, *file));
+    EXPECT_FALSE(file->coder);
+    EXPECT_FALSE(PrepareCoder(*file, u"%in% %out%"_s, QString()));
+    TemplateValues values;
+    file->coder = std::make_unique<CCoder>(empty);
+    EXPECT_FALSE(FillTemplateValues(values, *file));
+    EXPECT_FALSE(PrepareCoder(*file, u"%in% %out%"_s, QString()));
+
+    auto coder = CoderFor({u"mp3"_s});
+    ASSERT_TRUE(AssignCoder(coder.get(), *file));
+    file->coder->SetParameters(u"as planned before"_s);
+    EXPECT_FALSE(PrepareCoder(*file, u"-q %in% %out% 100%"_s, QString()));
+    EXPECT_EQ(GetCoderCommandLine(*file), u"as planned before"_s);
+    EXPECT_TRUE(AssignCoder(nullptr, *file));
+    EXPECT_FALSE(file->coder);
+}
+
+TEST(JobPlanningTest, ReplanningNeverLeavesTheCoderLinkedToADestroyedDecoder)
+{
+    PlannedDecoders decoders;
+    decoders.push_back(DecoderFor(u"flac"_s, {u"flac"_s}));
+    auto coder = CoderFor({u"mp3"_s});
+    auto file = Source(u"/m/a.flac"_s);
+    ASSERT_TRUE(Plan(*file, decoders, coder.get()));
+    ASSERT_NE(file->coder->decoder, nullptr);
+
+    decoders.clear(); // the decoder went away with an update of the codecs
+    EXPECT_FALSE(PrepareDecoder(*file, decoders, QString(), false));
+    ASSERT_TRUE(file->coder); // the earlier coder job stays
+    EXPECT_EQ(file->coder->decoder, nullptr);
+
+    EXPECT_TRUE(ResetJobs(*file));
+    EXPECT_FALSE(file->coder);
+    EXPECT_FALSE(file->decoder);
+    EXPECT_TRUE(file->outputPath.isEmpty());
+    EXPECT_TRUE(file->decoderInput.isEmpty());
+    EXPECT_TRUE(file->presetName.isEmpty());
+    EXPECT_TRUE(GetCoderCommandLine(*file).isEmpty());
+}
+
+TEST(JobPlanningTest, TemporaryNamesAreNeverRepeatedNorTaken)
+{
+    QTemporaryDir folder;
+    QSet<QString> names;
+    for (int i = 0; i < 3000; ++i) {
+        const QString name = MakeTempFileName(folder.path(), i % 2 ? u".wav"_s : u"wav"_s);
+        ASSERT_TRUE(kTempName.match(QFileInfo(name).fileName()).hasMatch()) << name.toStdString();
+        ASSERT_EQ(QFileInfo(name).path(), folder.path());
+        names.insert(name);
+        if (i % 3 == 0) {
+            // Taking the name leaves the generator no reason to hand it out again.
+            QFile file(name);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        }
+    }
+    EXPECT_EQ(names.size(), 3000);
+    EXPECT_TRUE(MakeTempFileName(folder.filePath(u"missing"_s), u".wav"_s).endsWith(u".wav"_s));
+}
+
+TEST(JobPlanningTest, ConflictsBetweenPlannedOutputsAndSourcesAreFound)
+{
+    QTemporaryDir folder;
+    QDir(folder.path()).mkpath(u"one"_s);
+    QDir(folder.path()).mkpath(u"two"_s);
+    QDir(folder.path()).mkpath(u"out"_s);
+    ASSERT_TRUE(QFile::link(folder.filePath(u"one"_s), folder.filePath(u"alias"_s)));
+    for (const QString& name : {u"one/a.flac"_s, u"two/a.flac"_s, u"one/b.flac"_s})
+        QFile(folder.filePath(name)).open(QIODevice::WriteOnly);
+
+    PlannedDecoders decoders;
+    decoders.push_back(DecoderFor(u"flac"_s, {u"flac"_s}));
+    auto mp3 = CoderFor({u"mp3"_s});
+    auto flac = CoderFor({u"flac"_s});
+    const QString out = folder.filePath(u"out/"_s);
+
+    auto a1 = Source(folder.filePath(u"one/a.flac"_s));
+    auto a2 = Source(folder.filePath(u"two/a.flac"_s));
+    auto b = Source(folder.filePath(u"alias/b.flac"_s));
+    ASSERT_TRUE(Plan(*a1, decoders, mp3.get(), out)); // one output folder, two a.mp3
+    ASSERT_TRUE(Plan(*a2, decoders, mp3.get(), out));
+    ASSERT_TRUE(Plan(*b, decoders, flac.get(), folder.filePath(u"one/"_s))); // over itself
+
+    const PlanConflicts conflicts = FindPlanConflicts({a1.get(), a2.get(), b.get()});
+    EXPECT_EQ(conflicts.ownInput, (QList<const CFileInfo*>{b.get()}));
+    EXPECT_EQ(conflicts.sharedOutput, (QList<const CFileInfo*>{a1.get(), a2.get()}));
+    EXPECT_TRUE(WritesOwnInput(b->coder.get()));
+    EXPECT_FALSE(WritesOwnInput(a1->coder.get()));
+    EXPECT_FALSE(WritesOwnInput(a1->decoder.get()));
+
+    const PlanConflicts none = FindPlanConflicts({a1.get()});
+    EXPECT_TRUE(none.ownInput.isEmpty());
+    EXPECT_TRUE(none.sharedOutput.isEmpty());
+}
+
+TEST(JobPlanningTest, SameFileSeesThroughSpellingsAndLinks)
+{
+    QTemporaryDir folder;
+    const QString real = folder.filePath(u"a.wav"_s);
+    QFile(real).open(QIODevice::WriteOnly);
+    ASSERT_TRUE(QFile::link(real, folder.filePath(u"link.wav"_s)));
+    EXPECT_TRUE(IsSameFile(real, folder.path() + u"/./sub/../a.wav"_s));
+    EXPECT_TRUE(IsSameFile(real, folder.filePath(u"link.wav"_s)));
+    EXPECT_FALSE(IsSameFile(real, folder.filePath(u"b.wav"_s)));
+    EXPECT_FALSE(IsSameFile(QString(), QString()));
+}
+
+} // namespace
