@@ -1,15 +1,13 @@
 #include "extensions/plugin.h"
 
+#include "codecs/codec_discovery.h"
 #include "engine/error_box.h"
 #include "extensions/language_pack.h"
 #include "foundation/os.h"
 #include "foundation/path_helpers.h"
 
-#include <QDir>
 #include <QFileInfo>
 #include <QLibrary>
-#include <algorithm>
-
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -121,16 +119,7 @@ bool CPluginList::ShowDialog(int commandId, void* mainWindow) const
 
 QStringList ListPluginFiles(const QString& folder)
 {
-    const QDir dir(folder, QString::fromUtf16(kPluginPattern), QDir::NoSort,
-                   QDir::Files | QDir::Hidden | QDir::System | QDir::CaseSensitive);
-    QStringList names = dir.entryList();
-    // The order the listing of the file system gives: by name, case-insensitively first.
-    std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
-        const int order = a.compare(b, Qt::CaseInsensitive);
-        return order != 0 ? order < 0 : a < b;
-    });
     QStringList paths;
-    for (const QString& name : names)
-        paths.append(folder + os::kPathSeparator + name);
+    ListFiles(folder, QString::fromUtf16(kPluginPattern), paths);
     return paths;
 }

@@ -83,5 +83,6 @@ private:
     bool foundAny = false;
 };
 
-// The plugin files of a folder: entries named "*.so" that are not folders, in listing order.
+// The plugin files of a folder: entries named "*.so" (in any case) that are not plain folders,
+// in listing order.
 QStringList ListPluginFiles(const QString& folder);

@@ -271,5 +271,5 @@ TEST_F(PluginTest, PluginFilesAreListedByNameWhateverTheirCase)
     QStringList names;
     for (const QString& path : ListPluginFiles(PluginPath(QString()).chopped(1)))
         names.append(path.mid(path.lastIndexOf(u'/') + 1));
-    EXPECT_EQ(names.join(u' ').toStdString(), ".hidden.so A.so a.so b.so link.so");
+    EXPECT_EQ(names.join(u' ').toStdString(), ".hidden.so A.so a.so b.so c.SO link.so");
 }
