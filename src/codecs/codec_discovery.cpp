@@ -68,8 +68,10 @@ bool ListEntries(const QString& folder, QStringView pattern, ListKind kind, QStr
     if (!executablesOnly && pattern != kAllPattern) {
         dir.setNameFilters({pattern.toString()});
     }
-    const QFileInfoList infos = dir.entryInfoList(
-        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::NoSort);
+    // Without QDir::System: no FIFOs, sockets, devices or dangling links, which a caller that
+    // opens each listed file could block on or would only fail to open.
+    const QFileInfoList infos =
+        dir.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::NoSort);
 
     // "*" always matches something (the folder's own entries), as the listing it stands for does.
     bool matched = pattern == kAllPattern;

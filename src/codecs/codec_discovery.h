@@ -17,7 +17,8 @@ using DecoderList = std::vector<std::unique_ptr<CDecoder>>;
 // case-sensitively. Each result is the folder, a separator, and the entry name.
 //
 // ListFolders keeps real, non-hidden directories (never links to them). ListFiles keeps every
-// other entry that matches the pattern; the pattern "*.exe" stands for executables: regular
+// other entry that matches the pattern, except special files (FIFOs, sockets, devices) and
+// dangling links; the pattern "*.exe" stands for executables: regular
 // files, or links to one, with an execute bit and a name not starting with ".". Any other
 // pattern is a wildcard on the name.
 //
