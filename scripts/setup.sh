@@ -44,8 +44,14 @@ run)
 test)
     build debug
     if [ -n "${CI:-}" ]; then
+        # The engine's threads under ThreadSanitizer, the whole suite under AddressSanitizer
+        # and UndefinedBehaviorSanitizer, every parser briefly fuzzed on its seeds; the debug
+        # run comes last so its summary closes the output.
         build tsan
         ctest --preset tsan
+        build asan-ubsan
+        ctest --preset asan-ubsan
+        bash fuzz/run.sh "${ORVEL_FUZZ_SECONDS:-15}"
     fi
     ctest --preset debug
     ;;
