@@ -3,6 +3,7 @@
 #include "foundation/os.h"
 
 #include <QFileInfo>
+#include <QStringDecoder>
 #include <QStringList>
 
 using namespace Qt::StringLiterals;
@@ -188,7 +189,11 @@ bool PathExists(const QString& path)
 
 QString NarrowToWide(const QByteArray& narrow)
 {
-    return QString::fromUtf8(narrow);
+    // QString::fromUtf8 drops a leading U+FEFF; here it is text like any other (a line of a
+    // playlist that starts with one must come back as it was written).
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom |
+                                                     QStringDecoder::Flag::Stateless);
+    return decoder(narrow);
 }
 
 // UTF-8 holds every character; only an unpaired surrogate cannot be written and becomes U+FFFD.

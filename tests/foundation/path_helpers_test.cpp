@@ -168,6 +168,8 @@ TEST(PathHelpersTest, NarrowAndWideTextConvertAsUtf8)
 {
     EXPECT_EQ(NarrowToWide(QByteArray()), QString());
     EXPECT_EQ(NarrowToWide(QByteArray("gr\xC3\xBC\xC3\x9F")), u"grüß"_s);
+    // A leading U+FEFF is text here (a playlist line may start with one), found by fuzzing.
+    EXPECT_EQ(NarrowToWide(WideToNarrow(u"\uFEFFa"_s)), u"\uFEFFa"_s);
 
     bool lost = false;
     EXPECT_EQ(WideToNarrow(u"\U0001F600"_s, &lost), QByteArray("\xF0\x9F\x98\x80"));
