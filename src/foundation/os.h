@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
@@ -14,7 +15,12 @@ inline constexpr QChar kPathSeparator = u'/';
 // How a child process ended.
 struct ExitStatus
 {
-    enum class Kind { Exited, Signaled, Unknown };
+    enum class Kind
+    {
+        Exited,
+        Signaled,
+        Unknown
+    };
     Kind kind = Kind::Unknown;
     int code = 0; // exit code for Exited, signal number for Signaled
 };
@@ -67,5 +73,39 @@ QString ErrorText(int error);
 
 // The calling thread's last error (errno) and its description.
 int LastError();
+
+// Crash safety: a watchdog process, forked from ours, that outlives us only to SIGKILL the
+// process groups of the encoders and decoders still running when we end, however we end.
+// Start it once, early (it forks); SpawnProcess registers each child's group with it and
+// ReapProcess takes the group off again. Without a watchdog both are no-ops.
+bool StartChildWatchdog();
+
+// The watchdog's pid, 0 when none was started.
+qint64 ChildWatchdogId();
+
+// Registers a child's process group with the watchdog, and takes it off once the child has
+// exited (before it is reaped, so its id cannot have been reused yet).
+void WatchProcessGroup(qint64 pid);
+void UnwatchProcessGroup(qint64 pid);
+
+// A new file (mode 0600, never an existing one) with an exclusive advisory lock held for as
+// long as the returned descriptor stays open; -1 when it cannot be created or locked.
+int CreateLockedFile(const QString& path);
+
+// An existing file, opened read-only and locked exclusively; -1 when it cannot be opened or
+// another open description (another process) holds the lock.
+int OpenLockedFile(const QString& path);
+
+// True while path still names the file open at descriptor (not deleted nor replaced).
+bool DescriptorNamesPath(int descriptor, const QString& path);
+
+// Writes all bytes at the descriptor's position; false on a short or failed write.
+bool WriteAll(int descriptor, const QByteArray& bytes);
+
+// Closes a descriptor, releasing its lock.
+void CloseDescriptor(int descriptor);
+
+// The real user id of our process.
+quint32 CurrentUserId();
 
 } // namespace os

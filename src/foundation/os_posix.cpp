@@ -146,6 +146,7 @@ qint64 SpawnProcess(const QString& executable, const QStringList& arguments, boo
         result = spawnError;
         return 0;
     }
+    WatchProcessGroup(pid);
     return pid;
 }
 
@@ -196,6 +197,9 @@ ExitStatus ReapProcess(qint64 pid)
     ExitStatus status;
     if (pid <= 0)
         return status;
+    // Off the watchdog's list while the exited child still holds its id.
+    if (WaitForExitWithoutReaping(pid))
+        UnwatchProcessGroup(pid);
     int raw = 0;
     pid_t reaped = 0;
     do {

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QString>
+#include <mutex>
+
+// The record one running orvel keeps of the temporary WAVs it hands out: a session file in the
+// temporary folder, locked for as long as the instance lives. A session file whose lock can be
+// taken belongs to an instance that died; a later start removes the WAVs it lists, and it.
+class CInstanceSession
+{
+public:
+    CInstanceSession() = default;
+    CInstanceSession(const CInstanceSession&) = delete;
+    CInstanceSession& operator=(const CInstanceSession&) = delete;
+    ~CInstanceSession();
+
+    // Creates and locks this instance's session file in `folder`.
+    bool Begin(const QString& folder);
+
+    // Lists a temporary file handed out by this instance. Only names in the session's folder
+    // of the temporary WAV form are kept, so a damaged record can never name another file.
+    void Record(const QString& temporaryPath);
+
+    // Deletes the session file and releases its lock.
+    void End();
+
+    bool IsActive() const;
+    QString GetPath() const;
+
+    // Removes the temporary WAVs listed by sessions in `folder` whose instance has ended, and
+    // their session files; sessions still locked by a running instance are left alone.
+    // Answers the number of WAVs removed.
+    static int RemoveFilesOfEndedSessions(const QString& folder);
+
+    static bool IsSessionFileName(const QString& name);
+    static bool IsTemporaryWavName(const QString& name);
+
+private:
+    mutable std::mutex lock;
+    int descriptor = -1;
+    QString folder;
+    QString path;
+};
+
+// Call once at start-up, before the first thread is created (it forks): starts the watchdog
+// that takes this instance's encoders and decoders down with it however it ends, removes the
+// temporary WAVs that instances which died left behind, and opens this instance's session.
+bool BeginInstanceSession();
+
+// The program-wide session, for the names job planning hands out.
+void RecordTemporaryFile(const QString& temporaryPath);
+
+// At a clean exit: the session file goes; the watchdog ends with us.
+void EndInstanceSession();

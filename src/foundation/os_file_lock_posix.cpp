@@ -1,0 +1,80 @@
+#include "foundation/os.h"
+
+#include <QFile>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace os {
+
+namespace {
+
+int LockOrClose(int descriptor)
+{
+    if (descriptor < 0)
+        return -1;
+    int locked = 0;
+    do {
+        locked = flock(descriptor, LOCK_EX | LOCK_NB);
+    } while (locked != 0 && errno == EINTR);
+    if (locked == 0)
+        return descriptor;
+    close(descriptor);
+    return -1;
+}
+
+} // namespace
+
+int CreateLockedFile(const QString& path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    return LockOrClose(open(name.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+}
+
+int OpenLockedFile(const QString& path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    // O_NOFOLLOW: a link planted in a shared temporary folder is not followed.
+    return LockOrClose(open(name.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+}
+
+bool DescriptorNamesPath(int descriptor, const QString& path)
+{
+    struct stat opened = {};
+    struct stat named = {};
+    if (fstat(descriptor, &opened) != 0)
+        return false;
+    if (lstat(QFile::encodeName(path).constData(), &named) != 0)
+        return false;
+    return opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
+}
+
+bool WriteAll(int descriptor, const QByteArray& bytes)
+{
+    qsizetype written = 0;
+    while (written < bytes.size()) {
+        const ssize_t result = write(descriptor, bytes.constData() + written,
+                                     static_cast<size_t>(bytes.size() - written));
+        if (result < 0 && errno == EINTR)
+            continue;
+        if (result <= 0)
+            return false;
+        written += result;
+    }
+    return true;
+}
+
+void CloseDescriptor(int descriptor)
+{
+    if (descriptor >= 0)
+        close(descriptor);
+}
+
+quint32 CurrentUserId()
+{
+    return static_cast<quint32>(getuid());
+}
+
+} // namespace os
