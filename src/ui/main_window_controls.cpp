@@ -52,7 +52,8 @@ QWidget* BuildRightColumn(QWidget* window, MainWindowControls& c, const DialogUn
     auto* coderRow = new QHBoxLayout;
     c.coderLabel = Named(new QLabel(u"Coder"_s, column), u"coderLabel"_s);
     c.coderFolderButton = MakeButton(column, u"coderFolderButton"_s, QString());
-    c.coderFolderButton->setIcon(column->style()->standardIcon(QStyle::SP_DirOpenIcon));
+    c.coderFolderButton->setIcon(
+        QIcon::fromTheme(u"folder-open"_s, column->style()->standardIcon(QStyle::SP_DirOpenIcon)));
     c.coderFolderButton->setIconSize({kFolderIconSize, kFolderIconSize});
     c.coderFolderButton->setFixedSize(
         du.Size(kFolderButtonWidth, kFolderButtonHeight).expandedTo({22, 20}));

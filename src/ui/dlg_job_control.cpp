@@ -1,0 +1,314 @@
+#include "ui/dlg_job_control.h"
+
+#include "codecs/codec.h"
+#include "engine/console_log.h"
+#include "engine/notifier.h"
+#include "extensions/language_pack.h"
+#include "foundation/path_helpers.h"
+#include "ui/dialog_units.h"
+#include "ui/sort_list_view_ex.h"
+#include "ui/ui_texts.h"
+
+#include <QBoxLayout>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <orvel/icore.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+namespace Text {
+constexpr int kCoder = 105;
+constexpr int kPriority = 138;
+constexpr int kPriorityIdle = 139; // 139..142: idle, normal, high, realtime
+constexpr int kDecoder = 149;
+constexpr int kKindColumn = 160;
+constexpr int kStop = 161;
+constexpr int kProgramColumn = 162;
+constexpr int kTitle = 163;
+constexpr int kInputColumn = 164;
+constexpr int kOutputColumn = 165;
+constexpr int kDetails = 168;
+constexpr int kCpuUsage = 169;
+constexpr int kWaiting = 170;
+constexpr int kStarted = 171;
+constexpr int kTotal = 172;
+constexpr int kErrorCaption = 119;
+} // namespace Text
+
+constexpr int kColumnCount = 4;
+constexpr int kPriorityCount = 4;
+constexpr int kWindowWidth = 340; // dialog units
+constexpr int kWindowHeight = 172;
+
+QString FileNameOf(const QString& path)
+{
+    return FileNamePart(CleanedPath(path));
+}
+
+// How a failed run ended, for the console log.
+QString Outcome(const RunResult& run)
+{
+    switch (run.outcome) {
+    case RunResult::Outcome::Exited:
+        return u"exit code %1"_s.arg(run.code);
+    case RunResult::Outcome::Signaled:
+        return u"ended by signal %1"_s.arg(run.code);
+    case RunResult::Outcome::CouldNotStart:
+        return u"could not be started"_s;
+    case RunResult::Outcome::DecoderFailed:
+        return u"not started: its decoder failed"_s;
+    case RunResult::Outcome::OwnInput:
+        return u"left out: it would overwrite its own input"_s;
+    case RunResult::Outcome::InvalidKind:
+        return u"not a coder or decoder run"_s;
+    case RunResult::Outcome::Stopped:
+        break;
+    }
+    return u"stopped"_s;
+}
+
+} // namespace
+
+quint32 PriorityClassForIndex(int index)
+{
+    static constexpr quint32 classes[kPriorityCount] = {kPriorityIdle, kPriorityNormal,
+                                                        kPriorityHigh, kPriorityRealtime};
+    return index >= 0 && index < kPriorityCount ? classes[index] : 0;
+}
+
+CDlgJobControl::CDlgJobControl(CLanguagePack& languagePack, int& priorityIndex, ICore& jobCore,
+                               QWidget* parent)
+    : QDialog(parent), language(languagePack), priority(priorityIndex), core(jobCore)
+{
+    setObjectName(u"jobControl"_s);
+    setModal(true);
+    CreateControls();
+    SetTexts();
+    refreshTimer.setInterval(kRefreshIntervalMs);
+    connect(&refreshTimer, &QTimer::timeout, this, &CDlgJobControl::Refresh);
+}
+
+CDlgJobControl::~CDlgJobControl() = default;
+
+void CDlgJobControl::CreateControls()
+{
+    const DialogUnits du(font());
+    jobList = new CSortListViewEx(this);
+    jobList->setObjectName(u"jobList"_s);
+    jobList->SetGridLines(true);
+    jobList->setSelectionMode(QAbstractItemView::SingleSelection);
+    progressBar = new QProgressBar(this);
+    progressBar->setObjectName(u"progressBar"_s);
+    progressBar->setTextVisible(false);
+
+    statusGroup = new QGroupBox(this);
+    statusGroup->setObjectName(u"statusGroup"_s);
+    statusText = new QLabel(statusGroup);
+    statusText->setObjectName(u"statusText"_s);
+    statusText->setTextFormat(Qt::PlainText);
+    statusText->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    // Room for every line from the start, so the window does not jump when text arrives.
+    statusText->setMinimumHeight(statusText->fontMetrics().lineSpacing() * 5);
+    auto* statusLayout = new QVBoxLayout(statusGroup);
+    statusLayout->addWidget(statusText);
+
+    priorityLabel = new QLabel(this);
+    priorityLabel->setObjectName(u"priorityLabel"_s);
+    priorityCombo = new QComboBox(this);
+    priorityCombo->setObjectName(u"priorityCombo"_s);
+    stopButton = new QPushButton(this);
+    stopButton->setObjectName(u"stopButton"_s);
+    priorityLabel->setBuddy(priorityCombo);
+
+    auto* controls = new QVBoxLayout;
+    controls->addWidget(priorityLabel);
+    controls->addWidget(priorityCombo);
+    controls->addStretch(1);
+    controls->addWidget(stopButton);
+
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(statusGroup, 1);
+    bottom->addLayout(controls);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(jobList, 1);
+    layout->addWidget(progressBar);
+    layout->addLayout(bottom);
+
+    resize(du.Size(kWindowWidth, kWindowHeight).expandedTo(layout->totalMinimumSize()));
+    connect(stopButton, &QPushButton::clicked, this, &CDlgJobControl::OnStop);
+}
+
+void CDlgJobControl::SetTexts()
+{
+    setWindowTitle(language.GetString(Text::kTitle));
+    statusGroup->setTitle(language.GetString(Text::kDetails));
+    priorityLabel->setText(language.GetString(Text::kPriority));
+    stopButton->setText(language.GetString(Text::kStop));
+    for (int column :
+         {Text::kKindColumn, Text::kProgramColumn, Text::kInputColumn, Text::kOutputColumn}) {
+        jobList->InsertColumn(jobList->GetColumnCount(), language.GetString(column));
+    }
+    jobList->AutoSizeColumns(-1);
+
+    for (int i = 0; i < kPriorityCount; ++i) {
+        priorityCombo->addItem(language.GetString(Text::kPriorityIdle + i));
+    }
+    priorityCombo->setCurrentIndex(priority >= 0 && priority < kPriorityCount ? priority : -1);
+    connect(priorityCombo, &QComboBox::currentIndexChanged, this,
+            &CDlgJobControl::OnPriorityChanged);
+}
+
+void CDlgJobControl::SetFailureSource(FailedRunsSource failedRuns, FileOfRun fileOfRun)
+{
+    failedRunsSource = std::move(failedRuns);
+    fileOfRunSource = std::move(fileOfRun);
+}
+
+void CDlgJobControl::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (!refreshTimer.isActive() && !finished) {
+        Refresh();
+        if (!finished) {
+            refreshTimer.start();
+        }
+    }
+}
+
+void CDlgJobControl::Refresh()
+{
+    if (finished) {
+        return;
+    }
+    setUpdatesEnabled(false);
+    FillRows();
+    UpdateStatus();
+    if (core.IsRunning()) {
+        jobList->AutoSizeColumns(-1);
+        setUpdatesEnabled(true);
+        return;
+    }
+    setUpdatesEnabled(true);
+    Finish(kResultClosed);
+}
+
+void CDlgJobControl::FillRows()
+{
+    QList<IProcess*> running;
+    core.GetRunningProcesses(running);
+
+    // Rows are reused: only the difference in count is inserted at or removed from the top.
+    jobList->LockRedraw();
+    while (jobList->GetRowCount() < running.size()) {
+        jobList->SetCell(0, 0, QString());
+    }
+    while (jobList->GetRowCount() > running.size()) {
+        jobList->DeleteRow(0);
+    }
+    for (int row = 0; row < running.size(); ++row) {
+        IProcess* process = running[row];
+        const bool coder = process->GetKind() == 0;
+        jobList->SetCellText(row, 0, language.GetString(coder ? Text::kCoder : Text::kDecoder));
+        jobList->SetCellText(row, 1, FileNameOf(process->GetExecutable()));
+        if (auto* codec = dynamic_cast<CCodec*>(process)) {
+            jobList->SetCellText(row, 2, FileNameOf(codec->GetInputFile()));
+            jobList->SetCellText(row, 3, FileNameOf(codec->GetOutputFile()));
+        }
+    }
+    jobList->UnlockRedraw();
+}
+
+void CDlgJobControl::UpdateStatus()
+{
+    const int started = core.GetStartedCount();
+    const int total = core.GetTotalCount();
+    // After a stop the total is 0; the share is then shown as 0 rather than divided by it.
+    const double percent = total > 0 ? double(started) / double(total) * 100.0 : 0.0;
+
+    progressBar->setRange(0, qMax(total, 1));
+    progressBar->setValue(qBound(0, started, qMax(total, 1)));
+
+    QString text =
+        language.GetString(Text::kCpuUsage) + QString::asprintf(": %.0f%%\n", core.GetCpuUsage());
+    text +=
+        language.GetString(Text::kStarted) + QString::asprintf(": %d (%.2f%%)\n", started, percent);
+    text += language.GetString(Text::kWaiting) +
+            QString::asprintf(": %d (%.2f%%)\n", total - started, 100.0 - percent);
+    text += language.GetString(Text::kTotal) + QString::asprintf(": %d", total);
+    if (failedRunsSource) {
+        failedCount = static_cast<int>(failedRunsSource().size());
+        text += u'\n' + LanguageTextOr(language, UiText::kFailedProcesses, u"Failed processes"_s) +
+                QString::asprintf(": %d", failedCount);
+    }
+    statusText->setText(text);
+}
+
+void CDlgJobControl::OnPriorityChanged(int index)
+{
+    priority = index;
+    if (const quint32 priorityClass = PriorityClassForIndex(index)) {
+        core.SetPriority(priorityClass);
+    }
+}
+
+void CDlgJobControl::OnStop()
+{
+    core.Stop();
+    Finish(kResultStopped);
+}
+
+void CDlgJobControl::closeEvent(QCloseEvent* event)
+{
+    event->accept();
+    if (finished) {
+        return;
+    }
+    if (core.IsRunning()) {
+        core.Stop();
+    }
+    Finish(kResultClosed);
+}
+
+void CDlgJobControl::Finish(int result)
+{
+    finished = true;
+    refreshTimer.stop();
+    done(result);
+    ReportFailures();
+}
+
+void CDlgJobControl::ReportFailures()
+{
+    if (!failedRunsSource) {
+        return;
+    }
+    QStringList files;
+    ConsoleLog& log = ConsoleLog::Instance();
+    for (const RunResult& run : failedRunsSource()) {
+        const QString file = fileOfRunSource ? fileOfRunSource(run) : run.inputFile;
+        log.Append(FileNameOf(run.executable) + u" \""_s + file + u"\": "_s + Outcome(run));
+        if (!files.contains(file)) {
+            files << file;
+        }
+    }
+    if (files.isEmpty()) {
+        return;
+    }
+    const qsizetype unnamed = files.size() - kMaxNamedFiles;
+    if (unnamed > 0) {
+        files.resize(kMaxNamedFiles);
+        files << u"\u2026 (+%1)"_s.arg(unnamed);
+    }
+    const QString text =
+        LanguageTextOr(language, UiText::kFilesFailed, u"These files could not be converted:"_s) +
+        u'\n' + files.join(u'\n');
+    CurrentNotifier()->Notify(INotifier::Icon::Error, language.GetString(Text::kErrorCaption),
+                              text);
+}

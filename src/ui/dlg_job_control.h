@@ -1,0 +1,85 @@
+#pragma once
+
+#include "engine/core.h"
+
+#include <QDialog>
+#include <QTimer>
+#include <functional>
+
+class CLanguagePack;
+class CSortListViewEx;
+class ICore;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+// The modal window shown while the core converts: the running programs, how many processes
+// have started out of how many, the processor load, the priority of the running programs and
+// Stop. It polls the core twice a second and closes itself when the core has finished.
+class CDlgJobControl : public QDialog
+{
+    Q_OBJECT
+
+public:
+    // Results of exec().
+    static constexpr int kResultClosed = 0;
+    static constexpr int kResultStopped = 1038;
+    static constexpr int kRefreshIntervalMs = 500;
+
+    // priority is the "Priority" setting (an index 0..3); it is changed when the user picks
+    // another priority.
+    CDlgJobControl(CLanguagePack& language, int& priority, ICore& core, QWidget* parent);
+    ~CDlgJobControl() override;
+
+    // Where failed runs are learnt from, and the file each is reported with. Without it the
+    // window shows no failures.
+    using FailedRunsSource = std::function<QList<RunResult>()>;
+    using FileOfRun = std::function<QString(const RunResult&)>;
+    void SetFailureSource(FailedRunsSource failedRuns, FileOfRun fileOfRun);
+
+    // At most this many files are named in the end-of-run message; a count stands for the rest.
+    static constexpr int kMaxNamedFiles = 25;
+
+    // One cycle of the refresh: rows, bar and status text from the core, then close the
+    // window when the core no longer runs.
+    void Refresh();
+
+    // Escape does nothing: only Stop, the close box and the end of the run close the window.
+    void reject() override {}
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void CreateControls();
+    void SetTexts();
+    void FillRows();
+    void UpdateStatus();
+    void OnPriorityChanged(int index);
+    void OnStop();
+    void Finish(int result);
+    void ReportFailures();
+
+    CLanguagePack& language;
+    int& priority;
+    ICore& core;
+    QTimer refreshTimer;
+    bool finished = false;
+    FailedRunsSource failedRunsSource;
+    FileOfRun fileOfRunSource;
+    int failedCount = 0;
+
+    CSortListViewEx* jobList = nullptr;
+    QProgressBar* progressBar = nullptr;
+    QGroupBox* statusGroup = nullptr;
+    QLabel* statusText = nullptr;
+    QLabel* priorityLabel = nullptr;
+    QComboBox* priorityCombo = nullptr;
+    QPushButton* stopButton = nullptr;
+};
+
+// The priority class for a "Priority" index (idle, normal, high, realtime); 0 for any other.
+quint32 PriorityClassForIndex(int index);
