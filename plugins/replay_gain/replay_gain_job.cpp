@@ -2,6 +2,7 @@
 
 #include "engine/command_line.h"
 #include "flac_tags.h"
+#include "foundation/os.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -44,6 +45,8 @@ QList<QStringList> GroupIntoAlbums(const QStringList& files)
 CReplayGainJob::CReplayGainJob(ICore& pluginCore, QString tool)
     : core(pluginCore), metaflac(std::move(tool))
 {
+    // The core is ours alone: measure as many albums at once as there are processors.
+    core.SetThreadsCount(os::ProcessorCount());
 }
 
 CReplayGainJob::~CReplayGainJob()

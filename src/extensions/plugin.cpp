@@ -1,6 +1,7 @@
 #include "extensions/plugin.h"
 
 #include "codecs/codec_discovery.h"
+#include "engine/core.h"
 #include "engine/error_box.h"
 #include "extensions/language_pack.h"
 #include "foundation/os.h"
@@ -30,6 +31,11 @@ QString BufferText(char16_t* buffer)
 }
 
 } // namespace
+
+PluginCore MakePluginCore()
+{
+    return PluginCore(new CCore, [](ICore* core) { delete static_cast<CCore*>(core); });
+}
 
 CPlugin::CPlugin(PluginCore pluginCore) : core(std::move(pluginCore))
 {
@@ -95,8 +101,8 @@ CPluginList::~CPluginList()
         plugin.reset();
 }
 
-void CPluginList::LoadAll(const QString& programFolder, const PluginCoreFactory& makeCore,
-                          CLanguagePack& language)
+void CPluginList::LoadAll(const QString& programFolder, CLanguagePack& language,
+                          const PluginCoreFactory& makeCore)
 {
     const QStringList paths =
         ListPluginFiles(programFolder + os::kPathSeparator + QString::fromUtf16(kPluginFolder));

@@ -17,6 +17,9 @@ class QLibrary;
 using PluginCore = std::unique_ptr<ICore, void (*)(ICore*)>;
 using PluginCoreFactory = std::function<PluginCore()>;
 
+// A conversion core of the plugin's own, with the core's defaults.
+PluginCore MakePluginCore();
+
 // One loaded plugin: its library, the seven exports, what it says about itself, and the core
 // created for it alone.
 class CPlugin
@@ -65,8 +68,8 @@ public:
 
     // Loads every "*.so" of the program folder's "Plugins", in listing order, each with a core
     // made by makeCore.
-    void LoadAll(const QString& programFolder, const PluginCoreFactory& makeCore,
-                 CLanguagePack& language);
+    void LoadAll(const QString& programFolder, CLanguagePack& language,
+                 const PluginCoreFactory& makeCore = MakePluginCore);
 
     // Whether the folder held any plugin file, loaded or not: the Plugins menu is shown then.
     bool FoundAny() const { return foundAny; }

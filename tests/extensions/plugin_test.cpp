@@ -102,8 +102,7 @@ protected:
 
     void LoadAll(CPluginList& plugins)
     {
-        plugins.LoadAll(
-            program.path(), [this] { return MakeCore(); }, language());
+        plugins.LoadAll(program.path(), language(), [this] { return MakeCore(); });
     }
 
     PluginCore MakeCore()

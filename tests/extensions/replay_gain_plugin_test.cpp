@@ -1,11 +1,18 @@
 #include "engine/command_line.h"
+#include "engine/core.h"
+#include "extensions/language_pack.h"
+#include "extensions/plugin.h"
 #include "flac_tags.h"
 #include "replay_gain_job.h"
+#include "support/notifier_recorder.h"
 
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QThread>
 #include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
@@ -44,6 +51,14 @@ QByteArray FlacWithComments(const QList<QByteArray>& comments)
     const QByteArray block = CommentBlock(comments, quint32(comments.size()));
     return "fLaC" + BlockHeader(false, 1, quint32(padding.size())) + padding +
            BlockHeader(true, 4, quint32(block.size())) + block;
+}
+
+// A short real FLAC tone made by sox.
+void MakeFlac(const QString& path)
+{
+    const QStringList arguments = {u"-n"_s, u"-r"_s, u"44100"_s, u"-c"_s,  u"2"_s,    u"-b"_s,
+                                   u"16"_s, path,    u"synth"_s, u"0.2"_s, u"sine"_s, u"440"_s};
+    ASSERT_EQ(QProcess::execute(QStandardPaths::findExecutable(u"sox"_s), arguments), 0);
 }
 
 QString Write(const QTemporaryDir& dir, const QString& name, const QByteArray& content)
@@ -101,9 +116,7 @@ TEST(FlacTagsTest, SeesTheTagsMetaflacWrites)
     ASSERT_FALSE(sox.isEmpty());
     QTemporaryDir dir;
     const QString path = dir.filePath(u"tone.flac"_s);
-    ASSERT_EQ(QProcess::execute(sox, {u"-n"_s, u"-r"_s, u"44100"_s, u"-c"_s, u"2"_s, u"-b"_s,
-                                      u"16"_s, path, u"synth"_s, u"0.2"_s, u"sine"_s, u"440"_s}),
-              0);
+    MakeFlac(path);
     EXPECT_FALSE(HasReplayGainTags(path));
     ASSERT_EQ(QProcess::execute(metaflac, {u"--add-replay-gain"_s, path}), 0);
     EXPECT_TRUE(HasReplayGainTags(path));
@@ -131,3 +144,58 @@ TEST(ReplayGainJobTest, AnAlbumIsOneMetaflacRunWithEveryFileQuoted)
     EXPECT_EQ(SplitCommandLine(run.GetParameters()),
               (QStringList{u"--add-replay-gain"_s, u"/m/it's \"live\"/1.flac"_s, u"/m/-x.flac"_s}));
 }
+
+TEST(ReplayGainJobTest, TagsEveryAlbumOnItsOwnCoreAndNamesTheFilesLeftUntagged)
+{
+    const QString metaflac = QStandardPaths::findExecutable(u"metaflac"_s);
+    ASSERT_FALSE(metaflac.isEmpty());
+    QTemporaryDir dir;
+    for (const char16_t* folder : {u"a b", u"c", u"damaged"})
+        ASSERT_TRUE(QDir(dir.path()).mkdir(QString::fromUtf16(folder)));
+    const QStringList good = {dir.filePath(u"a b/1.flac"_s), dir.filePath(u"c/\"it\".flac"_s),
+                              dir.filePath(u"a b/2.flac"_s)};
+    for (const QString& file : good)
+        MakeFlac(file);
+    // One damaged file spoils its whole album: metaflac measures an album together.
+    const QStringList spoiled = {dir.filePath(u"damaged/1.flac"_s),
+                                 dir.filePath(u"damaged/2.flac"_s)};
+    MakeFlac(spoiled[0]);
+    Write(dir, u"damaged/2.flac"_s, "not a flac file");
+
+    CCore core;
+    CReplayGainJob job(core, metaflac);
+    ASSERT_TRUE(job.Start(good + spoiled));
+    EXPECT_EQ(job.TotalAlbums(), 3);
+    EXPECT_FALSE(job.Start(good)) << "a second run while the first one goes";
+    QElapsedTimer timer;
+    timer.start();
+    while (job.IsRunning() && !timer.hasExpired(30000))
+        QThread::msleep(20);
+    ASSERT_FALSE(job.IsRunning());
+
+    EXPECT_EQ(job.Files(), (QStringList{good[0], good[2], good[1], spoiled[0], spoiled[1]}));
+    EXPECT_EQ(job.UntaggedFiles(), spoiled);
+    EXPECT_FALSE(CReplayGainJob(core, QString()).Start(good)) << "without metaflac";
+}
+
+#ifdef ORVEL_EXAMPLE_PLUGIN
+TEST(ExamplePluginTest, LoadsThroughThePluginContractWithACoreOfItsOwn)
+{
+    QTemporaryDir program;
+    ASSERT_TRUE(QDir(program.path()).mkdir(u"Plugins"_s));
+    ASSERT_TRUE(QFile::copy(QString::fromUtf8(ORVEL_EXAMPLE_PLUGIN),
+                            program.filePath(u"Plugins/ReplayGain.so"_s)));
+    NotifierRecorder recorder;
+    CLanguagePack language;
+    CPluginList plugins;
+    plugins.LoadAll(program.path(), language);
+
+    EXPECT_EQ(recorder.Count(), 0);
+    ASSERT_EQ(plugins.Count(), 1);
+    EXPECT_EQ(plugins.At(0).name, u"ReplayGain tagger for FLAC"_s);
+    EXPECT_EQ(plugins.At(0).version, u"1.0"_s);
+    auto* core = dynamic_cast<CCore*>(plugins.At(0).core.get());
+    ASSERT_NE(core, nullptr);
+    EXPECT_FALSE(core->IsRunning());
+}
+#endif
