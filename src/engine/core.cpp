@@ -3,8 +3,10 @@
 #include "engine/job_planning.h"
 #include "foundation/os.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <algorithm>
 #include <chrono>
 #include <system_error>
@@ -28,6 +30,51 @@ void DeleteRunFile(const QString& path)
 bool IsFailure(RunResult::Outcome outcome, int code)
 {
     return outcome != RunResult::Outcome::Exited || code != 0;
+}
+
+// What a run's output file looked like, to tell whether the run wrote it.
+struct FileStamp
+{
+    bool exists = false;
+    bool regular = false;
+    qint64 size = -1;
+    QDateTime modified;
+};
+
+FileStamp StampOf(const QString& path)
+{
+    FileStamp stamp;
+    if (path.isEmpty())
+        return stamp;
+    const QFileInfo info(path);
+    stamp.exists = info.exists();
+    stamp.regular = info.isFile();
+    stamp.size = info.size();
+    stamp.modified = info.lastModified();
+    return stamp;
+}
+
+// False only for a regular file the run neither created nor changed; devices and paths the
+// core does not know (empty) count as written.
+bool WroteOutput(const QString& path, const FileStamp& before)
+{
+    if (path.isEmpty())
+        return true;
+    const FileStamp after = StampOf(path);
+    if (after.exists && !after.regular)
+        return true;
+    if (!after.exists)
+        return false;
+    return !before.exists || before.size != after.size || before.modified != after.modified;
+}
+
+bool WritesFileRead(IProcess* process, const QSet<QString>& readFiles)
+{
+    auto* codec = dynamic_cast<CCodec*>(process);
+    if (!codec || codec->GetOutputFile().isEmpty())
+        return false;
+    const QString output = QFileInfo(codec->GetOutputFile()).canonicalFilePath();
+    return !output.isEmpty() && readFiles.contains(output);
 }
 
 } // namespace
@@ -97,10 +144,20 @@ bool CCore::Start()
     if (slots.empty())
         ResizeSlots(threadsCount);
 
-    // A job that would overwrite the file it reads is never run.
+    // A job that would overwrite a file the batch reads (its own input, or the source of
+    // another job) is never run.
     const QList<IProcess*> planned = queue;
+    QSet<QString> readFiles;
     for (IProcess* process : planned) {
-        if (WritesOwnInput(process))
+        // A coder reading its decoder's WAV reads no source; writing that WAV is the plan.
+        auto* coder = dynamic_cast<CCoder*>(process);
+        auto* codec = dynamic_cast<CCodec*>(process);
+        if (codec && !(coder && coder->decoder))
+            readFiles.insert(QFileInfo(codec->GetInputFile()).canonicalFilePath());
+    }
+    readFiles.remove(QString());
+    for (IProcess* process : planned) {
+        if (WritesOwnInput(process) || WritesFileRead(process, readFiles))
             DropFromQueue(process, RunResult::Outcome::OwnInput, false);
     }
     totalCount = int(queue.size());
@@ -183,27 +240,40 @@ void CCore::LaunchStartable()
 
 void CCore::RunProcess(ActiveRun* run)
 {
+    const FileStamp outputBefore = StampOf(run->outputFile);
+    bool stoppedBeforeStart = false;
+    qint64 pid = 0;
     {
-        std::lock_guard lock(mutex);
-        if (run->stopRequested) {
-            OnProcessFinished(run, RunResult::Outcome::Stopped, 0);
-            return;
+        // The gate is released before OnProcessFinished: after that call the core may be gone.
+        std::lock_guard launching(launchGate);
+        {
+            std::lock_guard lock(mutex);
+            stoppedBeforeStart = run->stopRequested;
+        }
+        if (!stoppedBeforeStart) {
+            // The program is created without the lock, so the windows never wait for it.
+            const bool created = run->process->Start(run->priorityClass);
+            pid = created ? qint64(run->process->GetProcessInformation().processId) : 0;
+            if (pid > 0) {
+                std::lock_guard lock(mutex);
+                TakeSlot(run, pid);
+            }
         }
     }
-
-    // The program is created and waited for without the lock.
-    const bool created = run->process->Start(run->priorityClass);
-    const qint64 pid = created ? qint64(run->process->GetProcessInformation().processId) : 0;
+    if (stoppedBeforeStart) {
+        std::lock_guard lock(mutex);
+        // Its decoder may have written the WAV already; no coder will read it now.
+        if (run->isCoder)
+            DeleteRunFile(run->tempFile);
+        OnProcessFinished(run, RunResult::Outcome::Stopped, 0);
+        return;
+    }
     if (pid <= 0) {
         std::lock_guard lock(mutex);
         if (run->isCoder)
             DeleteRunFile(run->tempFile); // its input is of no use to anybody now
         OnProcessFinished(run, RunResult::Outcome::CouldNotStart, 0);
         return;
-    }
-    {
-        std::lock_guard lock(mutex);
-        TakeSlot(run, pid);
     }
 
     const bool waited = os::WaitForExitWithoutReaping(pid);
@@ -232,6 +302,15 @@ void CCore::RunProcess(ActiveRun* run)
         outcome = RunResult::Outcome::Signaled;
     } else if (status.kind == os::ExitStatus::Kind::Unknown) {
         code = -1;
+    }
+    if (!stopped) {
+        const bool wrote = WroteOutput(run->outputFile, outputBefore);
+        // Exit code 0 is no proof of work: a result that is not there is a failure.
+        if (!IsFailure(outcome, code) && !wrote)
+            outcome = RunResult::Outcome::NoOutput;
+        // What a failed program wrote is no result, though it may look like one.
+        else if (IsFailure(outcome, code) && wrote)
+            DeleteRunFile(run->outputFile);
     }
     std::lock_guard lock(mutex);
     OnProcessFinished(run, outcome, code);
@@ -275,6 +354,8 @@ void CCore::OnProcessFinished(ActiveRun* run, RunResult::Outcome outcome, int co
 
 bool CCore::Stop()
 {
+    // Waits for a program being created, which is then running and ended below.
+    std::lock_guard launching(launchGate);
     std::lock_guard lock(mutex);
     startedCount = 0;
     launchedCount = 0;

@@ -19,9 +19,10 @@ struct RunResult
         Signaled,      // the program was killed by a signal it did not get from Stop; `code`
         CouldNotStart, // the program could not be created
         DecoderFailed, // a coder not started because the decoder of its input failed
-        OwnInput,      // left out: the run would write the file it reads
+        OwnInput,      // left out: the run would write its own input or another job's source
         InvalidKind,   // neither a coder nor a decoder run
         Stopped,       // cut short (or never started) by Stop
+        NoOutput,      // ended with exit code 0 but did not write its output file
     };
 
     IProcess* process = nullptr; // identity only; the file records own the runs
@@ -102,6 +103,9 @@ private:
     bool running = false;
 
     std::mutex mutex;
+    // Held while a program is being created, and by Stop: once Stop has returned, no program
+    // of the run can come into being. Taken before `mutex`, never while holding it.
+    std::mutex launchGate;
     std::condition_variable workersDone;
     std::vector<std::unique_ptr<ActiveRun>> active; // launched and not yet finished
     QList<RunResult> results;

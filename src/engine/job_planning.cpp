@@ -1,5 +1,6 @@
 #include "engine/job_planning.h"
 
+#include "engine/instance_session.h"
 #include "foundation/os.h"
 #include "foundation/path_helpers.h"
 
@@ -90,6 +91,8 @@ QString MakeTempFileName(const QString& folder, const QString& extension)
         if (info.exists() || info.isSymLink() || tempNamesHandedOut.contains(name))
             continue;
         tempNamesHandedOut.insert(name);
+        // Listed before any program can write it, so a start after a crash finds it.
+        RecordTemporaryFile(name);
         return name;
     }
     return QString();
@@ -254,8 +257,14 @@ PlanConflicts FindPlanConflicts(const QList<const CFileInfo*>& files)
                               IsSameFile(file->path, file->outputPath);
         if (ownInput)
             conflicts.ownInput.append(file);
-        for (const QString& output : PlannedOutputs(*file))
+        bool replaces = false;
+        for (const QString& output : PlannedOutputs(*file)) {
             writers[output].append(file);
+            replaces = replaces || QFileInfo::exists(output);
+        }
+        // Encoders overwrite what is there without asking; the user is asked instead.
+        if (replaces && !ownInput)
+            conflicts.existingOutput.append(file);
     }
     for (const CFileInfo* file : files) {
         for (const QString& output : PlannedOutputs(*file)) {

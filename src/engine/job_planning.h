@@ -60,8 +60,9 @@ bool WritesOwnInput(IProcess* process);
 // Planned runs that must not go ahead as they are, for the warnings of the main window.
 struct PlanConflicts
 {
-    QList<const CFileInfo*> ownInput;     // a run would overwrite the file it reads
-    QList<const CFileInfo*> sharedOutput; // two or more files would write the same result
+    QList<const CFileInfo*> ownInput;       // a run would overwrite the file it reads
+    QList<const CFileInfo*> sharedOutput;   // two or more files would write the same result
+    QList<const CFileInfo*> existingOutput; // a result would replace a file that exists
 };
 
 // Checks every planned file; files with no run are skipped.

@@ -1,0 +1,146 @@
+#pragma once
+
+#include "engine/audio_fixtures.h"
+#include "engine/command_line.h"
+#include "engine/core.h"
+#include "engine/file_info.h"
+#include "engine/job_planning.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QStandardPaths>
+#include <QString>
+#include <QThread>
+#include <cerrno>
+#include <csignal>
+#include <functional>
+#include <gtest/gtest.h>
+#include <memory>
+
+// Shared by the fault tests: a temporary folder of their own, coders and decoders made from
+// real programs or scripts, planning as the main window does it, and checks on processes.
+namespace faults {
+
+// Points TMPDIR (where the intermediate WAVs go) at a folder for the scope's life.
+class CTemporaryFolderScope
+{
+public:
+    explicit CTemporaryFolderScope(const QString& folder) : previous(qgetenv("TMPDIR"))
+    {
+        qputenv("TMPDIR", QFile::encodeName(folder));
+    }
+    ~CTemporaryFolderScope()
+    {
+        if (previous.isNull())
+            qunsetenv("TMPDIR");
+        else
+            qputenv("TMPDIR", previous);
+    }
+    CTemporaryFolderScope(const CTemporaryFolderScope&) = delete;
+    CTemporaryFolderScope& operator=(const CTemporaryFolderScope&) = delete;
+
+private:
+    QByteArray previous;
+};
+
+inline bool WaitUntil(const std::function<bool()>& condition, int timeoutMs = 10000)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > timeoutMs)
+            return false;
+        QThread::msleep(5);
+    }
+    return true;
+}
+
+// Runs what was queued to the end (or gives up after the time limit).
+inline bool RunToIdle(CCore& core, int timeoutMs = 60000)
+{
+    if (!core.Start())
+        return false;
+    return WaitUntil([&] { return !core.IsRunning(); }, timeoutMs) &&
+           core.WaitForWorkers(timeoutMs);
+}
+
+// A process that is gone or only waits to be reaped has ended.
+inline bool ProcessEnded(qint64 pid)
+{
+    if (pid <= 0 || ::kill(static_cast<pid_t>(pid), 0) != 0)
+        return true;
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return true;
+    const QByteArray text = stat.readAll();
+    const qsizetype close = text.lastIndexOf(')');
+    return close > 0 && text.mid(close + 2, 1) == "Z";
+}
+
+inline QList<qint64> ReadPids(const QString& path)
+{
+    QList<qint64> pids;
+    QFile file(path);
+    if (file.open(QIODevice::ReadOnly)) {
+        for (const QByteArray& word : file.readAll().simplified().split(' ')) {
+            if (word.toLongLong() > 0)
+                pids.append(word.toLongLong());
+        }
+    }
+    return pids;
+}
+
+inline QByteArray Digest(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QCryptographicHash hash(QCryptographicHash::Md5);
+    hash.addData(&file);
+    return hash.result();
+}
+
+inline QStringList TemporaryWavs(const QString& folder)
+{
+    return QDir(folder).entryList({QStringLiteral("orv*.wav")},
+                                  QDir::Files | QDir::Hidden | QDir::System);
+}
+
+template <typename Codec>
+std::unique_ptr<Codec> MakeCodec(const QString& executable, const QString& commandLine,
+                                 const QString& extension)
+{
+    auto codec = std::make_unique<Codec>();
+    codec->SetExecutable(executable);
+    codec->SetShowWindow(false);
+    codec->name = QFileInfo(executable).fileName();
+    codec->GetEntries().append({commandLine, extension, QStringLiteral("default")});
+    return codec;
+}
+
+inline QString Program(const QString& name)
+{
+    return QStandardPaths::findExecutable(name);
+}
+
+// Plans one file the way the apply command does: its decoder (when its type needs one), its
+// own copy of the coder, both command lines.
+inline bool Plan(CFileInfo& file, const PlannedDecoders& decoders, CCoder& coder,
+                 const QString& outputFolder)
+{
+    PrepareDecoder(file, decoders, outputFolder, false);
+    return AssignCoder(&coder, file) &&
+           PrepareCoder(file, coder.GetEntries().first().commandLine, outputFolder);
+}
+
+inline void Queue(CCore& core, CFileInfo& file)
+{
+    if (file.decoder)
+        core.AddProcess(file.decoder.get());
+    if (file.coder)
+        core.AddProcess(file.coder.get());
+}
+
+} // namespace faults
