@@ -65,6 +65,8 @@ QString Outcome(const RunResult& run)
         return u"not started: its decoder failed"_s;
     case RunResult::Outcome::OwnInput:
         return u"left out: it would overwrite its own input"_s;
+    case RunResult::Outcome::NoOutput:
+        return u"ended without writing its output"_s;
     case RunResult::Outcome::InvalidKind:
         return u"not a coder or decoder run"_s;
     case RunResult::Outcome::Stopped:
