@@ -1,0 +1,149 @@
+#include "filelist/file_list.h"
+
+#include "codecs/codec_discovery.h"
+#include "foundation/path_helpers.h"
+#include "foundation/text_file.h"
+#include "settings/settings_set.h"
+#include "settings/whole_file_writer.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr QStringView kAllEntries = u"*";
+
+bool IsFoldedSeparator(QChar c)
+{
+    return c == u'\\' || c == u'/';
+}
+
+} // namespace
+
+CFileList::~CFileList() = default;
+
+bool CFileList::Add(const QString& path)
+{
+    auto entry = std::make_unique<CFileInfo>();
+    if (!entry->Load(path))
+        return false;
+    entries.push_back(std::move(entry));
+    return true;
+}
+
+bool CFileList::RemoveAt(qsizetype index)
+{
+    if (index < 0 || index >= Count())
+        return false;
+    entries.erase(entries.begin() + index);
+    return true;
+}
+
+void CFileList::RemoveAll()
+{
+    entries.clear();
+    entries.shrink_to_fit();
+}
+
+CFileInfo* CFileList::At(qsizetype index) const
+{
+    if (index < 0 || index >= Count())
+        return nullptr;
+    return entries[size_t(index)].get();
+}
+
+bool CFileList::LoadFromM3U(const QString& path)
+{
+    RemoveAll();
+    try {
+        CTextFileRead playlist(path);
+        QByteArray line;
+        while (playlist.ReadLine(line)) {
+            // No comment syntax: "#EXTM3U" and the like name no file and are dropped by Add.
+            const QString entryPath = TrimWhiteSpace(NarrowToWide(line));
+            if (!entryPath.isEmpty())
+                Add(entryPath);
+        }
+    } catch (const CTextFileException&) {
+        return false;
+    }
+    return true;
+}
+
+bool CFileList::SaveToM3U(const QString& path, QString* errorText) const
+{
+    QByteArray text;
+    for (const auto& entry : entries)
+        text += WideToNarrow(entry->path) + "\r\n";
+    return WriteWholeFile(path, text, errorText);
+}
+
+QString FoldDoubledSeparators(const QString& path)
+{
+    QString folded;
+    folded.reserve(path.size());
+    for (qsizetype i = 0; i < path.size(); ++i) {
+        folded += path[i];
+        if (IsFoldedSeparator(path[i]) && i + 1 < path.size() && path[i + 1] == path[i])
+            ++i;
+    }
+    return folded;
+}
+
+bool CFileList::AddPath(const QString& path, bool addOnlyExists)
+{
+    const QString folded = FoldDoubledSeparators(path);
+    if (addOnlyExists && !FileCanBeOpened(folded))
+        return false;
+    return Add(folded);
+}
+
+qsizetype CFileList::AddFolder(const QString& folder, bool addOnlyExists)
+{
+    const qsizetype before = Count();
+    QStringList folders{folder};
+    // The work list grows while it is walked: that makes the walk breadth-first.
+    for (qsizetype next = 0; next < folders.size(); ++next) {
+        const QString current = folders[next];
+        QStringList found;
+        ListFolders(current, kAllEntries.toString(), found);
+        folders += found;
+        ListFiles(current, kAllEntries.toString(), found);
+        for (const QString& file : std::as_const(found))
+            AddPath(file, addOnlyExists);
+    }
+    return Count() - before;
+}
+
+QList<qsizetype> CFileList::RemoveDeadEntries()
+{
+    QList<qsizetype> removed;
+    for (qsizetype i = Count() - 1; i >= 0; --i) {
+        if (!PathExists(CleanedPath(entries[size_t(i)]->path))) {
+            RemoveAt(i);
+            removed.append(i);
+        }
+    }
+    return removed;
+}
+
+QString RememberedFileListPath(const QString& programFolder)
+{
+    return AppendPath(programFolder, QString::fromUtf16(CFileList::kRememberedFileName));
+}
+
+bool LoadRememberedFileList(CFileList& list, const QString& programFolder,
+                            const CSettingsSet& settings)
+{
+    if (settings.general.rememberFileList == 0)
+        return false;
+    const QString path = CleanedPath(RememberedFileListPath(programFolder));
+    if (!PathExists(path))
+        return false;
+    list.LoadFromM3U(path);
+    return true;
+}
+
+bool SaveRememberedFileList(const CFileList& list, const QString& programFolder, QString* errorText)
+{
+    return list.SaveToM3U(RememberedFileListPath(programFolder), errorText);
+}

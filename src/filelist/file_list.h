@@ -1,0 +1,73 @@
+#pragma once
+
+#include "engine/file_info.h"
+
+#include <QList>
+#include <QString>
+#include <memory>
+#include <vector>
+
+class CSettingsSet;
+
+// The ordered list of source files gathered for conversion; row i of the main window's list
+// is entry i. The list owns its entries and, through them, their planned runs.
+class CFileList
+{
+public:
+    static constexpr char16_t kRememberedFileName[] = u"FileList.m3u";
+
+    CFileList() = default;
+    CFileList(const CFileList&) = delete;
+    CFileList& operator=(const CFileList&) = delete;
+    virtual ~CFileList();
+
+    // Appends an entry loaded from the file; false (and nothing added) when the file cannot
+    // be opened. The path is kept as given.
+    bool Add(const QString& path);
+    // False for an index that is not in the list; nothing is removed then.
+    bool RemoveAt(qsizetype index);
+    void RemoveAll();
+
+    qsizetype Count() const { return qsizetype(entries.size()); }
+    // Null for an index that is not in the list.
+    CFileInfo* At(qsizetype index) const;
+
+    // Replaces the list with the files that the playlist names, one path per line (blank
+    // lines and lines that name no openable file are dropped). A playlist that cannot be
+    // opened leaves the list empty and still succeeds; false only when reading it failed
+    // part way (the entries read until then stay).
+    bool LoadFromM3U(const QString& path);
+    // Writes one path per line, CR LF after each, UTF-8 without a byte-order mark, replacing
+    // the file in one go; on failure the previous file is left as it was.
+    bool SaveToM3U(const QString& path, QString* errorText = nullptr) const;
+
+    // A path that comes from the user: doubled separators folded ("\\" to "\", "//" to "/"),
+    // then, with addOnlyExists, only a file that can be opened is added.
+    bool AddPath(const QString& path, bool addOnlyExists);
+    // Every file of the folder and of the folders below it, breadth-first, each level in
+    // listing order; links to folders and hidden folders are not descended. Returns the
+    // number of entries added.
+    qsizetype AddFolder(const QString& folder, bool addOnlyExists);
+    // Removes every entry whose path no longer exists and returns the removed indices, from
+    // the highest to the lowest, so a view can delete the same rows in that order.
+    QList<qsizetype> RemoveDeadEntries();
+
+private:
+    std::vector<std::unique_ptr<CFileInfo>> entries;
+};
+
+// The doubled-separator folding of AddPath.
+QString FoldDoubledSeparators(const QString& path);
+
+// "FileList.m3u" in the program folder.
+QString RememberedFileListPath(const QString& programFolder);
+
+// Start-up: when RememberFileList is set and the remembered list exists, the list is replaced
+// by it. True when it was read, so the caller rebuilds its view.
+bool LoadRememberedFileList(CFileList& list, const QString& programFolder,
+                            const CSettingsSet& settings);
+
+// Close: the list is written to the remembered list every time, whatever RememberFileList
+// says; false (with the reason) when it could not be written.
+bool SaveRememberedFileList(const CFileList& list, const QString& programFolder,
+                            QString* errorText = nullptr);

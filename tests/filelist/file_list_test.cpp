@@ -1,0 +1,309 @@
+#include "filelist/file_list.h"
+#include "settings/settings_set.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// A short but valid WAV file: 16-bit mono at 8000 Hz, a few samples of silence.
+QByteArray TinyWav()
+{
+    const quint32 dataSize = 16;
+    QByteArray wav;
+    auto put32 = [&](quint32 v) {
+        for (int i = 0; i < 4; ++i)
+            wav += char((v >> (8 * i)) & 0xFF);
+    };
+    auto put16 = [&](quint16 v) {
+        wav += char(v & 0xFF);
+        wav += char(v >> 8);
+    };
+    wav += "RIFF";
+    put32(36 + dataSize);
+    wav += "WAVEfmt ";
+    put32(16);
+    put16(1);
+    put16(1);
+    put32(8000);
+    put32(16000);
+    put16(2);
+    put16(16);
+    wav += "data";
+    put32(dataSize);
+    wav += QByteArray(dataSize, '\0');
+    return wav;
+}
+
+void WriteFile(const QString& path, const QByteArray& bytes = TinyWav())
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
+    file.write(bytes);
+}
+
+QByteArray ReadBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QStringList Paths(const CFileList& list)
+{
+    QStringList paths;
+    for (qsizetype i = 0; i < list.Count(); ++i)
+        paths.append(list.At(i)->path);
+    return paths;
+}
+
+class FileListTest : public ::testing::Test
+{
+protected:
+    QString In(const QString& relative) const { return dir.filePath(relative); }
+
+    QString MakeFile(const QString& relative)
+    {
+        const QString path = In(relative);
+        QDir().mkpath(QFileInfo(path).path());
+        WriteFile(path);
+        return path;
+    }
+
+    QTemporaryDir dir;
+};
+
+TEST_F(FileListTest, AddKeepsOnlyFilesThatOpen)
+{
+    const QString song = MakeFile(u"song.wav"_s);
+    CFileList list;
+    EXPECT_TRUE(list.Add(song));
+    EXPECT_TRUE(list.Add(song)) << "the same path may be listed twice";
+    EXPECT_FALSE(list.Add(In(u"missing.wav"_s)));
+    EXPECT_FALSE(list.Add(dir.path()));
+    EXPECT_FALSE(list.AddPath(In(u"missing.wav"_s), false));
+    EXPECT_EQ(Paths(list), (QStringList{song, song}));
+    EXPECT_EQ(list.At(0)->fileName, u"song.wav"_s);
+    EXPECT_EQ(list.At(2), nullptr);
+}
+
+TEST_F(FileListTest, RemovingEntries)
+{
+    CFileList list;
+    for (const QString& name : {u"a.wav"_s, u"b.wav"_s, u"c.wav"_s})
+        ASSERT_TRUE(list.Add(MakeFile(name)));
+    EXPECT_FALSE(list.RemoveAt(3));
+    EXPECT_FALSE(list.RemoveAt(-1));
+    EXPECT_EQ(list.Count(), 3);
+    EXPECT_TRUE(list.RemoveAt(1));
+    EXPECT_EQ(Paths(list), (QStringList{In(u"a.wav"_s), In(u"c.wav"_s)}));
+    list.RemoveAll();
+    EXPECT_EQ(list.Count(), 0);
+}
+
+TEST_F(FileListTest, RemoveDeadEntriesReportsRowsFromTheBottom)
+{
+    CFileList list;
+    for (const QString& name : {u"a.wav"_s, u"b.wav"_s, u"c.wav"_s, u"d.wav"_s})
+        ASSERT_TRUE(list.Add(MakeFile(name)));
+    QFile::remove(In(u"a.wav"_s));
+    QFile::remove(In(u"c.wav"_s));
+    QFile::remove(In(u"d.wav"_s));
+    ASSERT_TRUE(QDir().mkdir(In(u"d.wav"_s))) << "a folder of that name counts as existing";
+    EXPECT_EQ(list.RemoveDeadEntries(), (QList<qsizetype>{2, 0}));
+    EXPECT_EQ(Paths(list), (QStringList{In(u"b.wav"_s), In(u"d.wav"_s)}));
+}
+
+TEST_F(FileListTest, DoubledSeparatorsFold)
+{
+    const struct
+    {
+        QString in;
+        QString out;
+    } cases[] = {
+        {u"C:\\\\Music\\\\a.wav"_s, u"C:\\Music\\a.wav"_s}, {u"a\\\\\\b"_s, u"a\\\\b"_s},
+        {u"//home//u///a.wav"_s, u"/home/u//a.wav"_s},      {u"a\\/b/\\c"_s, u"a\\/b/\\c"_s},
+        {u"plain/path.wav"_s, u"plain/path.wav"_s},         {QString(), QString()},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(FoldDoubledSeparators(c.in), c.out) << c.in.toStdString();
+
+    const QString song = MakeFile(u"sub/song.wav"_s);
+    CFileList list;
+    ASSERT_TRUE(list.AddPath(dir.path() + u"//sub//song.wav"_s, true));
+    EXPECT_EQ(list.At(0)->path, song);
+}
+
+// The tree of the classic example plus everything a real folder holds that must not be
+// added or followed: hidden folders, links to folders (one making a loop), a dangling link,
+// a named pipe (opening it for reading would block) and a file nobody may read.
+TEST_F(FileListTest, AddFolderWalksBreadthFirstInNameOrder)
+{
+    const QString root = In(u"root"_s);
+    for (const QString& name :
+         {u"y.wav"_s, u"x.wav"_s, u"A/a2.wav"_s, u"A/a1.wav"_s, u"B/b1.wav"_s, u"B/C/c1.wav"_s,
+          u"B/C/.hidden/h.wav"_s, u".hidden/h.wav"_s, u"Zed.wav"_s, u"b/lower.wav"_s})
+        MakeFile(u"root/"_s + name);
+    ASSERT_TRUE(QFile::link(root, root + u"/B/C/loop"_s));
+    ASSERT_TRUE(QFile::link(root + u"/A"_s, root + u"/linkToA"_s));
+    ASSERT_TRUE(QFile::link(root + u"/gone.wav"_s, root + u"/dangling.wav"_s));
+    ASSERT_EQ(mkfifo(QFile::encodeName(root + u"/pipe.wav"_s).constData(), 0600), 0);
+    const QString locked = MakeFile(u"root/locked.wav"_s);
+    ASSERT_EQ(chmod(QFile::encodeName(locked).constData(), 0), 0);
+    // The superuser reads whatever the mode bits say.
+    const bool lockedReadable = access(QFile::encodeName(locked).constData(), R_OK) == 0;
+
+    CFileList list;
+    QStringList expected{root + u"/x.wav"_s, root + u"/y.wav"_s, root + u"/Zed.wav"_s};
+    if (lockedReadable)
+        expected.insert(0, locked);
+    expected += {root + u"/A/a1.wav"_s, root + u"/A/a2.wav"_s, root + u"/B/b1.wav"_s,
+                 root + u"/b/lower.wav"_s, root + u"/B/C/c1.wav"_s};
+    EXPECT_EQ(list.AddFolder(root, true), expected.size());
+    EXPECT_EQ(Paths(list), expected);
+
+    CFileList withoutCheck;
+    withoutCheck.AddFolder(root + u'/', false);
+    EXPECT_EQ(withoutCheck.Count(), expected.size()) << "Add checks again whatever the setting";
+}
+
+// A tree of 10,000 files in 3 levels, with a hidden folder and a link loop at every level.
+TEST_F(FileListTest, AddFolderFindsTenThousandFilesInOrder)
+{
+    const QString root = In(u"music"_s);
+    QStringList expected;
+    QStringList level1;
+    QStringList level2;
+    for (int i = 0; i < 10; ++i)
+        level1 += root + u"/Artist %1"_s.arg(i, 2, 10, QChar(u'0'));
+    for (const QString& artist : level1) {
+        for (int j = 0; j < 10; ++j)
+            level2 += artist + u"/Album %1"_s.arg(j, 2, 10, QChar(u'0'));
+    }
+    for (const QString& album : level2) {
+        QDir().mkpath(album + u"/.cache"_s);
+        WriteFile(album + u"/.cache/cover.wav"_s);
+        ASSERT_TRUE(QFile::link(root, album + u"/back to top"_s));
+        for (int k = 0; k < 100; ++k) {
+            const QString track =
+                album +
+                u"/%1 Track.%2"_s.arg(k, 3, 10, QChar(u'0')).arg(k % 2 ? u"flac"_s : u"wav"_s);
+            WriteFile(track);
+            expected += track;
+        }
+    }
+
+    CFileList list;
+    EXPECT_EQ(list.AddFolder(root, true), 10000);
+    EXPECT_EQ(Paths(list), expected);
+}
+
+TEST_F(FileListTest, PlaylistLinesAreTrimmedAndUnopenableOnesDropped)
+{
+    const QString song = MakeFile(u"Music/a.flac"_s);
+    const QString playlist = In(u"list.m3u"_s);
+    WriteFile(playlist, "#EXTM3U\r\n\r\n   " + song.toUtf8() + " \t\r\n" +
+                            In(u"Music/missing.flac"_s).toUtf8() + "\n#EXTINF:1,x\r\n");
+    CFileList list;
+    ASSERT_TRUE(list.Add(song));
+    ASSERT_TRUE(list.Add(song));
+    EXPECT_TRUE(list.LoadFromM3U(playlist));
+    EXPECT_EQ(Paths(list), QStringList{song});
+
+    EXPECT_TRUE(list.LoadFromM3U(In(u"no such list.m3u"_s)));
+    EXPECT_EQ(list.Count(), 0) << "a load replaces the list even when nothing is read";
+}
+
+TEST_F(FileListTest, PlaylistsWithByteOrderMarks)
+{
+    const QString song = MakeFile(u"Müsik/ä 音.wav"_s);
+    const struct
+    {
+        const char* what;
+        QByteArray bytes;
+    } cases[] = {
+        {"UTF-8", "\xEF\xBB\xBF" + song.toUtf8() + "\r\n"},
+        {"UTF-16 little-endian",
+         "\xFF\xFE" + QByteArray(reinterpret_cast<const char*>((song + u"\r\n"_s).utf16()),
+                                 (song.size() + 2) * 2)},
+    };
+    for (const auto& c : cases) {
+        WriteFile(In(u"list.m3u"_s), c.bytes);
+        CFileList list;
+        EXPECT_TRUE(list.LoadFromM3U(In(u"list.m3u"_s))) << c.what;
+        EXPECT_EQ(Paths(list), QStringList{song}) << c.what;
+    }
+}
+
+TEST_F(FileListTest, SavedPlaylistIsOnePathPerCrLfLine)
+{
+    const QString a = MakeFile(u"a.wav"_s);
+    const QString b = MakeFile(u"b c.wav"_s);
+    CFileList list;
+    const QString playlist = In(u"out.m3u"_s);
+    ASSERT_TRUE(list.SaveToM3U(playlist));
+    EXPECT_TRUE(QFileInfo::exists(playlist));
+    EXPECT_EQ(QFileInfo(playlist).size(), 0);
+
+    ASSERT_TRUE(list.Add(a));
+    ASSERT_TRUE(list.Add(b));
+    ASSERT_TRUE(list.SaveToM3U(playlist));
+    EXPECT_EQ(ReadBytes(playlist), a.toUtf8() + "\r\n" + b.toUtf8() + "\r\n");
+
+    QString error;
+    EXPECT_FALSE(list.SaveToM3U(In(u"gone/out.m3u"_s), &error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(ReadBytes(playlist), a.toUtf8() + "\r\n" + b.toUtf8() + "\r\n");
+}
+
+TEST_F(FileListTest, TenThousandNonAsciiPathsSurviveARoundTrip)
+{
+    const QString folder = In(u"Grüße – 音楽 Ωμέγα 🎵"_s);
+    ASSERT_TRUE(QDir().mkpath(folder));
+    CFileList list;
+    QByteArray expected;
+    for (int i = 0; i < 10000; ++i) {
+        const QString path = folder + u"/%1 Ça × ñ 曲 🎶 'q' \"d\".wav"_s.arg(i, 5, 10, QChar(u'0'));
+        WriteFile(path);
+        ASSERT_TRUE(list.Add(path));
+        expected += path.toUtf8() + "\r\n";
+    }
+    const QString playlist = In(u"round trip.m3u"_s);
+    ASSERT_TRUE(list.SaveToM3U(playlist));
+    EXPECT_EQ(ReadBytes(playlist), expected);
+
+    CFileList reloaded;
+    ASSERT_TRUE(reloaded.LoadFromM3U(playlist));
+    EXPECT_EQ(Paths(reloaded), Paths(list));
+    ASSERT_TRUE(reloaded.SaveToM3U(playlist));
+    EXPECT_EQ(ReadBytes(playlist), expected);
+}
+
+TEST_F(FileListTest, RememberedListFollowsTheSetting)
+{
+    const QString program = dir.path();
+    CFileList list;
+    ASSERT_TRUE(list.Add(MakeFile(u"a.wav"_s)));
+    CSettingsSet settings;
+    settings.general.rememberFileList = 0;
+    ASSERT_TRUE(SaveRememberedFileList(list, program)) << "written whatever the setting";
+    EXPECT_EQ(ReadBytes(program + u"/FileList.m3u"_s), In(u"a.wav"_s).toUtf8() + "\r\n");
+
+    CFileList next;
+    EXPECT_FALSE(LoadRememberedFileList(next, program, settings));
+    EXPECT_EQ(next.Count(), 0);
+    settings.general.rememberFileList = 1;
+    EXPECT_TRUE(LoadRememberedFileList(next, program, settings));
+    EXPECT_EQ(Paths(next), Paths(list));
+
+    QFile::remove(program + u"/FileList.m3u"_s);
+    EXPECT_FALSE(LoadRememberedFileList(next, program, settings));
+    EXPECT_EQ(next.Count(), 1) << "no remembered list leaves the list alone";
+}
+
+} // namespace
