@@ -305,11 +305,14 @@ void CCore::RunProcess(ActiveRun* run)
     }
     if (!stopped) {
         const bool wrote = WroteOutput(run->outputFile, outputBefore);
-        // Exit code 0 is no proof of work: a result that is not there is a failure.
-        if (!IsFailure(outcome, code) && !wrote)
+        // Exit code 0 is no proof of work: a result that is not there, or that filled the
+        // disk (where some decoders stop half-way and still exit with 0), is a failure.
+        const bool full =
+            wrote && !run->outputFile.isEmpty() && os::FileSystemIsFull(run->outputFile);
+        if (!IsFailure(outcome, code) && (!wrote || full))
             outcome = RunResult::Outcome::NoOutput;
         // What a failed program wrote is no result, though it may look like one.
-        else if (IsFailure(outcome, code) && wrote)
+        if (IsFailure(outcome, code) && wrote)
             DeleteRunFile(run->outputFile);
     }
     std::lock_guard lock(mutex);

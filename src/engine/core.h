@@ -22,7 +22,7 @@ struct RunResult
         OwnInput,      // left out: the run would write its own input or another job's source
         InvalidKind,   // neither a coder nor a decoder run
         Stopped,       // cut short (or never started) by Stop
-        NoOutput,      // ended with exit code 0 but did not write its output file
+        NoOutput,      // ended with exit code 0 but did not write (all of) its output file
     };
 
     IProcess* process = nullptr; // identity only; the file records own the runs

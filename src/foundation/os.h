@@ -108,4 +108,8 @@ void CloseDescriptor(int descriptor);
 // The real user id of our process.
 quint32 CurrentUserId();
 
+// True when the file system holding path has no space left for ordinary users. Programs that
+// hit a full disk do not all say so: some exit with 0 after writing half their output.
+bool FileSystemIsFull(const QString& path);
+
 } // namespace os

@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace os {
@@ -75,6 +76,14 @@ void CloseDescriptor(int descriptor)
 quint32 CurrentUserId()
 {
     return static_cast<quint32>(getuid());
+}
+
+bool FileSystemIsFull(const QString& path)
+{
+    struct statvfs status = {};
+    if (statvfs(QFile::encodeName(path).constData(), &status) != 0)
+        return false;
+    return status.f_bavail == 0;
 }
 
 } // namespace os

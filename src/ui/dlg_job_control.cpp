@@ -66,7 +66,7 @@ QString Outcome(const RunResult& run)
     case RunResult::Outcome::OwnInput:
         return u"left out: it would overwrite its own input"_s;
     case RunResult::Outcome::NoOutput:
-        return u"ended without writing its output"_s;
+        return u"ended without writing all of its output"_s;
     case RunResult::Outcome::InvalidKind:
         return u"not a coder or decoder run"_s;
     case RunResult::Outcome::Stopped:
