@@ -1,14 +1,24 @@
+#include "engine/instance_session.h"
+#include "engine/notifier.h"
+#include "ui/app_icon.h"
+#include "ui/application_run.h"
+#include "ui/message_box_notifier.h"
+
 #include <QApplication>
-#include <QWidget>
 
-using namespace Qt::StringLiterals;
-
+// The program takes no arguments; its files are found in the current directory.
 int main(int argc, char** argv)
 {
+    // First, while the process has one thread: the watchdog is forked from here.
+    BeginInstanceSession();
+
     QApplication app(argc, argv);
-    QWidget window;
-    window.setWindowTitle(u"orvel 0.3.1 alpha [build 12]"_s);
-    window.resize(640, 420);
-    window.show();
-    return app.exec();
+    QApplication::setWindowIcon(ApplicationIcon());
+    // The main window ends the program itself, after it has saved its state.
+    QApplication::setQuitOnLastWindowClosed(false);
+    InstallNotifier(std::make_shared<CMessageBoxNotifier>());
+
+    const int result = RunApplication();
+    EndInstanceSession();
+    return result;
 }

@@ -54,3 +54,38 @@ QIcon ApplicationIcon()
     }
     return icon;
 }
+
+QIcon FolderIcon()
+{
+    QIcon icon;
+    for (int size : {12, 16, 24, 32}) {
+        QPixmap pixmap(size, size);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(QPen(QColor(0x8a, 0x6a, 0x1e), qMax(1.0, size / 16.0)));
+        const double s = size;
+        // The back with its tab, then the open front leaning forward.
+        QPainterPath back;
+        back.moveTo(s * 0.06, s * 0.85);
+        back.lineTo(s * 0.06, s * 0.18);
+        back.lineTo(s * 0.38, s * 0.18);
+        back.lineTo(s * 0.46, s * 0.30);
+        back.lineTo(s * 0.88, s * 0.30);
+        back.lineTo(s * 0.88, s * 0.85);
+        back.closeSubpath();
+        painter.setBrush(QColor(0xe8, 0xb9, 0x4a));
+        painter.drawPath(back);
+        QPainterPath front;
+        front.moveTo(s * 0.06, s * 0.85);
+        front.lineTo(s * 0.20, s * 0.45);
+        front.lineTo(s * 0.97, s * 0.45);
+        front.lineTo(s * 0.88, s * 0.85);
+        front.closeSubpath();
+        painter.setBrush(QColor(0xf6, 0xd3, 0x7a));
+        painter.drawPath(front);
+        painter.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon;
+}

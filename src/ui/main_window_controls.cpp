@@ -1,5 +1,6 @@
 #include "ui/main_window_controls.h"
 
+#include "ui/app_icon.h"
 #include "ui/dialog_units.h"
 #include "ui/list_view_ex.h"
 
@@ -9,7 +10,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QStyle>
 
 using namespace Qt::StringLiterals;
 
@@ -52,8 +52,7 @@ QWidget* BuildRightColumn(QWidget* window, MainWindowControls& c, const DialogUn
     auto* coderRow = new QHBoxLayout;
     c.coderLabel = Named(new QLabel(u"Coder"_s, column), u"coderLabel"_s);
     c.coderFolderButton = MakeButton(column, u"coderFolderButton"_s, QString());
-    c.coderFolderButton->setIcon(
-        QIcon::fromTheme(u"folder-open"_s, column->style()->standardIcon(QStyle::SP_DirOpenIcon)));
+    c.coderFolderButton->setIcon(QIcon::fromTheme(u"folder-open"_s, FolderIcon()));
     c.coderFolderButton->setIconSize({kFolderIconSize, kFolderIconSize});
     c.coderFolderButton->setFixedSize(
         du.Size(kFolderButtonWidth, kFolderButtonHeight).expandedTo({22, 20}));

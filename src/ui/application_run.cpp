@@ -1,0 +1,32 @@
+#include "ui/application_run.h"
+
+#include "engine/notifier.h"
+#include "extensions/language_pack.h"
+#include "extensions/system_language.h"
+#include "ui/dlg_main.h"
+
+#include <QEventLoop>
+
+int RunApplication()
+{
+    CLanguagePack& language = CLanguagePack::Instance();
+    if (!SelectStartupLanguage(language, SystemDefaultLanguageId())) {
+        CurrentNotifier()->Notify(INotifier::Icon::Error, NoLanguageCaption(), NoLanguageMessage());
+        return kNoLanguageExitCode;
+    }
+
+    auto window = std::make_unique<CDlgMain>(language);
+    if (!window->Initialise()) {
+        // Start-up stopped with a message; nothing is saved.
+        language.Unload();
+        return 0;
+    }
+    QEventLoop loop;
+    QObject::connect(window.get(), &CDlgMain::Closed, &loop, &QEventLoop::exit);
+    window->show();
+    const int result = loop.exec();
+
+    language.Unload();
+    window.reset();
+    return result;
+}

@@ -1,0 +1,285 @@
+#include "ui/dlg_main.h"
+
+#include "engine/file_info.h"
+#include "engine/job_planning.h"
+#include "engine/size_text.h"
+#include "extensions/language_pack.h"
+#include "ui/list_view_ex.h"
+#include "ui/main_window_texts.h"
+
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPushButton>
+#include <QUrl>
+#include <limits>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+enum FileColumn
+{
+    kNameColumn,
+    kSizeColumn,
+    kFormatColumn,
+    kDecoderColumn,
+    kCoderColumn,
+    kPresetColumn,
+    kFileColumnCount
+};
+
+// Size column text: units chosen automatically, two decimals.
+constexpr int kSizeDecimals = 2;
+// Titles get this much room beside their text before the contents are measured.
+constexpr int kColumnTitlePadding = 15;
+
+} // namespace
+
+CDlgMain::CDlgMain(CLanguagePack& languagePack) : QDialog(nullptr), language(languagePack)
+{
+    setObjectName(u"mainWindow"_s);
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
+    setSizeGripEnabled(true);
+    setAcceptDrops(true);
+    controls = CreateMainWindowControls(this);
+    ConnectControls();
+}
+
+CDlgMain::~CDlgMain()
+{
+    // Workers refer to runs that the file list owns: none may outlive the list.
+    core.Stop();
+    core.WaitForWorkers(std::numeric_limits<int>::max());
+}
+
+bool CDlgMain::IsDecodeOnlySelected() const
+{
+    const int count = controls.coderCombo->count();
+    return count > 0 && controls.coderCombo->currentIndex() == count - 1;
+}
+
+void CDlgMain::ConnectControls()
+{
+    connect(controls.coderCombo, &QComboBox::currentIndexChanged, this,
+            &CDlgMain::OnCoderSelectionChanged);
+    connect(controls.coderCombo, &QComboBox::activated, this, &CDlgMain::OnCoderActivated);
+    connect(controls.coderFolderButton, &QPushButton::clicked, this,
+            &CDlgMain::OnCoderFolderClicked);
+    connect(controls.startButton, &QPushButton::clicked, this, &CDlgMain::Start);
+    connect(controls.applyButton, &QPushButton::clicked, this, &CDlgMain::Apply);
+    connect(controls.resetButton, &QPushButton::clicked, this, &CDlgMain::Reset);
+    connect(controls.fileList, &QTreeWidget::itemSelectionChanged, this,
+            &CDlgMain::OnFileListSelectionChanged);
+    // textEdited, not textChanged: filling the edits from a file must not change the file.
+    connect(controls.coderLineEdit, &QLineEdit::textEdited, this, &CDlgMain::OnCoderLineEdited);
+    connect(controls.decoderLineEdit, &QLineEdit::textEdited, this, &CDlgMain::OnDecoderLineEdited);
+}
+
+void CDlgMain::SelectCoder(int index)
+{
+    currentCoder = index >= 0 && index < static_cast<int>(coders.size())
+                       ? coders[static_cast<size_t>(index)].get()
+                       : nullptr;
+}
+
+void CDlgMain::OnCoderSelectionChanged(int index)
+{
+    SelectCoder(index);
+    RefillCoderInfo();
+}
+
+void CDlgMain::OnCoderActivated(int index)
+{
+    SelectCoder(index);
+    if (currentCoder != nullptr) {
+        RefillPresetCombo(0);
+    }
+}
+
+void CDlgMain::RefillPresetCombo(int wantedIndex)
+{
+    QComboBox* presets = controls.presetCombo;
+    presets->clear();
+    if (currentCoder != nullptr) {
+        for (const CodecEntry& entry : currentCoder->GetEntries()) {
+            presets->addItem(entry.name);
+        }
+    }
+    if (presets->count() > 0) {
+        presets->setCurrentIndex(qBound(0, wantedIndex, presets->count() - 1));
+    }
+    const bool choosable = !IsDecodeOnlySelected();
+    presets->setEnabled(choosable);
+    controls.presetLabel->setEnabled(choosable);
+}
+
+void CDlgMain::RefillCoderInfo()
+{
+    CListViewEx* info = controls.coderInfoList;
+    info->LockRedraw();
+    info->DeleteAllRows();
+    if (currentCoder != nullptr && !IsDecodeOnlySelected()) {
+        const std::pair<int, QString> rows[] = {
+            {MainText::kDescription, currentCoder->description},
+            {MainText::kFormat, currentCoder->format},
+            {MainText::kDate, currentCoder->date},
+        };
+        int row = 0;
+        for (const auto& [label, value] : rows) {
+            info->SetCell(row, 0, language.GetString(label));
+            info->SetCell(row, 1, value);
+            ++row;
+        }
+    }
+    info->AutoSizeColumns(-1);
+    info->UnlockRedraw();
+}
+
+void CDlgMain::OnCoderFolderClicked()
+{
+    const int index = controls.coderCombo->currentIndex();
+    if (index < 0 || index >= static_cast<int>(coders.size()) || IsDecodeOnlySelected()) {
+        return;
+    }
+    const QString folder = coders[static_cast<size_t>(index)]->GetFolder();
+    if (!folder.isEmpty()) {
+        QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+    }
+}
+
+CFileInfo* CDlgMain::FileAt(int row)
+{
+    return fileList.At(row);
+}
+
+QList<int> CDlgMain::TargetRows() const
+{
+    QList<int> rows = controls.fileList->GetSelectedRows();
+    if (rows.isEmpty()) {
+        for (int row = 0; row < controls.fileList->GetRowCount(); ++row) {
+            rows << row;
+        }
+    }
+    return rows;
+}
+
+void CDlgMain::SetUpFileListColumns()
+{
+    CListViewEx* list = controls.fileList;
+    const int titles[kFileColumnCount] = {MainText::kFileNameColumn, MainText::kSizeColumn,
+                                          MainText::kFormat,         MainText::kDecoderColumn,
+                                          MainText::kCoder,          MainText::kPreset};
+    const QFontMetrics metrics(list->header()->font());
+    for (int column = 0; column < kFileColumnCount; ++column) {
+        const QString title = language.GetString(titles[column]);
+        list->InsertColumn(column, title);
+        list->setColumnWidth(column, metrics.horizontalAdvance(title) + kColumnTitlePadding);
+    }
+    list->SetColumnAlignment(kSizeColumn, Qt::AlignRight);
+}
+
+void CDlgMain::RebuildFileList()
+{
+    CListViewEx* list = controls.fileList;
+    list->LockRedraw();
+    const QSignalBlocker quiet(list); // one selection update at the end, not one per row
+    list->DeleteAllRows();
+    for (int row = 0; row < fileList.Count(); ++row) {
+        const CFileInfo& file = *fileList.At(row);
+        list->SetCell(row, kNameColumn, file.fileName);
+        list->SetCell(
+            row, kSizeColumn,
+            FormatSize(static_cast<qint32>(file.size), kSizeModeAutomatic, kSizeDecimals));
+        list->SetCell(row, kFormatColumn, file.format);
+        UpdateJobColumns(row);
+    }
+    list->AutoSizeColumns(-1);
+    list->UnlockRedraw();
+    ShowCommandLines();
+}
+
+void CDlgMain::UpdateJobColumns(int row)
+{
+    CFileInfo* file = FileAt(row);
+    if (file == nullptr) {
+        return;
+    }
+    CListViewEx* list = controls.fileList;
+    list->SetCellText(row, kDecoderColumn, file->decoder ? file->decoder->GetName() : QString());
+    list->SetCellText(row, kCoderColumn, file->coder ? file->coder->GetName() : QString());
+    list->SetCellText(row, kPresetColumn, file->presetName);
+}
+
+void CDlgMain::AdjustFileListColumns()
+{
+    controls.fileList->AutoSizeColumns(-1);
+}
+
+void CDlgMain::OnFileListSelectionChanged()
+{
+    ShowCommandLines();
+}
+
+void CDlgMain::ShowCommandLines()
+{
+    const QList<int> selected = controls.fileList->GetSelectedRows();
+    CFileInfo* file = selected.size() == 1 ? FileAt(selected.first()) : nullptr;
+    // setText does not count as an edit (textEdited), so no file changes here.
+    controls.coderLineEdit->setText(file != nullptr ? GetCoderCommandLine(*file) : QString());
+    controls.decoderLineEdit->setText(file != nullptr ? GetDecoderCommandLine(*file) : QString());
+}
+
+void CDlgMain::OnCoderLineEdited(const QString& text)
+{
+    // Only the one file whose line is shown can be changed: with several rows selected the
+    // edit is empty and belongs to no file.
+    const QList<int> selected = controls.fileList->GetSelectedRows();
+    CFileInfo* file = selected.size() == 1 ? FileAt(selected.first()) : nullptr;
+    if (file != nullptr && file->coder) {
+        file->coder->SetParameters(text);
+    }
+}
+
+void CDlgMain::OnDecoderLineEdited(const QString& text)
+{
+    const QList<int> selected = controls.fileList->GetSelectedRows();
+    CFileInfo* file = selected.size() == 1 ? FileAt(selected.first()) : nullptr;
+    if (file != nullptr && file->decoder) {
+        file->decoder->SetParameters(text);
+    }
+}
+
+void CDlgMain::AddPaths(const QStringList& paths)
+{
+    for (const QString& path : paths) {
+        fileList.AddPath(path, settings.general.addOnlyExists != 0);
+    }
+    RebuildFileList();
+}
+
+void CDlgMain::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (event->mimeData()->hasUrls()) {
+        event->acceptProposedAction();
+    }
+}
+
+void CDlgMain::dropEvent(QDropEvent* event)
+{
+    QStringList paths;
+    for (const QUrl& url : event->mimeData()->urls()) {
+        if (url.isLocalFile()) {
+            paths << url.toLocalFile();
+        }
+    }
+    // A dropped folder is offered like a file and not scanned; the list's rule refuses it.
+    AddPaths(paths);
+    event->acceptProposedAction();
+}

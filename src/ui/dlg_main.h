@@ -1,0 +1,121 @@
+#pragma once
+
+#include "codecs/codec_discovery.h"
+#include "codecs/executable_database.h"
+#include "engine/core.h"
+#include "extensions/plugin.h"
+#include "filelist/file_list.h"
+#include "settings/settings_set.h"
+#include "ui/main_window_controls.h"
+
+#include <QDialog>
+#include <QElapsedTimer>
+#include <memory>
+
+class CFileInfo;
+class CLanguagePack;
+
+// The program's main window: the file list with the command lines of the selected file, the
+// coder and preset choices with the coder's information, and the start button. It owns the
+// settings, the core, the file list and the codec lists for the whole run.
+class CDlgMain : public QDialog
+{
+    Q_OBJECT
+
+public:
+    static constexpr char16_t kVersion[] = u"orvel 0.3.1 alpha [build 12]";
+    static constexpr char16_t kFileListName[] = u"FileList.m3u";
+    static constexpr char16_t kDatabaseName[] = u"Base.xml";
+
+    explicit CDlgMain(CLanguagePack& language);
+    ~CDlgMain() override;
+
+    // Brings everything up in its fixed order. False when start-up must end (the reason has
+    // been shown); the program then exits with code 0 and saves nothing.
+    bool Initialise();
+
+    // The window's parts, for the commands and for tests.
+    CSettingsSet& Settings() { return settings; }
+    CCore& Core() { return core; }
+    CFileList& FileList() { return fileList; }
+    const CPluginList& Plugins() const { return plugins; }
+    CoderList& Coders() { return coders; }
+    DecoderList& Decoders() { return decoders; }
+    const MainWindowControls& Controls() const { return controls; }
+    QString ProgramFolder() const { return programFolder; }
+    CCoder* CurrentCoder() const { return currentCoder; }
+    bool IsDecodeOnlySelected() const;
+
+    // The button commands.
+    void Apply();
+    void Reset();
+    void Start();
+    // Adds the paths in order under the file list's input rule and rebuilds the list control.
+    void AddPaths(const QStringList& paths);
+
+    // Empties and refills the list control from the file list.
+    void RebuildFileList();
+
+    // Escape does nothing in this window.
+    void reject() override {}
+
+Q_SIGNALS:
+    // The window has saved its state and is gone; the program's loop ends.
+    void Closed(int exitCode);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    // Start-up steps and Close (dlg_main_startup.cpp).
+    void SetControlTexts();
+    void SetUpFileListColumns();
+    void LoadPlugins();
+    void ReadSettingsAtStartup();
+    bool LoadDatabase();
+    void DiscoverCoders();
+    void DiscoverDecoders();
+    void SelectSavedCoderAndPreset();
+    void WriteStartupLog();
+    void SaveAtClose();
+
+    // Window behaviour (dlg_main.cpp).
+    void ConnectControls();
+    void OnCoderSelectionChanged(int index);
+    void OnCoderActivated(int index);
+    void OnCoderFolderClicked();
+    void OnFileListSelectionChanged();
+    void OnCoderLineEdited(const QString& text);
+    void OnDecoderLineEdited(const QString& text);
+    void SelectCoder(int index);
+    void RefillPresetCombo(int wantedIndex);
+    void RefillCoderInfo();
+    void ShowCommandLines();
+    void UpdateJobColumns(int row);
+    void AdjustFileListColumns();
+    QList<int> TargetRows() const;
+    CFileInfo* FileAt(int row);
+
+    // Planning and starting (dlg_main_jobs.cpp).
+    QString OutputFolder() const;
+    void PlanRow(int row, bool decodeOnly, int presetIndex);
+    bool ReportOutputClashes() const;
+    QString SourceOfRun(const RunResult& run) const;
+
+    CLanguagePack& language;
+    // Declared in reverse release order: the settings go first, the core last.
+    CCore core;
+    CFileList fileList;
+    CPluginList plugins;
+    CoderList coders;
+    DecoderList decoders;
+    CCoder* currentCoder = nullptr;
+    ExecutableDatabase database;
+    CSettingsSet settings;
+    QString programFolder;
+    QElapsedTimer startupClock;
+    MainWindowControls controls;
+    bool closed = false;
+};

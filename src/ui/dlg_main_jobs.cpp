@@ -1,0 +1,191 @@
+#include "engine/file_info.h"
+#include "engine/job_planning.h"
+#include "engine/notifier.h"
+#include "extensions/language_pack.h"
+#include "foundation/path_helpers.h"
+#include "ui/dlg_job_control.h"
+#include "ui/dlg_main.h"
+#include "ui/list_view_ex.h"
+#include "ui/main_window_texts.h"
+#include "ui/ui_texts.h"
+
+#include <QComboBox>
+#include <QSet>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// The file a file's jobs finally write: the coder's output, or in decode-only planning the
+// decoder's WAV. Empty when nothing is planned.
+QString FinalOutput(const CFileInfo& file)
+{
+    if (file.coder) {
+        return CleanedPath(file.coder->GetOutputFile());
+    }
+    if (file.decoder) {
+        return CleanedPath(file.decoder->GetOutputFile());
+    }
+    return {};
+}
+
+// Whether the file's jobs would write over a file they read.
+bool WritesOwnSource(const CFileInfo& file)
+{
+    return (file.coder && WritesOwnInput(file.coder.get())) ||
+           (file.decoder && WritesOwnInput(file.decoder.get()));
+}
+
+// Rows whose jobs must not run: those writing their own source, and those writing the same
+// file as an earlier row.
+QList<int> ClashingRows(const CFileList& files)
+{
+    QList<int> rows;
+    QSet<QString> outputs;
+    for (int row = 0; row < files.Count(); ++row) {
+        const CFileInfo& file = *files.At(row);
+        const QString output = FinalOutput(file);
+        if (output.isEmpty()) {
+            continue;
+        }
+        if (WritesOwnSource(file) || outputs.contains(output)) {
+            rows << row;
+        }
+        outputs.insert(output);
+    }
+    return rows;
+}
+
+} // namespace
+
+QString CDlgMain::OutputFolder() const
+{
+    if (settings.general.outputFolderSameAsOriginal != 0) {
+        return {};
+    }
+    QString folder = settings.general.outputFolder;
+    AddBackslash(folder);
+    return folder;
+}
+
+void CDlgMain::Apply()
+{
+    CListViewEx* list = controls.fileList;
+    list->LockRedraw();
+    const int presetIndex = controls.presetCombo->currentIndex();
+    const bool decodeOnly = IsDecodeOnlySelected();
+    for (int row : TargetRows()) {
+        PlanRow(row, decodeOnly, presetIndex);
+    }
+    AdjustFileListColumns();
+    list->UnlockRedraw();
+    ShowCommandLines();
+    if (settings.general.showWarnings != 0 && !ClashingRows(fileList).isEmpty()) {
+        CurrentNotifier()->Notify(INotifier::Icon::Warning,
+                                  language.GetString(MainText::kWarningCaption),
+                                  language.GetString(MainText::kOwnSourceWarning));
+    }
+}
+
+void CDlgMain::PlanRow(int row, bool decodeOnly, int presetIndex)
+{
+    CFileInfo* file = FileAt(row);
+    if (file == nullptr) {
+        return;
+    }
+    const QString outputFolder = OutputFolder();
+    const bool decoded = PrepareDecoder(*file, decoders, outputFolder, decodeOnly);
+    if (decodeOnly) {
+        // A coder from an earlier Apply would read a WAV that the new decoder no longer
+        // writes; in decode-only mode the file has no coder.
+        AssignCoder(nullptr, *file);
+        file->presetName.clear();
+    } else if (decoded || file->fileType == kSourceWav) {
+        // Without a valid preset (no coder, or one without presets) nothing is encoded.
+        if (currentCoder != nullptr && presetIndex >= 0 &&
+            presetIndex < currentCoder->GetEntries().size()) {
+            const CodecEntry entry = currentCoder->GetEntries()[presetIndex];
+            AssignCoder(currentCoder, *file);
+            PrepareCoder(*file, entry.commandLine, outputFolder);
+            file->presetName = entry.name;
+        }
+    }
+    if (!decoded && file->fileType != kSourceWav) {
+        CurrentNotifier()->Notify(
+            INotifier::Icon::Error, language.GetString(MainText::kErrorCaption),
+            language.GetString(MainText::kCannotPlan) + u'\n' + file->path + u'\n' +
+                language.GetString(MainText::kCannotPlanFormat) + u'\n' + file->format);
+    }
+    UpdateJobColumns(row);
+}
+
+void CDlgMain::Reset()
+{
+    CListViewEx* list = controls.fileList;
+    list->LockRedraw();
+    for (int row : TargetRows()) {
+        if (CFileInfo* file = FileAt(row)) {
+            ResetJobs(*file);
+            UpdateJobColumns(row);
+        }
+    }
+    ShowCommandLines();
+    AdjustFileListColumns();
+    list->UnlockRedraw();
+}
+
+void CDlgMain::Start()
+{
+    bool anyPlanned = false;
+    for (int row = 0; row < fileList.Count() && !anyPlanned; ++row) {
+        anyPlanned = fileList.At(row)->coder || fileList.At(row)->decoder;
+    }
+    if (!anyPlanned) {
+        Apply();
+    }
+
+    const QList<int> leftOut = ClashingRows(fileList);
+    for (int row = 0; row < fileList.Count(); ++row) {
+        if (leftOut.contains(row)) {
+            continue;
+        }
+        CFileInfo& file = *fileList.At(row);
+        if (file.decoder) {
+            core.AddProcess(file.decoder.get());
+        }
+        if (file.coder) {
+            core.AddProcess(file.coder.get());
+        }
+    }
+    if (!leftOut.isEmpty()) {
+        QStringList names;
+        for (int row : leftOut) {
+            names << fileList.At(row)->path;
+        }
+        CurrentNotifier()->Notify(
+            INotifier::Icon::Warning, language.GetString(MainText::kWarningCaption),
+            LanguageTextOr(language, UiText::kJobsLeftOut,
+                           u"These files are left out: their output would replace their own "
+                           "source or another job's output."_s) +
+                u'\n' + names.join(u'\n'));
+    }
+    if (core.GetTotalCount() <= 0) {
+        return;
+    }
+    core.Start();
+    CDlgJobControl jobControl(language, settings.core.priority, core, this);
+    jobControl.SetFailureSource([this] { return core.GetFailedRuns(); },
+                                [this](const RunResult& run) { return SourceOfRun(run); });
+    jobControl.exec();
+}
+
+QString CDlgMain::SourceOfRun(const RunResult& run) const
+{
+    for (int row = 0; row < fileList.Count(); ++row) {
+        const CFileInfo& file = *fileList.At(row);
+        if (file.coder.get() == run.process || file.decoder.get() == run.process) {
+            return file.path;
+        }
+    }
+    return run.inputFile;
+}

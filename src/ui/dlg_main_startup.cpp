@@ -1,0 +1,188 @@
+#include "engine/console_log.h"
+#include "engine/error_box.h"
+#include "engine/notifier.h"
+#include "extensions/language_format.h"
+#include "extensions/language_pack.h"
+#include "filelist/file_list.h"
+#include "foundation/os.h"
+#include "foundation/path_helpers.h"
+#include "ui/app_icon.h"
+#include "ui/dlg_main.h"
+#include "ui/list_view_ex.h"
+#include "ui/main_window_texts.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QString InFolder(const QString& folder, const QString& name)
+{
+    return folder + os::kPathSeparator + name;
+}
+
+} // namespace
+
+bool CDlgMain::Initialise()
+{
+    startupClock.start();
+    currentCoder = nullptr;
+    SetControlTexts();
+    SetUpFileListColumns();
+    setWindowTitle(QString::fromUtf16(kVersion));
+    setWindowIcon(ApplicationIcon());
+    programFolder = QDir::currentPath();
+    LoadPlugins();
+    // The template size is the smallest the window may become.
+    resize(MainWindowTemplateSize(this));
+    setMinimumSize(size());
+    ReadSettingsAtStartup();
+    if (!LoadDatabase()) {
+        return false;
+    }
+    DiscoverCoders();
+    DiscoverDecoders();
+    SelectSavedCoderAndPreset();
+    WriteStartupLog();
+    return true;
+}
+
+void CDlgMain::SetControlTexts()
+{
+    const MainWindowControls& c = controls;
+    c.startButton->setText(language.GetString(MainText::kStart));
+    c.coderLabel->setText(language.GetString(MainText::kCoder));
+    c.presetLabel->setText(language.GetString(MainText::kPreset));
+    c.resetButton->setText(language.GetString(MainText::kReset));
+    c.applyButton->setText(language.GetString(MainText::kApply));
+    c.decoderLineLabel->setText(language.GetString(MainText::kDecoderLine));
+    c.coderLineLabel->setText(language.GetString(MainText::kCoderLine));
+    c.coderInfoLabel->setText(language.GetString(MainText::kCoderInfo));
+}
+
+void CDlgMain::LoadPlugins()
+{
+    // Every plugin gets a core of its own; it never touches the window's core.
+    plugins.LoadAll(programFolder, language);
+}
+
+void CDlgMain::ReadSettingsAtStartup()
+{
+    const QString path = InFolder(programFolder, QString::fromUtf16(CSettingsSet::kFileName));
+    if (PathExists(CleanedPath(path))) {
+        if (settings.LoadFromFile(path)) {
+            // Placement only from a file that loaded: a half-read one may hold anything.
+            if (!settings.window.placement.isEmpty()) {
+                restoreGeometry(settings.window.placement);
+            }
+            AdjustFileListColumns();
+        } else {
+            CurrentNotifier()->Notify(INotifier::Icon::Error,
+                                      language.GetString(MainText::kErrorCaption),
+                                      language.GetString(MainText::kSettingsNotRead));
+        }
+    } else {
+        settings.core.threadsCount = os::ProcessorCount();
+    }
+    core.SetThreadsCount(settings.core.threadsCount);
+
+    if (LoadRememberedFileList(fileList, programFolder, settings)) {
+        RebuildFileList();
+    }
+}
+
+bool CDlgMain::LoadDatabase()
+{
+    if (::LoadDatabase(database, InFolder(programFolder, QString::fromUtf16(kDatabaseName)))) {
+        return true;
+    }
+    ShowError(u"Database file Base.xml failed to load"_s);
+    return false;
+}
+
+void CDlgMain::DiscoverCoders()
+{
+    const bool byFileName = settings.database.findByFileName == 1;
+    ScanCoderFolders(InFolder(programFolder, u"Coders"_s), coders);
+    ScanCodecsForCoders(database, InFolder(programFolder, u"Codecs"_s), coders, byFileName);
+
+    // The last entry stands for decoding to WAV without any coder.
+    auto decodeOnly = std::make_unique<CCoder>();
+    decodeOnly->SetName(language.GetString(MainText::kDecodeOnly));
+    coders.push_back(std::move(decodeOnly));
+
+    const QSignalBlocker quiet(controls.coderCombo);
+    controls.coderCombo->clear();
+    for (const auto& coder : coders) {
+        controls.coderCombo->addItem(coder->GetName());
+    }
+    // A hand-edited negative index counts as the first entry.
+    const int last = controls.coderCombo->count() - 1;
+    controls.coderCombo->setCurrentIndex(qBound(0, settings.coderIndex, last));
+    SelectCoder(controls.coderCombo->currentIndex());
+}
+
+void CDlgMain::DiscoverDecoders()
+{
+    const bool byFileName = settings.database.findByFileName == 1;
+    ScanDecoderFolders(InFolder(programFolder, u"Decoders"_s), decoders);
+    ScanCodecsForDecoders(database, InFolder(programFolder, u"Codecs"_s), decoders, byFileName);
+}
+
+void CDlgMain::SelectSavedCoderAndPreset()
+{
+    SelectCoder(controls.coderCombo->currentIndex());
+    RefillCoderInfo();
+    RefillPresetCombo(qMax(0, settings.presetIndex));
+}
+
+void CDlgMain::WriteStartupLog()
+{
+    ConsoleLog& log = ConsoleLog::Instance();
+    log.Append(language.GetString(MainText::kStartupReady));
+    log.Append(FormatLanguageText(language.GetString(MainText::kStartupTime),
+                                  {QString::number(startupClock.elapsed())}));
+}
+
+void CDlgMain::closeEvent(QCloseEvent* event)
+{
+    if (closed) {
+        event->accept();
+        return;
+    }
+    SaveAtClose();
+    closed = true;
+    event->accept();
+    Q_EMIT Closed(0);
+}
+
+void CDlgMain::SaveAtClose()
+{
+    settings.coderIndex = controls.coderCombo->currentIndex();
+    settings.presetIndex = controls.presetCombo->currentIndex();
+    settings.window.placement = saveGeometry();
+
+    const QString path = InFolder(programFolder, QString::fromUtf16(CSettingsSet::kFileName));
+    QString why;
+    if (!settings.SaveToFile(path, &why)) {
+        QString text = language.GetString(MainText::kSettingsNotSaved);
+        if (!why.isEmpty()) {
+            text += u'\n' + why;
+        }
+        CurrentNotifier()->Notify(INotifier::Icon::Error,
+                                  language.GetString(MainText::kErrorCaption), text);
+    }
+    // A list that cannot be written is reported; the previous file stays as it was.
+    QString listError;
+    if (!SaveRememberedFileList(fileList, programFolder, &listError)) {
+        CurrentNotifier()->Notify(INotifier::Icon::Error,
+                                  language.GetString(MainText::kErrorCaption),
+                                  RememberedFileListPath(programFolder) + u'\n' + listError);
+    }
+}

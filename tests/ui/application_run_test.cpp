@@ -1,0 +1,192 @@
+#include "engine/console_log.h"
+#include "foundation/os.h"
+#include "program_folder.h"
+#include "support/notifier_recorder.h"
+#include "ui/application_run.h"
+#include "ui/dlg_main.h"
+#include "ui/list_view_ex.h"
+#include "ui_test_support.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Closes the main window as soon as the program shows it, after an optional look inside.
+void CloseMainWindowWhenShown(std::function<void(CDlgMain*)> look = {})
+{
+    auto* poll = new QTimer;
+    poll->setInterval(10);
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, look] {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            auto* window = qobject_cast<CDlgMain*>(widget);
+            if (window != nullptr && window->isVisible()) {
+                poll->stop();
+                poll->deleteLater();
+                if (look) {
+                    look(window);
+                }
+                window->close();
+                return;
+            }
+        }
+    });
+    poll->start();
+}
+
+QByteArray ReadAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QString IniValue(const QString& path, const QString& key)
+{
+    for (const QByteArray& line : ReadAll(path).split('\n')) {
+        const QString text = QString::fromUtf8(line).trimmed();
+        if (text.startsWith(key + u'=')) {
+            return text.mid(key.size() + 1);
+        }
+    }
+    return {};
+}
+
+std::unique_ptr<CDlgMain> StartMainWindow()
+{
+    auto window = std::make_unique<CDlgMain>(EnglishPack());
+    EXPECT_TRUE(window->Initialise());
+    return window;
+}
+
+} // namespace
+
+TEST(ApplicationRunTest, WithoutTheDatabaseStartUpStopsWithItsMessageAndExitCodeZero)
+{
+    TestProgramFolder folder({.withDatabase = false});
+    NotifierRecorder recorder;
+    EXPECT_EQ(RunApplication(), 0);
+    ASSERT_EQ(recorder.Count(), 1);
+    EXPECT_EQ(recorder.Messages().first().text, u"Database file Base.xml failed to load"_s);
+    EXPECT_EQ(recorder.Messages().first().icon, INotifier::Icon::Error);
+    // A failed start-up saves nothing.
+    EXPECT_FALSE(QFile::exists(folder.Path(u"Settings.ini"_s)));
+    EXPECT_FALSE(QFile::exists(folder.Path(u"FileList.m3u"_s)));
+}
+
+TEST(ApplicationRunTest, WithoutAnyLanguageTheProgramEndsWith255)
+{
+    TestProgramFolder folder({.withLanguage = false});
+    NotifierRecorder recorder;
+    EXPECT_EQ(RunApplication(), 255);
+    ASSERT_EQ(recorder.Count(), 1);
+    EXPECT_EQ(recorder.Messages().first().text,
+              u"Unable to find any language. Try to reinstall application."_s);
+    EXPECT_EQ(recorder.Messages().first().caption, u"Error"_s);
+    EXPECT_FALSE(QFile::exists(folder.Path(u"Settings.ini"_s)));
+    EnglishPack(); // the other tests need their pack back
+}
+
+TEST(ApplicationRunTest, ARunSavesItsStateAtCloseAndTheNextStartReadsItBack)
+{
+    TestProgramFolder folder;
+    NotifierRecorder recorder;
+    const QString wav = folder.MakeWav(u"kept.wav"_s);
+    CloseMainWindowWhenShown([&wav](CDlgMain* window) {
+        window->AddPaths({wav});
+        window->Controls().coderCombo->setCurrentIndex(1);
+        window->Controls().coderCombo->activated(1);
+        window->Controls().presetCombo->setCurrentIndex(1);
+        window->resize(window->minimumSize() + QSize(123, 45));
+    });
+    EXPECT_EQ(RunApplication(), 0);
+    EXPECT_EQ(recorder.Count(), 0);
+
+    const QString ini = folder.Path(u"Settings.ini"_s);
+    EXPECT_EQ(IniValue(ini, u"CoderIndex"_s), u"1"_s);
+    EXPECT_EQ(IniValue(ini, u"PresetIndex"_s), u"1"_s);
+    // No Settings.ini at start: one thread per processor.
+    EXPECT_EQ(IniValue(ini, u"ThreadsCount"_s), QString::number(os::ProcessorCount()));
+    EXPECT_EQ(ReadAll(folder.Path(u"FileList.m3u"_s)), wav.toUtf8() + "\r\n");
+
+    auto window = StartMainWindow();
+    EXPECT_EQ(window->Controls().coderCombo->currentIndex(), 1);
+    EXPECT_EQ(window->Controls().presetCombo->currentIndex(), 1);
+    ASSERT_EQ(window->Controls().fileList->GetRowCount(), 1);
+    EXPECT_EQ(window->Controls().fileList->GetCellText(0, 0), u"kept.wav"_s);
+    EXPECT_EQ(window->size(), window->minimumSize() + QSize(123, 45));
+}
+
+TEST(ApplicationRunTest, WithRememberFileListOffTheListIsNotReadButStillWritten)
+{
+    TestProgramFolder folder;
+    NotifierRecorder recorder;
+    const QString wav = folder.MakeWav(u"old.wav"_s);
+    folder.WriteFile(u"FileList.m3u"_s, wav.toUtf8() + "\r\n");
+    folder.WriteFile(u"Settings.ini"_s, "[Settings.General]\r\nRememberFileList=0\r\n");
+
+    auto window = StartMainWindow();
+    EXPECT_EQ(window->Controls().fileList->GetRowCount(), 0);
+    window->close();
+    EXPECT_EQ(ReadAll(folder.Path(u"FileList.m3u"_s)), QByteArray());
+}
+
+TEST(ApplicationRunTest, ACoderIndexBeyondTheListSelectsDecodeOnly)
+{
+    TestProgramFolder folder;
+    NotifierRecorder recorder;
+    folder.WriteFile(u"Settings.ini"_s, "[Settings]\r\nCoderIndex=42\r\nPresetIndex=7\r\n"
+                                        "[Settings.Core]\r\nThreadsCount=3\r\n");
+    auto window = StartMainWindow();
+    const MainWindowControls& c = window->Controls();
+    EXPECT_EQ(c.coderCombo->currentIndex(), c.coderCombo->count() - 1);
+    EXPECT_TRUE(window->IsDecodeOnlySelected());
+    EXPECT_EQ(c.presetCombo->count(), 0);
+    EXPECT_FALSE(c.presetCombo->isEnabled());
+    EXPECT_EQ(window->Settings().core.threadsCount, 3);
+}
+
+TEST(ApplicationRunTest, APresetIndexBeyondTheCodersPresetsSelectsTheLast)
+{
+    TestProgramFolder folder;
+    NotifierRecorder recorder;
+    folder.WriteFile(u"Settings.ini"_s, "[Settings]\r\nCoderIndex=1\r\nPresetIndex=9\r\n");
+    auto window = StartMainWindow();
+    EXPECT_EQ(window->Controls().presetCombo->currentIndex(), 1);
+}
+
+TEST(ApplicationRunTest, StartUpAppendsTheReadyLineAndItsDuration)
+{
+    TestProgramFolder folder;
+    NotifierRecorder recorder;
+    auto window = StartMainWindow();
+    const QStringList lines = ConsoleLog::Instance().Lines();
+    ASSERT_GE(lines.size(), 2);
+    EXPECT_EQ(lines[lines.size() - 2], EnglishPack().GetString(112));
+    // "Start-up took %d ms." with a real number in place of the %d.
+    const QString format = EnglishPack().GetString(113);
+    const qsizetype at = format.indexOf(u"%d"_s);
+    ASSERT_GE(at, 0);
+    const QString last = lines.last();
+    ASSERT_TRUE(last.startsWith(format.left(at)) && last.endsWith(format.mid(at + 2)));
+    bool number = false;
+    const int ms = last.mid(at, last.size() - format.size() + 2).toInt(&number);
+    EXPECT_TRUE(number);
+    EXPECT_GE(ms, 0);
+    EXPECT_LT(ms, 60000);
+}
+
+TEST(ApplicationRunTest, ADamagedPlacementIsIgnoredAndTheOtherSettingsLoad)
+{
+    TestProgramFolder folder;
+    NotifierRecorder recorder;
+    // A placement whose checksum does not match is left out; the rest loads.
+    folder.WriteFile(u"Settings.ini"_s,
+                     "[Settings]\r\nCoderIndex=2\r\n[Settings.Window]\r\nPlacement=0102FF\r\n");
+    auto window = StartMainWindow();
+    EXPECT_EQ(window->Controls().coderCombo->currentIndex(), 2);
+    EXPECT_EQ(window->size(), window->minimumSize());
+}

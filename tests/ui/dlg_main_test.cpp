@@ -1,0 +1,309 @@
+#include "engine/file_info.h"
+#include "program_folder.h"
+#include "support/notifier_recorder.h"
+#include "ui/dlg_main.h"
+#include "ui/list_view_ex.h"
+#include "ui_test_support.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPushButton>
+#include <QTest>
+#include <QUrl>
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+enum
+{
+    kName,
+    kSize,
+    kFormat,
+    kDecoder,
+    kCoder,
+    kPreset
+};
+
+class MainWindowTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        window = std::make_unique<CDlgMain>(EnglishPack());
+        ASSERT_TRUE(window->Initialise());
+        window->show();
+        c = window->Controls();
+    }
+
+    // Chooses a coder the way the user does: the selection changes, then is confirmed.
+    void ChooseCoder(int index)
+    {
+        c.coderCombo->setCurrentIndex(index);
+        c.coderCombo->activated(index);
+    }
+
+    void SelectOnly(const QList<int>& rows)
+    {
+        c.fileList->clearSelection();
+        for (int row : rows) {
+            c.fileList->SelectRow(row);
+        }
+    }
+
+    QStringList JobCells(int row) const
+    {
+        return {c.fileList->GetCellText(row, kDecoder), c.fileList->GetCellText(row, kCoder),
+                c.fileList->GetCellText(row, kPreset)};
+    }
+
+    CFileInfo& File(int row) { return *window->FileList().At(row); }
+
+    // Presses Start and waits for the job control window to close by itself.
+    void StartAndWait()
+    {
+        bool shown = false;
+        WhenModalShown(u"jobControl"_s, [&shown](QWidget*) { shown = true; });
+        c.startButton->click();
+        EXPECT_TRUE(shown);
+        EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    }
+
+    TestProgramFolder folder;
+    NotifierRecorder recorder;
+    std::unique_ptr<CDlgMain> window;
+    MainWindowControls c;
+};
+
+} // namespace
+
+TEST_F(MainWindowTest, ListsCodersWithTheDecodeOnlyEntryLastAndTheFirstPreset)
+{
+    QStringList names;
+    for (int i = 0; i < c.coderCombo->count(); ++i) {
+        names << c.coderCombo->itemText(i);
+    }
+    EXPECT_EQ(names, TestProgramFolder::CoderNames() << EnglishPack().GetString(111));
+    EXPECT_EQ(c.coderCombo->currentIndex(), 0);
+    EXPECT_EQ(c.presetCombo->currentText(), u"Level 5"_s);
+    EXPECT_TRUE(c.presetCombo->isEnabled());
+    ASSERT_EQ(c.coderInfoList->GetRowCount(), 3);
+    EXPECT_EQ(c.coderInfoList->GetCellText(0, 1), u"FLAC encoder"_s);
+    EXPECT_EQ(window->windowTitle(), u"orvel 0.3.1 alpha [build 12]"_s);
+
+    QStringList titles;
+    for (int column = 0; column < c.fileList->GetColumnCount(); ++column) {
+        titles << c.fileList->headerItem()->text(column);
+    }
+    CLanguagePack& pack = EnglishPack();
+    EXPECT_EQ(titles, (QStringList{pack.GetString(102), pack.GetString(103), pack.GetString(104),
+                                   pack.GetString(149), pack.GetString(105), pack.GetString(106)}));
+}
+
+TEST_F(MainWindowTest, ApplyPlansTheSelectedRowsOrAllAndShowsCommandLines)
+{
+    const QString a = folder.MakeFlac(u"a.flac"_s);
+    const QString b = folder.MakeFlac(u"b.flac"_s);
+    const QString w = folder.MakeWav(u"c.wav"_s);
+    window->AddPaths({a, b, w});
+    ASSERT_EQ(c.fileList->GetRowCount(), 3);
+    EXPECT_EQ(c.fileList->GetCellText(0, kName), u"a.flac"_s);
+    EXPECT_TRUE(c.fileList->GetCellText(2, kSize).endsWith(u" KB"_s));
+    EXPECT_EQ(c.fileList->GetCellText(0, kFormat), u"FLAC"_s);
+
+    ChooseCoder(1); // LAME MP3
+    c.presetCombo->setCurrentIndex(1);
+    SelectOnly({0, 2});
+    c.applyButton->click();
+    EXPECT_EQ(JobCells(0), (QStringList{u"FLAC"_s, u"LAME MP3"_s, u"CBR 128"_s}));
+    EXPECT_EQ(JobCells(1), (QStringList{QString(), QString(), QString()}));
+    // A WAV source without a WAV decoder is encoded directly.
+    EXPECT_EQ(JobCells(2), (QStringList{QString(), u"LAME MP3"_s, u"CBR 128"_s}));
+    EXPECT_EQ(File(0).outputPath, folder.Path(u"Music/a.mp3"_s));
+
+    // With several rows selected the edits show nothing.
+    EXPECT_TRUE(c.coderLineEdit->text().isEmpty());
+    SelectOnly({0});
+    EXPECT_EQ(c.coderLineEdit->text(), File(0).coder->GetParameters());
+    EXPECT_TRUE(c.coderLineEdit->text().startsWith(u"--quiet -b 128 "_s));
+    EXPECT_EQ(c.decoderLineEdit->text(), File(0).decoder->GetParameters());
+    EXPECT_TRUE(c.decoderLineEdit->text().contains(a));
+
+    SelectOnly({});
+    c.applyButton->click(); // no selection: every row
+    EXPECT_EQ(JobCells(1), (QStringList{u"FLAC"_s, u"LAME MP3"_s, u"CBR 128"_s}));
+    EXPECT_EQ(recorder.Count(), 0);
+}
+
+TEST_F(MainWindowTest, EditingACommandLineChangesOnlyTheShownFile)
+{
+    window->AddPaths({folder.MakeFlac(u"a.flac"_s), folder.MakeFlac(u"b.flac"_s)});
+    c.applyButton->click();
+    const QString before = File(1).coder->GetParameters();
+
+    SelectOnly({0});
+    c.coderLineEdit->setFocus();
+    c.coderLineEdit->selectAll();
+    QTest::keyClicks(c.coderLineEdit, u"-f -8 -o %out% %in%"_s);
+    EXPECT_EQ(File(0).coder->GetParameters(), u"-f -8 -o %out% %in%"_s);
+    QTest::keyClicks(c.decoderLineEdit, u" -x"_s);
+    EXPECT_TRUE(File(0).decoder->GetParameters().endsWith(u" -x"_s));
+
+    // Showing another file's lines changes neither file; with two rows selected typing
+    // reaches no file.
+    SelectOnly({1});
+    EXPECT_EQ(c.coderLineEdit->text(), before);
+    EXPECT_EQ(File(0).coder->GetParameters(), u"-f -8 -o %out% %in%"_s);
+    SelectOnly({0, 1});
+    QTest::keyClicks(c.coderLineEdit, u"zzz"_s);
+    EXPECT_EQ(File(0).coder->GetParameters(), u"-f -8 -o %out% %in%"_s);
+    EXPECT_EQ(File(1).coder->GetParameters(), before);
+}
+
+TEST_F(MainWindowTest, ResetRemovesTheJobsOfTheTargets)
+{
+    window->AddPaths({folder.MakeFlac(u"a.flac"_s), folder.MakeFlac(u"b.flac"_s)});
+    c.applyButton->click();
+    SelectOnly({1});
+    c.resetButton->click();
+    EXPECT_FALSE(File(1).coder);
+    EXPECT_FALSE(File(1).decoder);
+    EXPECT_EQ(JobCells(1), (QStringList{QString(), QString(), QString()}));
+    EXPECT_TRUE(c.coderLineEdit->text().isEmpty());
+    EXPECT_TRUE(File(0).coder != nullptr);
+
+    SelectOnly({});
+    c.resetButton->click();
+    EXPECT_FALSE(File(0).coder);
+    EXPECT_EQ(JobCells(0), (QStringList{QString(), QString(), QString()}));
+}
+
+TEST_F(MainWindowTest, StartConvertsEveryFileAndTheJobWindowClosesByItself)
+{
+    window->Core().SetThreadsCount(2);
+    window->AddPaths(
+        {folder.MakeFlac(u"a b.flac"_s), folder.MakeFlac(u"c.flac"_s), folder.MakeWav(u"d.wav"_s)});
+    ChooseCoder(2); // Ogg Vorbis
+    // Nothing planned yet: Start plans with the current coder first.
+    StartAndWait();
+    for (const QString& name : {u"a b.ogg"_s, u"c.ogg"_s, u"d.ogg"_s}) {
+        EXPECT_GT(QFileInfo(folder.Path(u"Music/"_s + name)).size(), 0) << name.toStdString();
+    }
+    EXPECT_EQ(recorder.Count(), 0);
+    EXPECT_FALSE(window->Core().IsRunning());
+
+    // The files keep their jobs; a second Start runs them again.
+    QFile::remove(folder.Path(u"Music/c.ogg"_s));
+    EXPECT_TRUE(File(1).coder != nullptr);
+    StartAndWait();
+    EXPECT_TRUE(QFileInfo::exists(folder.Path(u"Music/c.ogg"_s)));
+}
+
+TEST_F(MainWindowTest, EnterInTheFileListPressesStart)
+{
+    window->AddPaths({folder.MakeWav(u"e.wav"_s)});
+    ChooseCoder(1);
+    c.fileList->setFocus();
+    bool shown = false;
+    WhenModalShown(u"jobControl"_s, [&shown](QWidget*) { shown = true; });
+    QTest::keyClick(c.fileList, Qt::Key_Return);
+    EXPECT_TRUE(shown);
+    EXPECT_TRUE(QFileInfo::exists(folder.Path(u"Music/e.mp3"_s)));
+}
+
+TEST_F(MainWindowTest, DecodeOnlyDisablesPresetsAndPlansOnlyDecoding)
+{
+    window->AddPaths({folder.MakeFlac(u"a.flac"_s)});
+    ChooseCoder(0);
+    c.applyButton->click(); // a coder from an earlier Apply...
+    ASSERT_TRUE(File(0).coder != nullptr);
+
+    ChooseCoder(c.coderCombo->count() - 1);
+    EXPECT_TRUE(window->IsDecodeOnlySelected());
+    EXPECT_FALSE(c.presetCombo->isEnabled());
+    EXPECT_FALSE(c.presetLabel->isEnabled());
+    EXPECT_EQ(c.presetCombo->count(), 0);
+    EXPECT_EQ(c.coderInfoList->GetRowCount(), 0);
+
+    c.applyButton->click(); // ...does not survive decode-only planning
+    EXPECT_TRUE(File(0).decoder != nullptr);
+    EXPECT_FALSE(File(0).coder);
+    EXPECT_EQ(JobCells(0), (QStringList{u"FLAC"_s, QString(), QString()}));
+    StartAndWait();
+    EXPECT_GT(QFileInfo(folder.Path(u"Music/a.wav"_s)).size(), 44);
+
+    ChooseCoder(1);
+    EXPECT_TRUE(c.presetCombo->isEnabled());
+    EXPECT_EQ(c.presetCombo->currentIndex(), 0);
+}
+
+TEST_F(MainWindowTest, AFileNoDecoderKnowsIsReportedOnceAndTheOthersArePlanned)
+{
+    folder.WriteFile(u"Music/x.xyz"_s, QByteArray(4096, 'x'));
+    window->AddPaths({folder.Path(u"Music/x.xyz"_s), folder.MakeFlac(u"a.flac"_s)});
+    ASSERT_EQ(c.fileList->GetRowCount(), 2);
+    ChooseCoder(1);
+    c.applyButton->click();
+    ASSERT_EQ(recorder.Count(), 1);
+    const auto message = recorder.Messages().first();
+    EXPECT_EQ(message.icon, INotifier::Icon::Error);
+    EXPECT_EQ(message.caption, EnglishPack().GetString(119));
+    EXPECT_TRUE(message.text.contains(folder.Path(u"Music/x.xyz"_s)));
+    EXPECT_TRUE(message.text.contains(File(0).format));
+    EXPECT_FALSE(File(0).coder);
+    EXPECT_EQ(JobCells(1), (QStringList{u"FLAC"_s, u"LAME MP3"_s, u"VBR V5"_s}));
+}
+
+TEST_F(MainWindowTest, AJobThatWouldReplaceItsSourceIsWarnedAboutAndLeftOut)
+{
+    const QString source = folder.MakeFlac(u"a.flac"_s);
+    const QByteArray original = [&] {
+        QFile file(source);
+        file.open(QIODevice::ReadOnly);
+        return file.readAll();
+    }();
+    window->AddPaths({source, folder.MakeFlac(u"b.flac"_s)});
+    ChooseCoder(1);
+    c.applyButton->click();
+    SelectOnly({0});
+    ChooseCoder(0); // FLAC to FLAC beside the source: the output is the source
+    c.applyButton->click();
+    ASSERT_EQ(recorder.Count(), 1);
+    EXPECT_EQ(recorder.Messages().first().text, EnglishPack().GetString(130));
+
+    StartAndWait();
+    ASSERT_EQ(recorder.Count(), 2);
+    EXPECT_TRUE(recorder.Messages().last().text.contains(source));
+    QFile file(source);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), original);
+    EXPECT_TRUE(QFileInfo::exists(folder.Path(u"Music/b.mp3"_s)));
+}
+
+TEST_F(MainWindowTest, DroppedFilesAreAddedAndFoldersAreNot)
+{
+    const QString wav = folder.MakeWav(u"dropped one.wav"_s);
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(wav), QUrl::fromLocalFile(folder.Path(u"Music"_s))});
+    // As a drag from a file manager arrives: it enters the window, then is dropped.
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window.get(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window.get(), &drop);
+    ASSERT_EQ(c.fileList->GetRowCount(), 1);
+    EXPECT_EQ(c.fileList->GetCellText(0, kName), u"dropped one.wav"_s);
+}
+
+TEST_F(MainWindowTest, StartsAtItsTemplateSizeAndIgnoresEscape)
+{
+    EXPECT_EQ(window->minimumSize(), window->size());
+    QTest::keyClick(window.get(), Qt::Key_Escape);
+    EXPECT_TRUE(window->isVisible());
+}

@@ -1,0 +1,145 @@
+#include "program_folder.h"
+
+#include "support/test_paths.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QtEndian>
+#include <cmath>
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QByteArray SineWav(int sampleRate, int seconds)
+{
+    const int channels = 2;
+    const int frames = sampleRate * seconds;
+    QByteArray data;
+    data.reserve(frames * channels * 2);
+    for (int i = 0; i < frames; ++i) {
+        const auto sample =
+            static_cast<qint16>(8000 * std::sin(i * 440.0 * 6.2831853 / sampleRate));
+        for (int c = 0; c < channels; ++c) {
+            data.append(char(sample & 0xFF)).append(char((sample >> 8) & 0xFF));
+        }
+    }
+    auto le32 = [](quint32 v) {
+        QByteArray b(4, '\0');
+        qToLittleEndian(v, b.data());
+        return b;
+    };
+    auto le16 = [](quint16 v) {
+        QByteArray b(2, '\0');
+        qToLittleEndian(v, b.data());
+        return b;
+    };
+    QByteArray wav = "RIFF" + le32(36 + data.size()) + "WAVEfmt " + le32(16) + le16(1) +
+                     le16(channels) + le32(sampleRate) + le32(sampleRate * channels * 2) +
+                     le16(channels * 2) + le16(16) + "data" + le32(data.size());
+    return wav + data;
+}
+
+} // namespace
+
+TestProgramFolder::TestProgramFolder() : TestProgramFolder(Options{})
+{
+}
+
+TestProgramFolder::TestProgramFolder(Options options)
+{
+    EXPECT_TRUE(dir.isValid());
+    QDir root(dir.path());
+    root.mkpath(u"Music"_s);
+    root.mkpath(u"Codecs"_s);
+    if (options.withDatabase) {
+        WriteFile(u"Base.xml"_s, "<?xml version=\"1.0\"?>\n<Database Date=\"2026-01-01\">\n"
+                                 "</Database>\n");
+    }
+    if (options.withLanguage) {
+        root.mkpath(u"Languages"_s);
+        EXPECT_TRUE(QFile::copy(SourceTreePath(u"data/Languages/English.json"_s),
+                                Path(u"Languages/English.json"_s)));
+    }
+    AddCoder(u"FLAC"_s, u"flac"_s, u"FLAC"_s,
+             {u"Level 5"_s, u"-f -s -5 -o %out% %in%"_s, u"Level 0"_s, u"-f -s -0 -o %out% %in%"_s},
+             u"flac"_s);
+    AddCoder(
+        u"LAME MP3"_s, u"lame"_s, u"LAME MP3"_s,
+        {u"VBR V5"_s, u"--quiet -V 5 %in% %out%"_s, u"CBR 128"_s, u"--quiet -b 128 %in% %out%"_s},
+        u"mp3"_s);
+    AddCoder(u"Ogg Vorbis"_s, u"oggenc"_s, u"Ogg Vorbis"_s,
+             {u"Quality 3"_s, u"-Q -q 3 -o %out% %in%"_s}, u"ogg"_s);
+    AddDecoder(u"FLAC"_s, u"flac"_s, u"flac"_s, u"-d -f -s -o %out% %in%"_s);
+
+    previousCurrent = QDir::currentPath();
+    QDir::setCurrent(dir.path());
+}
+
+TestProgramFolder::~TestProgramFolder()
+{
+    QDir::setCurrent(previousCurrent);
+}
+
+QString TestProgramFolder::Path(const QString& relative) const
+{
+    return relative.isEmpty() ? dir.path() : dir.filePath(relative);
+}
+
+void TestProgramFolder::WriteFile(const QString& relative, const QByteArray& content) const
+{
+    QDir(dir.path()).mkpath(QFileInfo(Path(relative)).path());
+    QFile file(Path(relative));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(content);
+}
+
+void TestProgramFolder::AddCoder(const QString& folder, const QString& program, const QString& name,
+                                 const QStringList& presetLines, const QString& extension)
+{
+    const QString base = u"Coders/"_s + folder + u'/';
+    QByteArray presets;
+    QByteArray extensions;
+    for (const QString& line : presetLines) {
+        presets += line.toUtf8() + "\r\n";
+    }
+    for (qsizetype i = 0; i < presetLines.size() / 2; ++i) {
+        extensions += extension.toUtf8() + "\r\n";
+    }
+    WriteFile(base + u"Presets.ini"_s, presets);
+    WriteFile(base + u"Extensions.ini"_s, extensions);
+    WriteFile(base + u"Info.txt"_s,
+              name.toUtf8() + " encoder\r\n" + name.toUtf8() + "\r\n2026-01-02\r\n");
+    WriteFile(base + program + u".name"_s, name.toUtf8() + "\r\n");
+    EXPECT_TRUE(QFile::link(u"/usr/bin/"_s + program, Path(base + program)));
+}
+
+void TestProgramFolder::AddDecoder(const QString& folder, const QString& program,
+                                   const QString& extension, const QString& commandLine)
+{
+    const QString base = u"Decoders/"_s + folder + u'/';
+    WriteFile(base + u"Extensions.ini"_s, extension.toUtf8() + "\r\n");
+    WriteFile(base + u"Format.ini"_s, commandLine.toUtf8() + "\r\n");
+    EXPECT_TRUE(QFile::link(u"/usr/bin/"_s + program, Path(base + program)));
+}
+
+QString TestProgramFolder::MakeWav(const QString& name) const
+{
+    const QString relative = u"Music/"_s + name;
+    WriteFile(relative, SineWav(44100, 1));
+    return Path(relative);
+}
+
+QString TestProgramFolder::MakeFlac(const QString& name) const
+{
+    const QString wav = MakeWav(name + u".source.wav"_s);
+    const QString flac = Path(u"Music/"_s + name);
+    QProcess encoder;
+    encoder.start(u"/usr/bin/flac"_s, {u"-s"_s, u"-f"_s, u"-o"_s, flac, wav});
+    EXPECT_TRUE(encoder.waitForFinished(30000));
+    EXPECT_EQ(encoder.exitCode(), 0);
+    QFile::remove(wav);
+    return flac;
+}
