@@ -261,27 +261,29 @@ TEST_F(FileListTest, SavedPlaylistIsOnePathPerCrLfLine)
     EXPECT_EQ(ReadBytes(playlist), a.toUtf8() + "\r\n" + b.toUtf8() + "\r\n");
 }
 
+// A playlist of 10,000 paths in several scripts, with quotes and characters beyond the
+// 16-bit range, loads in order and is written back byte for byte.
 TEST_F(FileListTest, TenThousandNonAsciiPathsSurviveARoundTrip)
 {
     const QString folder = In(u"Grüße – 音楽 Ωμέγα 🎵"_s);
     ASSERT_TRUE(QDir().mkpath(folder));
-    CFileList list;
-    QByteArray expected;
+    QStringList paths;
+    QByteArray playlistBytes;
     for (int i = 0; i < 10000; ++i) {
         const QString path = folder + u"/%1 Ça × ñ 曲 🎶 'q' \"d\".wav"_s.arg(i, 5, 10, QChar(u'0'));
         WriteFile(path);
-        ASSERT_TRUE(list.Add(path));
-        expected += path.toUtf8() + "\r\n";
+        paths += path;
+        playlistBytes += path.toUtf8() + "\r\n";
     }
     const QString playlist = In(u"round trip.m3u"_s);
-    ASSERT_TRUE(list.SaveToM3U(playlist));
-    EXPECT_EQ(ReadBytes(playlist), expected);
+    WriteFile(playlist, playlistBytes);
 
-    CFileList reloaded;
-    ASSERT_TRUE(reloaded.LoadFromM3U(playlist));
-    EXPECT_EQ(Paths(reloaded), Paths(list));
-    ASSERT_TRUE(reloaded.SaveToM3U(playlist));
-    EXPECT_EQ(ReadBytes(playlist), expected);
+    CFileList list;
+    ASSERT_TRUE(list.LoadFromM3U(playlist));
+    EXPECT_EQ(Paths(list), paths);
+    const QString saved = In(u"saved.m3u"_s);
+    ASSERT_TRUE(list.SaveToM3U(saved));
+    EXPECT_EQ(ReadBytes(saved), playlistBytes);
 }
 
 TEST_F(FileListTest, RememberedListFollowsTheSetting)
