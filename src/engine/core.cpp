@@ -132,6 +132,29 @@ void CCore::ClearQueue()
 
 bool CCore::Start()
 {
+    // A job that would overwrite a file the batch reads (its own input, or the source of
+    // another job) is never run. Finding those touches the file system, so it happens before
+    // the lock is taken.
+    QList<IProcess*> planned;
+    {
+        std::lock_guard lock(mutex);
+        planned = queue;
+    }
+    QSet<QString> readFiles;
+    for (IProcess* process : std::as_const(planned)) {
+        // A coder reading its decoder's WAV reads no source; writing that WAV is the plan.
+        auto* coder = dynamic_cast<CCoder*>(process);
+        auto* codec = dynamic_cast<CCodec*>(process);
+        if (codec && !(coder && coder->decoder))
+            readFiles.insert(QFileInfo(codec->GetInputFile()).canonicalFilePath());
+    }
+    readFiles.remove(QString());
+    QList<IProcess*> leftOut;
+    for (IProcess* process : std::as_const(planned)) {
+        if (WritesOwnInput(process) || WritesFileRead(process, readFiles))
+            leftOut.append(process);
+    }
+
     std::lock_guard lock(mutex);
     ++generation;
     results.clear();
@@ -143,21 +166,8 @@ bool CCore::Start()
         threadsCount = 1;
     if (slots.empty())
         ResizeSlots(threadsCount);
-
-    // A job that would overwrite a file the batch reads (its own input, or the source of
-    // another job) is never run.
-    const QList<IProcess*> planned = queue;
-    QSet<QString> readFiles;
-    for (IProcess* process : planned) {
-        // A coder reading its decoder's WAV reads no source; writing that WAV is the plan.
-        auto* coder = dynamic_cast<CCoder*>(process);
-        auto* codec = dynamic_cast<CCodec*>(process);
-        if (codec && !(coder && coder->decoder))
-            readFiles.insert(QFileInfo(codec->GetInputFile()).canonicalFilePath());
-    }
-    readFiles.remove(QString());
-    for (IProcess* process : planned) {
-        if (WritesOwnInput(process) || WritesFileRead(process, readFiles))
+    for (IProcess* process : std::as_const(leftOut)) {
+        if (queue.contains(process))
             DropFromQueue(process, RunResult::Outcome::OwnInput, false);
     }
     totalCount = int(queue.size());
@@ -167,7 +177,7 @@ bool CCore::Start()
     return true;
 }
 
-bool CCore::TryStart(IProcess* process)
+bool CCore::TryStart(IProcess* process, ActiveRun** handoff)
 {
     // Launched already and not finished: the same object never runs twice at once.
     if (FindActive(process))
@@ -191,10 +201,10 @@ bool CCore::TryStart(IProcess* process)
     }
     if (!HasFreeSlot())
         return false;
-    return Launch(process);
+    return Launch(process, handoff);
 }
 
-bool CCore::Launch(IProcess* process)
+bool CCore::Launch(IProcess* process, ActiveRun** handoff)
 {
     auto run = std::make_unique<ActiveRun>();
     run->process = process;
@@ -216,8 +226,12 @@ bool CCore::Launch(IProcess* process)
     ++launchedCount;
     ActiveRun* raw = run.get();
     active.push_back(std::move(run));
+    if (handoff && !*handoff) {
+        *handoff = raw; // the calling worker runs it next: no thread to start and wake
+        return true;
+    }
     try {
-        std::thread(&CCore::RunProcess, this, raw).detach();
+        std::thread(&CCore::Work, this, raw).detach();
     } catch (const std::system_error&) {
         // No thread, no program: done and failed. The caller's walk goes on by itself.
         OnProcessFinished(raw, RunResult::Outcome::CouldNotStart, 0, false);
@@ -226,7 +240,7 @@ bool CCore::Launch(IProcess* process)
     return true;
 }
 
-void CCore::LaunchStartable()
+void CCore::LaunchStartable(ActiveRun** handoff)
 {
     // Walk a snapshot: TryStart takes processes out of the queue as it goes.
     const QList<IProcess*> waiting = queue;
@@ -234,12 +248,20 @@ void CCore::LaunchStartable()
         if (!HasFreeSlot())
             return;
         if (queue.contains(process))
-            TryStart(process);
+            TryStart(process, handoff);
     }
 }
 
-void CCore::RunProcess(ActiveRun* run)
+void CCore::Work(ActiveRun* run)
 {
+    // Once RunProcess hands back nothing, the core may already be gone: touch nothing.
+    while (run)
+        run = RunProcess(run);
+}
+
+CCore::ActiveRun* CCore::RunProcess(ActiveRun* run)
+{
+    ActiveRun* next = nullptr;
     const FileStamp outputBefore = StampOf(run->outputFile);
     bool stoppedBeforeStart = false;
     qint64 pid = 0;
@@ -265,15 +287,15 @@ void CCore::RunProcess(ActiveRun* run)
         // Its decoder may have written the WAV already; no coder will read it now.
         if (run->isCoder)
             DeleteRunFile(run->tempFile);
-        OnProcessFinished(run, RunResult::Outcome::Stopped, 0);
-        return;
+        OnProcessFinished(run, RunResult::Outcome::Stopped, 0, true, &next);
+        return next;
     }
     if (pid <= 0) {
         std::lock_guard lock(mutex);
         if (run->isCoder)
             DeleteRunFile(run->tempFile); // its input is of no use to anybody now
-        OnProcessFinished(run, RunResult::Outcome::CouldNotStart, 0);
-        return;
+        OnProcessFinished(run, RunResult::Outcome::CouldNotStart, 0, true, &next);
+        return next;
     }
 
     const bool waited = os::WaitForExitWithoutReaping(pid);
@@ -316,8 +338,8 @@ void CCore::RunProcess(ActiveRun* run)
             DeleteRunFile(run->outputFile);
     }
     std::lock_guard lock(mutex);
-    OnProcessFinished(run, outcome, code);
-    // Nothing of the core may be touched past this point: the destructor may be running.
+    OnProcessFinished(run, outcome, code, true, &next);
+    return next;
 }
 
 void CCore::TakeSlot(ActiveRun* run, qint64 pid)
@@ -335,7 +357,8 @@ void CCore::TakeSlot(ActiveRun* run, qint64 pid)
         os::SetProcessGroupPriority(pid, priorityClass);
 }
 
-void CCore::OnProcessFinished(ActiveRun* run, RunResult::Outcome outcome, int code, bool launchNext)
+void CCore::OnProcessFinished(ActiveRun* run, RunResult::Outcome outcome, int code, bool launchNext,
+                              ActiveRun** handoff)
 {
     Record(*run, outcome, code);
     if (run->generation == generation) {
@@ -349,7 +372,7 @@ void CCore::OnProcessFinished(ActiveRun* run, RunResult::Outcome outcome, int co
     active.erase(std::find_if(active.begin(), active.end(),
                               [run](const auto& item) { return item.get() == run; }));
     if (launchNext)
-        LaunchStartable();
+        LaunchStartable(handoff);
     EndRunIfIdle();
     if (active.empty())
         workersDone.notify_all();

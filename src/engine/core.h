@@ -40,8 +40,8 @@ struct RunResult
     }
 };
 
-// Runs the queued decoder and coder jobs on a fixed number of worker slots, one detached
-// worker thread per launched program. A coder waits until the decoder that writes its input
+// Runs the queued decoder and coder jobs on a fixed number of worker slots with detached worker
+// threads; a worker whose program has ended runs the next startable one itself. A coder waits until the decoder that writes its input
 // has ended; the coder's intermediate WAV is deleted after the coder has ended.
 class CCore : public ICore
 {
@@ -76,14 +76,16 @@ public:
 private:
     struct ActiveRun;
 
-    // All of these but RunProcess are called with `mutex` held.
-    bool TryStart(IProcess* process);
-    void RunProcess(ActiveRun* run);
+    // All of these but Work and RunProcess are called with `mutex` held. A worker that frees
+    // its slot runs the successor it launched itself (`handoff`) instead of starting a thread.
+    bool TryStart(IProcess* process, ActiveRun** handoff = nullptr);
+    void Work(ActiveRun* run);
+    ActiveRun* RunProcess(ActiveRun* run);
     void TakeSlot(ActiveRun* run, qint64 pid);
     void OnProcessFinished(ActiveRun* run, RunResult::Outcome outcome, int code,
-                           bool launchNext = true);
-    void LaunchStartable();
-    bool Launch(IProcess* process);
+                           bool launchNext = true, ActiveRun** handoff = nullptr);
+    void LaunchStartable(ActiveRun** handoff = nullptr);
+    bool Launch(IProcess* process, ActiveRun** handoff);
     bool HasFreeSlot() const;
     void FreeSlot(IProcess* process);
     ActiveRun* FindActive(IProcess* process) const;

@@ -20,15 +20,6 @@ int ToInt(qint64 value)
     return static_cast<int>(std::clamp(value, lowest, highest));
 }
 
-// The plain file size stands in for the on-disk size; only its low 32 bits are kept.
-quint32 FileSizeLow32(const QString& path)
-{
-    const QFileInfo info(path);
-    if (!info.exists())
-        return kUnknownFileSize;
-    return quint32(quint64(info.size()) & 0xFFFFFFFFu);
-}
-
 } // namespace
 
 bool FileCanBeOpened(const QString& path)
@@ -86,7 +77,7 @@ bool CFileInfo::Load(const QString& filePath)
     text.format = text.bitRate = text.channels = text.samplingRate = text.resolution = missing;
     CMediaInfoLibrary::Shared()->ReadAudioText(filePath, text);
 
-    size = FileSizeLow32(filePath);
+    size = FileSize32(filePath); // the plain size stands in for the on-disk size
     path = filePath;
     const QString cleaned = CleanedPath(filePath);
     folder = cleaned;

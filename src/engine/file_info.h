@@ -27,9 +27,6 @@ enum SourceType : int
 // users may rely on it, so it keeps its historic wording.
 inline constexpr const char16_t* kMediaInfoMissingText = u"Unable to load MediaInfo.dll";
 
-// The size stored when the file's size cannot be read.
-inline constexpr quint32 kUnknownFileSize = 0xFFFFFFFF;
-
 // One source file of the list: its properties and the decoder and coder runs planned for it.
 class CFileInfo
 {

@@ -1,0 +1,129 @@
+// Drives the engine from the command line for bench/convert.sh, with no window:
+//
+//   orvel_convert_bench convert THREADS OUTPUT_FOLDER FLAC_TEMPLATE LAME_TEMPLATE FILE...
+//       plans every FLAC file (decode to a temporary WAV, then encode to MP3 into the output
+//       folder) and runs them all on THREADS slots; exits 1 when any run failed.
+//   orvel_convert_bench overhead JOBS THREADS
+//       prints the time per job of JOBS runs of /bin/true spawned and reaped one after another,
+//       and of the same runs through the core on THREADS slots, in milliseconds.
+#include "engine/core.h"
+#include "engine/file_info.h"
+#include "engine/job_planning.h"
+#include "foundation/os.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QStandardPaths>
+#include <QThread>
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+void WaitUntilIdle(CCore& core)
+{
+    // Blocks without polling: a busy poller would take processor time from the programs (or,
+    // with the scheduler's sleeper credit, win them more than their share).
+    while (!core.WaitForWorkers(3600 * 1000)) {
+    }
+}
+
+int Convert(int threads, const QString& outputFolder, const QString& decodeTemplate,
+            const QString& encodeTemplate, const QStringList& files)
+{
+    PlannedDecoders decoders;
+    decoders.push_back(std::make_unique<CDecoder>());
+    decoders.back()->SetExecutable(QStandardPaths::findExecutable(u"flac"_s));
+    decoders.back()->GetEntries().append({decodeTemplate, u"flac"_s, QString()});
+    CCoder lame;
+    lame.SetExecutable(QStandardPaths::findExecutable(u"lame"_s));
+    lame.GetEntries().append({encodeTemplate, u"mp3"_s, u"V2"_s});
+
+    std::vector<std::unique_ptr<CFileInfo>> records;
+    CCore core;
+    core.SetThreadsCount(threads);
+    for (const QString& path : files) {
+        auto record = std::make_unique<CFileInfo>();
+        if (!record->Load(path) || !PrepareDecoder(*record, decoders, QString(), false) ||
+            !AssignCoder(&lame, *record) || !PrepareCoder(*record, encodeTemplate, outputFolder)) {
+            std::fprintf(stderr, "cannot plan %s\n", qPrintable(path));
+            return 2;
+        }
+        record->decoder->SetShowWindow(false);
+        record->coder->SetShowWindow(false);
+        core.AddProcess(record->decoder.get());
+        core.AddProcess(record->coder.get());
+        records.push_back(std::move(record));
+    }
+    core.Start();
+    WaitUntilIdle(core);
+    const auto failed = core.GetFailedRuns();
+    for (const RunResult& result : failed)
+        std::fprintf(stderr, "failed: %s -> %s\n", qPrintable(result.inputFile),
+                     qPrintable(result.outputFile));
+    return failed.isEmpty() ? 0 : 1;
+}
+
+// Bare spawns and runs through the core alternate in batches, so a change in the machine's
+// load weighs on both alike.
+int Overhead(int jobs, int threads)
+{
+    constexpr int kBatches = 10;
+    const int perBatch = std::max(jobs / kBatches, 1);
+    std::vector<std::unique_ptr<CDecoder>> runs;
+    for (int i = 0; i < perBatch; ++i) {
+        runs.push_back(std::make_unique<CDecoder>());
+        runs.back()->SetExecutable(u"/bin/true"_s);
+        runs.back()->SetShowWindow(false);
+    }
+    CCore core;
+    core.SetThreadsCount(threads);
+
+    qint64 bareNs = 0;
+    qint64 coreNs = 0;
+    QElapsedTimer timer;
+    for (int batch = 0; batch < kBatches; ++batch) {
+        timer.start();
+        for (int i = 0; i < perBatch; ++i) {
+            const qint64 pid = os::SpawnProcess(u"/bin/true"_s, {}, false);
+            if (pid <= 0 || !os::WaitForExitWithoutReaping(pid))
+                return 2;
+            os::ReapProcess(pid);
+        }
+        bareNs += timer.nsecsElapsed();
+
+        for (const auto& run : runs)
+            core.AddProcess(run.get());
+        timer.start();
+        core.Start();
+        WaitUntilIdle(core);
+        coreNs += timer.nsecsElapsed();
+        if (!core.GetFailedRuns().isEmpty())
+            return 1;
+    }
+    const double total = double(perBatch) * kBatches;
+    std::printf("bare_spawn_ms_per_job %.3f\ncore_ms_per_job %.3f\n", double(bareNs) / 1e6 / total,
+                double(coreNs) / 1e6 / total);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (args.size() >= 7 && args[1] == u"convert"_s)
+        return Convert(args[2].toInt(), args[3], args[4], args[5], args.mid(6));
+    if (args.size() == 4 && args[1] == u"overhead"_s)
+        return Overhead(args[2].toInt(), args[3].toInt());
+    std::fprintf(stderr,
+                 "usage: %s convert THREADS OUT DECODE ENCODE FILE... | overhead JOBS "
+                 "THREADS\n",
+                 argv[0]);
+    return 2;
+}
