@@ -3,12 +3,12 @@
 #include "engine/job_planning.h"
 #include "foundation/os.h"
 
-#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <system_error>
 #include <thread>
 
@@ -37,20 +37,26 @@ struct FileStamp
 {
     bool exists = false;
     bool regular = false;
-    qint64 size = -1;
-    QDateTime modified;
+    std::uintmax_t size = 0;
+    std::filesystem::file_time_type modified;
 };
 
+// Read with std::filesystem: QFileInfo's times go through the C library's local-time
+// conversion, which is not safe to call from several worker threads at once.
 FileStamp StampOf(const QString& path)
 {
     FileStamp stamp;
     if (path.isEmpty())
         return stamp;
-    const QFileInfo info(path);
-    stamp.exists = info.exists();
-    stamp.regular = info.isFile();
-    stamp.size = info.size();
-    stamp.modified = info.lastModified();
+    const std::filesystem::path native(QFile::encodeName(path).toStdString());
+    std::error_code error;
+    const auto status = std::filesystem::status(native, error);
+    stamp.exists = !error && std::filesystem::exists(status);
+    stamp.regular = stamp.exists && std::filesystem::is_regular_file(status);
+    if (stamp.regular) {
+        stamp.size = std::filesystem::file_size(native, error);
+        stamp.modified = std::filesystem::last_write_time(native, error);
+    }
     return stamp;
 }
 
