@@ -307,3 +307,37 @@ TEST_F(MainWindowTest, StartsAtItsTemplateSizeAndIgnoresEscape)
     QTest::keyClick(window.get(), Qt::Key_Escape);
     EXPECT_TRUE(window->isVisible());
 }
+
+TEST_F(MainWindowTest, StartWithNothingPlannableQueuesNothingAndOpensNothing)
+{
+    c.startButton->click(); // empty list
+    folder.WriteFile(u"Music/y.xyz"_s, QByteArray(2048, 'y'));
+    window->AddPaths({folder.Path(u"Music/y.xyz"_s)});
+    c.startButton->click(); // Apply reports the file; nothing runs
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    EXPECT_EQ(window->Core().GetTotalCount(), 0);
+    ASSERT_EQ(recorder.Count(), 1);
+    EXPECT_EQ(recorder.Messages().first().caption, EnglishPack().GetString(119));
+}
+
+TEST_F(MainWindowTest, ResultsGoToTheOutputFolderAndASharedOutputRunsOnce)
+{
+    QDir(folder.Path()).mkpath(u"out"_s);
+    window->Settings().general.outputFolderSameAsOriginal = 0;
+    window->Settings().general.outputFolder = folder.Path(u"out"_s); // no trailing separator
+    window->Settings().general.showWarnings = 0;
+    // Two sources of the same name would both write out/a.mp3.
+    const QString second = folder.MakeFlac(u"sub/a.flac"_s);
+    window->AddPaths({folder.MakeFlac(u"a.flac"_s), second});
+    ChooseCoder(1);
+    c.applyButton->click();
+    EXPECT_EQ(File(0).outputPath, folder.Path(u"out/a.mp3"_s));
+    EXPECT_EQ(recorder.Count(), 0); // warnings are off
+
+    StartAndWait();
+    EXPECT_TRUE(QFileInfo::exists(folder.Path(u"out/a.mp3"_s)));
+    EXPECT_FALSE(QFileInfo::exists(folder.Path(u"Music/a.mp3"_s)));
+    // Leaving a job out is said even with warnings off.
+    ASSERT_EQ(recorder.Count(), 1);
+    EXPECT_TRUE(recorder.Messages().first().text.contains(second));
+}
