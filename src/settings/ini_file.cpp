@@ -1,5 +1,6 @@
 #include "settings/ini_file.h"
 
+#include "foundation/path_helpers.h"
 #include "settings/whole_file_writer.h"
 
 #include <QFile>
@@ -52,7 +53,9 @@ void CIniFile::Parse(Line& line)
     line.kind = LineKind::Other;
     line.name.clear();
     line.value.clear();
-    const QString text = QString::fromUtf8(line.text).trimmed();
+    // Not QString::fromUtf8, which drops a U+FEFF opening a line (the file's own mark is
+    // taken off before lines are split).
+    const QString text = NarrowToWide(line.text).trimmed();
     if (text.startsWith(u'[')) {
         const qsizetype close = text.indexOf(u']');
         line.kind = LineKind::Section;

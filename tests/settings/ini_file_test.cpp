@@ -163,6 +163,12 @@ TEST_F(IniFileTest, WrittenValuesReadBackAsWritten)
     i = 0;
     for (const QString& value : values)
         EXPECT_EQ(reread.Read(u"s"_s, u"key"_s + QString::number(i++)), value);
+
+    // A key opening its line with U+FEFF keeps it (found by fuzzing).
+    ASSERT_TRUE(reread.Write(u"S"_s, u"\uFEFFMark"_s, u"x"_s));
+    ASSERT_TRUE(reread.Save(Path()));
+    ASSERT_TRUE(ini.Load(Path()));
+    EXPECT_EQ(ini.Read(u"S"_s, u"\uFEFFMark"_s), u"x"_s);
 }
 
 TEST_F(IniFileTest, RefusesWhatCouldNotBeReadBack)
