@@ -14,6 +14,8 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -25,6 +27,12 @@ namespace {
 QString InFolder(const QString& folder, const QString& name)
 {
     return folder + os::kPathSeparator + name;
+}
+
+bool CanBeRead(const QString& path)
+{
+    QFile file(path);
+    return QFileInfo(path).isFile() && file.open(QIODevice::ReadOnly);
 }
 
 } // namespace
@@ -76,7 +84,8 @@ void CDlgMain::ReadSettingsAtStartup()
 {
     const QString path = InFolder(programFolder, QString::fromUtf16(CSettingsSet::kFileName));
     if (PathExists(CleanedPath(path))) {
-        if (settings.LoadFromFile(path)) {
+        // The storage reads a file it cannot open as an empty one; that is a failed load.
+        if (CanBeRead(path) && settings.LoadFromFile(path)) {
             // Placement only from a file that loaded: a half-read one may hold anything.
             if (!settings.window.placement.isEmpty()) {
                 restoreGeometry(settings.window.placement);

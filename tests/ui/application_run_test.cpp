@@ -8,6 +8,7 @@
 #include "ui_test_support.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -189,4 +190,24 @@ TEST(ApplicationRunTest, ADamagedPlacementIsIgnoredAndTheOtherSettingsLoad)
     auto window = StartMainWindow();
     EXPECT_EQ(window->Controls().coderCombo->currentIndex(), 2);
     EXPECT_EQ(window->size(), window->minimumSize());
+}
+
+TEST(ApplicationRunTest, AnUnreadableSettingsFileIsReportedAndStartUpGoesOn)
+{
+    TestProgramFolder folder;
+    NotifierRecorder recorder;
+    QDir(folder.Path()).mkdir(u"Settings.ini"_s); // exists, but cannot be read as a file
+    auto window = StartMainWindow();
+    ASSERT_EQ(recorder.Count(), 1);
+    EXPECT_EQ(recorder.Messages().first().text, EnglishPack().GetString(118));
+    EXPECT_EQ(recorder.Messages().first().caption, EnglishPack().GetString(119));
+    // The defaults stand; the processor count is only taken when there is no file at all.
+    EXPECT_EQ(window->Settings().core.threadsCount, 1);
+    EXPECT_EQ(window->Controls().coderCombo->currentIndex(), 0);
+
+    // Saving at close fails as well and says so; the file list is written all the same.
+    window->close();
+    ASSERT_EQ(recorder.Count(), 2);
+    EXPECT_TRUE(recorder.Messages().last().text.startsWith(EnglishPack().GetString(117)));
+    EXPECT_TRUE(QFile::exists(folder.Path(u"FileList.m3u"_s)));
 }
