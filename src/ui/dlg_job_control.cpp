@@ -126,6 +126,8 @@ void CDlgJobControl::CreateControls()
     priorityCombo->setObjectName(u"priorityCombo"_s);
     stopButton = new QPushButton(this);
     stopButton->setObjectName(u"stopButton"_s);
+    // Enter must not stop a run: the key that pressed Start may still be repeating.
+    stopButton->setAutoDefault(false);
     priorityLabel->setBuddy(priorityCombo);
 
     auto* controls = new QVBoxLayout;

@@ -166,12 +166,13 @@ TEST_F(DlgJobControlTest, StopEndsTheRunAndClosesWithItsResult)
     EXPECT_EQ(core.stopCalls, 1);
 }
 
-TEST_F(DlgJobControlTest, EscapeIsIgnoredAndTheCloseBoxStopsARunningCore)
+TEST_F(DlgJobControlTest, EscapeAndEnterAreIgnoredAndTheCloseBoxStopsARunningCore)
 {
     core.total = 3;
     CDlgJobControl window(language, priority, core, nullptr);
     WhenModalShown(u"jobControl"_s, [this](QWidget* modal) {
         QTest::keyClick(modal, Qt::Key_Escape);
+        QTest::keyClick(modal, Qt::Key_Return);
         QApplication::processEvents();
         EXPECT_TRUE(modal->isVisible());
         EXPECT_EQ(core.stopCalls, 0);
