@@ -46,7 +46,11 @@ shot() { import -window "$window" -frame -screen "$1"; }
 
 # Enter presses Start: the list is planned and the conversion starts.
 xdotool key Return
-sleep 2.5
+for _ in $(seq 50); do
+    [[ -n $(xdotool search --onlyvisible --name "Job Control" 2>/dev/null) ]] && break
+    sleep 0.2
+done
+sleep 1.5
 shot "$here/job-control.png"
 
 # When the run has ended the job control window is gone; show one file's command lines.
