@@ -101,7 +101,6 @@ private:
     // Planning and starting (dlg_main_jobs.cpp).
     QString OutputFolder() const;
     void PlanRow(int row, bool decodeOnly, int presetIndex);
-    bool ReportOutputClashes() const;
     QString SourceOfRun(const RunResult& run) const;
 
     CLanguagePack& language;
