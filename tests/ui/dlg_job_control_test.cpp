@@ -193,7 +193,8 @@ TEST_F(DlgJobControlTest, ClosesItselfSoonAfterTheCoreIsIdle)
         idleSince.start();
     });
     EXPECT_EQ(window.exec(), CDlgJobControl::kResultClosed);
-    EXPECT_LT(idleSince.elapsed(), 1000);
+    // One refresh interval after the core went idle; the bound leaves room for a busy machine.
+    EXPECT_LT(idleSince.elapsed(), 5 * CDlgJobControl::kRefreshIntervalMs);
     EXPECT_EQ(core.stopCalls, 0);
 }
 
