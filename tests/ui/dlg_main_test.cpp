@@ -341,3 +341,22 @@ TEST_F(MainWindowTest, ResultsGoToTheOutputFolderAndASharedOutputRunsOnce)
     ASSERT_EQ(recorder.Count(), 1);
     EXPECT_TRUE(recorder.Messages().first().text.contains(second));
 }
+
+TEST_F(MainWindowTest, AnEditedCommandLineIsTheOneThatRuns)
+{
+    window->AddPaths({folder.MakeWav(u"tagged.wav"_s)});
+    ChooseCoder(2); // Ogg Vorbis
+    c.applyButton->click();
+    SelectOnly({0});
+    const QString planned = c.coderLineEdit->text();
+    ASSERT_TRUE(planned.startsWith(u"-Q -q 3 "_s));
+    c.coderLineEdit->setFocus();
+    c.coderLineEdit->home(false);
+    QTest::keyClicks(c.coderLineEdit, u"-c TITLE=EditedByHand "_s);
+
+    StartAndWait();
+    QFile output(folder.Path(u"Music/tagged.ogg"_s));
+    ASSERT_TRUE(output.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(output.readAll().contains("TITLE=EditedByHand"));
+    EXPECT_EQ(recorder.Count(), 0);
+}
