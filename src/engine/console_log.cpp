@@ -6,14 +6,29 @@ ConsoleLog& ConsoleLog::Instance()
     return log;
 }
 
+namespace {
+
+// A copy that shares no data with its source, so no reference count crosses threads.
+QString Detached(const QString& text)
+{
+    return QString(text.constData(), text.size());
+}
+
+} // namespace
+
 void ConsoleLog::Append(const QString& line)
 {
+    QString own = Detached(line);
     std::lock_guard guard(lock);
-    lines.append(line);
+    lines.append(std::move(own));
 }
 
 QStringList ConsoleLog::Lines() const
 {
     std::lock_guard guard(lock);
-    return lines;
+    QStringList copy;
+    copy.reserve(lines.size());
+    for (const QString& line : lines)
+        copy.append(Detached(line));
+    return copy;
 }
