@@ -12,6 +12,13 @@ public:
     {
         qWarning().noquote() << caption << u':' << text;
     }
+
+    // Nobody is there to answer: the cautious answer stands.
+    bool Confirm(const QString& caption, const QString& text) override
+    {
+        Notify(Icon::Warning, caption, text);
+        return false;
+    }
 };
 
 std::mutex notifierLock;

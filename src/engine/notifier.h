@@ -17,6 +17,8 @@ public:
     };
     virtual ~INotifier() = default;
     virtual void Notify(Icon icon, const QString& caption, const QString& text) = 0;
+    // A yes-or-no question; true only when the user answers yes.
+    virtual bool Confirm(const QString& caption, const QString& text) = 0;
 };
 
 // Installs the program-wide notifier (null restores the default) and returns the previous one.

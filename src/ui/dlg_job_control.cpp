@@ -305,14 +305,9 @@ void CDlgJobControl::ReportFailures()
     if (files.isEmpty()) {
         return;
     }
-    const qsizetype unnamed = files.size() - kMaxNamedFiles;
-    if (unnamed > 0) {
-        files.resize(kMaxNamedFiles);
-        files << u"\u2026 (+%1)"_s.arg(unnamed);
-    }
-    const QString text =
-        LanguageTextOr(language, UiText::kFilesFailed, u"These files could not be converted:"_s) +
-        u'\n' + files.join(u'\n');
+    const QString text = TextWithFiles(
+        LanguageTextOr(language, UiText::kFilesFailed, u"These files could not be converted:"_s),
+        files);
     CurrentNotifier()->Notify(INotifier::Icon::Error, language.GetString(Text::kErrorCaption),
                               text);
 }

@@ -39,9 +39,6 @@ public:
     using FileOfRun = std::function<QString(const RunResult&)>;
     void SetFailureSource(FailedRunsSource failedRuns, FileOfRun fileOfRun);
 
-    // At most this many files are named in the end-of-run message; a count stands for the rest.
-    static constexpr int kMaxNamedFiles = 25;
-
     // One cycle of the refresh: rows, bar and status text from the core, then close the
     // window when the core no longer runs.
     void Refresh();

@@ -102,6 +102,12 @@ private:
     QString OutputFolder() const;
     void PlanRow(int row, bool decodeOnly, int presetIndex);
     QString SourceOfRun(const RunResult& run) const;
+    QStringList SourcesOfRows(const QList<int>& rows) const;
+    void ReportLeftOutRows(const QList<int>& rows);
+    // Rows not left out whose runs would replace a file that exists.
+    QList<int> RowsReplacingFiles(const QList<int>& leftOut) const;
+    // Whether the user lets the rows' results replace the existing files.
+    bool ConfirmReplacing(const QList<int>& rows);
 
     CLanguagePack& language;
     // Declared in reverse release order: the settings go first, the core last.

@@ -144,7 +144,12 @@ void CDlgMain::Start()
         Apply();
     }
 
-    const QList<int> leftOut = ClashingRows(fileList);
+    QList<int> leftOut = ClashingRows(fileList);
+    ReportLeftOutRows(leftOut);
+    const QList<int> replacing = RowsReplacingFiles(leftOut);
+    if (!replacing.isEmpty() && !ConfirmReplacing(replacing)) {
+        leftOut += replacing;
+    }
     for (int row = 0; row < fileList.Count(); ++row) {
         if (leftOut.contains(row)) {
             continue;
@@ -157,18 +162,6 @@ void CDlgMain::Start()
             core.AddProcess(file.coder.get());
         }
     }
-    if (!leftOut.isEmpty()) {
-        QStringList names;
-        for (int row : leftOut) {
-            names << fileList.At(row)->path;
-        }
-        CurrentNotifier()->Notify(
-            INotifier::Icon::Warning, language.GetString(MainText::kWarningCaption),
-            LanguageTextOr(language, UiText::kJobsLeftOut,
-                           u"These files are left out: their output would replace their own "
-                           "source or another job's output."_s) +
-                u'\n' + names.join(u'\n'));
-    }
     if (core.GetTotalCount() <= 0) {
         return;
     }
@@ -177,6 +170,61 @@ void CDlgMain::Start()
     jobControl.SetFailureSource([this] { return core.GetFailedRuns(); },
                                 [this](const RunResult& run) { return SourceOfRun(run); });
     jobControl.exec();
+}
+
+QStringList CDlgMain::SourcesOfRows(const QList<int>& rows) const
+{
+    QStringList sources;
+    for (int row : rows) {
+        sources << fileList.At(row)->path;
+    }
+    return sources;
+}
+
+void CDlgMain::ReportLeftOutRows(const QList<int>& rows)
+{
+    if (rows.isEmpty()) {
+        return;
+    }
+    // Said even with warnings off: the user expects every planned file to be converted.
+    CurrentNotifier()->Notify(
+        INotifier::Icon::Warning, language.GetString(MainText::kWarningCaption),
+        TextWithFiles(LanguageTextOr(language, UiText::kJobsLeftOut,
+                                     u"These files are left out: their output would replace "
+                                     "their own source or another job's output."_s),
+                      SourcesOfRows(rows)));
+}
+
+QList<int> CDlgMain::RowsReplacingFiles(const QList<int>& leftOut) const
+{
+    QList<const CFileInfo*> planned;
+    for (int row = 0; row < fileList.Count(); ++row) {
+        if (!leftOut.contains(row)) {
+            planned << fileList.At(row);
+        }
+    }
+    const QList<const CFileInfo*> replacing = FindPlanConflicts(planned).existingOutput;
+    QList<int> rows;
+    for (int row = 0; row < fileList.Count(); ++row) {
+        if (replacing.contains(fileList.At(row))) {
+            rows << row;
+        }
+    }
+    return rows;
+}
+
+bool CDlgMain::ConfirmReplacing(const QList<int>& rows)
+{
+    // Encoders replace an existing file without asking, so the user is asked here, unless
+    // they turned warnings off.
+    if (settings.general.showWarnings == 0) {
+        return true;
+    }
+    return CurrentNotifier()->Confirm(
+        language.GetString(MainText::kWarningCaption),
+        TextWithFiles(LanguageTextOr(language, UiText::kReplaceOutputs,
+                                     u"The results of these files exist already. Replace them?"_s),
+                      SourcesOfRows(rows)));
 }
 
 QString CDlgMain::SourceOfRun(const RunResult& run) const

@@ -41,3 +41,15 @@ void CMessageBoxNotifier::Notify(Icon icon, const QString& caption, const QStrin
     QMetaObject::invokeMethod(
         app, [icon, caption, text] { ShowBox(icon, caption, text); }, Qt::QueuedConnection);
 }
+
+bool CMessageBoxNotifier::Confirm(const QString& caption, const QString& text)
+{
+    QCoreApplication* app = QCoreApplication::instance();
+    if (app == nullptr || QThread::currentThread() != app->thread()) {
+        return false;
+    }
+    // No is the default: pressing Enter must not replace anything.
+    return QMessageBox::question(QApplication::activeWindow(), caption, text,
+                                 QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::No) == QMessageBox::Yes;
+}

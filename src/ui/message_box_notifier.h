@@ -8,4 +8,6 @@ class CMessageBoxNotifier : public INotifier
 {
 public:
     void Notify(Icon icon, const QString& caption, const QString& text) override;
+    // Asked on the user-interface thread only; from another thread the answer is no.
+    bool Confirm(const QString& caption, const QString& text) override;
 };

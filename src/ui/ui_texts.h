@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 class CLanguagePack;
 
@@ -10,7 +11,11 @@ namespace UiText {
 inline constexpr int kFailedProcesses = 181; // status line: failed runs so far
 inline constexpr int kFilesFailed = 182;     // end of a run: the files that failed follow
 inline constexpr int kJobsLeftOut = 183;     // Start: jobs left out, their files follow
+inline constexpr int kReplaceOutputs = 184;  // Start: results exist already, replace them?
 } // namespace UiText
 
 // The pack's text for id, or fallback when the pack has none.
 QString LanguageTextOr(const CLanguagePack& language, int id, const QString& fallback);
+
+// text, then the files a line each; past a screenful the rest is only counted.
+QString TextWithFiles(const QString& text, QStringList files);

@@ -9,8 +9,16 @@ public:
         messages.append({icon, caption, text});
     }
 
+    bool Confirm(const QString& caption, const QString& text) override
+    {
+        std::lock_guard guard(lock);
+        messages.append({Icon::Warning, caption, text, true});
+        return answer;
+    }
+
     mutable std::mutex lock;
     QList<Message> messages;
+    bool answer = true;
 };
 
 NotifierRecorder::NotifierRecorder() : recorder(std::make_shared<CRecorder>())
@@ -32,4 +40,10 @@ QList<NotifierRecorder::Message> NotifierRecorder::Messages() const
 int NotifierRecorder::Count() const
 {
     return int(Messages().size());
+}
+
+void NotifierRecorder::SetAnswer(bool yes)
+{
+    std::lock_guard guard(recorder->lock);
+    recorder->answer = yes;
 }

@@ -4,7 +4,6 @@
 
 #include <QList>
 #include <QString>
-
 #include <memory>
 #include <mutex>
 
@@ -17,6 +16,7 @@ public:
         INotifier::Icon icon;
         QString caption;
         QString text;
+        bool question = false;
     };
 
     NotifierRecorder();
@@ -26,6 +26,8 @@ public:
 
     QList<Message> Messages() const;
     int Count() const;
+    // What every later question is answered; yes until told otherwise.
+    void SetAnswer(bool yes);
 
 private:
     class CRecorder;

@@ -205,6 +205,38 @@ TEST_F(MainWindowTest, StartConvertsEveryFileAndTheJobWindowClosesByItself)
     EXPECT_TRUE(QFileInfo::exists(folder.Path(u"Music/c.ogg"_s)));
 }
 
+TEST_F(MainWindowTest, AnExistingResultIsReplacedOnlyWhenTheUserSaysSo)
+{
+    folder.WriteFile(u"Music/a.mp3"_s, "keep me");
+    const QString kept = folder.MakeFlac(u"a.flac"_s);
+    window->AddPaths({kept, folder.MakeFlac(u"b.flac"_s)});
+    ChooseCoder(1);
+    recorder.SetAnswer(false);
+    StartAndWait(); // b still converts
+    ASSERT_EQ(recorder.Count(), 1);
+    const NotifierRecorder::Message question = recorder.Messages().first();
+    EXPECT_TRUE(question.question);
+    EXPECT_TRUE(question.text.startsWith(EnglishPack().GetString(184)));
+    EXPECT_TRUE(question.text.contains(kept));
+    EXPECT_FALSE(question.text.contains(u"b.flac"_s));
+    QFile result(folder.Path(u"Music/a.mp3"_s));
+    ASSERT_TRUE(result.open(QIODevice::ReadOnly));
+    EXPECT_EQ(result.readAll(), "keep me");
+    result.close();
+    EXPECT_GT(QFileInfo(folder.Path(u"Music/b.mp3"_s)).size(), 0);
+
+    recorder.SetAnswer(true);
+    StartAndWait();
+    ASSERT_EQ(recorder.Count(), 2);
+    EXPECT_TRUE(recorder.Messages().last().text.contains(u"b.flac"_s));
+    EXPECT_GT(QFileInfo(folder.Path(u"Music/a.mp3"_s)).size(), 1000);
+
+    // With warnings off the user chose not to be asked.
+    window->Settings().general.showWarnings = 0;
+    StartAndWait();
+    EXPECT_EQ(recorder.Count(), 2);
+}
+
 TEST_F(MainWindowTest, EnterInTheFileListPressesStart)
 {
     window->AddPaths({folder.MakeWav(u"e.wav"_s)});
