@@ -29,12 +29,9 @@ const QList<FailingCoder> kFailingCoders = {
 
 TEST(FailingEncodersTest, EachIsReportedWithItsReasonWhileTheRestOfTheBatchConverts)
 {
-    QTemporaryDir root;
+    CScratchFolder root;
     ASSERT_TRUE(root.isValid());
-    const QString tmp = root.filePath(u"tmp"_s);
-    QDir().mkpath(tmp);
-    QDir().mkpath(root.filePath(u"out"_s));
-    CTemporaryFolderScope temporary(tmp);
+    const QString tmp = root.tmp();
     PlannedDecoders decoders;
     decoders.push_back(
         MakeCodec<CDecoder>(Program(u"flac"_s), u"-d -s -f -o %out% %in%"_s, u"flac"_s));
@@ -97,15 +94,12 @@ TEST(FailingEncodersTest, EachIsReportedWithItsReasonWhileTheRestOfTheBatchConve
 // A decoder that fails the same ways: its coder is never started and counts as failed.
 TEST(FailingEncodersTest, CoderOfAFailedDecoderIsNotStarted)
 {
-    QTemporaryDir root;
+    CScratchFolder root;
     ASSERT_TRUE(root.isValid());
-    const QString tmp = root.filePath(u"tmp"_s);
-    QDir().mkpath(tmp);
-    CTemporaryFolderScope temporary(tmp);
+    const QString tmp = root.tmp();
     const QString started = root.filePath(u"coder-started"_s);
-    const QString coderProgram = root.filePath(u"coder"_s);
-    ASSERT_TRUE(fixtures::WriteScript(coderProgram, "touch '" + started.toUtf8() + "'\n"));
-    auto coder = MakeCodec<CCoder>(coderProgram, u"%in% %out%"_s, u"out"_s);
+    auto coder = MarkingCoder(root.path(), started);
+    ASSERT_TRUE(coder);
 
     for (const FailingCoder& failing : kFailingCoders) {
         SCOPED_TRACE(failing.name);

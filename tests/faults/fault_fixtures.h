@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QStandardPaths>
 #include <QString>
+#include <QTemporaryDir>
 #include <QThread>
 #include <cerrno>
 #include <csignal>
@@ -43,6 +44,31 @@ public:
 
 private:
     QByteArray previous;
+};
+
+// A folder for one test: "tmp" holds the intermediate WAVs (TMPDIR points at it for the
+// object's life) and "out" the results.
+class CScratchFolder
+{
+public:
+    CScratchFolder() : temporary(MadeFolder(root.filePath(QStringLiteral("tmp"))))
+    {
+        QDir().mkpath(filePath(QStringLiteral("out")));
+    }
+    bool isValid() const { return root.isValid(); }
+    QString path() const { return root.path(); }
+    QString filePath(const QString& name) const { return root.filePath(name); }
+    QString tmp() const { return filePath(QStringLiteral("tmp")); }
+
+private:
+    static QString MadeFolder(const QString& path)
+    {
+        QDir().mkpath(path);
+        return path;
+    }
+
+    QTemporaryDir root;
+    CTemporaryFolderScope temporary;
 };
 
 inline bool WaitUntil(const std::function<bool()>& condition, int timeoutMs = 10000)
@@ -118,6 +144,16 @@ std::unique_ptr<Codec> MakeCodec(const QString& executable, const QString& comma
     codec->name = QFileInfo(executable).fileName();
     codec->GetEntries().append({commandLine, extension, QStringLiteral("default")});
     return codec;
+}
+
+// A coder written in folder that does nothing but create marker: proof that it was started.
+// Null when the script cannot be written.
+inline std::unique_ptr<CCoder> MarkingCoder(const QString& folder, const QString& marker)
+{
+    const QString program = QDir(folder).filePath(QStringLiteral("coder"));
+    if (!fixtures::WriteScript(program, "touch '" + marker.toUtf8() + "'\n"))
+        return nullptr;
+    return MakeCodec<CCoder>(program, QStringLiteral("%in% %out%"), QStringLiteral("out"));
 }
 
 inline QString Program(const QString& name)

@@ -74,9 +74,8 @@ TEST(FullDiskTest, ADecoderRunningOutOfSpaceFailsItsFileAndFreesTheSpace)
     const QString tone = root.filePath(u"tone.wav"_s); // 10 s, 1.7 MB as WAV
     ASSERT_TRUE(fixtures::MakeWav(tone, 44100, 2, 16, 10));
     const QString started = root.filePath(u"coder-started"_s);
-    const QString coderProgram = root.filePath(u"coder"_s);
-    ASSERT_TRUE(fixtures::WriteScript(coderProgram, "touch '" + started.toUtf8() + "'\n"));
-    auto coder = MakeCodec<CCoder>(coderProgram, u"%in% %out%"_s, u"out"_s);
+    auto coder = MarkingCoder(root.path(), started);
+    ASSERT_TRUE(coder);
 
     for (const Decoder& decoder : kDecoders) {
         SCOPED_TRACE(decoder.program);

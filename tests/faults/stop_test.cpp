@@ -92,12 +92,9 @@ sleep 0.00$(( $$ % 9 ))
 
 TEST(StopTest, StopAtRandomMomentsLeavesACleanIdleCore)
 {
-    QTemporaryDir root;
+    CScratchFolder root;
     ASSERT_TRUE(root.isValid());
-    const QString tmp = root.filePath(u"tmp"_s);
-    QDir().mkpath(tmp);
-    QDir().mkpath(root.filePath(u"out"_s));
-    CTemporaryFolderScope temporary(tmp);
+    const QString tmp = root.tmp();
     const QString log = root.filePath(u"starts.log"_s);
     const QString program = root.filePath(u"job"_s);
     ASSERT_TRUE(fixtures::WriteScript(program, kQuickJob));
