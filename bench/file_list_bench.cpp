@@ -3,6 +3,7 @@
 // holds once added. MediaInfo's parse is most of the cost.
 
 #include "filelist/file_list.h"
+#include "support/wav_bytes.h"
 
 #include <QDir>
 #include <QFile>
@@ -19,35 +20,11 @@ namespace {
 constexpr int kFiles = 10000;
 constexpr int kFolders = 20;
 
-// 0.1 s of a 440 Hz square wave, 16-bit mono at 22050 Hz.
+// 0.1 s of a 441 Hz square wave, 16-bit mono at 22050 Hz.
 QByteArray SmallWav()
 {
     constexpr quint32 kRate = 22050;
-    constexpr quint32 kSamples = kRate / 10;
-    QByteArray wav;
-    auto put32 = [&](quint32 v) {
-        for (int i = 0; i < 4; ++i)
-            wav += char((v >> (8 * i)) & 0xFF);
-    };
-    auto put16 = [&](quint16 v) {
-        wav += char(v & 0xFF);
-        wav += char(v >> 8);
-    };
-    wav += "RIFF";
-    put32(36 + kSamples * 2);
-    wav += "WAVEfmt ";
-    put32(16);
-    put16(1);
-    put16(1);
-    put32(kRate);
-    put32(kRate * 2);
-    put16(2);
-    put16(16);
-    wav += "data";
-    put32(kSamples * 2);
-    for (quint32 i = 0; i < kSamples; ++i)
-        put16((i / 25) % 2 ? 8000 : quint16(-8000));
-    return wav;
+    return WavBytes(kRate, kRate / 10, false);
 }
 
 void Write(const QString& path, const QByteArray& bytes)

@@ -1,5 +1,6 @@
 #include "filelist/file_list.h"
 #include "settings/settings_set.h"
+#include "support/wav_bytes.h"
 
 #include <QDir>
 #include <QFile>
@@ -15,30 +16,7 @@ namespace {
 // A short but valid WAV file: 16-bit mono at 8000 Hz, a few samples of silence.
 QByteArray TinyWav()
 {
-    const quint32 dataSize = 16;
-    QByteArray wav;
-    auto put32 = [&](quint32 v) {
-        for (int i = 0; i < 4; ++i)
-            wav += char((v >> (8 * i)) & 0xFF);
-    };
-    auto put16 = [&](quint16 v) {
-        wav += char(v & 0xFF);
-        wav += char(v >> 8);
-    };
-    wav += "RIFF";
-    put32(36 + dataSize);
-    wav += "WAVEfmt ";
-    put32(16);
-    put16(1);
-    put16(1);
-    put32(8000);
-    put32(16000);
-    put16(2);
-    put16(16);
-    wav += "data";
-    put32(dataSize);
-    wav += QByteArray(dataSize, '\0');
-    return wav;
+    return WavBytes(8000, 8, true);
 }
 
 void WriteFile(const QString& path, const QByteArray& bytes = TinyWav())
