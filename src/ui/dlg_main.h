@@ -10,6 +10,7 @@
 
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QSet>
 #include <memory>
 
 class CFileInfo;
@@ -105,7 +106,7 @@ private:
     QStringList SourcesOfRows(const QList<int>& rows) const;
     void ReportLeftOutRows(const QList<int>& rows);
     // Rows not left out whose runs would replace a file that exists.
-    QList<int> RowsReplacingFiles(const QList<int>& leftOut) const;
+    QList<int> RowsReplacingFiles(const QSet<int>& leftOut) const;
     // Whether the user lets the rows' results replace the existing files.
     bool ConfirmReplacing(const QList<int>& rows);
 

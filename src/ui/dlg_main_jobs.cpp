@@ -144,11 +144,13 @@ void CDlgMain::Start()
         Apply();
     }
 
-    QList<int> leftOut = ClashingRows(fileList);
-    ReportLeftOutRows(leftOut);
+    const QList<int> clashing = ClashingRows(fileList);
+    ReportLeftOutRows(clashing);
+    // Sets: a whole library may be left out when the user keeps the existing results.
+    QSet<int> leftOut(clashing.cbegin(), clashing.cend());
     const QList<int> replacing = RowsReplacingFiles(leftOut);
     if (!replacing.isEmpty() && !ConfirmReplacing(replacing)) {
-        leftOut += replacing;
+        leftOut.unite(QSet<int>(replacing.cbegin(), replacing.cend()));
     }
     for (int row = 0; row < fileList.Count(); ++row) {
         if (leftOut.contains(row)) {
@@ -195,7 +197,7 @@ void CDlgMain::ReportLeftOutRows(const QList<int>& rows)
                       SourcesOfRows(rows)));
 }
 
-QList<int> CDlgMain::RowsReplacingFiles(const QList<int>& leftOut) const
+QList<int> CDlgMain::RowsReplacingFiles(const QSet<int>& leftOut) const
 {
     QList<const CFileInfo*> planned;
     for (int row = 0; row < fileList.Count(); ++row) {
@@ -203,7 +205,8 @@ QList<int> CDlgMain::RowsReplacingFiles(const QList<int>& leftOut) const
             planned << fileList.At(row);
         }
     }
-    const QList<const CFileInfo*> replacing = FindPlanConflicts(planned).existingOutput;
+    const QList<const CFileInfo*> found = FindPlanConflicts(planned).existingOutput;
+    const QSet<const CFileInfo*> replacing(found.cbegin(), found.cend());
     QList<int> rows;
     for (int row = 0; row < fileList.Count(); ++row) {
         if (replacing.contains(fileList.At(row))) {
