@@ -13,7 +13,7 @@ packages=(
     libmediainfo0v5 mediainfo
     flac lame vorbis-tools opus-tools wavpack sox
     xvfb xauth
-    clang libclang-rt-14-dev
+    clang libclang-rt-14-dev clang-format
 )
 
 missing=()
@@ -44,6 +44,7 @@ run)
 test)
     build debug
     if [ -n "${CI:-}" ]; then
+        bash scripts/check-format.sh
         # The engine's threads under ThreadSanitizer, the whole suite under AddressSanitizer
         # and UndefinedBehaviorSanitizer, every parser briefly fuzzed on its seeds; the debug
         # run comes last so its summary closes the output.

@@ -1,9 +1,8 @@
 #pragma once
 
-#include <orvel/iprocess.h>
-
 #include <QList>
 #include <QtGlobal>
+#include <orvel/iprocess.h>
 
 // Process priority classes (the values stored and passed through SetPriority).
 inline constexpr quint32 kPriorityIdle = 0x40;

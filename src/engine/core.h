@@ -41,8 +41,9 @@ struct RunResult
 };
 
 // Runs the queued decoder and coder jobs on a fixed number of worker slots with detached worker
-// threads; a worker whose program has ended runs the next startable one itself. A coder waits until the decoder that writes its input
-// has ended; the coder's intermediate WAV is deleted after the coder has ended.
+// threads; a worker whose program has ended runs the next startable one itself. A coder waits until
+// the decoder that writes its input has ended; the coder's intermediate WAV is deleted after the
+// coder has ended.
 class CCore : public ICore
 {
 public:
