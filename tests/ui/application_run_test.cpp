@@ -10,6 +10,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QPushButton>
 #include <QTimer>
 #include <gtest/gtest.h>
 
