@@ -11,6 +11,7 @@
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QSet>
+#include <functional>
 #include <memory>
 
 class CFileInfo;
@@ -90,6 +91,7 @@ private:
 
     // Menus, keys and commands (dlg_main_commands.cpp).
     void BuildMenus();
+    std::function<void(int)> MenuCommandHandler();
     void ShowFileListMenu(const QPoint& position);
     bool HandleFileListKey(const QKeyEvent& key);
     void AddFiles();

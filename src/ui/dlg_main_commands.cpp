@@ -42,15 +42,18 @@ void OpenInShell(const QString& path)
 
 void CDlgMain::BuildMenus()
 {
-    menuBar = BuildMenuBar(this, language.GetMenu(kMainMenuId));
+    menuBar = BuildMenuBar(this, language.GetMenu(kMainMenuId), MenuCommandHandler());
     layout()->setMenuBar(menuBar);
-    connect(menuBar, &QMenuBar::triggered, this,
-            [this](QAction* action) { RunCommand(CommandIdOf(action)); });
 
     CListViewEx* list = controls.fileList;
     list->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(list, &QWidget::customContextMenuRequested, this, &CDlgMain::ShowFileListMenu);
     list->installEventFilter(this);
+}
+
+std::function<void(int)> CDlgMain::MenuCommandHandler()
+{
+    return [this](int commandId) { RunCommand(commandId); };
 }
 
 void CDlgMain::RunCommand(int commandId)

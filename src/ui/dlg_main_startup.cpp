@@ -81,7 +81,8 @@ void CDlgMain::LoadPlugins()
 {
     // Every plugin gets a core of its own; it never touches the window's core.
     plugins.LoadAll(programFolder, language);
-    pluginsMenu = InsertPluginsMenu(menuBar, plugins, language.GetString(kPluginsMenuStringId));
+    pluginsMenu = InsertPluginsMenu(menuBar, plugins, language.GetString(kPluginsMenuStringId),
+                                    MenuCommandHandler());
 }
 
 void CDlgMain::ReadSettingsAtStartup()

@@ -9,49 +9,53 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QAction* AddCommand(QMenu* menu, const QString& text, int commandId)
+void SetCommand(QAction* action, int commandId, const CommandHandler& handler)
 {
-    QAction* action = menu->addAction(text);
     action->setData(commandId);
     action->setObjectName(u"command"_s + QString::number(commandId));
-    return action;
+    if (handler) {
+        QObject::connect(action, &QAction::triggered, action,
+                         [handler, commandId] { handler(commandId); });
+    }
 }
 
 } // namespace
 
-void AddMenuItems(QMenu* menu, const std::vector<LanguageMenuItem>& items)
+void AddMenuItems(QMenu* menu, const std::vector<LanguageMenuItem>& items,
+                  const CommandHandler& handler)
 {
     for (const LanguageMenuItem& item : items) {
         switch (item.kind) {
         case LanguageMenuItem::Kind::Command:
-            AddCommand(menu, item.text, item.commandId);
+            SetCommand(menu->addAction(item.text), item.commandId, handler);
             break;
         case LanguageMenuItem::Kind::Separator:
             menu->addSeparator();
             break;
         case LanguageMenuItem::Kind::Popup:
-            AddMenuItems(menu->addMenu(item.text), item.items);
+            AddMenuItems(menu->addMenu(item.text), item.items, handler);
             break;
         }
     }
 }
 
-QMenuBar* BuildMenuBar(QWidget* owner, const LanguageMenu& menu)
+QMenuBar* BuildMenuBar(QWidget* owner, const LanguageMenu& menu, const CommandHandler& handler)
 {
     auto* bar = new QMenuBar(owner);
     bar->setObjectName(u"mainMenu"_s);
     for (const LanguageMenuItem& item : menu) {
         if (item.kind == LanguageMenuItem::Kind::Popup) {
-            AddMenuItems(bar->addMenu(item.text), item.items);
+            AddMenuItems(bar->addMenu(item.text), item.items, handler);
         } else if (item.kind == LanguageMenuItem::Kind::Command) {
             // A pack may put a command straight on the bar.
-            bar->addAction(item.text)->setData(item.commandId);
+            SetCommand(bar->addAction(item.text), item.commandId, handler);
         }
     }
     return bar;
 }
 
-QMenu* InsertPluginsMenu(QMenuBar* bar, const CPluginList& plugins, const QString& caption)
+QMenu* InsertPluginsMenu(QMenuBar* bar, const CPluginList& plugins, const QString& caption,
+                         const CommandHandler& handler)
 {
     if (!plugins.FoundAny()) {
         return nullptr;
@@ -62,7 +66,7 @@ QMenu* InsertPluginsMenu(QMenuBar* bar, const CPluginList& plugins, const QStrin
         // A plugin's name is shown as it is written, "&" included.
         QString text = plugins.At(index).name;
         text.replace(u'&', u"&&"_s);
-        AddCommand(menu, text, CPluginList::CommandId(index));
+        SetCommand(menu->addAction(text), CPluginList::CommandId(index), handler);
     }
     const QList<QAction*> top = bar->actions();
     bar->insertMenu(top.isEmpty() ? nullptr : top.last(), menu);
