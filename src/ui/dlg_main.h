@@ -10,10 +10,12 @@
 
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QPointer>
 #include <QSet>
 #include <functional>
 #include <memory>
 
+class CDlgConsole;
 class CFileInfo;
 class CLanguagePack;
 class QMenu;
@@ -160,5 +162,7 @@ private:
     MainWindowControls controls;
     QMenuBar* menuBar = nullptr;
     QMenu* pluginsMenu = nullptr;
+    // The console window while it is open; it is a child of this window.
+    QPointer<CDlgConsole> consoleWindow;
     bool closed = false;
 };

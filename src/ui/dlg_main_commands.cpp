@@ -4,12 +4,15 @@
 #include "extensions/language_pack.h"
 #include "foundation/path_helpers.h"
 #include "ui/dlg_about.h"
+#include "ui/dlg_codecs.h"
+#include "ui/dlg_console.h"
 #include "ui/dlg_main.h"
 #include "ui/file_adder.h"
 #include "ui/list_file_dialogs.h"
 #include "ui/list_view_ex.h"
 #include "ui/main_menu.h"
 #include "ui/main_window_texts.h"
+#include "ui/options_command.h"
 #include "ui/ui_texts.h"
 
 #include <QComboBox>
@@ -362,17 +365,21 @@ void CDlgMain::UpdateCodecs()
 
 void CDlgMain::ShowOptions()
 {
-    // The options dialog is not part of the program yet.
+    RunOptionsDialog(language, settings, core,
+                     {plugins, database.GetEntryCount(), database.GetDate()}, this);
 }
 
 void CDlgMain::ShowCodecsInfo()
 {
-    // The codecs information window is not part of the program yet.
+    CDlgCodecs window(language, settings, this);
+    window.AddCodecs(coders, decoders);
+    window.exec();
 }
 
 void CDlgMain::ShowConsoleWindow()
 {
-    // The console window is not part of the program yet.
+    // A second command brings the open window to the front with the log read again.
+    CDlgConsole::ShowOrRaise(consoleWindow, language, this);
 }
 
 void CDlgMain::ShowHelp()

@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QTest>
 #include <QUrl>
 #include <gtest/gtest.h>
@@ -295,6 +296,33 @@ TEST_F(MainWindowCommandsTest, AboutShowsTheVersionAndHelpSaysWhenTheManualIsMis
     window->RunCommand(MenuCommand::kHelp);
     ASSERT_EQ(desktop.opened.size(), 1);
     EXPECT_EQ(desktop.opened[0].toLocalFile(), folder.Path(u"Manual/Manual.pdf"_s));
+}
+
+TEST_F(MainWindowCommandsTest, TheProgramMenuOpensOptionsCodecsInfoAndOneConsole)
+{
+    Open();
+    window->Settings().optionsInitialPage = 1; // the Core page
+    WhenModalShown(u"options"_s, [](QWidget* options) {
+        options->findChild<QComboBox*>(u"threadsCount"_s)->setCurrentIndex(3);
+        options->findChild<QPushButton*>(u"okButton"_s)->click();
+    });
+    FindCommandAction(window->MenuBar(), MenuCommand::kOptions)->trigger();
+    EXPECT_EQ(window->Settings().core.threadsCount, 4);
+
+    QString count;
+    WhenModalShown(u"codecsInfo"_s, [&count](QWidget* codecs) {
+        count = codecs->findChild<QLabel*>(u"countText"_s)->text();
+        QTest::keyClick(codecs, Qt::Key_Escape);
+    });
+    FindCommandAction(window->MenuBar(), MenuCommand::kViewCodecsInfo)->trigger();
+    // Three coders and one decoder; the decode-only entry is no codec.
+    EXPECT_TRUE(count.contains(u'4')) << count.toStdString();
+
+    window->RunCommand(MenuCommand::kConsoleWindow);
+    window->RunCommand(MenuCommand::kConsoleWindow);
+    const auto consoles = window->findChildren<QDialog*>(u"console"_s);
+    ASSERT_EQ(consoles.size(), 1);
+    EXPECT_TRUE(consoles[0]->isVisible());
 }
 
 #include "dlg_main_commands_test.moc"
