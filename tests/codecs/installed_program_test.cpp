@@ -96,27 +96,21 @@ Audio ReadAudio(const QString& path)
     return audio;
 }
 
-// orvel installed with `cmake --install` into a temporary prefix, once for all cases, and a
-// fresh per-user program folder prepared by the installed launcher for each case.
+// orvel installed with `cmake --install` into a temporary prefix, and a fresh per-user program
+// folder prepared by the installed launcher, with the data home inside the prefix as it is for
+// a user who installs under ~/.local.
 class InstalledProgramTest : public ::testing::Test
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        prefix = std::make_unique<QTemporaryDir>();
-        RunToEnd(
-            QString::fromUtf8(ORVEL_CMAKE_COMMAND),
-            {u"--install"_s, QString::fromUtf8(ORVEL_BINARY_DIR), u"--prefix"_s, prefix->path()});
-    }
-    static void TearDownTestSuite() { prefix.reset(); }
-
     void SetUp() override
     {
-        ASSERT_TRUE(QFile::exists(Launcher()));
+        RunToEnd(QString::fromUtf8(ORVEL_CMAKE_COMMAND),
+                 {u"--install"_s, QString::fromUtf8(ORVEL_BINARY_DIR), u"--prefix"_s, Prefix()});
         environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(u"XDG_DATA_HOME"_s, work.filePath(u"data"_s));
+        environment.insert(u"XDG_DATA_HOME"_s, Prefix() + u"/share"_s);
         folder = RunToEnd(Launcher(), {u"--prepare"_s}, environment);
-        ASSERT_EQ(folder, work.filePath(u"data/orvel"_s));
+        ASSERT_EQ(folder, Prefix() + u"/share/orvel"_s);
+        ASSERT_TRUE(QFileInfo(folder + u"/Base.xml"_s).isSymLink());
 
         tmp = work.filePath(u"tmp"_s);
         ASSERT_TRUE(QDir().mkpath(tmp));
@@ -124,7 +118,8 @@ protected:
         tmpVariable = std::make_unique<ScopedVariable>("TMPDIR", tmp.toUtf8());
     }
 
-    static QString Launcher() { return prefix->filePath(u"bin/orvel"_s); }
+    QString Prefix() const { return work.filePath(u"prefix"_s); }
+    QString Launcher() const { return Prefix() + u"/bin/orvel"_s; }
 
     // The start-up of the main window: the database, then both scans of the program folder.
     void Discover()
@@ -195,7 +190,6 @@ protected:
 
     QString Work(const QString& name) const { return work.filePath(name); }
 
-    static inline std::unique_ptr<QTemporaryDir> prefix;
     QTemporaryDir work;
     QProcessEnvironment environment;
     QString folder;
@@ -308,7 +302,7 @@ TEST_F(InstalledProgramTest, AFreshUserFolderConvertsEverySourceWithEveryCoder)
     EXPECT_EQ(ReadAll(folder + u"/FileList.m3u"_s), "/music/a.flac\r\n");
 
     // The installed desktop entry, with the launcher's full path, is valid too.
-    RunToEnd(u"desktop-file-validate"_s, {prefix->filePath(u"share/applications/orvel.desktop"_s)});
+    RunToEnd(u"desktop-file-validate"_s, {Prefix() + u"/share/applications/orvel.desktop"_s});
 }
 
 // One program not installed: every other coder and decoder stays, and using it fails with a
