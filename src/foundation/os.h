@@ -109,7 +109,8 @@ void CloseDescriptor(int descriptor);
 quint32 CurrentUserId();
 
 // True when the file system holding path has no space left for ordinary users. Programs that
-// hit a full disk do not all say so: some exit with 0 after writing half their output.
+// hit a full disk do not all say so: some exit with 0 after writing half their output. False
+// where the file system reports no size.
 bool FileSystemIsFull(const QString& path);
 
 } // namespace os

@@ -184,10 +184,10 @@ void CDlgJobControl::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
     if (!refreshTimer.isActive() && !finished) {
-        Refresh();
-        if (!finished) {
-            refreshTimer.start();
-        }
+        refreshTimer.start();
+        // The first cycle waits for exec()'s own loop: a run that has already ended would
+        // otherwise close the window before exec() could notice, and exec() would never return.
+        QMetaObject::invokeMethod(this, &CDlgJobControl::Refresh, Qt::QueuedConnection);
     }
 }
 
