@@ -11,7 +11,7 @@ packages=(
     cmake ninja-build g++ ccache pkg-config
     qt6-base-dev libgl-dev
     libgtest-dev libgmock-dev libbenchmark-dev
-    libmediainfo0v5 mediainfo
+    libmediainfo0v5 mediainfo libtag1-dev
     flac lame vorbis-tools opus-tools wavpack sox ffmpeg
     desktop-file-utils
     xvfb xauth

@@ -13,11 +13,13 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
@@ -146,9 +148,10 @@ TEST_F(OptionsDialogTest, OutOfRangeCoreValuesShowAndStoreTheDefaults)
     EXPECT_EQ(core.threadCounts, QList<int>{1});
 }
 
-TEST_F(OptionsDialogTest, TheFolderControlsFollowTheSameFolderCheckBox)
+TEST_F(OptionsDialogTest, TheFolderControlsFollowTheSameFolderCheckBoxAndTheBrowser)
 {
-    Run([](COptionsDialog* dialog) {
+    QTemporaryDir chosen;
+    Run([&chosen](COptionsDialog* dialog) {
         auto* sameFolder = Find<QCheckBox>(dialog, u"outputFolderSameAsOriginal"_s);
         auto* folder = Find<QLineEdit>(dialog, u"outputFolder"_s);
         auto* browse = Find<QPushButton>(dialog, u"browseOutputFolder"_s);
@@ -156,6 +159,19 @@ TEST_F(OptionsDialogTest, TheFolderControlsFollowTheSameFolderCheckBox)
         EXPECT_FALSE(folder->isEnabled() || browse->isEnabled());
         sameFolder->click();
         EXPECT_TRUE(folder->isEnabled() && browse->isEnabled());
+
+        // The folder browser's choice comes back with a separator at its end.
+        QTimer::singleShot(0, [&chosen] {
+            EXPECT_TRUE(QTest::qWaitFor([] {
+                return qobject_cast<QFileDialog*>(QApplication::activeModalWidget()) != nullptr;
+            }));
+            auto* browser = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            browser->setDirectory(chosen.path());
+            browser->selectFile(chosen.path());
+            static_cast<QDialog*>(browser)->accept();
+        });
+        browse->click();
+        EXPECT_EQ(folder->text(), chosen.path() + u'/');
         Press(dialog, u"cancelButton"_s);
     });
 }
