@@ -70,6 +70,10 @@ QString Outcome(const RunResult& run)
         return u"not started: its decoder failed"_s;
     case RunResult::Outcome::OwnInput:
         return u"left out: it would overwrite its own input"_s;
+    case RunResult::Outcome::OtherSource:
+        return u"left out: it would overwrite another job's source"_s;
+    case RunResult::Outcome::SharedOutput:
+        return u"left out: an earlier job writes the same file"_s;
     case RunResult::Outcome::NoOutput:
         return u"ended without writing all of its output"_s;
     case RunResult::Outcome::InvalidKind:
