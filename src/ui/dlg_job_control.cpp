@@ -59,7 +59,10 @@ QString Outcome(const RunResult& run)
     switch (run.outcome) {
     case RunResult::Outcome::Exited:
         if (run.code == kCommandNotFound) {
-            return u"exit code 127: its program is not installed"_s;
+            // The shipped scripts say here which package to install.
+            const QString said = run.LastErrorLine().trimmed();
+            return u"exit code 127: "_s +
+                   (said.isEmpty() ? u"its program is not installed"_s : said);
         }
         return u"exit code %1"_s.arg(run.code);
     case RunResult::Outcome::Signaled:
