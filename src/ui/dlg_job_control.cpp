@@ -42,6 +42,8 @@ constexpr int kErrorCaption = 119;
 } // namespace Text
 
 constexpr int kColumnCount = 4;
+// What a shell, and the shipped coder and decoder scripts, answer for a program they cannot find.
+constexpr int kCommandNotFound = 127;
 constexpr int kPriorityCount = 4;
 constexpr int kWindowWidth = 340; // dialog units
 constexpr int kWindowHeight = 172;
@@ -56,6 +58,12 @@ QString Outcome(const RunResult& run)
 {
     switch (run.outcome) {
     case RunResult::Outcome::Exited:
+        if (run.code == kCommandNotFound) {
+            // The shipped scripts say here which package to install.
+            const QString said = run.LastErrorLine().trimmed();
+            return u"exit code 127: "_s +
+                   (said.isEmpty() ? u"its program is not installed"_s : said);
+        }
         return u"exit code %1"_s.arg(run.code);
     case RunResult::Outcome::Signaled:
         return u"ended by signal %1"_s.arg(run.code);
