@@ -92,6 +92,7 @@ CDlgJobControl::CDlgJobControl(CLanguagePack& languagePack, int& priorityIndex, 
     setModal(true);
     CreateControls();
     SetTexts();
+    elapsed.start();
     refreshTimer.setInterval(kRefreshIntervalMs);
     connect(&refreshTimer, &QTimer::timeout, this, &CDlgJobControl::Refresh);
 }
@@ -116,7 +117,7 @@ void CDlgJobControl::CreateControls()
     statusText->setTextFormat(Qt::PlainText);
     statusText->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     // Room for every line from the start, so the window does not jump when text arrives.
-    statusText->setMinimumHeight(statusText->fontMetrics().lineSpacing() * 5);
+    statusText->setMinimumHeight(statusText->fontMetrics().lineSpacing() * 6);
     auto* statusLayout = new QVBoxLayout(statusGroup);
     statusLayout->addWidget(statusText);
 
@@ -173,6 +174,11 @@ void CDlgJobControl::SetFailureSource(FailedRunsSource failedRuns, FileOfRun fil
 {
     failedRunsSource = std::move(failedRuns);
     fileOfRunSource = std::move(fileOfRun);
+}
+
+void CDlgJobControl::SetAudioProgressSource(AudioProgressSource source)
+{
+    audioProgressSource = std::move(source);
 }
 
 void CDlgJobControl::showEvent(QShowEvent* event)
@@ -250,6 +256,13 @@ void CDlgJobControl::UpdateStatus()
         failedCount = static_cast<int>(failedRunsSource().size());
         text += u'\n' + LanguageTextOr(language, UiText::kFailedProcesses, u"Failed processes"_s) +
                 QString::asprintf(": %d", failedCount);
+    }
+    if (audioProgressSource) {
+        text += u'\n' + TimeStatusText(
+                            LanguageTextOr(language, UiText::kElapsedTime, u"Elapsed time"_s),
+                            LanguageTextOr(language, UiText::kTimeRemaining, u"Time remaining"_s),
+                            LanguageTextOr(language, UiText::kEstimating, u"estimating"_s),
+                            elapsed.elapsed(), audioProgressSource());
     }
     statusText->setText(text);
 }

@@ -8,10 +8,15 @@ class CLanguagePack;
 // Texts the windows show for failed runs. Packs that predate them lack these ids; the
 // English wording then stands in, so the user is never told nothing.
 namespace UiText {
-inline constexpr int kFailedProcesses = 181; // status line: failed runs so far
-inline constexpr int kFilesFailed = 182;     // end of a run: the files that failed follow
-inline constexpr int kJobsLeftOut = 183;     // Start: jobs left out, their files follow
-inline constexpr int kReplaceOutputs = 184;  // Start: results exist already, replace them?
+inline constexpr int kFailedProcesses = 181;     // status line: failed runs so far
+inline constexpr int kFilesFailed = 182;         // end of a run: the files that failed follow
+inline constexpr int kJobsLeftOut = 183;         // Start: jobs left out, their files follow
+inline constexpr int kReplaceOutputs = 184;      // Start: results exist already, replace them?
+inline constexpr int kElapsedTime = 260;         // status line: time since Start
+inline constexpr int kTimeRemaining = 261;       // status line: estimate of the time left
+inline constexpr int kEstimating = 262;          // status line: too little done to estimate yet
+inline constexpr int kStartLongFilesFirst = 263; // option
+inline constexpr int kKeepFolderStructure = 264; // option
 } // namespace UiText
 
 // The pack's text for id, or fallback when the pack has none.
