@@ -30,6 +30,18 @@ bool CFileList::Add(const QString& path)
     return true;
 }
 
+qsizetype CFileList::AddPaths(const QStringList& paths, const ReadProgress& progress)
+{
+    qsizetype added = 0;
+    for (auto& record : ReadFileInfos(paths, readThreads, progress)) {
+        if (record) {
+            entries.push_back(std::move(record));
+            ++added;
+        }
+    }
+    return added;
+}
+
 bool CFileList::RemoveAt(qsizetype index)
 {
     if (index < 0 || index >= Count())
@@ -51,22 +63,25 @@ CFileInfo* CFileList::At(qsizetype index) const
     return entries[size_t(index)].get();
 }
 
-bool CFileList::LoadFromM3U(const QString& path)
+bool CFileList::LoadFromM3U(const QString& path, const ReadProgress& progress)
 {
     RemoveAll();
+    QStringList paths;
+    bool complete = true;
     try {
         CTextFileRead playlist(path);
         QByteArray line;
         while (playlist.ReadLine(line)) {
-            // No comment syntax: "#EXTM3U" and the like name no file and are dropped by Add.
+            // No comment syntax: "#EXTM3U" and the like name no file and are dropped.
             const QString entryPath = TrimWhiteSpace(NarrowToWide(line));
             if (!entryPath.isEmpty())
-                Add(entryPath);
+                paths << entryPath;
         }
     } catch (const CTextFileException&) {
-        return false;
+        complete = false; // the lines read until then are still listed
     }
-    return true;
+    AddPaths(paths, progress);
+    return complete;
 }
 
 bool CFileList::SaveToM3U(const QString& path, QString* errorText) const
@@ -97,9 +112,12 @@ bool CFileList::AddPath(const QString& path, bool addOnlyExists)
     return Add(folded);
 }
 
-qsizetype CFileList::AddFolder(const QString& folder, bool addOnlyExists)
+qsizetype CFileList::AddFolder(const QString& folder, bool addOnlyExists,
+                               const ReadProgress& progress)
 {
-    const qsizetype before = Count();
+    // Opening a file is part of reading it, so addOnlyExists changes nothing for found files.
+    Q_UNUSED(addOnlyExists);
+    QStringList files;
     QStringList folders{folder};
     // The work list grows while it is walked: that makes the walk breadth-first.
     for (qsizetype next = 0; next < folders.size(); ++next) {
@@ -109,9 +127,9 @@ qsizetype CFileList::AddFolder(const QString& folder, bool addOnlyExists)
         folders += found;
         ListFiles(current, kAllEntries.toString(), found);
         for (const QString& file : std::as_const(found))
-            AddPath(file, addOnlyExists);
+            files << FoldDoubledSeparators(file);
     }
-    return Count() - before;
+    return AddPaths(files, progress);
 }
 
 QList<qsizetype> CFileList::RemoveDeadEntries()
@@ -132,14 +150,14 @@ QString RememberedFileListPath(const QString& programFolder)
 }
 
 bool LoadRememberedFileList(CFileList& list, const QString& programFolder,
-                            const CSettingsSet& settings)
+                            const CSettingsSet& settings, const ReadProgress& progress)
 {
     if (settings.general.rememberFileList == 0)
         return false;
     const QString path = CleanedPath(RememberedFileListPath(programFolder));
     if (!PathExists(path))
         return false;
-    list.LoadFromM3U(path);
+    list.LoadFromM3U(path, progress);
     return true;
 }
 
