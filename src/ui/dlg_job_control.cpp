@@ -3,6 +3,7 @@
 #include "codecs/codec.h"
 #include "engine/console_log.h"
 #include "engine/notifier.h"
+#include "engine/run_result_text.h"
 #include "extensions/language_pack.h"
 #include "foundation/path_helpers.h"
 #include "ui/dialog_units.h"
@@ -49,30 +50,6 @@ constexpr int kWindowHeight = 172;
 QString FileNameOf(const QString& path)
 {
     return FileNamePart(CleanedPath(path));
-}
-
-// How a failed run ended, for the console log.
-QString Outcome(const RunResult& run)
-{
-    switch (run.outcome) {
-    case RunResult::Outcome::Exited:
-        return u"exit code %1"_s.arg(run.code);
-    case RunResult::Outcome::Signaled:
-        return u"ended by signal %1"_s.arg(run.code);
-    case RunResult::Outcome::CouldNotStart:
-        return u"could not be started"_s;
-    case RunResult::Outcome::DecoderFailed:
-        return u"not started: its decoder failed"_s;
-    case RunResult::Outcome::OwnInput:
-        return u"left out: it would overwrite its own input"_s;
-    case RunResult::Outcome::NoOutput:
-        return u"ended without writing all of its output"_s;
-    case RunResult::Outcome::InvalidKind:
-        return u"not a coder or decoder run"_s;
-    case RunResult::Outcome::Stopped:
-        break;
-    }
-    return u"stopped"_s;
 }
 
 } // namespace
@@ -185,10 +162,10 @@ void CDlgJobControl::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
     if (!refreshTimer.isActive() && !finished) {
-        Refresh();
-        if (!finished) {
-            refreshTimer.start();
-        }
+        // From the event loop: a run that has ended already closes the window, and closing
+        // it here, before exec() has entered its loop, would leave exec() waiting forever.
+        QTimer::singleShot(0, this, &CDlgJobControl::Refresh);
+        refreshTimer.start();
     }
 }
 
@@ -310,7 +287,7 @@ void CDlgJobControl::ReportFailures()
     ConsoleLog& log = ConsoleLog::Instance();
     for (const RunResult& run : failedRunsSource()) {
         const QString file = fileOfRunSource ? fileOfRunSource(run) : run.inputFile;
-        log.Append(FileNameOf(run.executable) + u" \""_s + file + u"\": "_s + Outcome(run));
+        log.Append(FileNameOf(run.executable) + u" \""_s + file + u"\": "_s + RunOutcomeText(run));
         if (!files.contains(file)) {
             files << file;
         }

@@ -54,8 +54,11 @@ bool CDlgMain::Initialise()
     if (!LoadDatabase()) {
         return false;
     }
-    DiscoverCoders();
-    DiscoverDecoders();
+    {
+        const CDiscoveryHashes hashesOfThisDiscovery; // "Codecs" is read by both scans
+        DiscoverCoders();
+        DiscoverDecoders();
+    }
     SelectSavedCoderAndPreset();
     WriteStartupLog();
     return true;

@@ -1,0 +1,26 @@
+#include "engine/run_result_text.h"
+
+using namespace Qt::StringLiterals;
+
+QString RunOutcomeText(const RunResult& run)
+{
+    switch (run.outcome) {
+    case RunResult::Outcome::Exited:
+        return u"exit code %1"_s.arg(run.code);
+    case RunResult::Outcome::Signaled:
+        return u"ended by signal %1"_s.arg(run.code);
+    case RunResult::Outcome::CouldNotStart:
+        return u"could not be started"_s;
+    case RunResult::Outcome::DecoderFailed:
+        return u"not started: its decoder failed"_s;
+    case RunResult::Outcome::OwnInput:
+        return u"left out: it would overwrite its own input"_s;
+    case RunResult::Outcome::NoOutput:
+        return u"ended without writing all of its output"_s;
+    case RunResult::Outcome::InvalidKind:
+        return u"not a coder or decoder run"_s;
+    case RunResult::Outcome::Stopped:
+        break;
+    }
+    return u"stopped"_s;
+}
