@@ -10,8 +10,8 @@ packages=(
     cmake ninja-build g++ ccache pkg-config
     qt6-base-dev libgl-dev
     libgtest-dev libgmock-dev libbenchmark-dev
-    libmediainfo0v5 mediainfo
-    flac lame vorbis-tools opus-tools wavpack sox
+    libmediainfo0v5 mediainfo libtag1-dev
+    flac lame vorbis-tools opus-tools wavpack sox ffmpeg
     xvfb xauth
     clang libclang-rt-14-dev clang-format
 )

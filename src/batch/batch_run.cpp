@@ -314,7 +314,10 @@ int CBatchRun::Convert(const QList<CFileInfo*>& planned, int threads)
                 if (run.Failed() &&
                     (run.process == file->coder.get() || run.process == file->decoder.get()))
                     err << "FAILED: " << file->path << ": " << FileNamePart(run.executable) << ' '
-                        << RunOutcomeText(run) << '\n';
+                        << RunOutcomeText(run)
+                        << (run.LastErrorLine().isEmpty() ? QString()
+                                                          : u": "_s + run.LastErrorLine())
+                        << '\n';
             }
         }
         ShowProgress(planned, clock.elapsed(), results);

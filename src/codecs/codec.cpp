@@ -9,42 +9,68 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// Reads lines of a paired file until one is not empty or the file ends. A read error ends
-// the file: a damaged description file must not abort discovery.
+// Reads lines of a paired file until one is not empty or the file ends.
 QString ReadNonEmptyLine(CTextFileRead& file)
 {
     QString line;
-    try {
-        while (line.isEmpty() && file.ReadLine(line)) {
-        }
-    } catch (const CTextFileException&) {
-        line.clear();
+    while (line.isEmpty() && file.ReadLine(line)) {
     }
     return line;
 }
 
-bool ReadExtensionLine(CTextFileRead& file, QString& line)
-{
-    try {
-        return file.ReadLine(line);
-    } catch (const CTextFileException&) {
-        return false;
-    }
-}
-
-// Up to `count` narrow lines, widened; fewer when the file is shorter or cannot be read.
+// Up to `count` narrow lines, widened; fewer when the file is shorter or cannot be opened.
 QStringList ReadNarrowLines(const QString& path, int count)
 {
     QStringList lines;
     CTextFileRead file(path);
-    try {
-        QByteArray line;
-        while (lines.size() < count && file.ReadLine(line)) {
-            lines.append(NarrowToWide(line));
-        }
-    } catch (const CTextFileException&) {
+    QByteArray line;
+    while (lines.size() < count && file.ReadLine(line)) {
+        lines.append(NarrowToWide(line));
     }
     return lines;
+}
+
+void LoadCoder(CCoder& coder, const QString& executablePath)
+{
+    coder.SetExecutable(executablePath);
+
+    QString codecFolder = CleanedPath(executablePath);
+    RemoveFileSpec(codecFolder);
+    coder.name = FileNamePart(codecFolder);
+    coder.folder = codecFolder;
+
+    QString namePath = CleanedPath(executablePath);
+    RemoveExtension(namePath);
+    AddExtension(namePath, u".name"_s);
+    if (PathExists(namePath)) {
+        const QStringList lines = ReadNarrowLines(namePath, 1);
+        coder.name = lines.isEmpty() ? QString() : lines.first();
+    }
+
+    const QString infoPath = AppendPath(codecFolder, u"Info.txt"_s);
+    if (PathExists(infoPath)) {
+        const QStringList lines = ReadNarrowLines(infoPath, 3);
+        coder.description = lines.size() > 0 ? TrimWhiteSpace(lines[0]) : QString();
+        coder.format = lines.size() > 1 ? TrimWhiteSpace(lines[1]) : QString();
+        coder.date = lines.size() > 2 ? TrimWhiteSpace(lines[2]) : QString();
+    }
+
+    ReadEntries(AppendPath(codecFolder, u"Presets.ini"_s),
+                AppendPath(codecFolder, u"Extensions.ini"_s), coder.GetEntries(), true);
+    coder.fileSize = FileSize32(executablePath);
+}
+
+void LoadDecoder(CDecoder& decoder, const QString& executablePath)
+{
+    decoder.SetExecutable(executablePath);
+
+    QString codecFolder = CleanedPath(executablePath);
+    RemoveFileSpec(codecFolder);
+    decoder.name = FileNamePart(codecFolder);
+
+    ReadEntries(AppendPath(codecFolder, u"Format.ini"_s),
+                AppendPath(codecFolder, u"Extensions.ini"_s), decoder.GetEntries(), false);
+    decoder.fileSize = FileSize32(executablePath);
 }
 
 } // namespace
@@ -56,7 +82,7 @@ void ReadEntries(const QString& pairedPath, const QString& extensionsPath,
     CTextFileRead pairedFile(pairedPath);
 
     QString line;
-    while (ReadExtensionLine(extensionsFile, line)) {
+    while (extensionsFile.ReadLine(line)) {
         const QString extension = TrimWhiteSpace(line);
         if (extension.isEmpty()) {
             continue;
@@ -80,47 +106,24 @@ quint32 FileSize32(const QString& path)
     return static_cast<quint32>(static_cast<quint64>(info.size()) & 0xFFFFFFFFu);
 }
 
+// A description file that cannot be read (an I/O error, not a missing file) makes this one
+// codec unusable; discovery goes on with the others.
 bool CCoder::Load(const QString& executablePath)
 {
-    SetExecutable(executablePath);
-
-    QString codecFolder = CleanedPath(executablePath);
-    RemoveFileSpec(codecFolder);
-    name = FileNamePart(codecFolder);
-    folder = codecFolder;
-
-    QString namePath = CleanedPath(executablePath);
-    RemoveExtension(namePath);
-    AddExtension(namePath, u".name"_s);
-    if (PathExists(namePath)) {
-        const QStringList lines = ReadNarrowLines(namePath, 1);
-        name = lines.isEmpty() ? QString() : lines.first();
+    try {
+        LoadCoder(*this, executablePath);
+    } catch (const CTextFileException&) {
+        return false;
     }
-
-    const QString infoPath = AppendPath(codecFolder, u"Info.txt"_s);
-    if (PathExists(infoPath)) {
-        const QStringList lines = ReadNarrowLines(infoPath, 3);
-        description = lines.size() > 0 ? TrimWhiteSpace(lines[0]) : QString();
-        format = lines.size() > 1 ? TrimWhiteSpace(lines[1]) : QString();
-        date = lines.size() > 2 ? TrimWhiteSpace(lines[2]) : QString();
-    }
-
-    ReadEntries(AppendPath(codecFolder, u"Presets.ini"_s),
-                AppendPath(codecFolder, u"Extensions.ini"_s), entries, true);
-    fileSize = FileSize32(executablePath);
     return true;
 }
 
 bool CDecoder::Load(const QString& executablePath)
 {
-    SetExecutable(executablePath);
-
-    QString codecFolder = CleanedPath(executablePath);
-    RemoveFileSpec(codecFolder);
-    name = FileNamePart(codecFolder);
-
-    ReadEntries(AppendPath(codecFolder, u"Format.ini"_s),
-                AppendPath(codecFolder, u"Extensions.ini"_s), entries, false);
-    fileSize = FileSize32(executablePath);
+    try {
+        LoadDecoder(*this, executablePath);
+    } catch (const CTextFileException&) {
+        return false;
+    }
     return true;
 }

@@ -23,6 +23,7 @@ public:
     CCodec& operator=(const CCodec&) = default;
     ~CCodec() override = default;
 
+    // False when a description file exists but cannot be read: the codec is then unusable.
     virtual bool Load(const QString& executablePath) = 0;
     virtual QString GetName() { return name; }
     virtual void SetName(const QString& newName) { name = newName; }
@@ -72,7 +73,8 @@ public:
 };
 
 // Appends the entries described by an extensions file and its paired file ("Presets.ini"
-// with names for a coder, "Format.ini" without for a decoder).
+// with names for a coder, "Format.ini" without for a decoder). A file that cannot be opened
+// reads as empty; a read error raises CTextFileException.
 void ReadEntries(const QString& pairedPath, const QString& extensionsPath,
                  QList<CodecEntry>& entries, bool withNames);
 

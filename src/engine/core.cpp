@@ -1,6 +1,7 @@
 #include "engine/core.h"
 
 #include "engine/job_planning.h"
+#include "engine/tag_copy.h"
 #include "foundation/os.h"
 
 #include <QFile>
@@ -26,6 +27,16 @@ void DeleteRunFile(const QString& path)
     if (info.isSymLink() || info.isFile())
         QFile::remove(path);
 }
+
+} // namespace
+
+QString RunResult::LastErrorLine() const
+{
+    const qsizetype lastBreak = errorOutput.lastIndexOf(u'\n');
+    return errorOutput.mid(lastBreak + 1);
+}
+
+namespace {
 
 bool IsFailure(RunResult::Outcome outcome, int code)
 {
@@ -74,6 +85,65 @@ bool WroteOutput(const QString& path, const FileStamp& before)
     return !before.exists || before.size != after.size || before.modified != after.modified;
 }
 
+// Moves a whole result over its final name in one step (replacing an older result).
+bool PlaceResult(const QString& written, const QString& output)
+{
+    std::error_code error;
+    std::filesystem::rename(QFile::encodeName(written).toStdString(),
+                            QFile::encodeName(output).toStdString(), error);
+    return !error;
+}
+
+// The hidden name only stands in for a file or for nothing: a device or folder named as the
+// output is written as it is.
+bool CanWriteUnderHiddenName(const QString& output)
+{
+    const FileStamp stamp = StampOf(output);
+    return !output.isEmpty() && (!stamp.exists || stamp.regular);
+}
+
+// Keeps the tail of what a program writes to standard error, and passes it on where the run
+// is to be seen.
+class CErrorTail
+{
+public:
+    explicit CErrorTail(bool passedOn) : passOn(passedOn) {}
+
+    void Add(const QByteArray& bytes)
+    {
+        if (passOn)
+            os::WriteAll(2, bytes);
+        tail.append(bytes);
+        if (tail.size() > RunResult::kKeptErrorBytes) {
+            tail.remove(0, tail.size() - RunResult::kKeptErrorBytes);
+            cut = true;
+        }
+    }
+
+    // Whole lines only: progress lines ended by a carriage return count as lines.
+    QString Lines() const
+    {
+        QByteArray text = tail;
+        text.replace('\r', '\n');
+        if (cut) {
+            const qsizetype firstEnd = text.indexOf('\n');
+            text = firstEnd < 0 ? QByteArray() : text.mid(firstEnd + 1);
+        }
+        QStringList lines;
+        for (const QByteArray& line : text.split('\n')) {
+            const QString decoded = QString::fromUtf8(line).trimmed();
+            if (!decoded.isEmpty())
+                lines.append(decoded);
+        }
+        return lines.join(u'\n');
+    }
+
+private:
+    bool passOn = false;
+    bool cut = false;
+    QByteArray tail;
+};
+
 bool WritesFileRead(IProcess* process, const QSet<QString>& readFiles)
 {
     auto* codec = dynamic_cast<CCodec*>(process);
@@ -104,6 +174,12 @@ struct CCore::ActiveRun
     QString inputFile;
     QString outputFile;
     QString tempFile;
+    QString sourceFile;  // the file whose tags the result gets
+    QString writtenFile; // what the program writes: the output or its hidden stand-in
+    bool showWindow = true;
+    ResultOptions options;
+    QString errorOutput;
+    QString tagError;
 
     State state = State::Launching;
     qint64 pid = 0;
@@ -222,8 +298,14 @@ bool CCore::Launch(IProcess* process, ActiveRun** handoff)
         run->inputFile = codec->GetInputFile();
         run->outputFile = codec->GetOutputFile();
         run->tempFile = codec->GetTempFile();
-        run->isCoder = dynamic_cast<CCoder*>(process) != nullptr;
+        run->showWindow = codec->GetShowWindow();
+        auto* coder = dynamic_cast<CCoder*>(process);
+        run->isCoder = coder != nullptr;
+        // A coder reading its decoder's WAV takes its tags from the decoder's source.
+        run->sourceFile = coder && coder->decoder ? coder->decoder->GetInputFile() : run->inputFile;
     }
+    run->options = resultOptions;
+    run->writtenFile = run->outputFile;
 
     // The slot is held from launch on, so no more programs run than there are slots, and the
     // process leaves the queue at once, so no later walk launches it a second time.
@@ -268,9 +350,16 @@ void CCore::Work(ActiveRun* run)
 CCore::ActiveRun* CCore::RunProcess(ActiveRun* run)
 {
     ActiveRun* next = nullptr;
+    auto* ownProcess = dynamic_cast<CProcess*>(run->process);
+    QString hiddenOutput;
+    if (ownProcess && run->isCoder && run->options.atomicOutputs &&
+        CanWriteUnderHiddenName(run->outputFile))
+        hiddenOutput = MakeTemporaryOutputName(run->outputFile);
     const FileStamp outputBefore = StampOf(run->outputFile);
     bool stoppedBeforeStart = false;
     qint64 pid = 0;
+    int startError = 0;
+    int errorPipe = -1;
     {
         // The gate is released before OnProcessFinished: after that call the core may be gone.
         std::lock_guard launching(launchGate);
@@ -280,10 +369,24 @@ CCore::ActiveRun* CCore::RunProcess(ActiveRun* run)
         }
         if (!stoppedBeforeStart) {
             // The program is created without the lock, so the windows never wait for it.
-            const bool created = run->process->Start(run->priorityClass);
+            bool created = false;
+            bool redirected = false;
+            if (ownProcess) {
+                const CProcess::StartResult started = ownProcess->StartWith(
+                    run->priorityClass, {run->outputFile, hiddenOutput, true});
+                created = started.created;
+                startError = started.error;
+                errorPipe = started.errorPipe;
+                redirected = started.redirected;
+            } else {
+                created = run->process->Start(run->priorityClass);
+            }
             pid = created ? qint64(run->process->GetProcessInformation().processId) : 0;
             if (pid > 0) {
                 std::lock_guard lock(mutex);
+                // A template that does not name its output as one argument writes it directly.
+                if (redirected)
+                    run->writtenFile = hiddenOutput;
                 TakeSlot(run, pid);
             }
         }
@@ -300,10 +403,14 @@ CCore::ActiveRun* CCore::RunProcess(ActiveRun* run)
         std::lock_guard lock(mutex);
         if (run->isCoder)
             DeleteRunFile(run->tempFile); // its input is of no use to anybody now
-        OnProcessFinished(run, RunResult::Outcome::CouldNotStart, 0, true, &next);
+        OnProcessFinished(run, RunResult::Outcome::CouldNotStart, startError, true, &next);
         return next;
     }
 
+    // Read until the program ends; a program that fills the pipe would otherwise stall.
+    CErrorTail errors(run->showWindow);
+    os::ReadUntilExit(pid, errorPipe, [&errors](const QByteArray& bytes) { errors.Add(bytes); });
+    run->errorOutput = errors.Lines();
     const bool waited = os::WaitForExitWithoutReaping(pid);
     bool stopped = false;
     {
@@ -320,7 +427,7 @@ CCore::ActiveRun* CCore::RunProcess(ActiveRun* run)
     if (run->isCoder)
         DeleteRunFile(run->tempFile);
     if (stopped)
-        DeleteRunFile(run->outputFile);
+        DeleteRunFile(run->writtenFile);
 
     RunResult::Outcome outcome = RunResult::Outcome::Exited;
     int code = status.code;
@@ -332,20 +439,38 @@ CCore::ActiveRun* CCore::RunProcess(ActiveRun* run)
         code = -1;
     }
     if (!stopped) {
-        const bool wrote = WroteOutput(run->outputFile, outputBefore);
+        const bool hidden = run->writtenFile != run->outputFile;
+        const bool wrote = WroteOutput(run->writtenFile, hidden ? FileStamp() : outputBefore);
         // Exit code 0 is no proof of work: a result that is not there, or that filled the
         // disk (where some decoders stop half-way and still exit with 0), is a failure.
         const bool full =
-            wrote && !run->outputFile.isEmpty() && os::FileSystemIsFull(run->outputFile);
+            wrote && !run->writtenFile.isEmpty() && os::FileSystemIsFull(run->writtenFile);
         if (!IsFailure(outcome, code) && (!wrote || full))
             outcome = RunResult::Outcome::NoOutput;
         // What a failed program wrote is no result, though it may look like one.
-        if (IsFailure(outcome, code) && wrote)
-            DeleteRunFile(run->outputFile);
+        if (IsFailure(outcome, code) && (wrote || hidden))
+            DeleteRunFile(run->writtenFile);
+        if (!IsFailure(outcome, code))
+            FinishResult(*run, outcome);
     }
     std::lock_guard lock(mutex);
     OnProcessFinished(run, outcome, code, true, &next);
     return next;
+}
+
+void CCore::FinishResult(ActiveRun& run, RunResult::Outcome& outcome)
+{
+    if (!run.isCoder)
+        return;
+    // A failed tag copy is reported; the audio is still the result.
+    if (run.options.copyTags && !run.sourceFile.isEmpty())
+        CopyTags(run.sourceFile, run.writtenFile, &run.tagError);
+    if (run.writtenFile == run.outputFile)
+        return;
+    if (!PlaceResult(run.writtenFile, run.outputFile)) {
+        DeleteRunFile(run.writtenFile);
+        outcome = RunResult::Outcome::NotPlaced;
+    }
 }
 
 void CCore::TakeSlot(ActiveRun* run, qint64 pid)
@@ -411,7 +536,7 @@ bool CCore::Stop()
         }
         // What the run had written so far is no result; its worker deletes it once more
         // after the program is gone, in case it wrote on after this point.
-        DeleteRunFile(run->outputFile);
+        DeleteRunFile(run->writtenFile);
         if (run->isCoder)
             DeleteRunFile(run->tempFile);
     }
@@ -489,6 +614,18 @@ bool CCore::IsRunning()
     return running;
 }
 
+void CCore::SetResultOptions(const ResultOptions& options)
+{
+    std::lock_guard lock(mutex);
+    resultOptions = options;
+}
+
+ResultOptions CCore::GetResultOptions()
+{
+    std::lock_guard lock(mutex);
+    return resultOptions;
+}
+
 QList<RunResult> CCore::GetRunResults()
 {
     std::lock_guard lock(mutex);
@@ -551,6 +688,8 @@ void CCore::Record(const ActiveRun& run, RunResult::Outcome outcome, int code)
     result.outputFile = run.outputFile;
     result.outcome = outcome;
     result.code = code;
+    result.errorOutput = run.errorOutput;
+    result.tagError = run.tagError;
     results.append(result);
 }
 

@@ -23,6 +23,7 @@ struct RunResult
         InvalidKind,   // neither a coder nor a decoder run
         Stopped,       // cut short (or never started) by Stop
         NoOutput,      // ended with exit code 0 but did not write (all of) its output file
+        NotPlaced,     // the whole result could not be moved from its hidden name to its own
     };
 
     IProcess* process = nullptr; // identity only; the file records own the runs
@@ -31,13 +32,33 @@ struct RunResult
     QString inputFile;
     QString outputFile;
     Outcome outcome = Outcome::Exited;
-    int code = 0;
+    int code = 0; // for CouldNotStart the system's error number (0 when unknown)
+    // The last lines (at most kKeptErrorBytes) the program wrote to its standard error.
+    QString errorOutput;
+    // Why the result's tags could not be written; empty when they were (the audio stays).
+    QString tagError;
+
+    static constexpr int kKeptErrorBytes = 4096;
+
+    // The last line of errorOutput that holds more than blanks; empty when there is none.
+    QString LastErrorLine() const;
 
     // Stopped runs are not failures: the user asked for them to end.
     bool Failed() const
     {
         return outcome != Outcome::Stopped && !(outcome == Outcome::Exited && code == 0);
     }
+};
+
+// What the core does with a coder's result beyond running the program.
+struct ResultOptions
+{
+    // The source's tags and pictures are copied to the result once the coder has succeeded.
+    bool copyTags = true;
+    // The coder writes under a hidden name beside its result, renamed into place only once
+    // the run and the tag copy have succeeded: no partial result ever carries the final name,
+    // and a failed run leaves an older result as it was.
+    bool atomicOutputs = true;
 };
 
 // Runs the queued decoder and coder jobs on a fixed number of worker slots with detached worker
@@ -66,6 +87,10 @@ public:
     void GetRunningProcesses(QList<IProcess*>& processes) override;
     bool IsRunning() override;
 
+    // Taken by runs launched from now on.
+    void SetResultOptions(const ResultOptions& options);
+    ResultOptions GetResultOptions();
+
     // How the runs of the current or last run ended, in the order they ended.
     QList<RunResult> GetRunResults();
     QList<RunResult> GetFailedRuns();
@@ -82,6 +107,7 @@ private:
     bool TryStart(IProcess* process, ActiveRun** handoff = nullptr);
     void Work(ActiveRun* run);
     ActiveRun* RunProcess(ActiveRun* run);
+    void FinishResult(ActiveRun& run, RunResult::Outcome& outcome);
     void TakeSlot(ActiveRun* run, qint64 pid);
     void OnProcessFinished(ActiveRun* run, RunResult::Outcome outcome, int code,
                            bool launchNext = true, ActiveRun** handoff = nullptr);
@@ -104,6 +130,7 @@ private:
     int launchedCount = 0;
     int totalCount = 0;
     bool running = false;
+    ResultOptions resultOptions;
 
     std::mutex mutex;
     // Held while a program is being created, and by Stop: once Stop has returned, no program

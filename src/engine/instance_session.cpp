@@ -30,6 +30,13 @@ bool RemoveListedFile(const QString& filePath, quint32 owner)
     return QFile::remove(filePath);
 }
 
+// An absolute, clean path whose name has the temporary output form.
+bool IsListedOutput(const QString& path)
+{
+    return QDir::isAbsolutePath(path) && QDir::cleanPath(path) == path &&
+           CInstanceSession::IsTemporaryOutputName(QFileInfo(path).fileName());
+}
+
 int RemoveEndedSession(const QString& folder, const QString& sessionPath)
 {
     const int descriptor = os::OpenLockedFile(sessionPath);
@@ -47,6 +54,8 @@ int RemoveEndedSession(const QString& folder, const QString& sessionPath)
                 const QString name = QFile::decodeName(line);
                 if (CInstanceSession::IsTemporaryWavName(name) &&
                     RemoveListedFile(folder + os::kPathSeparator + name, owner))
+                    ++removed;
+                else if (IsListedOutput(name) && RemoveListedFile(name, owner))
                     ++removed;
             }
             QFile::remove(sessionPath);
@@ -102,6 +111,14 @@ void CInstanceSession::Record(const QString& temporaryPath)
     os::WriteAll(descriptor, QFile::encodeName(info.fileName()) + '\n');
 }
 
+void CInstanceSession::RecordOutput(const QString& temporaryOutputPath)
+{
+    std::lock_guard guard(lock);
+    if (descriptor < 0 || !IsListedOutput(temporaryOutputPath))
+        return;
+    os::WriteAll(descriptor, QFile::encodeName(temporaryOutputPath) + '\n');
+}
+
 void CInstanceSession::End()
 {
     std::lock_guard guard(lock);
@@ -150,6 +167,12 @@ bool CInstanceSession::IsTemporaryWavName(const QString& name)
     return pattern.match(name).hasMatch();
 }
 
+bool CInstanceSession::IsTemporaryOutputName(const QString& name)
+{
+    static const QRegularExpression pattern(u"^\\.orv[0-9A-F]{8}(\\.[^/\\n]*)?$"_s);
+    return pattern.match(name).hasMatch();
+}
+
 namespace {
 
 CInstanceSession& ProgramSession()
@@ -171,6 +194,11 @@ bool BeginInstanceSession()
 void RecordTemporaryFile(const QString& temporaryPath)
 {
     ProgramSession().Record(temporaryPath);
+}
+
+void RecordTemporaryOutput(const QString& temporaryOutputPath)
+{
+    ProgramSession().RecordOutput(temporaryOutputPath);
 }
 
 void EndInstanceSession()

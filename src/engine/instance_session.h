@@ -3,9 +3,10 @@
 #include <QString>
 #include <mutex>
 
-// The record one running orvel keeps of the temporary WAVs it hands out: a session file in the
+// The record one running orvel keeps of the temporary files it hands out (intermediate WAVs, and
+// results being written under a hidden name beside their final one): a session file in the
 // temporary folder, locked for as long as the instance lives. A session file whose lock can be
-// taken belongs to an instance that died; a later start removes the WAVs it lists, and it.
+// taken belongs to an instance that died; a later start removes the files it lists, and it.
 class CInstanceSession
 {
 public:
@@ -21,19 +22,25 @@ public:
     // of the temporary WAV form are kept, so a damaged record can never name another file.
     void Record(const QString& temporaryPath);
 
+    // Lists the hidden name a result is written under until it is whole (an absolute path in
+    // any folder). Only names of that form are kept.
+    void RecordOutput(const QString& temporaryOutputPath);
+
     // Deletes the session file and releases its lock.
     void End();
 
     bool IsActive() const;
     QString GetPath() const;
 
-    // Removes the temporary WAVs listed by sessions in `folder` whose instance has ended, and
-    // their session files; sessions still locked by a running instance are left alone.
-    // Answers the number of WAVs removed.
+    // Removes the temporary WAVs and outputs listed by sessions in `folder` whose instance has
+    // ended, and their session files; sessions still locked by a running instance are left
+    // alone. Answers the number of files removed.
     static int RemoveFilesOfEndedSessions(const QString& folder);
 
     static bool IsSessionFileName(const QString& name);
     static bool IsTemporaryWavName(const QString& name);
+    // ".orv", eight hexadecimal digits and the result's own extension (if any).
+    static bool IsTemporaryOutputName(const QString& name);
 
 private:
     mutable std::mutex lock;
@@ -47,8 +54,9 @@ private:
 // temporary WAVs that instances which died left behind, and opens this instance's session.
 bool BeginInstanceSession();
 
-// The program-wide session, for the names job planning hands out.
+// The program-wide session, for the names job planning and the core hand out.
 void RecordTemporaryFile(const QString& temporaryPath);
+void RecordTemporaryOutput(const QString& temporaryOutputPath);
 
 // At a clean exit: the session file goes; the watchdog ends with us.
 void EndInstanceSession();

@@ -98,6 +98,30 @@ QString MakeTempFileName(const QString& folder, const QString& extension)
     return QString();
 }
 
+QString MakeTemporaryOutputName(const QString& outputPath)
+{
+    if (outputPath.isEmpty())
+        return QString();
+    const QFileInfo output(outputPath);
+    const QString suffix = output.suffix();
+    const QString extension = suffix.isEmpty() ? QString() : u'.' + suffix;
+    const QString folder = output.absolutePath();
+    std::lock_guard lock(tempNamesMutex);
+    for (int attempt = 0; attempt < kTempNameAttempts; ++attempt) {
+        const QString number =
+            u"%1"_s.arg(qulonglong(os::SecureRandom32()), 8, 16, QChar(u'0')).toUpper();
+        const QString name =
+            QDir::cleanPath(folder + os::kPathSeparator + u".orv"_s + number + extension);
+        const QFileInfo info(name);
+        if (info.exists() || info.isSymLink() || tempNamesHandedOut.contains(name))
+            continue;
+        tempNamesHandedOut.insert(name);
+        RecordTemporaryOutput(name);
+        return name;
+    }
+    return QString();
+}
+
 bool PrepareDecoder(CFileInfo& file, const PlannedDecoders& decoders, const QString& outputFolder,
                     bool decodeOnly)
 {

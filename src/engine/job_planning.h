@@ -26,6 +26,12 @@ bool FillTemplateValues(TemplateValues& values, const CFileInfo& file);
 // never a name this process handed out before. Empty when no such name could be found.
 QString MakeTempFileName(const QString& folder, const QString& extension);
 
+// A hidden name beside the result, ".orv" + eight hex digits + the result's extension (kept
+// last: encoders choose the format by it), under which the result is written until it is
+// whole. Never an existing file nor a name handed out before; listed in the instance session
+// at once. Empty when no such name could be found.
+QString MakeTemporaryOutputName(const QString& outputPath);
+
 // Plans the file's decoder run with the first decoder whose entry handles its extension.
 // In decode-only mode the WAV is the result (beside the source or in outputFolder), otherwise
 // an intermediate file in the temporary folder.

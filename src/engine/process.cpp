@@ -43,17 +43,48 @@ double CProcess::GetCpuUsage()
     return MeasureCpuUsage(cpuSample, processInformation.processId);
 }
 
+namespace {
+
+// Points the argument that names the output at another file; false when none names it.
+bool RedirectOutput(QStringList& arguments, const QString& outputPath, const QString& writtenPath)
+{
+    if (outputPath.isEmpty() || writtenPath.isEmpty())
+        return false;
+    bool redirected = false;
+    for (QString& argument : arguments) {
+        if (argument == outputPath) {
+            argument = writtenPath;
+            redirected = true;
+        } else if (argument.startsWith(u'-') && argument.endsWith(outputPath)) {
+            argument = argument.chopped(outputPath.size()) + writtenPath;
+            redirected = true;
+        }
+    }
+    return redirected;
+}
+
+} // namespace
+
 bool CProcess::Start(quint32 flags)
 {
+    return StartWith(flags, {}).created;
+}
+
+CProcess::StartResult CProcess::StartWith(quint32 flags, const StartOptions& options)
+{
+    StartResult result;
     processInformation = {};
     const QString program = executable.left(kMaxStringLength);
-    const QStringList arguments = SplitCommandLine(parameters.left(kMaxStringLength));
-    const qint64 pid = os::SpawnProcess(program, arguments, showWindow);
+    QStringList arguments = SplitCommandLine(parameters.left(kMaxStringLength));
+    result.redirected = RedirectOutput(arguments, options.outputPath, options.writtenPath);
+    const qint64 pid = os::SpawnProcess(program, arguments, showWindow, &result.error,
+                                        options.captureErrors ? &result.errorPipe : nullptr);
     if (pid <= 0)
-        return false;
+        return result;
+    result.created = true;
     // A refused priority (raising it needs privileges) leaves the child at ours; it still runs.
     os::SetProcessGroupPriority(pid, flags);
     processInformation.processHandle = static_cast<quintptr>(pid);
     processInformation.processId = static_cast<quint32>(pid);
-    return true;
+    return result;
 }

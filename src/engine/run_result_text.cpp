@@ -19,6 +19,8 @@ QString RunOutcomeText(const RunResult& run)
         return u"ended without writing all of its output"_s;
     case RunResult::Outcome::InvalidKind:
         return u"not a coder or decoder run"_s;
+    case RunResult::Outcome::NotPlaced:
+        return u"its result could not be moved to its name"_s;
     case RunResult::Outcome::Stopped:
         break;
     }

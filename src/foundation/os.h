@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
+#include <functional>
 
 // The one module that talks to the operating system directly (os_posix.cpp). Everything
 // above it is platform-neutral Qt Core code.
@@ -29,8 +30,14 @@ struct ExitStatus
 // /dev/null, no descriptor besides 0-2, default signal handlers and an empty signal mask.
 // showWindow true: stdout and stderr are inherited; false: they go to /dev/null.
 // Returns the child's pid, or 0 with *error set to the errno value when it could not start.
+// With errorPipe, the child's stderr goes to a pipe whose read end *errorPipe receives (the
+// caller reads and closes it, see ReadUntilExit); stdout still follows showWindow.
 qint64 SpawnProcess(const QString& executable, const QStringList& arguments, bool showWindow,
-                    int* error = nullptr);
+                    int* error = nullptr, int* errorPipe = nullptr);
+
+// Hands what arrives on descriptor to sink until the stream ends or the process pid has ended
+// and the rest is read; then closes the descriptor. Blocks without polling.
+void ReadUntilExit(qint64 pid, int descriptor, const std::function<void(const QByteArray&)>& sink);
 
 // The nice value that stands for a process priority class (0x40, 0x20, 0x80, 0x100).
 int NiceForPriorityClass(quint32 priorityClass);
@@ -112,7 +119,8 @@ void CloseDescriptor(int descriptor);
 quint32 CurrentUserId();
 
 // True when the file system holding path has no space left for ordinary users. Programs that
-// hit a full disk do not all say so: some exit with 0 after writing half their output.
+// hit a full disk do not all say so: some exit with 0 after writing half their output. False
+// where the file system reports no size.
 bool FileSystemIsFull(const QString& path);
 
 } // namespace os

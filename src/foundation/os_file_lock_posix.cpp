@@ -83,7 +83,8 @@ bool FileSystemIsFull(const QString& path)
     struct statvfs status = {};
     if (statvfs(QFile::encodeName(path).constData(), &status) != 0)
         return false;
-    return status.f_bavail == 0;
+    // A file system that reports no size at all (FUSE without statfs) says nothing about space.
+    return status.f_blocks > 0 && status.f_bavail == 0;
 }
 
 } // namespace os

@@ -7,9 +7,11 @@
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#include <poll.h>
 #include <spawn.h>
 #include <sys/random.h>
 #include <sys/resource.h>
+#include <sys/syscall.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <thread>
@@ -46,7 +48,8 @@ public:
     SpawnSetup(const SpawnSetup&) = delete;
     SpawnSetup& operator=(const SpawnSetup&) = delete;
 
-    int Prepare(bool showWindow)
+    // errorWrite >= 0: the child's standard error goes to that descriptor (a pipe's end).
+    int Prepare(bool showWindow, int errorWrite)
     {
         if (attributesError != 0)
             return attributesError;
@@ -76,8 +79,14 @@ public:
             if (int error = posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, kNullDevice,
                                                              O_WRONLY, 0))
                 return error;
-            if (int error =
-                    posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO))
+            if (errorWrite < 0) {
+                if (int error =
+                        posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO))
+                    return error;
+            }
+        }
+        if (errorWrite >= 0) {
+            if (int error = posix_spawn_file_actions_adddup2(&actions, errorWrite, STDERR_FILENO))
                 return error;
         }
         // Descriptors opened without O_CLOEXEC elsewhere in the program must not leak into
@@ -113,12 +122,92 @@ QString WithoutTrailingSeparators(QString path)
 
 } // namespace
 
+namespace {
+qint64 Spawn(const QString& executable, const QStringList& arguments, bool showWindow,
+             int errorWrite, int& result);
+} // namespace
+
 qint64 SpawnProcess(const QString& executable, const QStringList& arguments, bool showWindow,
-                    int* error)
+                    int* error, int* errorPipe)
 {
     int ignored = 0;
     int& result = error != nullptr ? *error : ignored;
     result = 0;
+    int pipeEnds[2] = {-1, -1};
+    if (errorPipe != nullptr) {
+        *errorPipe = -1;
+        // Close-on-exec: a program started by another thread meanwhile must not hold it open.
+        if (pipe2(pipeEnds, O_CLOEXEC) != 0) {
+            result = errno;
+            return 0;
+        }
+    }
+    const qint64 pid = Spawn(executable, arguments, showWindow, pipeEnds[1], result);
+    if (pipeEnds[1] >= 0)
+        close(pipeEnds[1]);
+    if (pid <= 0) {
+        if (pipeEnds[0] >= 0)
+            close(pipeEnds[0]);
+        return 0;
+    }
+    if (errorPipe != nullptr)
+        *errorPipe = pipeEnds[0];
+    return pid;
+}
+
+namespace {
+
+// Where the pidfd call exists (Linux 5.3): the descriptor turns readable when the process ends.
+int OpenProcessDescriptor(qint64 pid)
+{
+#ifdef SYS_pidfd_open
+    return static_cast<int>(syscall(SYS_pidfd_open, static_cast<pid_t>(pid), 0));
+#else
+    (void)pid;
+    return -1;
+#endif
+}
+
+} // namespace
+
+void ReadUntilExit(qint64 pid, int descriptor, const std::function<void(const QByteArray&)>& sink)
+{
+    if (descriptor < 0)
+        return;
+    // The read ends at the end of the stream, or once the program has ended and what it left
+    // in the pipe is read: a helper it started may hold the pipe open for much longer.
+    const int processDescriptor = OpenProcessDescriptor(pid);
+    char buffer[4096];
+    bool ended = false;
+    for (;;) {
+        pollfd watched[2] = {{descriptor, POLLIN, 0}, {processDescriptor, POLLIN, 0}};
+        const nfds_t count = processDescriptor >= 0 && !ended ? 2 : 1;
+        const int ready = poll(watched, count, ended ? 0 : -1);
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready <= 0)
+            break; // nothing more waiting once the program has ended, or poll failed
+        if (count == 2 && (watched[1].revents & POLLIN) != 0)
+            ended = true;
+        if ((watched[0].revents & (POLLIN | POLLHUP | POLLERR)) == 0)
+            continue;
+        const ssize_t got = read(descriptor, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            break;
+        sink(QByteArray(buffer, static_cast<qsizetype>(got)));
+    }
+    if (processDescriptor >= 0)
+        close(processDescriptor);
+    close(descriptor);
+}
+
+namespace {
+
+qint64 Spawn(const QString& executable, const QStringList& arguments, bool showWindow,
+             int errorWrite, int& result)
+{
 
     const QByteArray program = QFile::encodeName(executable);
     std::vector<QByteArray> encoded;
@@ -134,7 +223,7 @@ qint64 SpawnProcess(const QString& executable, const QStringList& arguments, boo
     argv.push_back(nullptr);
 
     SpawnSetup setup;
-    if (int prepareError = setup.Prepare(showWindow)) {
+    if (int prepareError = setup.Prepare(showWindow, errorWrite)) {
         result = prepareError;
         return 0;
     }
@@ -149,6 +238,8 @@ qint64 SpawnProcess(const QString& executable, const QStringList& arguments, boo
     WatchProcessGroup(pid);
     return pid;
 }
+
+} // namespace
 
 int NiceForPriorityClass(quint32 priorityClass)
 {

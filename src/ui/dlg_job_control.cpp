@@ -162,10 +162,10 @@ void CDlgJobControl::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
     if (!refreshTimer.isActive() && !finished) {
-        // From the event loop: a run that has ended already closes the window, and closing
-        // it here, before exec() has entered its loop, would leave exec() waiting forever.
-        QTimer::singleShot(0, this, &CDlgJobControl::Refresh);
         refreshTimer.start();
+        // The first cycle waits for exec()'s own loop: a run that has already ended would
+        // otherwise close the window before exec() could notice, and exec() would never return.
+        QMetaObject::invokeMethod(this, &CDlgJobControl::Refresh, Qt::QueuedConnection);
     }
 }
 

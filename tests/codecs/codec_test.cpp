@@ -114,6 +114,26 @@ TEST_F(CodecTest, UnreadableDescriptionFilesLeaveFieldsEmpty)
     ExpectEntries(coder.GetEntries(), {{u"wav"_s, QString(), QString()}});
 }
 
+TEST_F(CodecTest, ADescriptionFileWithAReadErrorMakesOnlyThatCodecInvalid)
+{
+    // Reading /proc/self/mem from its start fails with an I/O error on the first read.
+    const QStringList coderFiles = {u"enc.name"_s, u"Info.txt"_s, u"Presets.ini"_s,
+                                    u"Extensions.ini"_s};
+    for (const QString& name : coderFiles + QStringList{u"Format.ini"_s}) {
+        SCOPED_TRACE(name.toStdString());
+        const QString folder = u"E "_s + name + u'/';
+        WriteText(Path(folder + u"Extensions.ini"_s), u"wav"_s);
+        QFile::remove(Path(folder + name));
+        ASSERT_TRUE(QFile::link(u"/proc/self/mem"_s, Path(folder + name)));
+        WriteExecutable(Path(folder + u"enc"_s));
+        if (coderFiles.contains(name)) {
+            EXPECT_FALSE(CCoder().Load(Path(folder + u"enc"_s)));
+        } else {
+            EXPECT_FALSE(CDecoder().Load(Path(folder + u"enc"_s)));
+        }
+    }
+}
+
 TEST_F(CodecTest, DecoderIsNamedByItsFolderAndHasNoNamesOrFolder)
 {
     WriteExecutable(Path(u"FLAC dec/flac"_s));

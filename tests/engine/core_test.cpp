@@ -134,6 +134,11 @@ protected:
         return false;
     }
 
+    QStringList HiddenOutputs() const
+    {
+        return QDir(folder.path()).entryList({u".orv*"_s}, QDir::Files | QDir::Hidden);
+    }
+
     QString MakeFile(const QString& name) const
     {
         const QString path = folder.filePath(name);
@@ -297,7 +302,9 @@ TEST_F(CoreTest, StopEndsRunningProgramsAtOnceAndRemovesWhatTheyWrote)
     ASSERT_TRUE(WaitForStarts({u"LongD"_s, u"LongC"_s}));
     QThread::msleep(50); // let both write their partial files and their pids
     ASSERT_TRUE(QFile::exists(decoderWav));
-    ASSERT_TRUE(QFile::exists(coderOutput));
+    // A coder writes under a hidden name until its result is whole.
+    ASSERT_FALSE(QFile::exists(coderOutput));
+    ASSERT_EQ(HiddenOutputs().size(), 1);
     // Both slots are taken, so C1, `queued` and `more` wait in the queue.
     QList<IProcess*> running = RunningProcesses(core, 2);
     ASSERT_EQ(running.size(), 2);
@@ -323,6 +330,7 @@ TEST_F(CoreTest, StopEndsRunningProgramsAtOnceAndRemovesWhatTheyWrote)
 
     EXPECT_FALSE(QFile::exists(decoderWav));
     EXPECT_FALSE(QFile::exists(coderOutput));
+    EXPECT_TRUE(HiddenOutputs().isEmpty());
     EXPECT_FALSE(QFile::exists(earlierWav)); // a queued coder's intermediate WAV
     const auto t = ReadLog();
     for (const QString& name : {u"C1"_s, u"Queued"_s, u"More"_s})

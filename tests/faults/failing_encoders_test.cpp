@@ -19,12 +19,14 @@ struct FailingCoder
 };
 
 const QList<FailingCoder> kFailingCoders = {
-    {"exits-with-1", "echo partial > \"$2\"\nexit 1\n", true, RunResult::Outcome::Exited, 1},
+    {"exits-with-1",
+     "echo partial > \"$2\"\necho 'bad preset' >&2\necho \"cannot encode $1\" >&2\nexit 1\n", true,
+     RunResult::Outcome::Exited, 1},
     {"killed-by-a-signal", "echo partial > \"$2\"\nkill -SEGV $$\nsleep 5\n", true,
      RunResult::Outcome::Signaled, SIGSEGV},
     {"exits-0-writing-nothing", "exit 0\n", true, RunResult::Outcome::NoOutput, 0},
-    {"missing", "", true, RunResult::Outcome::CouldNotStart, 0},
-    {"not-executable", "exit 0\n", false, RunResult::Outcome::CouldNotStart, 0},
+    {"missing", "", true, RunResult::Outcome::CouldNotStart, ENOENT},
+    {"not-executable", "exit 0\n", false, RunResult::Outcome::CouldNotStart, EACCES},
 };
 
 TEST(FailingEncodersTest, EachIsReportedWithItsReasonWhileTheRestOfTheBatchConverts)
@@ -80,6 +82,10 @@ TEST(FailingEncodersTest, EachIsReportedWithItsReasonWhileTheRestOfTheBatchConve
         ASSERT_NE(found, failed.end()) << expected.name << " was not reported";
         EXPECT_EQ(found->outcome, expected.outcome) << expected.name;
         EXPECT_EQ(found->code, expected.code) << expected.name;
+        // What the program said last is kept to explain the failure.
+        if (found->outcome == RunResult::Outcome::Exited) {
+            EXPECT_EQ(found->LastErrorLine(), u"cannot encode "_s + found->inputFile);
+        }
         // A half-written result that looks complete is worse than none.
         EXPECT_FALSE(QFile::exists(file.coder->GetOutputFile())) << expected.name;
 

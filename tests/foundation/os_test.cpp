@@ -156,6 +156,12 @@ TEST(OsTest, FoldersComeWithoutATrailingSeparator)
     EXPECT_TRUE(home == u"/"_s || !home.endsWith(u'/')) << home.toStdString();
 }
 
+TEST(OsTest, OnlyAFileSystemThatReportsASizeCanBeFull)
+{
+    // /proc reports zero for every figure, as FUSE file systems without statfs do.
+    EXPECT_FALSE(os::FileSystemIsFull(u"/proc/self/status"_s));
+}
+
 TEST(CpuUsageTest, FirstCallIsZeroAndAVanishedProcessReadsZero)
 {
     CpuUsageSample own;

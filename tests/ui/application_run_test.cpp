@@ -10,6 +10,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QPushButton>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -210,4 +211,26 @@ TEST(ApplicationRunTest, AnUnreadableSettingsFileIsReportedAndStartUpGoesOn)
     ASSERT_EQ(recorder.Count(), 2);
     EXPECT_TRUE(recorder.Messages().last().text.startsWith(EnglishPack().GetString(117)));
     EXPECT_TRUE(QFile::exists(folder.Path(u"FileList.m3u"_s)));
+}
+
+TEST(ApplicationRunTest, ARunThatEndsAtOnceClosesItsWindowAndTheProgramStillEnds)
+{
+    TestProgramFolder folder;
+    NotifierRecorder recorder;
+    const QString wav = folder.MakeWav(u"a.wav"_s);
+    CloseMainWindowWhenShown([&](CDlgMain* window) {
+        window->AddPaths({wav});
+        window->Controls().coderCombo->setCurrentIndex(1);
+        window->Controls().coderCombo->activated(1);
+        // The coder's program goes away after start-up: its run ends before the window opens.
+        QFile::remove(folder.Path(u"Coders/LAME MP3/lame"_s));
+        // Had the window's loop never ended, this ends every loop and the exit code tells.
+        QObject guard;
+        QTimer::singleShot(60000, &guard, [] { QCoreApplication::exit(99); });
+        window->Controls().startButton->click();
+        EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    });
+    EXPECT_EQ(RunApplication(), 0);
+    ASSERT_EQ(recorder.Count(), 1);
+    EXPECT_TRUE(recorder.Messages().first().text.contains(wav));
 }

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -249,4 +250,28 @@ TEST_F(DlgJobControlTest, ARunWithoutFailuresEndsSilently)
     window.SetFailureSource([] { return QList<RunResult>{}; }, {});
     window.Refresh();
     EXPECT_EQ(recorder.Count(), 0);
+}
+
+TEST_F(DlgJobControlTest, ARunThatEndedBeforeTheWindowOpenedClosesItNormally)
+{
+    NotifierRecorder recorder;
+    QTemporaryDir folder;
+    auto coder = MakeRun<CCoder>(folder.filePath(u"gone"_s), folder.filePath(u"a.wav"_s),
+                                 folder.filePath(u"a.mp3"_s));
+    CCore realCore;
+    realCore.AddProcess(coder.get());
+    realCore.Start();
+    ASSERT_TRUE(realCore.WaitForWorkers(10000));
+    ASSERT_FALSE(realCore.IsRunning());
+
+    CDlgJobControl window(language, priority, realCore, nullptr);
+    window.SetFailureSource([&realCore] { return realCore.GetFailedRuns(); }, {});
+    bool hung = false;
+    QTimer::singleShot(10000, &window, [&hung] {
+        hung = true;
+        QCoreApplication::exit(1); // ends every loop, the window's among them
+    });
+    EXPECT_EQ(window.exec(), CDlgJobControl::kResultClosed);
+    EXPECT_FALSE(hung);
+    EXPECT_EQ(recorder.Count(), 1);
 }

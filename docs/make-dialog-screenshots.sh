@@ -1,0 +1,77 @@
+#!/bin/bash
+# Makes docs/options-general.png, options-core.png, options-plugins.png, options-database.png,
+# codecs-info.png and console.png: orvel runs on a copy of the built program folder under a
+# virtual X server, and each window is opened through the Program menu as a user would.
+# Needs xvfb-run, xdotool and ImageMagick's import; run after a debug build.
+set -euo pipefail
+
+here=$(cd "$(dirname "$0")" && pwd)
+program=${1:-"$here/../build/debug/program"}
+
+if [[ -z "${DISPLAY:-}" || "${ORVEL_SCREENSHOT_INNER:-}" != 1 ]]; then
+    exec env ORVEL_SCREENSHOT_INNER=1 xvfb-run -a -s "-screen 0 1280x900x24" "$0" "$@"
+fi
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cp -r "$program" "$work/program"
+rm -f "$work/program/Settings.ini" "$work/program/FileList.m3u"
+printf '[Settings]\r\nOptionsInitialPage=0\r\n[Settings.Core]\r\nThreadsCount=2\r\n' \
+    >"$work/program/Settings.ini"
+
+if command -v openbox >/dev/null; then
+    openbox >/dev/null 2>&1 &
+    sleep 1
+fi
+cd "$work/program"
+./orvel >/dev/null 2>&1 &
+orvel=$!
+trap 'kill "$orvel" 2>/dev/null || true; rm -rf "$work"' EXIT
+
+# The id of the first visible window whose title is $1, waiting up to ten seconds for it.
+find_window() {
+    local id=""
+    for _ in $(seq 50); do
+        id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -1) && [[ -n "$id" ]] &&
+            break
+        sleep 0.2
+    done
+    [[ -n "$id" ]] || { echo "no window \"$1\"" >&2; exit 1; }
+    echo "$id"
+}
+
+main=$(find_window "orvel 0.3.1.*")
+xdotool windowactivate --sync "$main" >/dev/null 2>&1 || true
+sleep 1
+
+# Opens a command of the Program menu by its access key and answers the window it opens.
+program_command() {
+    xdotool windowactivate --sync "$main" >/dev/null 2>&1 || true
+    xdotool key --clearmodifiers alt+p
+    sleep 0.5
+    xdotool key "$1"
+    local id
+    id=$(find_window "$2")
+    xdotool windowactivate --sync "$id" >/dev/null 2>&1 || true
+    sleep 0.7
+    echo "$id"
+}
+shot() { import -window "$1" -frame "$here/$2"; }
+
+options=$(program_command o "Options")
+for page in general core plugins database; do
+    shot "$options" "options-$page.png"
+    # The page tree has the focus: the next page is one row down.
+    xdotool key Down
+    sleep 0.5
+done
+xdotool key Escape
+sleep 0.5
+
+codecs=$(program_command v "Coders and decoders info")
+shot "$codecs" codecs-info.png
+xdotool key Escape
+sleep 0.5
+
+console=$(program_command c "Console")
+shot "$console" console.png

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "ui/options_page.h"
+
+class QCheckBox;
+class QLineEdit;
+class QPushButton;
+
+// General options: the file list, the warnings, and where converted files go.
+class COptionsPageGeneral : public COptionsPage
+{
+public:
+    explicit COptionsPageGeneral(CLanguagePack& language);
+
+    QString GetTitle() const override;
+    void OnOK() override;
+
+    // Chooses the output folder in the folder browser; the chosen folder, with a separator
+    // at its end, replaces the folder text.
+    void BrowseOutputFolder();
+
+protected:
+    void BuildControls(QWidget* page) override;
+
+private:
+    void UpdateFolderControls();
+
+    QCheckBox* sameAsOriginal = nullptr;
+    QLineEdit* outputFolder = nullptr;
+    QPushButton* browseButton = nullptr;
+    QCheckBox* keepFolderStructure = nullptr; // of use only with an output folder
+};
