@@ -5,6 +5,7 @@
 #include "engine/job_order.h"
 #include "engine/job_planning.h"
 #include "engine/output_tree.h"
+#include "engine/planned_jobs.h"
 #include "engine/run_result_text.h"
 #include "engine/time_estimate.h"
 #include "foundation/os.h"
@@ -50,6 +51,21 @@ FileOutcome OutcomeOf(CFileInfo& file, const QHash<const IProcess*, RunResult>& 
             outcome.failed = true;
     }
     return outcome;
+}
+
+QString LeftOutText(LeftOutReason reason)
+{
+    switch (reason) {
+    case LeftOutReason::OwnInput:
+        return u"its result would replace its own source"_s;
+    case LeftOutReason::OtherSource:
+        return u"its result would replace the source of another file"_s;
+    case LeftOutReason::SharedOutput:
+        return u"an earlier file writes the same result"_s;
+    case LeftOutReason::None:
+        break;
+    }
+    return {};
 }
 
 QString FinalOutputOf(CFileInfo& file)
@@ -226,28 +242,40 @@ QList<CFileInfo*> CBatchRun::Plan(const CBatchOptions& options)
 
 QList<CFileInfo*> CBatchRun::LeaveOut(const QList<CFileInfo*>& planned, bool overwrite)
 {
-    const PlanConflicts conflicts =
-        FindPlanConflicts(QList<const CFileInfo*>(planned.cbegin(), planned.cend()));
-    QHash<const CFileInfo*, QString> reasons;
-    for (const CFileInfo* file : conflicts.ownInput)
-        reasons.insert(file, u"its result would replace its own source"_s);
-    for (const CFileInfo* file : conflicts.sharedOutput)
-        reasons.insert(file, u"another file would write the same result"_s);
-    if (!overwrite) {
-        for (const CFileInfo* file : conflicts.existingOutput)
-            reasons.insert(file, u"its result exists already (--overwrite replaces it)"_s);
-    }
-    QList<CFileInfo*> runnable;
-    for (CFileInfo* file : planned) {
-        const auto reason = reasons.constFind(file);
-        if (reason == reasons.cend()) {
-            runnable << file;
-            continue;
+    // The desktop program's rules, applied in list order as it applies them.
+    QList<PlannedJob> jobs;
+    for (const CFileInfo* file : planned)
+        jobs << JobOf(*file);
+    const QList<LeftOutReason> reasons = FindLeftOutJobs(jobs);
+    QList<CFileInfo*> kept;
+    QList<PlannedJob> keptJobs;
+    for (qsizetype i = 0; i < planned.size(); ++i) {
+        if (reasons[i] == LeftOutReason::None) {
+            kept << planned[i];
+            keptJobs << jobs[i];
+        } else {
+            Report(*planned[i], LeftOutText(reasons[i]));
         }
-        err << "left out: " << file->path << ": " << *reason << '\n';
-        ++leftOutCount;
+    }
+    if (overwrite)
+        return kept;
+    QSet<qsizetype> replacing;
+    for (qsizetype index : FindJobsReplacingFiles(keptJobs))
+        replacing.insert(index);
+    QList<CFileInfo*> runnable;
+    for (qsizetype i = 0; i < kept.size(); ++i) {
+        if (replacing.contains(i))
+            Report(*kept[i], u"its result exists already (--overwrite replaces it)"_s);
+        else
+            runnable << kept[i];
     }
     return runnable;
+}
+
+void CBatchRun::Report(const CFileInfo& file, const QString& reason)
+{
+    err << "left out: " << file.path << ": " << reason << '\n';
+    ++leftOutCount;
 }
 
 void CBatchRun::PrintCommandLines(const QList<CFileInfo*>& planned)

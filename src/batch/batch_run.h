@@ -29,7 +29,9 @@ private:
     bool SelectCoder(const CBatchOptions& options);
     bool AddInputs(const QStringList& inputs);
     QList<CFileInfo*> Plan(const CBatchOptions& options);
+    // The files that may run; the others are reported with their reason.
     QList<CFileInfo*> LeaveOut(const QList<CFileInfo*>& planned, bool overwrite);
+    void Report(const CFileInfo& file, const QString& reason);
     void PrintCommandLines(const QList<CFileInfo*>& files);
     void PrintShellLines(const QList<CFileInfo*>& files);
     int Convert(const QList<CFileInfo*>& files, int threads);

@@ -61,6 +61,10 @@ QString GetCoderCommandLine(const CFileInfo& file);
 // The temporary folder of the intermediate WAV files.
 QString TempFolder();
 
+// The path a file is known by once links and dot components are resolved; a file that does
+// not exist yet is resolved through its folder. Empty for an empty path.
+QString ResolvedPath(const QString& path);
+
 // True when the two paths name the same file (the same spelling once cleaned, or the same
 // existing file reached through links or dot components). Empty paths are never the same.
 bool IsSameFile(const QString& first, const QString& second);
@@ -68,14 +72,3 @@ bool IsSameFile(const QString& first, const QString& second);
 // True when the run would write a file it reads: its own input, or, for a coder that reads a
 // decoder's WAV, the decoder's source. Such a run destroys the file it works from.
 bool WritesOwnInput(IProcess* process);
-
-// Planned runs that must not go ahead as they are, for the warnings of the main window.
-struct PlanConflicts
-{
-    QList<const CFileInfo*> ownInput;       // a run would overwrite the file it reads
-    QList<const CFileInfo*> sharedOutput;   // two or more files would write the same result
-    QList<const CFileInfo*> existingOutput; // a result would replace a file that exists
-};
-
-// Checks every planned file; files with no run are skipped.
-PlanConflicts FindPlanConflicts(const QList<const CFileInfo*>& files);

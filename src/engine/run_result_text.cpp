@@ -2,10 +2,19 @@
 
 using namespace Qt::StringLiterals;
 
+namespace {
+
+// What a shell, and the shipped coder and decoder scripts, answer for a program they cannot find.
+constexpr int kCommandNotFound = 127;
+
+} // namespace
+
 QString RunOutcomeText(const RunResult& run)
 {
     switch (run.outcome) {
     case RunResult::Outcome::Exited:
+        if (run.code == kCommandNotFound)
+            return u"exit code 127: its program is not installed"_s;
         return u"exit code %1"_s.arg(run.code);
     case RunResult::Outcome::Signaled:
         return u"ended by signal %1"_s.arg(run.code);
@@ -15,6 +24,10 @@ QString RunOutcomeText(const RunResult& run)
         return u"not started: its decoder failed"_s;
     case RunResult::Outcome::OwnInput:
         return u"left out: it would overwrite its own input"_s;
+    case RunResult::Outcome::OtherSource:
+        return u"left out: it would overwrite another job's source"_s;
+    case RunResult::Outcome::SharedOutput:
+        return u"left out: an earlier job writes the same file"_s;
     case RunResult::Outcome::NoOutput:
         return u"ended without writing all of its output"_s;
     case RunResult::Outcome::InvalidKind:
