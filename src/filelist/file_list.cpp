@@ -30,18 +30,6 @@ bool CFileList::Add(const QString& path)
     return true;
 }
 
-qsizetype CFileList::AddPaths(const QStringList& paths, const ReadProgress& progress)
-{
-    qsizetype added = 0;
-    for (auto& record : ReadFileInfos(paths, readThreads, progress)) {
-        if (record) {
-            entries.push_back(std::move(record));
-            ++added;
-        }
-    }
-    return added;
-}
-
 bool CFileList::RemoveAt(qsizetype index)
 {
     if (index < 0 || index >= Count())
@@ -63,25 +51,43 @@ CFileInfo* CFileList::At(qsizetype index) const
     return entries[size_t(index)].get();
 }
 
+qsizetype CFileList::AddPaths(const QStringList& paths, const ReadProgress& progress)
+{
+    qsizetype added = 0;
+    for (auto& record : ReadFileInfos(paths, readThreads, progress)) {
+        if (record) {
+            entries.push_back(std::move(record));
+            ++added;
+        }
+    }
+    return added;
+}
+
 bool CFileList::LoadFromM3U(const QString& path, const ReadProgress& progress)
 {
     RemoveAll();
     QStringList paths;
-    bool complete = true;
+    const bool complete = ReadPlaylist(path, paths);
+    AddPaths(paths, progress);
+    return complete;
+}
+
+bool ReadPlaylist(const QString& path, QStringList& paths)
+{
+    paths.clear();
     try {
         CTextFileRead playlist(path);
         QByteArray line;
         while (playlist.ReadLine(line)) {
-            // No comment syntax: "#EXTM3U" and the like name no file and are dropped.
+            // No comment syntax: "#EXTM3U" and the like name no file and are dropped by Add.
             const QString entryPath = TrimWhiteSpace(NarrowToWide(line));
             if (!entryPath.isEmpty())
-                paths << entryPath;
+                paths.append(entryPath);
         }
     } catch (const CTextFileException&) {
-        complete = false; // the lines read until then are still listed
+        return false;
     }
-    AddPaths(paths, progress);
-    return complete;
+    return true;
 }
 
 bool CFileList::SaveToM3U(const QString& path, QString* errorText) const
@@ -117,19 +123,28 @@ qsizetype CFileList::AddFolder(const QString& folder, bool addOnlyExists,
 {
     // Opening a file is part of reading it, so addOnlyExists changes nothing for found files.
     Q_UNUSED(addOnlyExists);
+    QStringList files = ListFilesBelow(folder);
+    for (QString& file : files)
+        file = FoldDoubledSeparators(file);
+    return AddPaths(files, progress);
+}
+
+QStringList ListFilesBelow(const QString& folder, const std::function<bool()>& keepListing)
+{
     QStringList files;
     QStringList folders{folder};
     // The work list grows while it is walked: that makes the walk breadth-first.
     for (qsizetype next = 0; next < folders.size(); ++next) {
+        if (keepListing && !keepListing())
+            break;
         const QString current = folders[next];
         QStringList found;
         ListFolders(current, kAllEntries.toString(), found);
         folders += found;
         ListFiles(current, kAllEntries.toString(), found);
-        for (const QString& file : std::as_const(found))
-            files << FoldDoubledSeparators(file);
+        files += found;
     }
-    return AddPaths(files, progress);
+    return files;
 }
 
 QList<qsizetype> CFileList::RemoveDeadEntries()
