@@ -13,8 +13,12 @@ QString RunOutcomeText(const RunResult& run)
 {
     switch (run.outcome) {
     case RunResult::Outcome::Exited:
-        if (run.code == kCommandNotFound)
-            return u"exit code 127: its program is not installed"_s;
+        if (run.code == kCommandNotFound) {
+            // The shipped scripts say here which package to install.
+            const QString said = run.LastErrorLine().trimmed();
+            return u"exit code 127: "_s +
+                   (said.isEmpty() ? u"its program is not installed"_s : said);
+        }
         return u"exit code %1"_s.arg(run.code);
     case RunResult::Outcome::Signaled:
         return u"ended by signal %1"_s.arg(run.code);

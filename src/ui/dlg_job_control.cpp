@@ -44,7 +44,6 @@ constexpr int kErrorCaption = 119;
 
 constexpr int kColumnCount = 4;
 // What a shell, and the shipped coder and decoder scripts, answer for a program they cannot find.
-constexpr int kCommandNotFound = 127;
 constexpr int kPriorityCount = 4;
 constexpr int kWindowWidth = 340; // dialog units
 constexpr int kWindowHeight = 172;
