@@ -92,8 +92,9 @@ int CBatchRun::Run(const CBatchOptions& options)
         return kBadArguments;
 
     const QList<CFileInfo*> runnable = LeaveOut(Plan(options), options.overwrite);
-    const QList<CFileInfo*> ordered =
-        OrderForStart(runnable, settings.general.startLongFilesFirst != 0);
+    const bool longFirst = options.longFilesFirst >= 0 ? options.longFilesFirst != 0
+                                                       : settings.general.startLongFilesFirst != 0;
+    const QList<CFileInfo*> ordered = OrderForStart(runnable, longFirst);
     if (options.dryRun || options.jobs) {
         if (options.dryRun)
             PrintCommandLines(ordered);
