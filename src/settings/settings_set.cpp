@@ -38,7 +38,9 @@ bool CSettingsGeneral::Exchange(bool continueOnError, CSettingsStorage* storage,
            values.Int32(u"RememberFileList"_s, rememberFileList, 1) &&
            values.Int32(u"OutputFolderSameAsOriginal"_s, outputFolderSameAsOriginal, 1) &&
            values.Int32(u"ShowWarnings"_s, showWarnings, 1) &&
-           values.Int32(u"AddOnlyExists"_s, addOnlyExists, 1) && values.Result();
+           values.Int32(u"AddOnlyExists"_s, addOnlyExists, 1) &&
+           values.Int32(u"StartLongFilesFirst"_s, startLongFilesFirst, 1) &&
+           values.Int32(u"KeepFolderStructure"_s, keepFolderStructure, 0) && values.Result();
 }
 
 bool CSettingsDatabase::Exchange(bool continueOnError, CSettingsStorage* storage, bool save,

@@ -40,6 +40,11 @@ public:
     qint32 outputFolderSameAsOriginal = 1;
     qint32 showWarnings = 1;
     qint32 addOnlyExists = 1;
+    // Start queues the files by decreasing length, so one long file does not run alone at the
+    // end while the other slots idle.
+    qint32 startLongFilesFirst = 1;
+    // With an output folder: each result at its source's path below the files' common folder.
+    qint32 keepFolderStructure = 0;
     QString outputFolder;
 };
 

@@ -3,6 +3,7 @@
 #include "codecs/codec.h"
 #include "engine/console_log.h"
 #include "engine/notifier.h"
+#include "engine/run_result_text.h"
 #include "extensions/language_pack.h"
 #include "foundation/path_helpers.h"
 #include "ui/dialog_units.h"
@@ -43,7 +44,6 @@ constexpr int kErrorCaption = 119;
 
 constexpr int kColumnCount = 4;
 // What a shell, and the shipped coder and decoder scripts, answer for a program they cannot find.
-constexpr int kCommandNotFound = 127;
 constexpr int kPriorityCount = 4;
 constexpr int kWindowWidth = 340; // dialog units
 constexpr int kWindowHeight = 172;
@@ -51,42 +51,6 @@ constexpr int kWindowHeight = 172;
 QString FileNameOf(const QString& path)
 {
     return FileNamePart(CleanedPath(path));
-}
-
-// How a failed run ended, for the console log.
-QString Outcome(const RunResult& run)
-{
-    switch (run.outcome) {
-    case RunResult::Outcome::Exited:
-        if (run.code == kCommandNotFound) {
-            // The shipped scripts say here which package to install.
-            const QString said = run.LastErrorLine().trimmed();
-            return u"exit code 127: "_s +
-                   (said.isEmpty() ? u"its program is not installed"_s : said);
-        }
-        return u"exit code %1"_s.arg(run.code);
-    case RunResult::Outcome::Signaled:
-        return u"ended by signal %1"_s.arg(run.code);
-    case RunResult::Outcome::CouldNotStart:
-        return u"could not be started"_s;
-    case RunResult::Outcome::DecoderFailed:
-        return u"not started: its decoder failed"_s;
-    case RunResult::Outcome::OwnInput:
-        return u"left out: it would overwrite its own input"_s;
-    case RunResult::Outcome::OtherSource:
-        return u"left out: it would overwrite another job's source"_s;
-    case RunResult::Outcome::SharedOutput:
-        return u"left out: an earlier job writes the same file"_s;
-    case RunResult::Outcome::NoOutput:
-        return u"ended without writing all of its output"_s;
-    case RunResult::Outcome::InvalidKind:
-        return u"not a coder or decoder run"_s;
-    case RunResult::Outcome::NotPlaced:
-        return u"its result could not be moved to its name"_s;
-    case RunResult::Outcome::Stopped:
-        break;
-    }
-    return u"stopped"_s;
 }
 
 } // namespace
@@ -106,6 +70,7 @@ CDlgJobControl::CDlgJobControl(CLanguagePack& languagePack, int& priorityIndex, 
     setModal(true);
     CreateControls();
     SetTexts();
+    elapsed.start();
     refreshTimer.setInterval(kRefreshIntervalMs);
     connect(&refreshTimer, &QTimer::timeout, this, &CDlgJobControl::Refresh);
 }
@@ -130,7 +95,7 @@ void CDlgJobControl::CreateControls()
     statusText->setTextFormat(Qt::PlainText);
     statusText->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     // Room for every line from the start, so the window does not jump when text arrives.
-    statusText->setMinimumHeight(statusText->fontMetrics().lineSpacing() * 5);
+    statusText->setMinimumHeight(statusText->fontMetrics().lineSpacing() * 6);
     auto* statusLayout = new QVBoxLayout(statusGroup);
     statusLayout->addWidget(statusText);
 
@@ -187,6 +152,11 @@ void CDlgJobControl::SetFailureSource(FailedRunsSource failedRuns, FileOfRun fil
 {
     failedRunsSource = std::move(failedRuns);
     fileOfRunSource = std::move(fileOfRun);
+}
+
+void CDlgJobControl::SetAudioProgressSource(AudioProgressSource source)
+{
+    audioProgressSource = std::move(source);
 }
 
 void CDlgJobControl::showEvent(QShowEvent* event)
@@ -265,6 +235,13 @@ void CDlgJobControl::UpdateStatus()
         text += u'\n' + LanguageTextOr(language, UiText::kFailedProcesses, u"Failed processes"_s) +
                 QString::asprintf(": %d", failedCount);
     }
+    if (audioProgressSource) {
+        text += u'\n' + TimeStatusText(
+                            LanguageTextOr(language, UiText::kElapsedTime, u"Elapsed time"_s),
+                            LanguageTextOr(language, UiText::kTimeRemaining, u"Time remaining"_s),
+                            LanguageTextOr(language, UiText::kEstimating, u"estimating"_s),
+                            elapsed.elapsed(), audioProgressSource());
+    }
     statusText->setText(text);
 }
 
@@ -311,7 +288,7 @@ void CDlgJobControl::ReportFailures()
     ConsoleLog& log = ConsoleLog::Instance();
     for (const RunResult& run : failedRunsSource()) {
         const QString file = fileOfRunSource ? fileOfRunSource(run) : run.inputFile;
-        log.Append(FileNameOf(run.executable) + u" \""_s + file + u"\": "_s + Outcome(run));
+        log.Append(FileNameOf(run.executable) + u" \""_s + file + u"\": "_s + RunOutcomeText(run));
         if (!files.contains(file)) {
             files << file;
         }

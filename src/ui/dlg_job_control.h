@@ -1,8 +1,10 @@
 #pragma once
 
 #include "engine/core.h"
+#include "engine/time_estimate.h"
 
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QTimer>
 #include <functional>
 
@@ -38,6 +40,10 @@ public:
     using FailedRunsSource = std::function<QList<RunResult>()>;
     using FileOfRun = std::function<QString(const RunResult&)>;
     void SetFailureSource(FailedRunsSource failedRuns, FileOfRun fileOfRun);
+    // How much of the queued audio is done, for the time remaining. Without it the window
+    // shows no times.
+    using AudioProgressSource = std::function<AudioProgress()>;
+    void SetAudioProgressSource(AudioProgressSource source);
 
     // One cycle of the refresh: rows, bar and status text from the core, then close the
     // window when the core no longer runs.
@@ -67,6 +73,8 @@ private:
     bool finished = false;
     FailedRunsSource failedRunsSource;
     FileOfRun fileOfRunSource;
+    AudioProgressSource audioProgressSource;
+    QElapsedTimer elapsed; // since the window opened, right after Start
     int failedCount = 0;
 
     CSortListViewEx* jobList = nullptr;

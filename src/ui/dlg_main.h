@@ -138,7 +138,8 @@ private:
 
     // Planning and starting (dlg_main_jobs.cpp).
     QString OutputFolder() const;
-    void PlanRow(int row, bool decodeOnly, int presetIndex);
+    // commonFolder: the folder whose tree is mirrored below the output folder, or empty.
+    void PlanRow(int row, bool decodeOnly, int presetIndex, const QString& commonFolder);
     QString SourceOfRun(const RunResult& run) const;
     QStringList SourcesOfRows(const QList<int>& rows) const;
     void ReportLeftOutRows(const QList<int>& rows);

@@ -24,6 +24,8 @@ constexpr int kShowWarnings = 158;
 constexpr int kAddOnlyExists = 159;
 constexpr int kSameAsOriginal = 134;
 constexpr int kOutputFolder = 133;
+constexpr int kStartLongFilesFirst = 263;
+constexpr int kKeepFolderStructure = 264;
 } // namespace Text
 
 } // namespace
@@ -44,6 +46,8 @@ void COptionsPageGeneral::BuildControls(QWidget* page)
     AddFlag(layout, u"rememberFileList"_s, Text::kRememberFileList, general.rememberFileList);
     AddFlag(layout, u"showWarnings"_s, Text::kShowWarnings, general.showWarnings);
     AddFlag(layout, u"addOnlyExists"_s, Text::kAddOnlyExists, general.addOnlyExists);
+    AddFlag(layout, u"startLongFilesFirst"_s, Text::kStartLongFilesFirst,
+            general.startLongFilesFirst);
     sameAsOriginal = AddFlag(layout, u"outputFolderSameAsOriginal"_s, Text::kSameAsOriginal,
                              general.outputFolderSameAsOriginal);
 
@@ -60,6 +64,8 @@ void COptionsPageGeneral::BuildControls(QWidget* page)
     layout->addSpacing(label->fontMetrics().height() / 2);
     layout->addWidget(label);
     layout->addLayout(folderRow);
+    keepFolderStructure = AddFlag(layout, u"keepFolderStructure"_s, Text::kKeepFolderStructure,
+                                  general.keepFolderStructure);
     layout->addStretch(1);
 
     UpdateFolderControls();
@@ -73,6 +79,7 @@ void COptionsPageGeneral::UpdateFolderControls()
     const bool ownFolder = !sameAsOriginal->isChecked();
     outputFolder->setEnabled(ownFolder);
     browseButton->setEnabled(ownFolder);
+    keepFolderStructure->setEnabled(ownFolder);
 }
 
 void COptionsPageGeneral::BrowseOutputFolder()

@@ -110,6 +110,7 @@ TEST_F(SettingsSetTest, SaveWritesEverySectionInItsOrder)
                                 "[Settings.General]\r\nOutputFolder=/home/u/Music/\r\n"
                                 "RememberFileList=1\r\nOutputFolderSameAsOriginal=1\r\n"
                                 "ShowWarnings=1\r\nAddOnlyExists=1\r\n"
+                                "StartLongFilesFirst=1\r\nKeepFolderStructure=0\r\n"
                                 "[Settings.Database]\r\nFindByFileName=0\r\n");
 }
 
@@ -158,7 +159,8 @@ TEST_F(SettingsSetTest, HandEditedFileSurvivesLoadAndSave)
     expected = Replaced(expected, "coderindex = 3abc\r\n", "coderindex=3\r\n");
     expected = Replaced(expected, placement + "05\r\n", "Placement=6265666F726573\r\n");
     expected = Replaced(expected, "Priority=high\r\n", "Priority=1\r\n");
-    expected = Replaced(expected, "AddOnlyExists=1\r\n", "AddOnlyExists=1\r\nShowWarnings=1\r\n");
+    expected = Replaced(expected, "KeepFolderStructure=0\r\n",
+                        "KeepFolderStructure=0\r\nShowWarnings=1\r\n");
     EXPECT_EQ(ReadText(Path()), expected);
 }
 

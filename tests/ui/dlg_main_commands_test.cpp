@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTest>
 #include <QUrl>
@@ -147,6 +148,29 @@ TEST_F(MainWindowCommandsTest, AddFileOffersEachDecodersPatternsAndRemembersTheC
     window->RunCommand(MenuCommand::kContextAddFile);
     EXPECT_EQ(window->Settings().filterIndex, 1);
     EXPECT_EQ(list->GetRowCount(), 1);
+}
+
+TEST_F(MainWindowCommandsTest, CancelStopsAddingALargeFolderAndKeepsWhatWasAdded)
+{
+    Open();
+    // Enough files that adding them outlasts the moment before the progress shows.
+    constexpr int kFiles = 600;
+    QDir().mkpath(folder.Path(u"Many"_s));
+    for (int i = 0; i < kFiles; ++i) {
+        QFile file(folder.Path(u"Many/%1.wav"_s.arg(i)));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    AnswerFileDialog(u"addFolderDialog"_s,
+                     [&](QFileDialog* dialog) { ChooseFile(dialog, folder.Path(u"Many"_s)); });
+    bool shown = false;
+    WhenModalShown(u"addProgress"_s, [&shown](QWidget* progress) {
+        shown = true;
+        static_cast<QProgressDialog*>(progress)->cancel();
+    });
+    window->RunCommand(MenuCommand::kAddFolder);
+    EXPECT_TRUE(shown);
+    EXPECT_GT(list->GetRowCount(), 0);
+    EXPECT_LT(list->GetRowCount(), kFiles);
 }
 
 TEST_F(MainWindowCommandsTest, SaveListWritesAnM3UAndLoadListReadsItBack)
