@@ -43,7 +43,6 @@ constexpr int kErrorCaption = 119;
 } // namespace Text
 
 constexpr int kColumnCount = 4;
-// What a shell, and the shipped coder and decoder scripts, answer for a program they cannot find.
 constexpr int kPriorityCount = 4;
 constexpr int kWindowWidth = 340; // dialog units
 constexpr int kWindowHeight = 172;
