@@ -63,6 +63,10 @@ bool IsSameFile(const QString& first, const QString& second);
 // decoder's WAV, the decoder's source. Such a run destroys the file it works from.
 bool WritesOwnInput(IProcess* process);
 
+// True when the job's result (the coder's output, or the decoder's in decode-only planning)
+// is a non-empty file newer than the job's source: running it again would make the same file.
+bool IsResultUpToDate(const CDecoder* decoder, const CCoder* coder);
+
 // Planned runs that must not go ahead as they are, for the warnings of the main window.
 struct PlanConflicts
 {

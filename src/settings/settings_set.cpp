@@ -38,7 +38,10 @@ bool CSettingsGeneral::Exchange(bool continueOnError, CSettingsStorage* storage,
            values.Int32(u"RememberFileList"_s, rememberFileList, 1) &&
            values.Int32(u"OutputFolderSameAsOriginal"_s, outputFolderSameAsOriginal, 1) &&
            values.Int32(u"ShowWarnings"_s, showWarnings, 1) &&
-           values.Int32(u"AddOnlyExists"_s, addOnlyExists, 1) && values.Result();
+           values.Int32(u"AddOnlyExists"_s, addOnlyExists, 1) &&
+           values.Int32(u"CopyTags"_s, copyTags, 1) &&
+           values.Int32(u"AtomicOutputs"_s, atomicOutputs, 1) &&
+           values.Int32(u"SkipUpToDate"_s, skipUpToDate, 1) && values.Result();
 }
 
 bool CSettingsDatabase::Exchange(bool continueOnError, CSettingsStorage* storage, bool save,

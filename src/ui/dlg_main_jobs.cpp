@@ -1,6 +1,7 @@
 #include "engine/file_info.h"
 #include "engine/job_planning.h"
 #include "engine/notifier.h"
+#include "engine/run_report.h"
 #include "extensions/language_pack.h"
 #include "foundation/path_helpers.h"
 #include "ui/dlg_job_control.h"
@@ -10,6 +11,7 @@
 #include "ui/ui_texts.h"
 
 #include <QComboBox>
+#include <QHash>
 #include <QSet>
 
 using namespace Qt::StringLiterals;
@@ -143,15 +145,73 @@ void CDlgMain::Start()
     if (!anyPlanned) {
         Apply();
     }
+    QSet<int> rows;
+    for (int row = 0; row < fileList.Count(); ++row) {
+        rows.insert(row);
+    }
+    StartRows(rows);
+}
 
-    const QList<int> clashing = ClashingRows(fileList);
+void CDlgMain::RetryFailed()
+{
+    QSet<int> rows;
+    for (int row = 0; row < fileList.Count(); ++row) {
+        const CFileInfo& file = *fileList.At(row);
+        if (file.lastRunFailed && (file.coder || file.decoder)) {
+            rows.insert(row);
+        }
+    }
+    if (rows.isEmpty()) {
+        CurrentNotifier()->Notify(INotifier::Icon::Information,
+                                  language.GetString(MainText::kWarningCaption),
+                                  RunReport::Text(language, RunReport::kNothingFailed,
+                                                  u"No file failed in the last conversion."_s));
+        return;
+    }
+    StartRows(rows);
+}
+
+QSet<int> CDlgMain::UpToDateRows(const QSet<int>& rows) const
+{
+    QSet<int> upToDate;
+    if (settings.general.skipUpToDate == 0) {
+        return upToDate;
+    }
+    for (int row : rows) {
+        const CFileInfo& file = *fileList.At(row);
+        if (IsResultUpToDate(file.decoder.get(), file.coder.get())) {
+            upToDate.insert(row);
+        }
+    }
+    return upToDate;
+}
+
+void CDlgMain::StartRows(const QSet<int>& wanted)
+{
+    QList<int> clashing;
+    for (int row : ClashingRows(fileList)) {
+        if (wanted.contains(row)) {
+            clashing << row;
+        }
+    }
     ReportLeftOutRows(clashing);
     // Sets: a whole library may be left out when the user keeps the existing results.
     QSet<int> leftOut(clashing.cbegin(), clashing.cend());
+    for (int row = 0; row < fileList.Count(); ++row) {
+        if (!wanted.contains(row)) {
+            leftOut.insert(row);
+        }
+    }
+    QSet<int> candidates = wanted;
+    candidates.subtract(leftOut);
+    // Results newer than their sources are skipped before anybody is asked about replacing.
+    const QSet<int> skipped = UpToDateRows(candidates);
+    leftOut.unite(skipped);
     const QList<int> replacing = RowsReplacingFiles(leftOut);
     if (!replacing.isEmpty() && !ConfirmReplacing(replacing)) {
         leftOut.unite(QSet<int>(replacing.cbegin(), replacing.cend()));
     }
+    QList<int> queued;
     for (int row = 0; row < fileList.Count(); ++row) {
         if (leftOut.contains(row)) {
             continue;
@@ -163,15 +223,56 @@ void CDlgMain::Start()
         if (file.coder) {
             core.AddProcess(file.coder.get());
         }
+        queued << row;
     }
     if (core.GetTotalCount() <= 0) {
+        ReportSkippedOnly(int(skipped.size()));
         return;
     }
+    core.SetResultOptions({settings.general.copyTags != 0, settings.general.atomicOutputs != 0});
     core.Start();
     CDlgJobControl jobControl(language, settings.core.priority, core, this);
-    jobControl.SetFailureSource([this] { return core.GetFailedRuns(); },
+    jobControl.SetFailureSource([this] { return core.GetRunResults(); },
                                 [this](const RunResult& run) { return SourceOfRun(run); });
+    jobControl.SetSkippedCount(int(skipped.size()));
     jobControl.exec();
+    RememberFailedRows(queued);
+}
+
+void CDlgMain::ReportSkippedOnly(int skipped)
+{
+    if (skipped <= 0) {
+        return;
+    }
+    CurrentNotifier()->Notify(
+        INotifier::Icon::Information, language.GetString(MainText::kWarningCaption),
+        RunReport::Text(language, RunReport::kSkippedFiles,
+                        u"Files skipped because their output is up to date: %1"_s)
+            .arg(skipped));
+}
+
+void CDlgMain::RememberFailedRows(const QList<int>& rows)
+{
+    // Rows the run never reached (a stop) keep what they knew.
+    QHash<const IProcess*, bool> failedProcesses;
+    for (const RunResult& run : core.GetRunResults()) {
+        failedProcesses[run.process] = failedProcesses.value(run.process) || run.Failed();
+    }
+    for (int row : rows) {
+        CFileInfo& file = *fileList.At(row);
+        const IProcess* runs[] = {file.decoder.get(), file.coder.get()};
+        bool reached = false;
+        bool failed = false;
+        for (const IProcess* process : runs) {
+            if (process && failedProcesses.contains(process)) {
+                reached = true;
+                failed = failed || failedProcesses.value(process);
+            }
+        }
+        if (reached) {
+            file.lastRunFailed = failed;
+        }
+    }
 }
 
 QStringList CDlgMain::SourcesOfRows(const QList<int>& rows) const

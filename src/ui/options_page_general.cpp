@@ -24,6 +24,9 @@ constexpr int kShowWarnings = 158;
 constexpr int kAddOnlyExists = 159;
 constexpr int kSameAsOriginal = 134;
 constexpr int kOutputFolder = 133;
+constexpr int kCopyTags = 240;
+constexpr int kAtomicOutputs = 241;
+constexpr int kSkipUpToDate = 242;
 } // namespace Text
 
 } // namespace
@@ -44,6 +47,9 @@ void COptionsPageGeneral::BuildControls(QWidget* page)
     AddFlag(layout, u"rememberFileList"_s, Text::kRememberFileList, general.rememberFileList);
     AddFlag(layout, u"showWarnings"_s, Text::kShowWarnings, general.showWarnings);
     AddFlag(layout, u"addOnlyExists"_s, Text::kAddOnlyExists, general.addOnlyExists);
+    AddFlag(layout, u"copyTags"_s, Text::kCopyTags, general.copyTags);
+    AddFlag(layout, u"atomicOutputs"_s, Text::kAtomicOutputs, general.atomicOutputs);
+    AddFlag(layout, u"skipUpToDate"_s, Text::kSkipUpToDate, general.skipUpToDate);
     sameAsOriginal = AddFlag(layout, u"outputFolderSameAsOriginal"_s, Text::kSameAsOriginal,
                              general.outputFolderSameAsOriginal);
 

@@ -80,6 +80,9 @@ void ExpectDefaults(const CSettingsSet& set)
     EXPECT_EQ(set.general.outputFolderSameAsOriginal, 1);
     EXPECT_EQ(set.general.showWarnings, 1);
     EXPECT_EQ(set.general.addOnlyExists, 1);
+    EXPECT_EQ(set.general.copyTags, 1);
+    EXPECT_EQ(set.general.atomicOutputs, 1);
+    EXPECT_EQ(set.general.skipUpToDate, 1);
     EXPECT_EQ(set.database.findByFileName, 0);
 }
 
@@ -110,6 +113,7 @@ TEST_F(SettingsSetTest, SaveWritesEverySectionInItsOrder)
                                 "[Settings.General]\r\nOutputFolder=/home/u/Music/\r\n"
                                 "RememberFileList=1\r\nOutputFolderSameAsOriginal=1\r\n"
                                 "ShowWarnings=1\r\nAddOnlyExists=1\r\n"
+                                "CopyTags=1\r\nAtomicOutputs=1\r\nSkipUpToDate=1\r\n"
                                 "[Settings.Database]\r\nFindByFileName=0\r\n");
 }
 
@@ -158,7 +162,7 @@ TEST_F(SettingsSetTest, HandEditedFileSurvivesLoadAndSave)
     expected = Replaced(expected, "coderindex = 3abc\r\n", "coderindex=3\r\n");
     expected = Replaced(expected, placement + "05\r\n", "Placement=6265666F726573\r\n");
     expected = Replaced(expected, "Priority=high\r\n", "Priority=1\r\n");
-    expected = Replaced(expected, "AddOnlyExists=1\r\n", "AddOnlyExists=1\r\nShowWarnings=1\r\n");
+    expected = Replaced(expected, "SkipUpToDate=1\r\n", "SkipUpToDate=1\r\nShowWarnings=1\r\n");
     EXPECT_EQ(ReadText(Path()), expected);
 }
 

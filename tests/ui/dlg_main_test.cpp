@@ -207,6 +207,8 @@ TEST_F(MainWindowTest, StartConvertsEveryFileAndTheJobWindowClosesByItself)
 
 TEST_F(MainWindowTest, AnExistingResultIsReplacedOnlyWhenTheUserSaysSo)
 {
+    // Results newer than their sources would be skipped without a question.
+    window->Settings().general.skipUpToDate = 0;
     folder.WriteFile(u"Music/a.mp3"_s, "keep me");
     const QString kept = folder.MakeFlac(u"a.flac"_s);
     window->AddPaths({kept, folder.MakeFlac(u"b.flac"_s)});
