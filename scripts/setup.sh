@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what orvel needs on Debian 12, builds it, and then starts it ("run") or tests it ("test").
+# Installs what orvel needs on Debian 12, builds it, and then installs and starts it ("run") or
+# tests it ("test").
 set -euo pipefail
 
 mode="${1:-run}"
@@ -12,6 +13,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     libmediainfo0v5 mediainfo libtag1-dev
     flac lame vorbis-tools opus-tools wavpack sox ffmpeg
+    desktop-file-utils
     xvfb xauth
     clang libclang-rt-14-dev clang-format
 )
@@ -37,9 +39,13 @@ build() {
 
 case "$mode" in
 run)
-    build release
-    cd build/release/program
-    exec ./orvel
+    # Only what running needs, installed for this user: the launcher lands in ~/.local/bin and
+    # the desktop entry in the application menu; the launcher prepares the user's program folder.
+    build desktop
+    prefix="${ORVEL_PREFIX:-$HOME/.local}"
+    cmake --install build/desktop --prefix "$prefix" >/dev/null
+    echo "Installed under $prefix; from now on start orvel from the application menu or as $prefix/bin/orvel"
+    exec "$prefix/bin/orvel"
     ;;
 test)
     build debug

@@ -95,9 +95,10 @@ bool ListEntries(const QString& folder, QStringView pattern, ListKind kind, QStr
     return true;
 }
 
+// A folder without an executable is skipped, for decoders too: ending the scan there would hide
+// every decoder listed after it, all for one program that is not installed.
 template <typename Codec>
-bool ScanFolders(const QString& root, std::vector<std::unique_ptr<Codec>>& list,
-                 bool folderWithoutExecutableEndsScan)
+bool ScanFolders(const QString& root, std::vector<std::unique_ptr<Codec>>& list)
 {
     QStringList subfolders;
     if (!ListFolders(root, kAllPattern.toString(), subfolders)) {
@@ -106,9 +107,6 @@ bool ScanFolders(const QString& root, std::vector<std::unique_ptr<Codec>>& list,
     for (const QString& subfolder : std::as_const(subfolders)) {
         QStringList executables;
         if (!ListFiles(subfolder, kExecutablePattern.toString(), executables)) {
-            if (folderWithoutExecutableEndsScan) {
-                return false;
-            }
             continue;
         }
         for (const QString& executable : std::as_const(executables)) {
@@ -213,12 +211,12 @@ bool ListFiles(const QString& folder, const QString& pattern, QStringList& resul
 
 bool ScanCoderFolders(const QString& root, CoderList& coders)
 {
-    return ScanFolders(root, coders, false);
+    return ScanFolders(root, coders);
 }
 
 bool ScanDecoderFolders(const QString& root, DecoderList& decoders)
 {
-    return ScanFolders(root, decoders, true);
+    return ScanFolders(root, decoders);
 }
 
 bool ScanCodecsForCoders(const ExecutableDatabase& database, const QString& root, CoderList& coders,

@@ -27,8 +27,8 @@ using DecoderList = std::vector<std::unique_ptr<CDecoder>>;
 bool ListFolders(const QString& folder, const QString& pattern, QStringList& result);
 bool ListFiles(const QString& folder, const QString& pattern, QStringList& result);
 
-// One definition per executable of each subfolder of root. A coder subfolder without an
-// executable is skipped; a decoder subfolder without one ends the decoder scan (false).
+// One definition per executable of each subfolder of root. A subfolder without an executable
+// (one whose program is a dangling link, say) is skipped and the scan goes on.
 bool ScanCoderFolders(const QString& root, CoderList& coders);
 bool ScanDecoderFolders(const QString& root, DecoderList& decoders);
 

@@ -1,12 +1,13 @@
 #include "engine/core.h"
 
 #include "engine/job_planning.h"
+#include "engine/planned_jobs.h"
 #include "engine/tag_copy.h"
 #include "foundation/os.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSet>
+#include <QHash>
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
@@ -144,13 +145,35 @@ private:
     QByteArray tail;
 };
 
-bool WritesFileRead(IProcess* process, const QSet<QString>& readFiles)
+// The queue as jobs: each coder with its decoder when that is queued too, in queue order.
+QList<PlannedJob> JobsOfQueue(const QList<IProcess*>& queue)
 {
-    auto* codec = dynamic_cast<CCodec*>(process);
-    if (!codec || codec->GetOutputFile().isEmpty())
-        return false;
-    const QString output = QFileInfo(codec->GetOutputFile()).canonicalFilePath();
-    return !output.isEmpty() && readFiles.contains(output);
+    QList<PlannedJob> jobs;
+    QHash<const CDecoder*, qsizetype> jobOfDecoder;
+    for (IProcess* process : queue) {
+        if (auto* decoder = dynamic_cast<CDecoder*>(process))
+            jobOfDecoder.insert(decoder, -1);
+    }
+    for (IProcess* process : queue) {
+        auto* coder = dynamic_cast<CCoder*>(process);
+        auto* decoder = coder ? coder->decoder : dynamic_cast<CDecoder*>(process);
+        if (!coder && !decoder)
+            continue;
+        if (!decoder || !jobOfDecoder.contains(decoder)) {
+            jobs.append({nullptr, coder});
+            continue;
+        }
+        qsizetype& index = jobOfDecoder[decoder];
+        if (index < 0) {
+            index = jobs.size();
+            jobs.append({decoder, nullptr});
+        }
+        if (coder && !jobs[index].coder)
+            jobs[index].coder = coder;
+        else if (coder)
+            jobs.append({nullptr, coder});
+    }
+    return jobs;
 }
 
 } // namespace
@@ -214,28 +237,16 @@ void CCore::ClearQueue()
 
 bool CCore::Start()
 {
-    // A job that would overwrite a file the batch reads (its own input, or the source of
-    // another job) is never run. Finding those touches the file system, so it happens before
-    // the lock is taken.
+    // A job that would destroy a file of the batch (its own input, another job's source, the
+    // result of an earlier job) is never run. Finding those touches the file system, so it
+    // happens before the lock is taken.
     QList<IProcess*> planned;
     {
         std::lock_guard lock(mutex);
         planned = queue;
     }
-    QSet<QString> readFiles;
-    for (IProcess* process : std::as_const(planned)) {
-        // A coder reading its decoder's WAV reads no source; writing that WAV is the plan.
-        auto* coder = dynamic_cast<CCoder*>(process);
-        auto* codec = dynamic_cast<CCodec*>(process);
-        if (codec && !(coder && coder->decoder))
-            readFiles.insert(QFileInfo(codec->GetInputFile()).canonicalFilePath());
-    }
-    readFiles.remove(QString());
-    QList<IProcess*> leftOut;
-    for (IProcess* process : std::as_const(planned)) {
-        if (WritesOwnInput(process) || WritesFileRead(process, readFiles))
-            leftOut.append(process);
-    }
+    const QList<PlannedJob> jobs = JobsOfQueue(planned);
+    const QList<LeftOutReason> reasons = FindLeftOutJobs(jobs);
 
     std::lock_guard lock(mutex);
     ++generation;
@@ -248,15 +259,29 @@ bool CCore::Start()
         threadsCount = 1;
     if (slots.empty())
         ResizeSlots(threadsCount);
-    for (IProcess* process : std::as_const(leftOut)) {
-        if (queue.contains(process))
-            DropFromQueue(process, RunResult::Outcome::OwnInput, false);
+    for (qsizetype i = 0; i < jobs.size(); ++i) {
+        if (reasons[i] != LeftOutReason::None)
+            LeaveOut(jobs[i], reasons[i]);
     }
     totalCount = int(queue.size());
 
     LaunchStartable();
     EndRunIfIdle();
     return true;
+}
+
+void CCore::LeaveOut(const PlannedJob& job, LeftOutReason reason)
+{
+    const RunResult::Outcome outcome =
+        reason == LeftOutReason::OwnInput      ? RunResult::Outcome::OwnInput
+        : reason == LeftOutReason::OtherSource ? RunResult::Outcome::OtherSource
+                                               : RunResult::Outcome::SharedOutput;
+    // The job's result is the coder's; its decoder goes with it, or its WAV would be left behind.
+    IProcess* reported = job.coder ? static_cast<IProcess*>(job.coder) : job.decoder;
+    if (job.coder && job.decoder)
+        queue.removeOne(job.decoder);
+    if (queue.contains(reported))
+        DropFromQueue(reported, outcome, false);
 }
 
 bool CCore::TryStart(IProcess* process, ActiveRun** handoff)

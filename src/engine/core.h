@@ -1,6 +1,7 @@
 #pragma once
 
 #include "codecs/codec.h"
+#include "engine/planned_jobs.h"
 
 #include <QList>
 #include <QString>
@@ -19,7 +20,9 @@ struct RunResult
         Signaled,      // the program was killed by a signal it did not get from Stop; `code`
         CouldNotStart, // the program could not be created
         DecoderFailed, // a coder not started because the decoder of its input failed
-        OwnInput,      // left out: the run would write its own input or another job's source
+        OwnInput,      // left out: the run would write over the file it reads
+        OtherSource,   // left out: the run would write over another job's source
+        SharedOutput,  // left out: an earlier job writes the same result
         InvalidKind,   // neither a coder nor a decoder run
         Stopped,       // cut short (or never started) by Stop
         NoOutput,      // ended with exit code 0 but did not write (all of) its output file
@@ -118,6 +121,7 @@ private:
     ActiveRun* FindActive(IProcess* process) const;
     void Record(const ActiveRun& run, RunResult::Outcome outcome, int code);
     void DropFromQueue(IProcess* process, RunResult::Outcome outcome, bool countAsDone);
+    void LeaveOut(const PlannedJob& job, LeftOutReason reason);
     void EndRunIfIdle();
     void ResizeSlots(int count);
 

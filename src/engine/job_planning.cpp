@@ -7,7 +7,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QHash>
 #include <QSet>
 #include <filesystem>
 #include <mutex>
@@ -29,10 +28,17 @@ QString OutputInFolder(const QString& outputFolder, const QString& path)
     return CleanedPath(AppendPath(outputFolder, FileNamePart(CleanedPath(path))));
 }
 
-// The path a file is known by once links and dot components are resolved. A file that does
-// not exist yet is resolved through its folder.
+} // namespace
+
+QString TempFolder()
+{
+    return os::TemporaryFolder();
+}
+
 QString ResolvedPath(const QString& path)
 {
+    if (path.isEmpty())
+        return {};
     const QFileInfo info(path);
     const QString canonical = info.canonicalFilePath();
     if (!canonical.isEmpty())
@@ -41,25 +47,6 @@ QString ResolvedPath(const QString& path)
     if (!folder.isEmpty())
         return folder + os::kPathSeparator + info.fileName();
     return CleanedPath(path);
-}
-
-// The files a planned file's runs would write.
-QStringList PlannedOutputs(const CFileInfo& file)
-{
-    QStringList outputs;
-    if (file.coder && !file.coder->GetOutputFile().isEmpty())
-        outputs.append(ResolvedPath(file.coder->GetOutputFile()));
-    if (file.decoder && !file.decoder->GetOutputFile().isEmpty())
-        outputs.append(ResolvedPath(file.decoder->GetOutputFile()));
-    outputs.removeDuplicates();
-    return outputs;
-}
-
-} // namespace
-
-QString TempFolder()
-{
-    return os::TemporaryFolder();
 }
 
 bool FillTemplateValues(TemplateValues& values, const CFileInfo& file)
@@ -293,34 +280,4 @@ bool WritesOwnInput(IProcess* process)
         return true;
     auto* coder = dynamic_cast<CCoder*>(codec);
     return coder && coder->decoder && IsSameFile(coder->decoder->GetInputFile(), output);
-}
-
-PlanConflicts FindPlanConflicts(const QList<const CFileInfo*>& files)
-{
-    PlanConflicts conflicts;
-    QHash<QString, QList<const CFileInfo*>> writers;
-    for (const CFileInfo* file : files) {
-        const bool ownInput = WritesOwnInput(file->coder.get()) ||
-                              WritesOwnInput(file->decoder.get()) ||
-                              IsSameFile(file->path, file->outputPath);
-        if (ownInput)
-            conflicts.ownInput.append(file);
-        bool replaces = false;
-        for (const QString& output : PlannedOutputs(*file)) {
-            writers[output].append(file);
-            replaces = replaces || QFileInfo::exists(output);
-        }
-        // Encoders overwrite what is there without asking; the user is asked instead.
-        if (replaces && !ownInput)
-            conflicts.existingOutput.append(file);
-    }
-    for (const CFileInfo* file : files) {
-        for (const QString& output : PlannedOutputs(*file)) {
-            if (writers.value(output).size() > 1 && !conflicts.sharedOutput.contains(file)) {
-                conflicts.sharedOutput.append(file);
-                break;
-            }
-        }
-    }
-    return conflicts;
 }

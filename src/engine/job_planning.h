@@ -55,6 +55,10 @@ QString GetCoderCommandLine(const CFileInfo& file);
 // The temporary folder of the intermediate WAV files.
 QString TempFolder();
 
+// The path a file is known by once links and dot components are resolved; a file that does
+// not exist yet is resolved through its folder. Empty for an empty path.
+QString ResolvedPath(const QString& path);
+
 // True when the two paths name the same file (the same spelling once cleaned, or the same
 // existing file reached through links or dot components). Empty paths are never the same.
 bool IsSameFile(const QString& first, const QString& second);
@@ -66,14 +70,3 @@ bool WritesOwnInput(IProcess* process);
 // True when the job's result (the coder's output, or the decoder's in decode-only planning)
 // is a non-empty file newer than the job's source: running it again would make the same file.
 bool IsResultUpToDate(const CDecoder* decoder, const CCoder* coder);
-
-// Planned runs that must not go ahead as they are, for the warnings of the main window.
-struct PlanConflicts
-{
-    QList<const CFileInfo*> ownInput;       // a run would overwrite the file it reads
-    QList<const CFileInfo*> sharedOutput;   // two or more files would write the same result
-    QList<const CFileInfo*> existingOutput; // a result would replace a file that exists
-};
-
-// Checks every planned file; files with no run are skipped.
-PlanConflicts FindPlanConflicts(const QList<const CFileInfo*>& files);

@@ -26,7 +26,11 @@ constexpr int kNotPlaced = 252;
 constexpr int kStopped = 255;
 constexpr int kOwnInput = 256;
 constexpr int kInvalidKind = 257;
+constexpr int kOtherSource = 258;
+constexpr int kSharedOutput = 259;
 } // namespace Id
+
+constexpr int kCommandNotFound = 127;
 
 QString ProgramOf(const RunResult& run, const CLanguagePack& language)
 {
@@ -55,6 +59,11 @@ QString Outcome(const RunResult& run, const CLanguagePack& language)
 {
     switch (run.outcome) {
     case RunResult::Outcome::Exited:
+        // What a shell, and the shipped coder and decoder scripts, answer for a program they
+        // cannot find.
+        if (run.code == kCommandNotFound)
+            return Text(language, Id::kExitCode, u"exit code %1"_s).arg(run.code) + u": "_s +
+                   Text(language, Id::kNotFound, u"program not found"_s);
         return Text(language, Id::kExitCode, u"exit code %1"_s).arg(run.code);
     case RunResult::Outcome::Signaled:
         return Text(language, Id::kSignal, u"ended by signal %1"_s).arg(run.code);
@@ -64,6 +73,12 @@ QString Outcome(const RunResult& run, const CLanguagePack& language)
         return Text(language, Id::kDecoderFailed, u"not started: its decoder failed"_s);
     case RunResult::Outcome::OwnInput:
         return Text(language, Id::kOwnInput, u"left out: it would overwrite its own input"_s);
+    case RunResult::Outcome::OtherSource:
+        return Text(language, Id::kOtherSource,
+                    u"left out: it would overwrite another job's source"_s);
+    case RunResult::Outcome::SharedOutput:
+        return Text(language, Id::kSharedOutput,
+                    u"left out: an earlier job writes the same file"_s);
     case RunResult::Outcome::NoOutput:
         return Text(language, Id::kNoOutput, u"no output written"_s);
     case RunResult::Outcome::NotPlaced:

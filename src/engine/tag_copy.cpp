@@ -411,6 +411,10 @@ void SplitTotal(TagLib::PropertyMap& properties, const char* number, const char*
 TagLib::PropertyMap FieldsFor(TagLib::File* target, TagLib::PropertyMap fields)
 {
     fields.removeEmpty();
+    // The channel mask of the WAV the source was made from describes the source's audio, not
+    // the result's; copied, it contradicts the result's layout and MediaInfo then gives no
+    // channel count for it.
+    fields.erase("WAVEFORMATEXTENSIBLE_CHANNEL_MASK");
     if (KeepsTotalsInNumber(target)) {
         JoinTotal(fields, "TRACKNUMBER", "TRACKTOTAL");
         JoinTotal(fields, "DISCNUMBER", "DISCTOTAL");

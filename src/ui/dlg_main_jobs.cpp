@@ -1,6 +1,7 @@
 #include "engine/file_info.h"
 #include "engine/job_planning.h"
 #include "engine/notifier.h"
+#include "engine/planned_jobs.h"
 #include "engine/run_report.h"
 #include "extensions/language_pack.h"
 #include "foundation/path_helpers.h"
@@ -18,44 +19,36 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// The file a file's jobs finally write: the coder's output, or in decode-only planning the
-// decoder's WAV. Empty when nothing is planned.
-QString FinalOutput(const CFileInfo& file)
+QList<PlannedJob> JobsOfRows(const CFileList& files, const QList<int>& rows)
 {
-    if (file.coder) {
-        return CleanedPath(file.coder->GetOutputFile());
+    QList<PlannedJob> jobs;
+    for (int row : rows) {
+        jobs << JobOf(*files.At(row));
     }
-    if (file.decoder) {
-        return CleanedPath(file.decoder->GetOutputFile());
-    }
-    return {};
+    return jobs;
 }
 
-// Whether the file's jobs would write over a file they read.
-bool WritesOwnSource(const CFileInfo& file)
-{
-    return (file.coder && WritesOwnInput(file.coder.get())) ||
-           (file.decoder && WritesOwnInput(file.decoder.get()));
-}
-
-// Rows whose jobs must not run: those writing their own source, and those writing the same
-// file as an earlier row.
-QList<int> ClashingRows(const CFileList& files)
+QList<int> AllRows(const CFileList& files)
 {
     QList<int> rows;
-    QSet<QString> outputs;
     for (int row = 0; row < files.Count(); ++row) {
-        const CFileInfo& file = *files.At(row);
-        const QString output = FinalOutput(file);
-        if (output.isEmpty()) {
-            continue;
-        }
-        if (WritesOwnSource(file) || outputs.contains(output)) {
-            rows << row;
-        }
-        outputs.insert(output);
+        rows << row;
     }
     return rows;
+}
+
+// Rows whose jobs must not run, by the rules every front end and the core share.
+QList<int> LeftOutRows(const CFileList& files)
+{
+    const QList<int> rows = AllRows(files);
+    const QList<LeftOutReason> reasons = FindLeftOutJobs(JobsOfRows(files, rows));
+    QList<int> leftOut;
+    for (int row : rows) {
+        if (reasons[row] != LeftOutReason::None) {
+            leftOut << row;
+        }
+    }
+    return leftOut;
 }
 
 } // namespace
@@ -82,7 +75,7 @@ void CDlgMain::Apply()
     AdjustFileListColumns();
     list->UnlockRedraw();
     ShowCommandLines();
-    if (settings.general.showWarnings != 0 && !ClashingRows(fileList).isEmpty()) {
+    if (settings.general.showWarnings != 0 && !LeftOutRows(fileList).isEmpty()) {
         CurrentNotifier()->Notify(INotifier::Icon::Warning,
                                   language.GetString(MainText::kWarningCaption),
                                   language.GetString(MainText::kOwnSourceWarning));
@@ -189,7 +182,7 @@ QSet<int> CDlgMain::UpToDateRows(const QSet<int>& rows) const
 void CDlgMain::StartRows(const QSet<int>& wanted)
 {
     QList<int> clashing;
-    for (int row : ClashingRows(fileList)) {
+    for (int row : LeftOutRows(fileList)) {
         if (wanted.contains(row)) {
             clashing << row;
         }
@@ -294,25 +287,22 @@ void CDlgMain::ReportLeftOutRows(const QList<int>& rows)
         INotifier::Icon::Warning, language.GetString(MainText::kWarningCaption),
         TextWithFiles(LanguageTextOr(language, UiText::kJobsLeftOut,
                                      u"These files are left out: their output would replace "
-                                     "their own source or another job's output."_s),
+                                     "their own source, another job's source or another "
+                                     "job's output."_s),
                       SourcesOfRows(rows)));
 }
 
 QList<int> CDlgMain::RowsReplacingFiles(const QSet<int>& leftOut) const
 {
-    QList<const CFileInfo*> planned;
-    for (int row = 0; row < fileList.Count(); ++row) {
+    QList<int> planned;
+    for (int row : AllRows(fileList)) {
         if (!leftOut.contains(row)) {
-            planned << fileList.At(row);
+            planned << row;
         }
     }
-    const QList<const CFileInfo*> found = FindPlanConflicts(planned).existingOutput;
-    const QSet<const CFileInfo*> replacing(found.cbegin(), found.cend());
     QList<int> rows;
-    for (int row = 0; row < fileList.Count(); ++row) {
-        if (replacing.contains(fileList.At(row))) {
-            rows << row;
-        }
+    for (qsizetype index : FindJobsReplacingFiles(JobsOfRows(fileList, planned))) {
+        rows << planned[index];
     }
     return rows;
 }

@@ -98,6 +98,8 @@ void CDlgMain::ReadSettingsAtStartup()
         }
     } else {
         settings.core.threadsCount = os::ProcessorCount();
+        // A new user's "Codecs" recognises their distribution's encoders whatever its build.
+        settings.database.findByFileName = 1;
     }
     core.SetThreadsCount(settings.core.threadsCount);
 

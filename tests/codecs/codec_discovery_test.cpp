@@ -107,7 +107,8 @@ TEST_F(CodecDiscoveryTest, CoderFoldersGiveOneCoderPerExecutableInListingOrder)
     EXPECT_EQ(coders.size(), 3u);
 }
 
-TEST_F(CodecDiscoveryTest, DecoderFolderWithoutExecutableEndsTheScan)
+// A decoder folder whose program is missing hides no other decoder, whichever is listed first.
+TEST_F(CodecDiscoveryTest, DecoderFolderWithoutExecutableIsSkipped)
 {
     struct Case
     {
@@ -116,16 +117,18 @@ TEST_F(CodecDiscoveryTest, DecoderFolderWithoutExecutableEndsTheScan)
         QStringList expected;
     };
     const Case cases[] = {
-        {u"A"_s, u"B"_s, {}},
+        {u"A"_s, u"B"_s, {u"B@D/B/dec"_s}},
         {u"B"_s, u"A"_s, {u"A@D/A/dec"_s}},
     };
     for (const Case& c : cases) {
         QTemporaryDir root;
         WriteText(root.filePath(u"D/"_s + c.withoutExecutable + u"/Extensions.ini"_s), u"x"_s);
         WriteExecutable(root.filePath(u"D/"_s + c.withExecutable + u"/dec"_s));
+        QFile::link(root.filePath(u"gone"_s),
+                    root.filePath(u"D/"_s + c.withoutExecutable + u"/dec"_s));
 
         DecoderList decoders;
-        EXPECT_FALSE(ScanDecoderFolders(root.filePath(u"D"_s), decoders));
+        EXPECT_TRUE(ScanDecoderFolders(root.filePath(u"D"_s), decoders));
         EXPECT_EQ(Describe(decoders, root.path()), c.expected);
     }
 }
@@ -217,7 +220,9 @@ TEST_F(CodecsFolderTest, DiscoveryOrdersFolderCodersThenCodecsThenDecodeOnly)
     RescanDecoders(dir.path(), database, decoders, true);
     EXPECT_EQ(Names(coders),
               QStringList({u"Both@Codecs/both"_s, u"Lower@Codecs/lower"_s, u"Decode only@"_s}));
-    EXPECT_EQ(Names(decoders), QStringList({u"Both@Codecs/both"_s, u"ByName@Codecs/byname"_s}));
+    // X, emptied, no longer hides Y.
+    EXPECT_EQ(Names(decoders), QStringList({u"Y@Decoders/Y/dec"_s, u"Both@Codecs/both"_s,
+                                            u"ByName@Codecs/byname"_s}));
 }
 
 TEST(CodecDiscoveryEmptyTest, MissingFoldersLeaveOnlyTheDecodeOnlyEntry)

@@ -73,15 +73,16 @@ TEST_F(ShippedCodecsTest, ProgramFolderYieldsTheExpectedCodecs)
     for (const auto& coder : coders) {
         coderNames.append(coder->GetName() + u'/' + QString::number(coder->GetEntries().size()));
     }
-    EXPECT_EQ(coderNames, QStringList({u"FLAC/3"_s, u"LAME MP3/4"_s, u"Ogg Vorbis/3"_s, u"Opus/3"_s,
-                                       u"WAV/0"_s}));
+    EXPECT_EQ(coderNames,
+              QStringList({u"FLAC/3"_s, u"LAME MP3/6"_s, u"AAC (ffmpeg)/3"_s, u"Ogg Vorbis/3"_s,
+                           u"Opus/4"_s, u"WAV/1"_s, u"WavPack/3"_s, u"WAV/0"_s}));
     QStringList decoderNames;
     for (const auto& decoder : decoders) {
         decoderNames.append(decoder->GetName() + u'/' + decoder->GetEntries().value(0).extension);
     }
-    EXPECT_EQ(decoderNames, QStringList({u"FLAC/flac"_s, u"MP3/mp3"_s, u"Ogg Vorbis/ogg"_s,
-                                         u"Opus/opus"_s, u"WavPack/wv"_s}));
-    EXPECT_EQ(database.GetEntryCount(), 9);
+    EXPECT_EQ(decoderNames, QStringList({u"FFmpeg/m4a"_s, u"FLAC/flac"_s, u"MP3/mp3"_s,
+                                         u"Ogg Vorbis/ogg"_s, u"Opus/opus"_s, u"WavPack/wv"_s}));
+    EXPECT_EQ(database.GetEntryCount(), 10);
     EXPECT_FALSE(database.GetDate().isEmpty());
 }
 
@@ -94,6 +95,9 @@ TEST_F(ShippedCodecsTest, EveryShippedCommandLineRunsWithTheInstalledPrograms)
             const QString encoded = Work(u"c%1.%2"_s.arg(++run).arg(preset.extension));
             ASSERT_TRUE(RunTemplate(coder->GetExecutable(), preset.commandLine, Work(u"tone.wav"_s),
                                     encoded));
+            if (preset.extension == u"wav"_s) {
+                continue; // a WAV needs no decoder
+            }
             const auto decoder = std::find_if(decoders.begin(), decoders.end(), [&](const auto& d) {
                 return d->GetEntries().value(0).extension == preset.extension;
             });
@@ -105,7 +109,7 @@ TEST_F(ShippedCodecsTest, EveryShippedCommandLineRunsWithTheInstalledPrograms)
     }
 
     // Base.xml: encode with each coding line, then decode that file with every decoding line
-    // that handles its extension.
+    // that handles its extension; every entry with decoding lines decodes something.
     QHash<QString, QString> encodedByExtension;
     for (const ExecutableEntry& entry : database.entries) {
         const QString program = QStandardPaths::findExecutable(entry.FileName);
@@ -122,13 +126,20 @@ TEST_F(ShippedCodecsTest, EveryShippedCommandLineRunsWithTheInstalledPrograms)
     encodedByExtension.insert(u"aif"_s, Work(u"b.aif"_s));
     for (const ExecutableEntry& entry : database.entries) {
         const QString program = QStandardPaths::findExecutable(entry.FileName);
+        int decodingLines = 0;
+        int decoded = 0;
         for (const CommandLineEntry& line : entry.commandLines) {
-            if (line.Type == u"Decoding"_s) {
-                ASSERT_TRUE(encodedByExtension.contains(line.Extension));
+            if (line.Type != u"Decoding"_s) {
+                continue;
+            }
+            ++decodingLines;
+            if (encodedByExtension.contains(line.Extension) &&
                 RunTemplate(program, line.CommandLine, encodedByExtension.value(line.Extension),
-                            Work(u"e%1.wav"_s.arg(++run)));
+                            Work(u"e%1.wav"_s.arg(++run)))) {
+                ++decoded;
             }
         }
+        EXPECT_TRUE(decodingLines == 0 || decoded > 0) << entry.FileName.toStdString();
     }
 }
 

@@ -2,6 +2,7 @@
 #include "engine/core.h"
 #include "engine/file_info.h"
 #include "engine/job_planning.h"
+#include "engine/planned_jobs.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -201,7 +202,7 @@ TEST_F(ConversionTest, EverySourceBecomesEveryFormatWithTwoSlots)
             formats.append(target.format);
         }
     }
-    ASSERT_TRUE(FindPlanConflicts({}).ownInput.isEmpty());
+    ASSERT_TRUE(FindLeftOutJobs({}).isEmpty());
 
     CCore core;
     RunAll(core, files);

@@ -353,7 +353,7 @@ TEST_F(CoreTest, StopAndStartWithNothingToDoEndAtOnce)
     EXPECT_FALSE(core.IsRunning());
 }
 
-TEST_F(CoreTest, JobThatWouldOverwriteItsOwnInputIsLeftOut)
+TEST_F(CoreTest, JobThatWouldOverwriteAFileOfTheBatchIsLeftOutWithItsDecoder)
 {
     const QString source = MakeFile(u"song.wav"_s);
     auto self = Job<CCoder>(u"Self"_s, 0, 0, source);
@@ -364,25 +364,30 @@ TEST_F(CoreTest, JobThatWouldOverwriteItsOwnInputIsLeftOut)
     auto overSource = CoderOf(*decoder, u"Over"_s, 0);
     overSource->SetOutputFile(source);
     auto fine = Job<CCoder>(u"Fine"_s, 0);
+    // A coder writing over the source of another job: its decoder's WAV would stay behind.
+    auto otherDecoder = Job<CDecoder>(u"Dec2"_s, 0, 0, folder.filePath(u"orv2.wav"_s));
+    auto overOther = CoderOf(*otherDecoder, u"Over2"_s, 0);
+    overOther->SetOutputFile(fine->GetInputFile());
 
     CCore core;
     core.SetThreadsCount(2);
-    for (IProcess* p : {(IProcess*)self.get(), (IProcess*)decoder.get(),
-                        (IProcess*)overSource.get(), (IProcess*)fine.get()})
+    for (IProcess* p :
+         {(IProcess*)self.get(), (IProcess*)decoder.get(), (IProcess*)overSource.get(),
+          (IProcess*)fine.get(), (IProcess*)otherDecoder.get(), (IProcess*)overOther.get()})
         core.AddProcess(p);
     core.Start();
-    EXPECT_EQ(core.GetTotalCount(), 2);
+    EXPECT_EQ(core.GetTotalCount(), 1);
     ASSERT_TRUE(WaitUntilIdle(core));
 
-    const auto t = ReadLog();
-    EXPECT_FALSE(t.contains(u"Self"_s));
-    EXPECT_FALSE(t.contains(u"Over"_s));
-    EXPECT_TRUE(t.contains(u"Dec"_s));
+    EXPECT_EQ(ReadLog().keys(), QList<QString>{u"Fine"_s});
     EXPECT_TRUE(QFile::exists(source));
-    int ownInput = 0;
+    EXPECT_FALSE(QFile::exists(folder.filePath(u"orv2.wav"_s)));
+    QList<RunResult::Outcome> outcomes;
     for (const RunResult& result : core.GetFailedRuns())
-        ownInput += result.outcome == RunResult::Outcome::OwnInput;
-    EXPECT_EQ(ownInput, 2);
+        outcomes.append(result.outcome);
+    EXPECT_EQ(outcomes,
+              (QList<RunResult::Outcome>{RunResult::Outcome::OwnInput, RunResult::Outcome::OwnInput,
+                                         RunResult::Outcome::OtherSource}));
 }
 
 // Nice value of a process, from /proc/PID/stat (field 19).

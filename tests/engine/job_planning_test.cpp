@@ -1,4 +1,5 @@
 #include "engine/job_planning.h"
+#include "engine/planned_jobs.h"
 #include "foundation/os.h"
 
 #include <QDir>
@@ -235,16 +236,21 @@ TEST(JobPlanningTest, ConflictsBetweenPlannedOutputsAndSourcesAreFound)
     ASSERT_TRUE(Plan(*a2, decoders, mp3.get(), out));
     ASSERT_TRUE(Plan(*b, decoders, flac.get(), folder.filePath(u"one/"_s))); // over itself
 
-    const PlanConflicts conflicts = FindPlanConflicts({a1.get(), a2.get(), b.get()});
-    EXPECT_EQ(conflicts.ownInput, (QList<const CFileInfo*>{b.get()}));
-    EXPECT_EQ(conflicts.sharedOutput, (QList<const CFileInfo*>{a1.get(), a2.get()}));
+    // The first of two jobs with one result runs; b would write over its own source.
+    using enum LeftOutReason;
+    EXPECT_EQ(FindLeftOutJobs({JobOf(*a1), JobOf(*a2), JobOf(*b)}),
+              (QList<LeftOutReason>{None, SharedOutput, OwnInput}));
     EXPECT_TRUE(WritesOwnInput(b->coder.get()));
     EXPECT_FALSE(WritesOwnInput(a1->coder.get()));
     EXPECT_FALSE(WritesOwnInput(a1->decoder.get()));
+    EXPECT_EQ(FindLeftOutJobs({JobOf(*a1)}), QList<LeftOutReason>{None});
 
-    const PlanConflicts none = FindPlanConflicts({a1.get()});
-    EXPECT_TRUE(none.ownInput.isEmpty());
-    EXPECT_TRUE(none.sharedOutput.isEmpty());
+    // A result that is another job's source: that job's source is written while it reads it.
+    auto overA2 = Source(folder.filePath(u"one/c.flac"_s));
+    ASSERT_TRUE(Plan(*overA2, decoders, flac.get(), folder.filePath(u"two/"_s)));
+    overA2->coder->SetOutputFile(folder.filePath(u"two/a.flac"_s));
+    EXPECT_EQ(FindLeftOutJobs({JobOf(*a2), JobOf(*overA2)}),
+              (QList<LeftOutReason>{None, OtherSource}));
 }
 
 TEST(JobPlanningTest, SameFileSeesThroughSpellingsAndLinks)

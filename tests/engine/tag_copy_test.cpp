@@ -119,6 +119,7 @@ TEST(TagCopyTest, FieldsAndPicturesSurviveEveryConversion)
         TagLib::PropertyMap fields;
         for (const auto& [key, value] : kFields)
             fields.replace(key, TagLib::StringList(Text(value)));
+        fields.replace("WAVEFORMATEXTENSIBLE_CHANNEL_MASK", TagLib::StringList("0x0003"));
         flac.setProperties(fields);
         for (const auto& [path, type, mime] :
              {std::tuple{cover, TagLib::FLAC::Picture::FrontCover, "image/jpeg"},
@@ -189,6 +190,7 @@ TEST(TagCopyTest, FieldsAndPicturesSurviveEveryConversion)
             EXPECT_EQ(read, value) << key;
         }
         EXPECT_EQ(PicturesOf(result), pictures);
+        EXPECT_FALSE(fields.contains("WAVEFORMATEXTENSIBLE_CHANNEL_MASK")); // the source's own
     }
 }
 

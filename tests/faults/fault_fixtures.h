@@ -5,6 +5,7 @@
 #include "engine/core.h"
 #include "engine/file_info.h"
 #include "engine/job_planning.h"
+#include "engine/planned_jobs.h"
 
 #include <QCryptographicHash>
 #include <QDir>

@@ -53,6 +53,7 @@ int main(int argc, char** argv)
         coder->decoder = decoder.get();
         coder->SetTempFile(wav);
         coder->SetInputFile(wav);
+        coder->SetOutputFile(QString()); // not the WAV it reads: that job would be left out
         core.AddProcess(decoder.get());
         core.AddProcess(coder.get());
         decoders.push_back(std::move(decoder));

@@ -110,8 +110,9 @@ TEST(ApplicationRunTest, ARunSavesItsStateAtCloseAndTheNextStartReadsItBack)
     const QString ini = folder.Path(u"Settings.ini"_s);
     EXPECT_EQ(IniValue(ini, u"CoderIndex"_s), u"1"_s);
     EXPECT_EQ(IniValue(ini, u"PresetIndex"_s), u"1"_s);
-    // No Settings.ini at start: one thread per processor.
+    // No Settings.ini at start: one thread per processor, executables also found by name.
     EXPECT_EQ(IniValue(ini, u"ThreadsCount"_s), QString::number(os::ProcessorCount()));
+    EXPECT_EQ(IniValue(ini, u"FindByFileName"_s), u"1"_s);
     EXPECT_EQ(ReadAll(folder.Path(u"FileList.m3u"_s)), wav.toUtf8() + "\r\n");
 
     auto window = StartMainWindow();

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QList>
+
+class CCoder;
+class CDecoder;
+class CFileInfo;
+
+// The rules that keep a batch from destroying its own files, in one place for every front end
+// (the main window, the batch command) and for the core, which applies them again at Start to
+// whatever it was handed. Paths are compared as files: links and "." or ".." components are
+// resolved, so these functions touch the file system.
+
+// One file's runs as they are queued: a decoder, a coder, or both (the coder reading the
+// decoder's WAV). Not owned.
+struct PlannedJob
+{
+    CDecoder* decoder = nullptr;
+    CCoder* coder = nullptr;
+};
+
+// Why a job must not run.
+enum class LeftOutReason
+{
+    None,         // it may run
+    OwnInput,     // it would write over the file it reads (or its decoder reads)
+    OtherSource,  // it would write over the source of another job of the batch
+    SharedOutput, // an earlier job that runs writes the same file
+};
+
+// The job of a planned file; both runs null when nothing is planned.
+PlannedJob JobOf(const CFileInfo& file);
+
+// For each job, in the order given, why it is left out. The reasons are checked in the order
+// of the enumeration; a job without runs is never left out. Leaving out the jobs found here
+// and asking again finds none.
+QList<LeftOutReason> FindLeftOutJobs(const QList<PlannedJob>& jobs);
+
+// Indexes of the jobs whose results would replace a file that exists (encoders overwrite
+// without asking, so a front end asks the user). Meant for the jobs that are not left out.
+QList<qsizetype> FindJobsReplacingFiles(const QList<PlannedJob>& jobs);
