@@ -1,6 +1,7 @@
 #!/bin/bash
-# Makes docs/main-window.png and docs/job-control.png: orvel runs on a copy of the built
-# program folder under a virtual X server, with a few generated sources in its list.
+# Makes docs/main-window.png, docs/job-control.png, docs/main-menu.png and docs/about.png: orvel
+# runs on a copy of the built program folder under a virtual X server, with a few generated
+# sources in its list.
 # Needs xvfb-run, xdotool, ImageMagick's import, sox and flac (openbox, when installed, draws
 # the window frames); run after a debug build.
 set -euo pipefail
@@ -59,6 +60,27 @@ sleep 0.5
 xdotool mousemove --window "$window" 60 52 click 1 mousemove 400 300
 sleep 0.5
 shot "$here/main-window.png"
+
+# The List menu open over the window, reached by its access key.
+xdotool key --clearmodifiers alt+l
+sleep 0.7
+shot "$here/main-menu.png"
+xdotool key Escape
+sleep 0.5
+
+# The About box, from the Help menu.
+xdotool key --clearmodifiers alt+h
+sleep 0.5
+xdotool key a
+about=""
+for _ in $(seq 50); do
+    about=$(xdotool search --onlyvisible --name "^About\$" 2>/dev/null | head -1) && [[ -n "$about" ]] && break
+    sleep 0.2
+done
+sleep 0.7
+import -window "$about" -frame "$here/about.png"
+xdotool key Return
+sleep 0.5
 
 kill "$orvel"
 wait "$orvel" 2>/dev/null || true

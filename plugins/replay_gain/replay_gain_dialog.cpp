@@ -39,6 +39,7 @@ CReplayGainDialog::CReplayGainDialog(QWidget* parent, CReplayGainJob& replayGain
                                      std::function<QString(int)> text)
     : QDialog(parent), job(replayGainJob), languageText(std::move(text))
 {
+    setObjectName(u"replayGainDialog"_s);
     setWindowTitle(u"ReplayGain tagger"_s);
     auto* layout = new QVBoxLayout(this);
     auto* intro = new QLabel(u"Adds ReplayGain values to FLAC files. The files of one folder "

@@ -54,6 +54,16 @@ CFileInfo* CFileList::At(qsizetype index) const
 bool CFileList::LoadFromM3U(const QString& path)
 {
     RemoveAll();
+    QStringList paths;
+    const bool complete = ReadPlaylist(path, paths);
+    for (const QString& entryPath : std::as_const(paths))
+        Add(entryPath);
+    return complete;
+}
+
+bool ReadPlaylist(const QString& path, QStringList& paths)
+{
+    paths.clear();
     try {
         CTextFileRead playlist(path);
         QByteArray line;
@@ -61,7 +71,7 @@ bool CFileList::LoadFromM3U(const QString& path)
             // No comment syntax: "#EXTM3U" and the like name no file and are dropped by Add.
             const QString entryPath = TrimWhiteSpace(NarrowToWide(line));
             if (!entryPath.isEmpty())
-                Add(entryPath);
+                paths.append(entryPath);
         }
     } catch (const CTextFileException&) {
         return false;
@@ -100,18 +110,27 @@ bool CFileList::AddPath(const QString& path, bool addOnlyExists)
 qsizetype CFileList::AddFolder(const QString& folder, bool addOnlyExists)
 {
     const qsizetype before = Count();
+    for (const QString& file : ListFilesBelow(folder))
+        AddPath(file, addOnlyExists);
+    return Count() - before;
+}
+
+QStringList ListFilesBelow(const QString& folder, const std::function<bool()>& keepListing)
+{
+    QStringList files;
     QStringList folders{folder};
     // The work list grows while it is walked: that makes the walk breadth-first.
     for (qsizetype next = 0; next < folders.size(); ++next) {
+        if (keepListing && !keepListing())
+            break;
         const QString current = folders[next];
         QStringList found;
         ListFolders(current, kAllEntries.toString(), found);
         folders += found;
         ListFiles(current, kAllEntries.toString(), found);
-        for (const QString& file : std::as_const(found))
-            AddPath(file, addOnlyExists);
+        files += found;
     }
-    return Count() - before;
+    return files;
 }
 
 QList<qsizetype> CFileList::RemoveDeadEntries()

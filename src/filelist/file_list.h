@@ -4,6 +4,8 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -32,10 +34,10 @@ public:
     // Null for an index that is not in the list.
     CFileInfo* At(qsizetype index) const;
 
-    // Replaces the list with the files that the playlist names, one path per line (blank
-    // lines and lines that name no openable file are dropped). A playlist that cannot be
-    // opened leaves the list empty and still succeeds; false only when reading it failed
-    // part way (the entries read until then stay).
+    // Replaces the list with the files that the playlist names (ReadPlaylist); lines that
+    // name no openable file are dropped. A playlist that cannot be opened leaves the list
+    // empty and still succeeds; false only when reading it failed part way (the entries read
+    // until then stay).
     bool LoadFromM3U(const QString& path);
     // Writes one path per line, CR LF after each, UTF-8 without a byte-order mark, replacing
     // the file in one go; on failure the previous file is left as it was.
@@ -44,9 +46,8 @@ public:
     // A path that comes from the user: doubled separators folded ("\\" to "\", "//" to "/"),
     // then, with addOnlyExists, only a file that can be opened is added.
     bool AddPath(const QString& path, bool addOnlyExists);
-    // Every file of the folder and of the folders below it, breadth-first, each level in
-    // listing order; links to folders and hidden folders are not descended. Returns the
-    // number of entries added.
+    // Every file that ListFilesBelow finds, through AddPath. Returns the number of entries
+    // added.
     qsizetype AddFolder(const QString& folder, bool addOnlyExists);
     // Removes every entry whose path no longer exists and returns the removed indices, from
     // the highest to the lowest, so a view can delete the same rows in that order.
@@ -55,6 +56,17 @@ public:
 private:
     std::vector<std::unique_ptr<CFileInfo>> entries;
 };
+
+// The files AddFolder adds, in its order: every file of the folder and of the folders below
+// it, breadth-first, each level in listing order; links to folders and hidden folders are not
+// descended. keepListing, when given, is asked before each folder is listed; false ends the
+// walk with the files found so far.
+QStringList ListFilesBelow(const QString& folder, const std::function<bool()>& keepListing = {});
+
+// The paths a playlist names, in LoadFromM3U's reading: one per line, trimmed, blank lines
+// dropped. A playlist that cannot be opened names nothing and still succeeds; false only when
+// reading failed part way (the paths read until then stay).
+bool ReadPlaylist(const QString& path, QStringList& paths);
 
 // The doubled-separator folding of AddPath.
 QString FoldDoubledSeparators(const QString& path);

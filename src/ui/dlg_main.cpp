@@ -4,6 +4,7 @@
 #include "engine/job_planning.h"
 #include "engine/size_text.h"
 #include "extensions/language_pack.h"
+#include "ui/file_adder.h"
 #include "ui/list_view_ex.h"
 #include "ui/main_window_texts.h"
 
@@ -87,6 +88,18 @@ void CDlgMain::SelectCoder(int index)
     currentCoder = index >= 0 && index < static_cast<int>(coders.size())
                        ? coders[static_cast<size_t>(index)].get()
                        : nullptr;
+}
+
+void CDlgMain::FillCoderCombo(int wantedIndex)
+{
+    QComboBox* combo = controls.coderCombo;
+    const QSignalBlocker quiet(combo);
+    combo->clear();
+    for (const auto& coder : coders) {
+        combo->addItem(coder->GetName());
+    }
+    combo->setCurrentIndex(qMin(wantedIndex, combo->count() - 1));
+    SelectCoder(combo->currentIndex());
 }
 
 void CDlgMain::OnCoderSelectionChanged(int index)
@@ -258,9 +271,10 @@ void CDlgMain::OnDecoderLineEdited(const QString& text)
 
 void CDlgMain::AddPaths(const QStringList& paths)
 {
-    for (const QString& path : paths) {
+    CFileAdder adder(this, language);
+    adder.Add(paths, [this](const QString& path) {
         fileList.AddPath(path, settings.general.addOnlyExists != 0);
-    }
+    });
     RebuildFileList();
 }
 

@@ -10,11 +10,16 @@
 
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QPointer>
 #include <QSet>
+#include <functional>
 #include <memory>
 
+class CDlgConsole;
 class CFileInfo;
 class CLanguagePack;
+class QMenu;
+class QMenuBar;
 
 // The program's main window: the file list with the command lines of the selected file, the
 // coder and preset choices with the coder's information, and the start button. It owns the
@@ -59,6 +64,10 @@ public:
     // Empties and refills the list control from the file list.
     void RebuildFileList();
 
+    // Runs a menu command by its id, plugin commands included (dlg_main_commands.cpp).
+    void RunCommand(int commandId);
+    QMenuBar* MenuBar() const { return menuBar; }
+
     // Escape does nothing in this window.
     void reject() override {}
 
@@ -67,6 +76,7 @@ Q_SIGNALS:
     void Closed(int exitCode);
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
@@ -78,11 +88,35 @@ private:
     void LoadPlugins();
     void ReadSettingsAtStartup();
     bool LoadDatabase();
-    void DiscoverCoders();
-    void DiscoverDecoders();
+    void DiscoverCodecsAtStartup();
     void SelectSavedCoderAndPreset();
     void WriteStartupLog();
     void SaveAtClose();
+
+    // Menus, keys and commands (dlg_main_commands.cpp).
+    void BuildMenus();
+    std::function<void(int)> MenuCommandHandler();
+    void ShowFileListMenu(const QPoint& position);
+    bool HandleFileListKey(const QKeyEvent& key);
+    void AddFiles();
+    void AddFolder();
+    void LoadList();
+    void SaveList();
+    void SelectAllRows();
+    void InvertSelection();
+    void ClearSelection();
+    void RemoveSelectedItems();
+    void RemoveDeadEntries();
+    void RemoveAllEntries();
+    void OpenContainingFolder();
+    void OpenOutputFolder();
+    void UpdateCodecs();
+    void ShowOptions();
+    void ShowCodecsInfo();
+    void ShowConsoleWindow();
+    void ShowHelp();
+    void OpenHomePage();
+    void ShowAbout();
 
     // Window behaviour (dlg_main.cpp).
     void ConnectControls();
@@ -93,6 +127,9 @@ private:
     void OnCoderLineEdited(const QString& text);
     void OnDecoderLineEdited(const QString& text);
     void SelectCoder(int index);
+    // Fills the coder combo from the coder list, selects wantedIndex (clamped to the list)
+    // and makes it the current coder.
+    void FillCoderCombo(int wantedIndex);
     void RefillPresetCombo(int wantedIndex);
     void RefillCoderInfo();
     void ShowCommandLines();
@@ -131,5 +168,9 @@ private:
     QString programFolder;
     QElapsedTimer startupClock;
     MainWindowControls controls;
+    QMenuBar* menuBar = nullptr;
+    QMenu* pluginsMenu = nullptr;
+    // The console window while it is open; it is a child of this window.
+    QPointer<CDlgConsole> consoleWindow;
     bool closed = false;
 };

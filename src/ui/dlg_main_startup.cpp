@@ -9,6 +9,7 @@
 #include "ui/app_icon.h"
 #include "ui/dlg_main.h"
 #include "ui/list_view_ex.h"
+#include "ui/main_menu.h"
 #include "ui/main_window_texts.h"
 
 #include <QCloseEvent>
@@ -29,6 +30,8 @@ QString InFolder(const QString& folder, const QString& name)
     return folder + os::kPathSeparator + name;
 }
 
+constexpr int kPluginsMenuStringId = 116;
+
 bool CanBeRead(const QString& path)
 {
     QFile file(path);
@@ -42,6 +45,7 @@ bool CDlgMain::Initialise()
     startupClock.start();
     currentCoder = nullptr;
     SetControlTexts();
+    BuildMenus();
     SetUpFileListColumns();
     setWindowTitle(QString::fromUtf16(kVersion));
     setWindowIcon(ApplicationIcon());
@@ -54,8 +58,7 @@ bool CDlgMain::Initialise()
     if (!LoadDatabase()) {
         return false;
     }
-    DiscoverCoders();
-    DiscoverDecoders();
+    DiscoverCodecsAtStartup();
     SelectSavedCoderAndPreset();
     WriteStartupLog();
     return true;
@@ -78,6 +81,8 @@ void CDlgMain::LoadPlugins()
 {
     // Every plugin gets a core of its own; it never touches the window's core.
     plugins.LoadAll(programFolder, language);
+    pluginsMenu = InsertPluginsMenu(menuBar, plugins, language.GetString(kPluginsMenuStringId),
+                                    MenuCommandHandler());
 }
 
 void CDlgMain::ReadSettingsAtStartup()
@@ -117,33 +122,12 @@ bool CDlgMain::LoadDatabase()
     return false;
 }
 
-void CDlgMain::DiscoverCoders()
+void CDlgMain::DiscoverCodecsAtStartup()
 {
-    const bool byFileName = settings.database.findByFileName == 1;
-    ScanCoderFolders(InFolder(programFolder, u"Coders"_s), coders);
-    ScanCodecsForCoders(database, InFolder(programFolder, u"Codecs"_s), coders, byFileName);
-
-    // The last entry stands for decoding to WAV without any coder.
-    auto decodeOnly = std::make_unique<CCoder>();
-    decodeOnly->SetName(language.GetString(MainText::kDecodeOnly));
-    coders.push_back(std::move(decodeOnly));
-
-    const QSignalBlocker quiet(controls.coderCombo);
-    controls.coderCombo->clear();
-    for (const auto& coder : coders) {
-        controls.coderCombo->addItem(coder->GetName());
-    }
+    DiscoverCodecs(programFolder, database, coders, decoders, settings.database.findByFileName == 1,
+                   language.GetString(MainText::kDecodeOnly));
     // A hand-edited negative index counts as the first entry.
-    const int last = controls.coderCombo->count() - 1;
-    controls.coderCombo->setCurrentIndex(qBound(0, settings.coderIndex, last));
-    SelectCoder(controls.coderCombo->currentIndex());
-}
-
-void CDlgMain::DiscoverDecoders()
-{
-    const bool byFileName = settings.database.findByFileName == 1;
-    ScanDecoderFolders(InFolder(programFolder, u"Decoders"_s), decoders);
-    ScanCodecsForDecoders(database, InFolder(programFolder, u"Codecs"_s), decoders, byFileName);
+    FillCoderCombo(qMax(0, settings.coderIndex));
 }
 
 void CDlgMain::SelectSavedCoderAndPreset()

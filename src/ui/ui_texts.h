@@ -5,13 +5,18 @@
 
 class CLanguagePack;
 
-// Texts the windows show for failed runs. Packs that predate them lack these ids; the
-// English wording then stands in, so the user is never told nothing.
+// Texts the windows show for failed runs and for the list commands. Packs that predate them lack
+// these ids; the English wording then stands in, so the user is never told nothing.
 namespace UiText {
 inline constexpr int kFailedProcesses = 181; // status line: failed runs so far
 inline constexpr int kFilesFailed = 182;     // end of a run: the files that failed follow
 inline constexpr int kJobsLeftOut = 183;     // Start: jobs left out, their files follow
 inline constexpr int kReplaceOutputs = 184;  // Start: results exist already, replace them?
+inline constexpr int kCancel = 124;
+inline constexpr int kAddingFiles = 190;     // progress of adding files
+inline constexpr int kManualMissing = 191;   // Help: the manual's path follows
+inline constexpr int kReplacePlaylist = 192; // Save list: the renamed playlist exists
+inline constexpr int kLegalNotice = 193;     // About box, below the version
 } // namespace UiText
 
 // The pack's text for id, or fallback when the pack has none.

@@ -22,16 +22,17 @@ QList<int> RequiredStringIds()
     addRange(149, 153);
     ids.append(156);
     addRange(158, 172);
-    addRange(177, 180);
+    addRange(177, 184);
+    addRange(190, 193);
     return ids;
 }
 
 // The texts used as formats and what their users pass: the start-up time in milliseconds,
 // the number of database records and the database's date. Every other text takes nothing.
 const QMap<int, QList<FormatArgument>> kFormatStrings = {
-    {113, {FormatArgument::Integer}},
-    {179, {FormatArgument::Integer}},
-    {180, {FormatArgument::Text}},
+    {113, {FormatArgument::Integer}}, {179, {FormatArgument::Integer}},
+    {180, {FormatArgument::Text}},    {191, {FormatArgument::Text}},
+    {192, {FormatArgument::Text}},
 };
 
 // A menu's structure without its texts: kinds and command ids, pop-ups nested.
@@ -63,6 +64,29 @@ bool AllItemsHaveText(const LanguageMenu& menu)
             return false;
     }
     return true;
+}
+
+// The access keys of one pop-up's items ("&&" is a plain "&"), lower-cased; pop-ups nested in it
+// are checked on their own.
+void ExpectUniqueAccessKeys(const LanguageMenu& items, const QString& where)
+{
+    QMap<QChar, QString> owners;
+    for (const LanguageMenuItem& item : items) {
+        if (item.kind == LanguageMenuItem::Kind::Popup)
+            ExpectUniqueAccessKeys(item.items, where + u" > "_s + item.text);
+        for (qsizetype i = 0; i + 1 < item.text.size(); ++i) {
+            if (item.text[i] != u'&')
+                continue;
+            if (item.text[i + 1] != u'&') {
+                const QChar key = item.text[i + 1].toLower();
+                EXPECT_FALSE(owners.contains(key))
+                    << where.toStdString() << ": \"" << item.text.toStdString() << "\" and \""
+                    << owners.value(key).toStdString() << "\"";
+                owners.insert(key, item.text);
+            }
+            ++i;
+        }
+    }
 }
 
 class ShippedLanguagePackTest : public testing::TestWithParam<const char*>
@@ -108,9 +132,18 @@ TEST_P(ShippedLanguagePackTest, MenusHoldEveryCommandInTheProgramsOrder)
     }
     EXPECT_EQ(Shape(pack.GetMenu(kMainMenuId)),
               u"[ 32777 32778 32807 32808 - 32776 ] "
-              u"[ 32781 32782 - 32784 32785 - [ 32787 32788 32789 ] - 32791 32792 32793 ] "
+              u"[ 32781 32782 - 32784 32785 - [ 32787 32788 32789 ] - 32791 32792 32793 - 32850 ] "
               u"[ 32809 32810 32796 ] "_s);
     EXPECT_EQ(Shape(pack.GetMenu(kFileListMenuId)), u"[ 32799 32800 32791 - 32801 32802 ] "_s);
+}
+
+TEST_P(ShippedLanguagePackTest, AccessKeysAreUniqueWithinEachPopup)
+{
+    LanguageMenu bar = pack.GetMenu(kMainMenuId);
+    // The Plugins pop-up joins the bar when plugins are found.
+    bar.insert(bar.end() - 1, LanguageMenuItem::Popup(pack.GetString(116), {}));
+    ExpectUniqueAccessKeys(bar, u"menu bar"_s);
+    ExpectUniqueAccessKeys(pack.GetMenu(kFileListMenuId), u"file list menu"_s);
 }
 
 INSTANTIATE_TEST_SUITE_P(Packs, ShippedLanguagePackTest, testing::Values("English", "german"));

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QStringList>
+#include <functional>
+#include <memory>
+
+class CLanguagePack;
+class QProgressDialog;
+class QWidget;
+
+// Where the user's commands put files into the list (Add file, Add folder, Load list, dropped
+// files). Reading each file's properties is the slow part: the files are added one after
+// another while the window stays responsive, and once the work has taken a moment a progress
+// dialog with Cancel shows. Files added before Cancel stay in the list.
+class CFileAdder
+{
+public:
+    // How long the work may take before the progress dialog shows.
+    static constexpr int kShowAfterMs = 400;
+
+    CFileAdder(QWidget* owner, const CLanguagePack& language);
+    ~CFileAdder();
+    CFileAdder(const CFileAdder&) = delete;
+    CFileAdder& operator=(const CFileAdder&) = delete;
+
+    // The files below folder, in the order Add folder adds them. After a Cancel here, Add
+    // adds nothing.
+    QStringList ListFolder(const QString& folder);
+    // Calls addOne for each path in order, until the user cancels.
+    void Add(const QStringList& paths, const std::function<void(const QString&)>& addOne);
+
+    bool WasCanceled() const;
+
+private:
+    // Keeps the window alive: shows the dialog once the work has taken a moment, and lets
+    // events through while it shows (it is modal, so only its Cancel can be used).
+    void Step(int value);
+
+    std::unique_ptr<QProgressDialog> progress;
+    QElapsedTimer clock;
+};

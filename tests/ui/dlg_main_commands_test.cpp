@@ -1,0 +1,352 @@
+#include "extensions/language_menu.h"
+#include "program_folder.h"
+#include "support/notifier_recorder.h"
+#include "ui/dlg_main.h"
+#include "ui/list_view_ex.h"
+#include "ui/main_menu.h"
+#include "ui_test_support.h"
+
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QTest>
+#include <QUrl>
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Stands in for the desktop: records what the program asks it to open.
+class UrlRecorder : public QObject
+{
+    Q_OBJECT
+
+public:
+    UrlRecorder()
+    {
+        for (const QString& scheme : {u"file"_s, u"https"_s}) {
+            QDesktopServices::setUrlHandler(scheme, this, "Open");
+        }
+    }
+    ~UrlRecorder() override
+    {
+        for (const QString& scheme : {u"file"_s, u"https"_s}) {
+            QDesktopServices::unsetUrlHandler(scheme);
+        }
+    }
+
+    QList<QUrl> opened;
+
+public Q_SLOTS:
+    void Open(const QUrl& url) { opened << url; }
+};
+
+// Types the path into the dialog's name field and presses OK. (selectFile leaves the field
+// alone while it has the focus.)
+void ChooseFile(QFileDialog* dialog, const QString& path)
+{
+    dialog->setDirectory(QFileInfo(path).path());
+    auto* name = dialog->findChild<QLineEdit*>(u"fileNameEdit"_s);
+    ASSERT_NE(name, nullptr);
+    name->setText(QFileInfo(path).fileName());
+    static_cast<QDialog*>(dialog)->accept(); // QFileDialog::accept, as OK does
+}
+
+// Answers the named file dialog once it shows.
+void AnswerFileDialog(const QString& name, std::function<void(QFileDialog*)> answer)
+{
+    WhenModalShown(name, [answer](QWidget* modal) {
+        auto* dialog = qobject_cast<QFileDialog*>(modal);
+        ASSERT_NE(dialog, nullptr);
+        answer(dialog);
+    });
+}
+
+// Chooses the command from the file list's context menu, with the keyboard.
+void ChooseFromFileListMenu(CListViewEx* list, int commandId)
+{
+    bool chosen = false;
+    QTimer::singleShot(0, list, [&chosen, commandId] {
+        auto* popup = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        ASSERT_NE(popup, nullptr);
+        popup->setActiveAction(FindCommandAction(popup, commandId));
+        QTest::keyClick(popup, Qt::Key_Return);
+        chosen = true;
+    });
+    list->customContextMenuRequested(list->viewport()->rect().center());
+    EXPECT_TRUE(chosen);
+}
+
+class MainWindowCommandsTest : public ::testing::Test
+{
+protected:
+    // The window on the program folder as it stands now.
+    void Open()
+    {
+        window = std::make_unique<CDlgMain>(EnglishPack());
+        ASSERT_TRUE(window->Initialise());
+        window->show();
+        list = window->Controls().fileList;
+    }
+
+    QStringList Names() const
+    {
+        QStringList names;
+        for (int row = 0; row < list->GetRowCount(); ++row) {
+            names << list->GetCellText(row, 0);
+        }
+        return names;
+    }
+
+    TestProgramFolder folder;
+    NotifierRecorder recorder;
+    std::unique_ptr<CDlgMain> window;
+    CListViewEx* list = nullptr;
+};
+
+} // namespace
+
+TEST_F(MainWindowCommandsTest, AddFileOffersEachDecodersPatternsAndRemembersTheChosenFilter)
+{
+    folder.WriteFile(u"Decoders/FLAC/Extensions.ini"_s, "flac\r\n.fla\r\n");
+    folder.WriteFile(u"Decoders/FLAC/Format.ini"_s, "-d -o %out% %in%\r\n-d -o %out% %in%\r\n");
+    Open();
+    window->Settings().filterIndex = 3;
+    const QString flac = folder.MakeFlac(u"a.flac"_s);
+
+    QStringList offered;
+    QString startFilter;
+    AnswerFileDialog(u"addFileDialog"_s, [&](QFileDialog* dialog) {
+        offered = dialog->nameFilters();
+        startFilter = dialog->selectedNameFilter();
+        dialog->selectNameFilter(offered.value(0));
+        ChooseFile(dialog, flac);
+    });
+    window->RunCommand(MenuCommand::kAddFile);
+
+    EXPECT_EQ(offered, (QStringList{u"All supported files (*.flac *.fla *.wav)"_s,
+                                    u"Waveform PCM (*.wav)"_s, u"FLAC (*.flac *.fla)"_s}));
+    EXPECT_EQ(startFilter, offered.value(2));
+    EXPECT_EQ(window->Settings().filterIndex, 1);
+    EXPECT_EQ(Names(), QStringList{u"a.flac"_s});
+
+    // A cancelled dialog changes nothing, the filter index included.
+    AnswerFileDialog(u"addFileDialog"_s, [&](QFileDialog* dialog) {
+        dialog->selectNameFilter(offered.value(1));
+        dialog->reject();
+    });
+    window->RunCommand(MenuCommand::kContextAddFile);
+    EXPECT_EQ(window->Settings().filterIndex, 1);
+    EXPECT_EQ(list->GetRowCount(), 1);
+}
+
+TEST_F(MainWindowCommandsTest, CancelStopsAddingALargeFolderAndKeepsWhatWasAdded)
+{
+    Open();
+    // Enough files that adding them outlasts the moment before the progress shows.
+    constexpr int kFiles = 600;
+    QDir().mkpath(folder.Path(u"Many"_s));
+    for (int i = 0; i < kFiles; ++i) {
+        QFile file(folder.Path(u"Many/%1.wav"_s.arg(i)));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    AnswerFileDialog(u"addFolderDialog"_s,
+                     [&](QFileDialog* dialog) { ChooseFile(dialog, folder.Path(u"Many"_s)); });
+    bool shown = false;
+    WhenModalShown(u"addProgress"_s, [&shown](QWidget* progress) {
+        shown = true;
+        static_cast<QProgressDialog*>(progress)->cancel();
+    });
+    window->RunCommand(MenuCommand::kAddFolder);
+    EXPECT_TRUE(shown);
+    EXPECT_GT(list->GetRowCount(), 0);
+    EXPECT_LT(list->GetRowCount(), kFiles);
+}
+
+TEST_F(MainWindowCommandsTest, SaveListWritesAnM3UAndLoadListReadsItBack)
+{
+    Open();
+    window->AddPaths({folder.MakeWav(u"a.wav"_s), folder.MakeWav(u"b.wav"_s)});
+    const QString chosen = folder.Path(u"a.M3U"_s);
+    AnswerFileDialog(u"saveListDialog"_s, [&](QFileDialog* dialog) { ChooseFile(dialog, chosen); });
+    window->RunCommand(MenuCommand::kSaveList);
+    EXPECT_FALSE(QFile::exists(chosen));
+    QFile saved(folder.Path(u"a.m3u"_s));
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    EXPECT_EQ(saved.readAll(), (folder.Path(u"Music/a.wav"_s) + u"\r\n"_s +
+                                folder.Path(u"Music/b.wav"_s) + u"\r\n"_s)
+                                   .toUtf8());
+
+    window->RunCommand(MenuCommand::kRemoveAll);
+    EXPECT_EQ(list->GetRowCount(), 0);
+    AnswerFileDialog(u"loadListDialog"_s,
+                     [&](QFileDialog* dialog) { ChooseFile(dialog, folder.Path(u"a.m3u"_s)); });
+    window->RunCommand(MenuCommand::kLoadList);
+    EXPECT_EQ(Names(), (QStringList{u"a.wav"_s, u"b.wav"_s}));
+    EXPECT_EQ(recorder.Count(), 0);
+}
+
+TEST_F(MainWindowCommandsTest, DeleteRemovesTheSelectedRowsAndLeavesOneSelected)
+{
+    Open();
+    QStringList paths;
+    for (const QString& name : {u"0.wav"_s, u"1.wav"_s, u"2.wav"_s, u"3.wav"_s, u"4.wav"_s}) {
+        paths << folder.MakeWav(name);
+    }
+    window->AddPaths(paths);
+    list->SelectRow(1);
+    list->SelectRow(3);
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_Delete);
+    EXPECT_EQ(Names(), (QStringList{u"0.wav"_s, u"2.wav"_s, u"4.wav"_s}));
+    EXPECT_EQ(window->FileList().Count(), 3);
+    EXPECT_EQ(window->FileList().At(1)->fileName, u"2.wav"_s);
+    EXPECT_EQ(list->GetSelectedRows().size(), 1);
+
+    // Ctrl+A selects every row; Invert selection then leaves none.
+    QTest::keyClick(list, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(list->GetSelectedRows(), (QList<int>{0, 1, 2}));
+    window->RunCommand(MenuCommand::kInvertSelection);
+    EXPECT_TRUE(list->GetSelectedRows().isEmpty());
+
+    // A file deleted on disk goes with Remove dead entries.
+    QFile::remove(paths[2]);
+    window->RunCommand(MenuCommand::kRemoveDeadEntries);
+    EXPECT_EQ(Names(), (QStringList{u"0.wav"_s, u"4.wav"_s}));
+}
+
+TEST_F(MainWindowCommandsTest, TheContextMenuOpensTheFolderOfTheLastSelectedFile)
+{
+    Open();
+    QDir().mkpath(folder.Path(u"Music/Other"_s));
+    QStringList paths;
+    for (const QString& name : {u"0.wav"_s, u"1.wav"_s, u"2.wav"_s, u"3.wav"_s, u"Other/4.wav"_s}) {
+        paths << folder.MakeWav(name);
+    }
+    window->AddPaths(paths);
+    list->SelectRow(0);
+    list->SelectRow(4);
+
+    UrlRecorder desktop;
+    ChooseFromFileListMenu(list, MenuCommand::kOpenContainingFolder);
+    ASSERT_EQ(desktop.opened.size(), 1);
+    EXPECT_EQ(QDir::cleanPath(desktop.opened[0].toLocalFile()), folder.Path(u"Music/Other"_s));
+}
+
+TEST_F(MainWindowCommandsTest, UpdateCodecsAfterACoderFolderWentKeepsDecodeOnlySelected)
+{
+    Open();
+    window->AddPaths({folder.MakeFlac(u"a.flac"_s)});
+    QComboBox* coders = window->Controls().coderCombo;
+    const int decodeOnly = coders->count() - 1;
+    coders->setCurrentIndex(decodeOnly);
+    window->Apply();
+    ASSERT_NE(window->FileList().At(0)->decoder, nullptr);
+
+    ASSERT_TRUE(QDir(folder.Path(u"Coders/Ogg Vorbis"_s)).removeRecursively());
+    window->RunCommand(MenuCommand::kUpdateCodecs);
+
+    EXPECT_EQ(coders->count(), decodeOnly);
+    EXPECT_EQ(coders->currentIndex(), coders->count() - 1);
+    EXPECT_EQ(coders->currentText(), EnglishPack().GetString(111));
+    EXPECT_TRUE(window->IsDecodeOnlySelected());
+    // The plans made with the old definitions are gone.
+    EXPECT_EQ(window->FileList().At(0)->decoder, nullptr);
+    ASSERT_EQ(recorder.Count(), 1);
+    EXPECT_EQ(recorder.Messages()[0].text, EnglishPack().GetString(153));
+}
+
+TEST_F(MainWindowCommandsTest, APluginThatFailsToLoadGetsNoItemAndTheNextOneOpensItsDialog)
+{
+#ifndef ORVEL_EXAMPLE_PLUGIN
+    GTEST_SKIP() << "the example plugin is not built";
+#else
+    QDir().mkpath(folder.Path(u"Plugins"_s));
+    folder.WriteFile(u"Plugins/a_broken.so"_s, "not a library");
+    ASSERT_TRUE(QFile::copy(QString::fromUtf8(ORVEL_EXAMPLE_PLUGIN),
+                            folder.Path(u"Plugins/b_ReplayGain.so"_s)));
+    Open();
+    EXPECT_EQ(recorder.Count(), 1); // the broken library is reported
+
+    const QList<QAction*> bar = window->MenuBar()->actions();
+    ASSERT_EQ(bar.size(), 4);
+    EXPECT_EQ(bar[2]->text(), EnglishPack().GetString(116));
+    const QList<QAction*> items = bar[2]->menu()->actions();
+    ASSERT_EQ(items.size(), 1);
+    EXPECT_EQ(items[0]->text(), u"ReplayGain tagger for FLAC"_s);
+
+    bool shown = false;
+    WhenModalShown(u"replayGainDialog"_s, [&shown](QWidget* dialog) {
+        shown = dialog->parentWidget() != nullptr;
+        dialog->close();
+    });
+    items[0]->trigger();
+    EXPECT_TRUE(shown);
+#endif
+}
+
+TEST_F(MainWindowCommandsTest, AboutShowsTheVersionAndHelpSaysWhenTheManualIsMissing)
+{
+    Open();
+    QString text;
+    QString title;
+    WhenModalShown(u"aboutBox"_s, [&](QWidget* about) {
+        title = about->windowTitle();
+        text = about->findChild<QLabel*>(u"aboutText"_s)->text();
+        QTest::keyClick(about, Qt::Key_Escape);
+    });
+    window->RunCommand(MenuCommand::kAbout);
+    EXPECT_EQ(title, EnglishPack().GetString(156));
+    EXPECT_TRUE(text.startsWith(u"orvel 0.3.1 alpha [build 12]\n\n"_s));
+    EXPECT_GT(text.size(), 40);
+
+    UrlRecorder desktop;
+    window->RunCommand(MenuCommand::kHelp);
+    EXPECT_TRUE(desktop.opened.isEmpty());
+    ASSERT_EQ(recorder.Count(), 1);
+    EXPECT_TRUE(recorder.Messages()[0].text.contains(folder.Path(u"Manual/Manual.pdf"_s)));
+
+    folder.WriteFile(u"Manual/Manual.pdf"_s, "%PDF-1.4\n");
+    window->RunCommand(MenuCommand::kHelp);
+    ASSERT_EQ(desktop.opened.size(), 1);
+    EXPECT_EQ(desktop.opened[0].toLocalFile(), folder.Path(u"Manual/Manual.pdf"_s));
+}
+
+TEST_F(MainWindowCommandsTest, TheProgramMenuOpensOptionsCodecsInfoAndOneConsole)
+{
+    Open();
+    window->Settings().optionsInitialPage = 1; // the Core page
+    WhenModalShown(u"options"_s, [](QWidget* options) {
+        options->findChild<QComboBox*>(u"threadsCount"_s)->setCurrentIndex(3);
+        options->findChild<QPushButton*>(u"okButton"_s)->click();
+    });
+    FindCommandAction(window->MenuBar(), MenuCommand::kOptions)->trigger();
+    EXPECT_EQ(window->Settings().core.threadsCount, 4);
+
+    QString count;
+    WhenModalShown(u"codecsInfo"_s, [&count](QWidget* codecs) {
+        count = codecs->findChild<QLabel*>(u"countText"_s)->text();
+        QTest::keyClick(codecs, Qt::Key_Escape);
+    });
+    FindCommandAction(window->MenuBar(), MenuCommand::kViewCodecsInfo)->trigger();
+    // Three coders and one decoder; the decode-only entry is no codec.
+    EXPECT_TRUE(count.contains(u'4')) << count.toStdString();
+
+    window->RunCommand(MenuCommand::kConsoleWindow);
+    window->RunCommand(MenuCommand::kConsoleWindow);
+    const auto consoles = window->findChildren<QDialog*>(u"console"_s);
+    ASSERT_EQ(consoles.size(), 1);
+    EXPECT_TRUE(consoles[0]->isVisible());
+}
+
+#include "dlg_main_commands_test.moc"
