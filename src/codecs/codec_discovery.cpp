@@ -5,7 +5,9 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <algorithm>
+#include <mutex>
 
 using namespace Qt::StringLiterals;
 
@@ -152,6 +154,30 @@ std::unique_ptr<Codec> BuildFromEntry(const ExecutableEntry& entry, const QStrin
     return codec;
 }
 
+// The digests of the discovery under way; null when none is.
+std::mutex hashesMutex;
+QHash<QString, QString>* discoveryHashes = nullptr;
+
+QString HashOnce(const QString& path)
+{
+    {
+        std::lock_guard lock(hashesMutex);
+        if (discoveryHashes == nullptr) {
+            return HashFile(path);
+        }
+        const auto found = discoveryHashes->constFind(path);
+        if (found != discoveryHashes->cend()) {
+            return *found;
+        }
+    }
+    const QString hash = HashFile(path);
+    std::lock_guard lock(hashesMutex);
+    if (discoveryHashes != nullptr) {
+        discoveryHashes->insert(path, hash);
+    }
+    return hash;
+}
+
 template <typename Codec>
 void ScanCodecs(const ExecutableDatabase& database, const QString& root,
                 std::vector<std::unique_ptr<Codec>>& list, bool findByFileName, QStringView type)
@@ -159,7 +185,7 @@ void ScanCodecs(const ExecutableDatabase& database, const QString& root,
     QStringList paths;
     ListFiles(root, kExecutablePattern.toString(), paths);
     for (const QString& path : std::as_const(paths)) {
-        const QString hash = HashFile(path);
+        const QString hash = HashOnce(path);
         if (hash.isEmpty()) {
             continue; // cannot be read, so it cannot be identified either
         }
@@ -233,10 +259,27 @@ bool ScanCodecsForDecoders(const ExecutableDatabase& database, const QString& ro
     return true;
 }
 
+CDiscoveryHashes::CDiscoveryHashes()
+{
+    std::lock_guard lock(hashesMutex);
+    if (discoveryHashes == nullptr) {
+        discoveryHashes = &hashes;
+    }
+}
+
+CDiscoveryHashes::~CDiscoveryHashes()
+{
+    std::lock_guard lock(hashesMutex);
+    if (discoveryHashes == &hashes) {
+        discoveryHashes = nullptr;
+    }
+}
+
 void DiscoverCodecs(const QString& programFolder, const ExecutableDatabase& database,
                     CoderList& coders, DecoderList& decoders, bool findByFileName,
                     const QString& decodeOnlyName)
 {
+    const CDiscoveryHashes hashesOfThisDiscovery;
     AppendCoders(programFolder, database, coders, findByFileName, decodeOnlyName);
     AppendDecoders(programFolder, database, decoders, findByFileName);
 }

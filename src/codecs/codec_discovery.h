@@ -3,6 +3,7 @@
 #include "codecs/codec.h"
 #include "codecs/executable_database.h"
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <memory>
@@ -38,6 +39,20 @@ bool ScanCodecsForCoders(const ExecutableDatabase& database, const QString& root
                          bool findByFileName);
 bool ScanCodecsForDecoders(const ExecutableDatabase& database, const QString& root,
                            DecoderList& decoders, bool findByFileName);
+
+// While one lives, the coder and the decoder scans of "Codecs" share their digests, so each
+// executable is hashed once per discovery. The first of nested ones counts.
+class CDiscoveryHashes
+{
+public:
+    CDiscoveryHashes();
+    CDiscoveryHashes(const CDiscoveryHashes&) = delete;
+    CDiscoveryHashes& operator=(const CDiscoveryHashes&) = delete;
+    ~CDiscoveryHashes();
+
+private:
+    QHash<QString, QString> hashes;
+};
 
 // The start-up sequence: folder coders, database coders, the decode-only entry named
 // `decodeOnlyName`, then folder decoders and database decoders.

@@ -89,6 +89,7 @@ bool CFileInfo::Load(const QString& filePath)
     channels = ToInt(ParseLeadingInteger(text.channels));
     sampleRate = ToInt(ParseLeadingInteger(text.samplingRate));
     resolution = ToInt(ParseLeadingInteger(text.resolution));
+    duration = qMax<qint64>(0, ParseLeadingInteger(text.duration));
     fileType = SourceTypeOf(ExtensionPart(cleaned));
     return true;
 }

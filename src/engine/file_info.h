@@ -46,6 +46,7 @@ public:
     int fileType = kSourceUnknown;
     QString format;
     int resolution = 0;
+    qint64 duration = 0; // milliseconds of audio; 0 when MediaInfo does not know it
     QString path;
     QString fileName;
     QString folder;

@@ -241,6 +241,26 @@ bool PrepareCoder(CFileInfo& file, const QString& commandTemplate, const QString
     return true;
 }
 
+bool PlanFile(CFileInfo& file, const PlannedDecoders& decoders, CCoder* coder, int presetIndex,
+              const QString& outputFolder, bool decodeOnly)
+{
+    const bool decoded = PrepareDecoder(file, decoders, outputFolder, decodeOnly);
+    const bool usable = decoded || file.fileType == kSourceWav;
+    if (decodeOnly) {
+        // A coder from an earlier plan would read a WAV that the new decoder no longer
+        // writes; in decode-only mode the file has no coder.
+        AssignCoder(nullptr, file);
+        file.presetName.clear();
+    } else if (usable && coder && presetIndex >= 0 && presetIndex < coder->GetEntries().size()) {
+        // Without a valid preset (no coder, or one without presets) nothing is encoded.
+        const CodecEntry entry = coder->GetEntries()[presetIndex];
+        AssignCoder(coder, file);
+        PrepareCoder(file, entry.commandLine, outputFolder);
+        file.presetName = entry.name;
+    }
+    return usable;
+}
+
 bool ResetJobs(CFileInfo& file)
 {
     file.decoderInput.clear();

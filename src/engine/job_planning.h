@@ -46,6 +46,12 @@ bool AssignCoder(CCoder* definition, CFileInfo& file);
 // output (beside the source or in outputFolder) and argument string.
 bool PrepareCoder(CFileInfo& file, const QString& commandTemplate, const QString& outputFolder);
 
+// Plans both runs of a file the way Apply does: its decoder, then (unless decodeOnly) the coder
+// with the preset at presetIndex when the coder has one. False when the file can be neither
+// decoded nor used as it is (it is no WAV); a coder is planned all the same for a WAV.
+bool PlanFile(CFileInfo& file, const PlannedDecoders& decoders, CCoder* coder, int presetIndex,
+              const QString& outputFolder, bool decodeOnly);
+
 // Forgets the file's planned runs and the paths they were planned with.
 bool ResetJobs(CFileInfo& file);
 

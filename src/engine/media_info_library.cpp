@@ -118,6 +118,12 @@ bool CMediaInfoLibrary::ReadAudioText(const QString& path, AudioText& text)
     // Current versions answer "Resolution" with empty text; "BitDepth" holds the number.
     if (text.resolution.isEmpty())
         text.resolution = get(u"BitDepth"_s);
+    // Read at the quickest parse too: from the stream header, or the VBR header of an MP3. A
+    // VBR MP3 without one has no duration at any parse speed.
+    text.duration = get(u"Duration"_s);
+    if (text.duration.isEmpty())
+        text.duration =
+            FromWide(f->get(handle, kStreamGeneral, 0, L"Duration", kInfoText, kInfoName));
     f->deleteHandle(handle);
     return true;
 }

@@ -12,6 +12,7 @@ class CMediaInfoLibrary
 {
 public:
     // The flat interface's enumerations, as plain integers.
+    static constexpr int kStreamGeneral = 0;
     static constexpr int kStreamAudio = 2;
     static constexpr int kInfoText = 1;
     static constexpr int kInfoName = 0;
@@ -40,6 +41,7 @@ public:
         QString channels;
         QString samplingRate;
         QString resolution;
+        QString duration; // milliseconds, possibly with a fraction
     };
 
     // Opens the file and reads the properties of its first audio stream. False when the

@@ -51,13 +51,24 @@ CFileInfo* CFileList::At(qsizetype index) const
     return entries[size_t(index)].get();
 }
 
-bool CFileList::LoadFromM3U(const QString& path)
+qsizetype CFileList::AddPaths(const QStringList& paths, const ReadProgress& progress)
+{
+    qsizetype added = 0;
+    for (auto& record : ReadFileInfos(paths, readThreads, progress)) {
+        if (record) {
+            entries.push_back(std::move(record));
+            ++added;
+        }
+    }
+    return added;
+}
+
+bool CFileList::LoadFromM3U(const QString& path, const ReadProgress& progress)
 {
     RemoveAll();
     QStringList paths;
     const bool complete = ReadPlaylist(path, paths);
-    for (const QString& entryPath : std::as_const(paths))
-        Add(entryPath);
+    AddPaths(paths, progress);
     return complete;
 }
 
@@ -107,12 +118,15 @@ bool CFileList::AddPath(const QString& path, bool addOnlyExists)
     return Add(folded);
 }
 
-qsizetype CFileList::AddFolder(const QString& folder, bool addOnlyExists)
+qsizetype CFileList::AddFolder(const QString& folder, bool addOnlyExists,
+                               const ReadProgress& progress)
 {
-    const qsizetype before = Count();
-    for (const QString& file : ListFilesBelow(folder))
-        AddPath(file, addOnlyExists);
-    return Count() - before;
+    // Opening a file is part of reading it, so addOnlyExists changes nothing for found files.
+    Q_UNUSED(addOnlyExists);
+    QStringList files = ListFilesBelow(folder);
+    for (QString& file : files)
+        file = FoldDoubledSeparators(file);
+    return AddPaths(files, progress);
 }
 
 QStringList ListFilesBelow(const QString& folder, const std::function<bool()>& keepListing)
@@ -151,14 +165,14 @@ QString RememberedFileListPath(const QString& programFolder)
 }
 
 bool LoadRememberedFileList(CFileList& list, const QString& programFolder,
-                            const CSettingsSet& settings)
+                            const CSettingsSet& settings, const ReadProgress& progress)
 {
     if (settings.general.rememberFileList == 0)
         return false;
     const QString path = CleanedPath(RememberedFileListPath(programFolder));
     if (!PathExists(path))
         return false;
-    list.LoadFromM3U(path);
+    list.LoadFromM3U(path, progress);
     return true;
 }
 

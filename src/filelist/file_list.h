@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/file_info.h"
+#include "filelist/file_info_reader.h"
 
 #include <QList>
 #include <QString>
@@ -26,6 +27,11 @@ public:
     // Appends an entry loaded from the file; false (and nothing added) when the file cannot
     // be opened. The path is kept as given.
     bool Add(const QString& path);
+    // Appends the files that can be opened, in the order given, reading their properties on
+    // all cores. Returns the number of entries added; a cancel keeps those of the first paths.
+    qsizetype AddPaths(const QStringList& paths, const ReadProgress& progress = {});
+    // Threads that read properties; 0 (the default) means one per processor.
+    void SetReadThreads(int count) { readThreads = count; }
     // False for an index that is not in the list; nothing is removed then.
     bool RemoveAt(qsizetype index);
     void RemoveAll();
@@ -38,7 +44,7 @@ public:
     // name no openable file are dropped. A playlist that cannot be opened leaves the list
     // empty and still succeeds; false only when reading it failed part way (the entries read
     // until then stay).
-    bool LoadFromM3U(const QString& path);
+    bool LoadFromM3U(const QString& path, const ReadProgress& progress = {});
     // Writes one path per line, CR LF after each, UTF-8 without a byte-order mark, replacing
     // the file in one go; on failure the previous file is left as it was.
     bool SaveToM3U(const QString& path, QString* errorText = nullptr) const;
@@ -48,13 +54,15 @@ public:
     bool AddPath(const QString& path, bool addOnlyExists);
     // Every file that ListFilesBelow finds, through AddPath. Returns the number of entries
     // added.
-    qsizetype AddFolder(const QString& folder, bool addOnlyExists);
+    qsizetype AddFolder(const QString& folder, bool addOnlyExists,
+                        const ReadProgress& progress = {});
     // Removes every entry whose path no longer exists and returns the removed indices, from
     // the highest to the lowest, so a view can delete the same rows in that order.
     QList<qsizetype> RemoveDeadEntries();
 
 private:
     std::vector<std::unique_ptr<CFileInfo>> entries;
+    int readThreads = 0;
 };
 
 // The files AddFolder adds, in its order: every file of the folder and of the folders below
@@ -77,7 +85,7 @@ QString RememberedFileListPath(const QString& programFolder);
 // Start-up: when RememberFileList is set and the remembered list exists, the list is replaced
 // by it. True when it was read, so the caller rebuilds its view.
 bool LoadRememberedFileList(CFileList& list, const QString& programFolder,
-                            const CSettingsSet& settings);
+                            const CSettingsSet& settings, const ReadProgress& progress = {});
 
 // Close: the list is written to the remembered list every time, whatever RememberFileList
 // says; false (with the reason) when it could not be written.

@@ -66,6 +66,9 @@ quint64 MonotonicTimestamp100ns();
 // Number of processors (at least 1).
 int ProcessorCount();
 
+// True when the standard error stream is a terminal (a progress bar may be drawn there).
+bool StandardErrorIsTerminal();
+
 // The system temporary folder (TMPDIR, else /tmp), without a trailing separator.
 QString TemporaryFolder();
 

@@ -355,6 +355,11 @@ quint64 MonotonicTimestamp100ns()
            static_cast<quint64>(now.tv_nsec) / 100;
 }
 
+bool StandardErrorIsTerminal()
+{
+    return isatty(STDERR_FILENO) == 1;
+}
+
 int ProcessorCount()
 {
     const unsigned count = std::thread::hardware_concurrency();

@@ -43,6 +43,11 @@ public:
     qint32 copyTags = 1;      // results get their source's tags and pictures
     qint32 atomicOutputs = 1; // results are written under a hidden name until whole
     qint32 skipUpToDate = 1;  // Start leaves out jobs whose result is newer than the source
+    // Start queues the files by decreasing length, so one long file does not run alone at the
+    // end while the other slots idle.
+    qint32 startLongFilesFirst = 1;
+    // With an output folder: each result at its source's path below the files' common folder.
+    qint32 keepFolderStructure = 0;
     QString outputFolder;
 };
 

@@ -4,6 +4,7 @@
 #include "engine/console_log.h"
 #include "engine/notifier.h"
 #include "engine/run_report.h"
+#include "engine/run_result_text.h"
 #include "extensions/language_pack.h"
 #include "foundation/path_helpers.h"
 #include "ui/dialog_units.h"
@@ -71,6 +72,7 @@ CDlgJobControl::CDlgJobControl(CLanguagePack& languagePack, int& priorityIndex, 
     setModal(true);
     CreateControls();
     SetTexts();
+    elapsed.start();
     refreshTimer.setInterval(kRefreshIntervalMs);
     connect(&refreshTimer, &QTimer::timeout, this, &CDlgJobControl::Refresh);
 }
@@ -95,7 +97,7 @@ void CDlgJobControl::CreateControls()
     statusText->setTextFormat(Qt::PlainText);
     statusText->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     // Room for every line from the start, so the window does not jump when text arrives.
-    statusText->setMinimumHeight(statusText->fontMetrics().lineSpacing() * 5);
+    statusText->setMinimumHeight(statusText->fontMetrics().lineSpacing() * 6);
     auto* statusLayout = new QVBoxLayout(statusGroup);
     statusLayout->addWidget(statusText);
 
@@ -157,6 +159,11 @@ void CDlgJobControl::SetFailureSource(FailedRunsSource failedRuns, FileOfRun fil
 void CDlgJobControl::SetSkippedCount(int count)
 {
     skippedCount = count;
+}
+
+void CDlgJobControl::SetAudioProgressSource(AudioProgressSource source)
+{
+    audioProgressSource = std::move(source);
 }
 
 void CDlgJobControl::showEvent(QShowEvent* event)
@@ -241,6 +248,13 @@ void CDlgJobControl::UpdateStatus()
         text += u'\n' +
                 RunReport::Text(language, RunReport::kSkippedStatus, u"Skipped (up to date)"_s) +
                 QString::asprintf(": %d", skippedCount);
+    }
+    if (audioProgressSource) {
+        text += u'\n' + TimeStatusText(
+                            LanguageTextOr(language, UiText::kElapsedTime, u"Elapsed time"_s),
+                            LanguageTextOr(language, UiText::kTimeRemaining, u"Time remaining"_s),
+                            LanguageTextOr(language, UiText::kEstimating, u"estimating"_s),
+                            elapsed.elapsed(), audioProgressSource());
     }
     statusText->setText(text);
 }

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "engine/core.h"
+#include "engine/time_estimate.h"
 
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QTimer>
 #include <functional>
 
@@ -39,6 +41,10 @@ public:
     using FailedRunsSource = std::function<QList<RunResult>()>;
     using FileOfRun = std::function<QString(const RunResult&)>;
     void SetFailureSource(FailedRunsSource failedRuns, FileOfRun fileOfRun);
+    // How much of the queued audio is done, for the time remaining. Without it the window
+    // shows no times.
+    using AudioProgressSource = std::function<AudioProgress()>;
+    void SetAudioProgressSource(AudioProgressSource source);
 
     // Jobs left out at Start because their results are up to date: a status line and the end
     // message say how many.
@@ -73,6 +79,8 @@ private:
     bool finished = false;
     FailedRunsSource failedRunsSource;
     FileOfRun fileOfRunSource;
+    AudioProgressSource audioProgressSource;
+    QElapsedTimer elapsed; // since the window opened, right after Start
     int failedCount = 0;
     int skippedCount = 0;
 

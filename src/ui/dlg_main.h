@@ -140,14 +140,15 @@ private:
 
     // Planning and starting (dlg_main_jobs.cpp).
     QString OutputFolder() const;
-    void PlanRow(int row, bool decodeOnly, int presetIndex);
+    // commonFolder: the folder whose tree is mirrored below the output folder, or empty.
+    void PlanRow(int row, bool decodeOnly, int presetIndex, const QString& commonFolder);
     QString SourceOfRun(const RunResult& run) const;
     // Start for the given rows only: the left-out rules, the up-to-date skip and the question
     // before replacing apply to them, then they run with the job control window.
     void StartRows(const QSet<int>& wanted);
     QSet<int> UpToDateRows(const QSet<int>& rows) const;
     void ReportSkippedOnly(int skipped);
-    void RememberFailedRows(const QList<int>& rows);
+    void RememberFailedRows(const QList<CFileInfo*>& files);
     QStringList SourcesOfRows(const QList<int>& rows) const;
     void ReportLeftOutRows(const QList<int>& rows);
     // Rows not left out whose runs would replace a file that exists.

@@ -204,11 +204,12 @@ void CDlgMain::AddFolder()
         return;
     }
     CFileAdder adder(this, language);
-    const QStringList files = adder.ListFolder(dialog->selectedFiles().constFirst());
-    const bool addOnlyExists = settings.general.addOnlyExists != 0;
-    adder.Add(files, [this, addOnlyExists](const QString& path) {
-        fileList.AddPath(path, addOnlyExists);
-    });
+    QStringList files = adder.ListFolder(dialog->selectedFiles().constFirst());
+    // As AddPath does; opening a file is part of reading it, whatever AddOnlyExists says.
+    for (QString& file : files) {
+        file = FoldDoubledSeparators(file);
+    }
+    adder.Read(fileList, files);
     RebuildFileList();
 }
 
@@ -225,7 +226,7 @@ void CDlgMain::LoadList()
     ReadPlaylist(dialog->selectedFiles().constFirst(), paths);
     fileList.RemoveAll();
     CFileAdder adder(this, language);
-    adder.Add(paths, [this](const QString& path) { fileList.Add(path); });
+    adder.Read(fileList, paths);
     RebuildFileList();
 }
 

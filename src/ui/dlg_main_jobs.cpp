@@ -1,6 +1,8 @@
 #include "engine/file_info.h"
+#include "engine/job_order.h"
 #include "engine/job_planning.h"
 #include "engine/notifier.h"
+#include "engine/output_tree.h"
 #include "engine/planned_jobs.h"
 #include "engine/run_report.h"
 #include "extensions/language_pack.h"
@@ -69,8 +71,18 @@ void CDlgMain::Apply()
     list->LockRedraw();
     const int presetIndex = controls.presetCombo->currentIndex();
     const bool decodeOnly = IsDecodeOnlySelected();
+    // Mirrored results keep their place below the common folder of the whole list, so
+    // planning a selection gives the same paths as planning everything.
+    QString commonFolder;
+    if (settings.general.keepFolderStructure != 0 && !OutputFolder().isEmpty()) {
+        QStringList paths;
+        for (int row = 0; row < fileList.Count(); ++row) {
+            paths << fileList.At(row)->path;
+        }
+        commonFolder = DeepestCommonFolder(paths);
+    }
     for (int row : TargetRows()) {
-        PlanRow(row, decodeOnly, presetIndex);
+        PlanRow(row, decodeOnly, presetIndex, commonFolder);
     }
     AdjustFileListColumns();
     list->UnlockRedraw();
@@ -82,30 +94,17 @@ void CDlgMain::Apply()
     }
 }
 
-void CDlgMain::PlanRow(int row, bool decodeOnly, int presetIndex)
+void CDlgMain::PlanRow(int row, bool decodeOnly, int presetIndex, const QString& commonFolder)
 {
     CFileInfo* file = FileAt(row);
     if (file == nullptr) {
         return;
     }
-    const QString outputFolder = OutputFolder();
-    const bool decoded = PrepareDecoder(*file, decoders, outputFolder, decodeOnly);
-    if (decodeOnly) {
-        // A coder from an earlier Apply would read a WAV that the new decoder no longer
-        // writes; in decode-only mode the file has no coder.
-        AssignCoder(nullptr, *file);
-        file->presetName.clear();
-    } else if (decoded || file->fileType == kSourceWav) {
-        // Without a valid preset (no coder, or one without presets) nothing is encoded.
-        if (currentCoder != nullptr && presetIndex >= 0 &&
-            presetIndex < currentCoder->GetEntries().size()) {
-            const CodecEntry entry = currentCoder->GetEntries()[presetIndex];
-            AssignCoder(currentCoder, *file);
-            PrepareCoder(*file, entry.commandLine, outputFolder);
-            file->presetName = entry.name;
-        }
+    QString outputFolder = OutputFolder();
+    if (!outputFolder.isEmpty() && !commonFolder.isEmpty()) {
+        outputFolder = MirroredOutputFolder(outputFolder, commonFolder, file->folder);
     }
-    if (!decoded && file->fileType != kSourceWav) {
+    if (!PlanFile(*file, decoders, currentCoder, presetIndex, outputFolder, decodeOnly)) {
         CurrentNotifier()->Notify(
             INotifier::Icon::Error, language.GetString(MainText::kErrorCaption),
             language.GetString(MainText::kCannotPlan) + u'\n' + file->path + u'\n' +
@@ -204,20 +203,16 @@ void CDlgMain::StartRows(const QSet<int>& wanted)
     if (!replacing.isEmpty() && !ConfirmReplacing(replacing)) {
         leftOut.unite(QSet<int>(replacing.cbegin(), replacing.cend()));
     }
-    QList<int> queued;
+    QList<CFileInfo*> queued;
     for (int row = 0; row < fileList.Count(); ++row) {
-        if (leftOut.contains(row)) {
-            continue;
+        if (!leftOut.contains(row)) {
+            queued << fileList.At(row);
         }
-        CFileInfo& file = *fileList.At(row);
-        if (file.decoder) {
-            core.AddProcess(file.decoder.get());
-        }
-        if (file.coder) {
-            core.AddProcess(file.coder.get());
-        }
-        queued << row;
     }
+    queued = OrderForStart(queued, settings.general.startLongFilesFirst != 0);
+    // A folder that cannot be made fails its runs, which report the reason.
+    CreateOutputFolders(queued);
+    QueueFiles(core, queued);
     if (core.GetTotalCount() <= 0) {
         ReportSkippedOnly(int(skipped.size()));
         return;
@@ -228,6 +223,8 @@ void CDlgMain::StartRows(const QSet<int>& wanted)
     jobControl.SetFailureSource([this] { return core.GetRunResults(); },
                                 [this](const RunResult& run) { return SourceOfRun(run); });
     jobControl.SetSkippedCount(int(skipped.size()));
+    jobControl.SetAudioProgressSource(
+        [this, queued] { return MeasureAudioProgress(queued, core.GetRunResults()); });
     jobControl.exec();
     RememberFailedRows(queued);
 }
@@ -244,15 +241,15 @@ void CDlgMain::ReportSkippedOnly(int skipped)
             .arg(skipped));
 }
 
-void CDlgMain::RememberFailedRows(const QList<int>& rows)
+void CDlgMain::RememberFailedRows(const QList<CFileInfo*>& files)
 {
     // Rows the run never reached (a stop) keep what they knew.
     QHash<const IProcess*, bool> failedProcesses;
     for (const RunResult& run : core.GetRunResults()) {
         failedProcesses[run.process] = failedProcesses.value(run.process) || run.Failed();
     }
-    for (int row : rows) {
-        CFileInfo& file = *fileList.At(row);
+    for (CFileInfo* queuedFile : files) {
+        CFileInfo& file = *queuedFile;
         const IProcess* runs[] = {file.decoder.get(), file.coder.get()};
         bool reached = false;
         bool failed = false;

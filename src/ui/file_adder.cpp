@@ -70,3 +70,15 @@ void CFileAdder::Add(const QStringList& paths, const std::function<void(const QS
         addOne(paths[i]);
     }
 }
+
+void CFileAdder::Read(CFileList& list, const QStringList& paths)
+{
+    if (WasCanceled()) {
+        return;
+    }
+    progress->setRange(0, int(paths.size()));
+    list.AddPaths(paths, [this](qsizetype done, qsizetype) {
+        Step(int(done));
+        return !WasCanceled();
+    });
+}

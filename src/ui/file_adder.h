@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 
+class CFileList;
 class CLanguagePack;
 class QProgressDialog;
 class QWidget;
@@ -29,6 +30,9 @@ public:
     QStringList ListFolder(const QString& folder);
     // Calls addOne for each path in order, until the user cancels.
     void Add(const QStringList& paths, const std::function<void(const QString&)>& addOne);
+    // Appends the files to the list, their properties read on all cores, until the user
+    // cancels (the files before the cancel stay, in order).
+    void Read(CFileList& list, const QStringList& paths);
 
     bool WasCanceled() const;
 

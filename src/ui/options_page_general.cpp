@@ -27,6 +27,8 @@ constexpr int kOutputFolder = 133;
 constexpr int kCopyTags = 240;
 constexpr int kAtomicOutputs = 241;
 constexpr int kSkipUpToDate = 242;
+constexpr int kStartLongFilesFirst = 263;
+constexpr int kKeepFolderStructure = 264;
 } // namespace Text
 
 } // namespace
@@ -50,6 +52,8 @@ void COptionsPageGeneral::BuildControls(QWidget* page)
     AddFlag(layout, u"copyTags"_s, Text::kCopyTags, general.copyTags);
     AddFlag(layout, u"atomicOutputs"_s, Text::kAtomicOutputs, general.atomicOutputs);
     AddFlag(layout, u"skipUpToDate"_s, Text::kSkipUpToDate, general.skipUpToDate);
+    AddFlag(layout, u"startLongFilesFirst"_s, Text::kStartLongFilesFirst,
+            general.startLongFilesFirst);
     sameAsOriginal = AddFlag(layout, u"outputFolderSameAsOriginal"_s, Text::kSameAsOriginal,
                              general.outputFolderSameAsOriginal);
 
@@ -66,6 +70,8 @@ void COptionsPageGeneral::BuildControls(QWidget* page)
     layout->addSpacing(label->fontMetrics().height() / 2);
     layout->addWidget(label);
     layout->addLayout(folderRow);
+    keepFolderStructure = AddFlag(layout, u"keepFolderStructure"_s, Text::kKeepFolderStructure,
+                                  general.keepFolderStructure);
     layout->addStretch(1);
 
     UpdateFolderControls();
@@ -79,6 +85,7 @@ void COptionsPageGeneral::UpdateFolderControls()
     const bool ownFolder = !sameAsOriginal->isChecked();
     outputFolder->setEnabled(ownFolder);
     browseButton->setEnabled(ownFolder);
+    keepFolderStructure->setEnabled(ownFolder);
 }
 
 void COptionsPageGeneral::BrowseOutputFolder()

@@ -28,4 +28,5 @@ private:
     QCheckBox* sameAsOriginal = nullptr;
     QLineEdit* outputFolder = nullptr;
     QPushButton* browseButton = nullptr;
+    QCheckBox* keepFolderStructure = nullptr; // of use only with an output folder
 };

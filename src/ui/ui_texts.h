@@ -13,10 +13,15 @@ inline constexpr int kFilesFailed = 182;     // end of a run: the files that fai
 inline constexpr int kJobsLeftOut = 183;     // Start: jobs left out, their files follow
 inline constexpr int kReplaceOutputs = 184;  // Start: results exist already, replace them?
 inline constexpr int kCancel = 124;
-inline constexpr int kAddingFiles = 190;     // progress of adding files
-inline constexpr int kManualMissing = 191;   // Help: the manual's path follows
-inline constexpr int kReplacePlaylist = 192; // Save list: the renamed playlist exists
-inline constexpr int kLegalNotice = 193;     // About box, below the version
+inline constexpr int kAddingFiles = 190;         // progress of adding files
+inline constexpr int kManualMissing = 191;       // Help: the manual's path follows
+inline constexpr int kReplacePlaylist = 192;     // Save list: the renamed playlist exists
+inline constexpr int kLegalNotice = 193;         // About box, below the version
+inline constexpr int kElapsedTime = 260;         // status line: time since Start
+inline constexpr int kTimeRemaining = 261;       // status line: estimate of the time left
+inline constexpr int kEstimating = 262;          // status line: too little done to estimate yet
+inline constexpr int kStartLongFilesFirst = 263; // option
+inline constexpr int kKeepFolderStructure = 264; // option
 } // namespace UiText
 
 // The pack's text for id, or fallback when the pack has none.

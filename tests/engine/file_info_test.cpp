@@ -92,8 +92,16 @@ TEST_F(FileInfoLoadTest, ReadsAHighResolutionFlacThroughMediaInfo)
     EXPECT_EQ(info.fileName, u"Ünïcode \"quoted\" song.FLAC"_s);
     EXPECT_EQ(info.folder, QFileInfo(flac).absolutePath());
     EXPECT_EQ(info.size, quint32(QFileInfo(flac).size()));
+    EXPECT_EQ(info.duration, 1500); // ms
     EXPECT_FALSE(info.coder);
     EXPECT_FALSE(info.decoder);
+
+    // A VBR MP3 gets its length from its VBR header at the quickest parse too.
+    const QString mp3 = folder.filePath(u"vbr.mp3"_s);
+    ASSERT_TRUE(fixtures::Run(u"lame"_s, {u"--quiet"_s, u"-V2"_s, wav, mp3}));
+    CFileInfo vbr;
+    ASSERT_TRUE(vbr.Load(mp3));
+    EXPECT_NEAR(double(vbr.duration), 1500.0, 60.0);
 }
 
 TEST_F(FileInfoLoadTest, WithoutTheLibraryTheFormatSaysSoAndTheNumbersAreZero)

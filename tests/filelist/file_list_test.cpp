@@ -176,9 +176,30 @@ TEST_F(FileListTest, AddFolderFindsTenThousandFilesInOrder)
         }
     }
 
+    // Read on several threads, listed in the walk's order; progress ends with all of them.
     CFileList list;
-    EXPECT_EQ(list.AddFolder(root, true), 10000);
+    list.SetReadThreads(3);
+    qsizetype lastDone = -1;
+    qsizetype found = 0; // the links to folders are found too, and then not added
+    bool ordered = true;
+    const auto watch = [&](qsizetype done, qsizetype total) {
+        ordered = ordered && done >= lastDone && done <= total;
+        lastDone = done;
+        found = total;
+        return true;
+    };
+    EXPECT_EQ(list.AddFolder(root, true, watch), 10000);
     EXPECT_EQ(Paths(list), expected);
+    EXPECT_TRUE(ordered);
+    EXPECT_EQ(lastDone, found);
+
+    // A cancel keeps the files of the beginning of the walk, without a gap.
+    CFileList cancelled;
+    cancelled.SetReadThreads(3);
+    const qsizetype kept =
+        cancelled.AddFolder(root, true, [](qsizetype, qsizetype) { return false; });
+    EXPECT_LT(kept, 10000);
+    EXPECT_EQ(Paths(cancelled), expected.mid(0, kept));
 }
 
 TEST_F(FileListTest, PlaylistLinesAreTrimmedAndUnopenableOnesDropped)

@@ -115,6 +115,8 @@ TEST_F(OptionsDialogTest, OkStoresWhatWasShownAndCancelStoresNothing)
                       Find<QCheckBox>(dialog, u"rememberFileList"_s)->click();
                       Find<QCheckBox>(dialog, u"outputFolderSameAsOriginal"_s)->click();
                       Find<QLineEdit>(dialog, u"outputFolder"_s)->setText(u"/music/out/"_s);
+                      Find<QCheckBox>(dialog, u"startLongFilesFirst"_s)->click();
+                      Find<QCheckBox>(dialog, u"keepFolderStructure"_s)->click();
                       dialog->ShowPage(kCore);
                       Find<QComboBox>(dialog, u"threadsCount"_s)->setCurrentIndex(5);
                       Press(dialog, ok ? u"okButton"_s : u"cancelButton"_s);
@@ -124,6 +126,8 @@ TEST_F(OptionsDialogTest, OkStoresWhatWasShownAndCancelStoresNothing)
         EXPECT_EQ(settings.general.outputFolderSameAsOriginal, ok ? 0 : 1);
         EXPECT_EQ(settings.general.outputFolder,
                   ok ? u"/music/out/"_s : before.general.outputFolder);
+        EXPECT_EQ(settings.general.startLongFilesFirst, ok ? 0 : 1);
+        EXPECT_EQ(settings.general.keepFolderStructure, ok ? 1 : 0);
         EXPECT_EQ(settings.core.threadsCount, ok ? 6 : 1);
         EXPECT_EQ(settings.optionsInitialPage, ok ? kCore : kGeneral);
         // The Database page was never shown: its flag stays whatever OK does.

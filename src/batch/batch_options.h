@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// What one call of orvel-batch asks for. Anything not given on the command line comes from
+// "Settings.ini" as the desktop program left it.
+struct CBatchOptions
+{
+    QString coder;             // a coder's name as the coder list shows it
+    QString preset;            // a preset's name; empty: the saved preset, or the coder's first
+    QString output;            // output folder; empty: from the settings
+    bool besideSource = false; // --beside-source: results beside their sources
+    int threads = 0;           // 0: from the settings
+    int keepFolders = -1;      // -1: from the settings
+    bool listCoders = false;
+    bool dryRun = false;
+    bool jobs = false;
+    bool overwrite = false;
+    bool help = false;
+    QString programFolder; // empty: the folder of orvel-batch
+    QStringList inputs;    // files and folders, in the order given
+};
+
+// Reads the arguments (without the program name). False, with the reason, for an unknown
+// option, a missing or bad value, or no input where one is needed.
+bool ParseBatchArguments(const QStringList& arguments, CBatchOptions& options, QString& error);
+
+// The --help text.
+QString BatchUsage();

@@ -1,0 +1,36 @@
+// orvel-batch: the converter without a display, for scripts and servers.
+
+#include "batch/batch_options.h"
+#include "batch/batch_run.h"
+#include "engine/instance_session.h"
+
+#include <QCoreApplication>
+#include <QTextStream>
+#include <cstdio>
+
+int main(int argc, char** argv)
+{
+    // First, while the process has one thread: the watchdog that takes our encoders down with
+    // us (Ctrl+C included) is forked from here.
+    BeginInstanceSession();
+    QCoreApplication application(argc, argv);
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+
+    CBatchOptions options;
+    QString error;
+    if (!ParseBatchArguments(QCoreApplication::arguments().mid(1), options, error)) {
+        err << "orvel-batch: " << error << "\nTry 'orvel-batch --help'.\n";
+        return CBatchRun::kBadArguments;
+    }
+    if (options.help) {
+        out << BatchUsage();
+        return CBatchRun::kAllConverted;
+    }
+    if (options.programFolder.isEmpty())
+        options.programFolder = QCoreApplication::applicationDirPath();
+    CBatchRun run(out, err);
+    const int status = run.Run(options);
+    EndInstanceSession();
+    return status;
+}

@@ -1,0 +1,19 @@
+#pragma once
+
+#include "engine/file_info.h"
+
+#include <QStringList>
+#include <functional>
+#include <memory>
+#include <vector>
+
+// Told how many of how many files are read; answering false cancels the reading. Called on
+// the thread that reads, a few times a second, so a window may process its events inside it.
+using ReadProgress = std::function<bool(qsizetype done, qsizetype total)>;
+
+// Loads a record per path on a bounded pool of threads (each MediaInfo handle stays on its
+// thread). Entry i belongs to path i and is null when that file cannot be opened. After a
+// cancel only the records of the first paths come back: the list order is kept, never a gap.
+// threads <= 0 means one per processor.
+std::vector<std::unique_ptr<CFileInfo>> ReadFileInfos(const QStringList& paths, int threads,
+                                                      const ReadProgress& progress = {});
