@@ -41,18 +41,23 @@ find_window() {
 }
 
 main=$(find_window "orvel 0.3.1.*")
-xdotool windowactivate --sync "$main" >/dev/null 2>&1 || true
 sleep 1
+
+# Gives a window the keyboard, with or without a window manager.
+focus() {
+    xdotool windowactivate --sync "$1" >/dev/null 2>&1 || true
+    xdotool windowfocus --sync "$1" >/dev/null 2>&1 || true
+}
 
 # Opens a command of the Program menu by its access key and answers the window it opens.
 program_command() {
-    xdotool windowactivate --sync "$main" >/dev/null 2>&1 || true
+    focus "$main"
     xdotool key --clearmodifiers alt+p
     sleep 0.5
     xdotool key "$1"
     local id
     id=$(find_window "$2")
-    xdotool windowactivate --sync "$id" >/dev/null 2>&1 || true
+    focus "$id"
     sleep 0.7
     echo "$id"
 }

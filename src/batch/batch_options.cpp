@@ -55,6 +55,14 @@ bool ParseOption(const QStringList& arguments, qsizetype& i, CBatchOptions& opti
         options.keepFolders = 0;
         return true;
     }
+    if (name == u"--long-first"_s && inlineValue.isNull()) {
+        options.longFilesFirst = 1;
+        return true;
+    }
+    if (name == u"--list-order"_s && inlineValue.isNull()) {
+        options.longFilesFirst = 0;
+        return true;
+    }
     const struct
     {
         const char16_t* name;
@@ -132,6 +140,7 @@ Settings.ini, which orvel-batch reads and never writes.
   --beside-source       write each result beside its source
   --keep-folders        below DIR, keep the folders of the sources (--flat: do not)
   --threads N           programs that run at the same time (1 to 64)
+  --long-first          start the longest files first (--list-order: in the order given)
   --overwrite           replace results that exist already (default: leave those out)
   --list-coders         print the coders and their presets, then end
   --dry-run             print the planned command lines, convert nothing

@@ -13,6 +13,7 @@ struct CBatchOptions
     bool besideSource = false; // --beside-source: results beside their sources
     int threads = 0;           // 0: from the settings
     int keepFolders = -1;      // -1: from the settings
+    int longFilesFirst = -1;   // -1: from the settings
     bool listCoders = false;
     bool dryRun = false;
     bool jobs = false;

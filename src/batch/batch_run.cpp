@@ -92,8 +92,9 @@ int CBatchRun::Run(const CBatchOptions& options)
         return kBadArguments;
 
     const QList<CFileInfo*> runnable = LeaveOut(Plan(options), options.overwrite);
-    const QList<CFileInfo*> ordered =
-        OrderForStart(runnable, settings.general.startLongFilesFirst != 0);
+    const bool longFirst = options.longFilesFirst >= 0 ? options.longFilesFirst != 0
+                                                       : settings.general.startLongFilesFirst != 0;
+    const QList<CFileInfo*> ordered = OrderForStart(runnable, longFirst);
     if (options.dryRun || options.jobs) {
         if (options.dryRun)
             PrintCommandLines(ordered);
@@ -186,7 +187,10 @@ bool CBatchRun::AddInputs(const QStringList& inputs)
         const QFileInfo info(input);
         const QString path = info.absoluteFilePath();
         if (info.isDir()) {
+            const qsizetype before = files.Count();
             files.AddFolder(path, true, progress);
+            for (qsizetype i = before; i < files.Count(); ++i)
+                foundInFolders.insert(files.At(i));
             if (terminal)
                 err << '\n';
         } else if (!info.exists()) {
@@ -230,6 +234,11 @@ QList<CFileInfo*> CBatchRun::Plan(const CBatchOptions& options)
         if (!PlanFile(file, decoders, decodeOnly ? nullptr : coder, presetIndex, folder,
                       decodeOnly) ||
             (!file.coder && !file.decoder)) {
+            // Covers, playlists and notes beside the music are no sources.
+            if (foundInFolders.contains(&file)) {
+                ++skippedCount;
+                continue;
+            }
             err << "no decoder for this file, left out: " << file.path << " (" << file.format
                 << ")\n";
             ++leftOutCount;
@@ -357,7 +366,10 @@ int CBatchRun::Convert(const QList<CFileInfo*>& planned, int threads)
     if (terminal)
         err << "\r\033[K" << Qt::flush;
     out << converted << " converted, " << failed << " failed, " << leftOutCount << " left out, in "
-        << FormatDuration(clock.elapsed()) << '\n';
+        << FormatDuration(clock.elapsed());
+    if (skippedCount > 0)
+        out << " (" << skippedCount << " files in the folders are no audio any decoder reads)";
+    out << '\n';
     out.flush();
     return failed + leftOutCount > 0 ? kSomeFailed : kAllConverted;
 }

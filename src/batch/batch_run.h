@@ -6,6 +6,7 @@
 #include "filelist/file_list.h"
 #include "settings/settings_set.h"
 
+#include <QSet>
 #include <QTextStream>
 
 // One call of orvel-batch: reads the program folder as the desktop program does, plans the
@@ -51,4 +52,6 @@ private:
     CFileList files;
     CCore core;
     int leftOutCount = 0;
+    int skippedCount = 0;                  // files in folders that no decoder reads
+    QSet<const CFileInfo*> foundInFolders; // not named on the command line
 };

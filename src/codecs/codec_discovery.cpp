@@ -7,7 +7,9 @@
 #include <QFileInfo>
 #include <QHash>
 #include <algorithm>
+#include <atomic>
 #include <mutex>
+#include <thread>
 
 using namespace Qt::StringLiterals;
 
@@ -178,12 +180,40 @@ QString HashOnce(const QString& path)
     return hash;
 }
 
+// Hashes the files on all processors ahead of a scan, so HashOnce finds their digests. Only
+// while a discovery keeps them; otherwise the scan hashes one file after another.
+void HashAheadOnAllProcessors(const QStringList& paths)
+{
+    {
+        std::lock_guard lock(hashesMutex);
+        if (discoveryHashes == nullptr) {
+            return;
+        }
+    }
+    std::atomic<qsizetype> next{0};
+    const auto work = [&] {
+        for (qsizetype i = next++; i < paths.size(); i = next++) {
+            HashOnce(paths[i]);
+        }
+    };
+    const int count = int(qMin<qsizetype>(os::ProcessorCount(), paths.size()));
+    std::vector<std::thread> workers;
+    for (int i = 1; i < count; ++i) {
+        workers.emplace_back(work);
+    }
+    work();
+    for (std::thread& worker : workers) {
+        worker.join();
+    }
+}
+
 template <typename Codec>
 void ScanCodecs(const ExecutableDatabase& database, const QString& root,
                 std::vector<std::unique_ptr<Codec>>& list, bool findByFileName, QStringView type)
 {
     QStringList paths;
     ListFiles(root, kExecutablePattern.toString(), paths);
+    HashAheadOnAllProcessors(paths);
     for (const QString& path : std::as_const(paths)) {
         const QString hash = HashOnce(path);
         if (hash.isEmpty()) {

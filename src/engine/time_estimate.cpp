@@ -46,13 +46,13 @@ AudioProgress MeasureAudioProgress(const QList<CFileInfo*>& queued, const QList<
 
 qint64 EstimateRemainingMs(qint64 elapsedMs, const AudioProgress& progress)
 {
-    if (progress.totalMs <= 0 || progress.doneMs <= 0 || elapsedMs < kMinimumElapsedMs)
+    if (progress.totalMs <= 0 || progress.doneMs <= 0)
         return -1;
     const double done = double(progress.doneMs) / double(progress.totalMs);
-    if (done < kMinimumDoneShare)
-        return -1;
     if (done >= 1.0)
         return 0;
+    if (done < kMinimumDoneShare || elapsedMs < kMinimumElapsedMs)
+        return -1;
     return qint64(double(elapsedMs) * (1.0 - done) / done);
 }
 

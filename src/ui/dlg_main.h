@@ -98,6 +98,7 @@ private:
     std::function<void(int)> MenuCommandHandler();
     void ShowFileListMenu(const QPoint& position);
     bool HandleFileListKey(const QKeyEvent& key);
+    void Exit();
     void AddFiles();
     void AddFolder();
     void LoadList();

@@ -18,6 +18,7 @@
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QFileInfo>
+#include <QHash>
 #include <QKeyEvent>
 #include <QLayout>
 #include <QMenu>
@@ -62,77 +63,44 @@ std::function<void(int)> CDlgMain::MenuCommandHandler()
 void CDlgMain::RunCommand(int commandId)
 {
     using namespace MenuCommand;
-    switch (commandId) {
-    case kExit:
-        close();
-        break;
-    case kOptions:
-        ShowOptions();
-        break;
-    case kConsoleWindow:
-        ShowConsoleWindow();
-        break;
-    case kAddFile:
-    case kContextAddFile:
-        AddFiles();
-        break;
-    case kAddFolder:
-    case kContextAddFolder:
-        AddFolder();
-        break;
-    case kLoadList:
-        LoadList();
-        break;
-    case kSaveList:
-        SaveList();
-        break;
-    case kSelectAll:
-        SelectAllRows();
-        break;
-    case kInvertSelection:
-        InvertSelection();
-        break;
-    case kClearSelection:
-        ClearSelection();
-        break;
-    case kRemoveSelected:
-        RemoveSelectedItems();
-        break;
-    case kRemoveDeadEntries:
-        RemoveDeadEntries();
-        break;
-    case kRemoveAll:
-        RemoveAllEntries();
-        break;
-    case kRetryFailed:
-        RetryFailed();
-        break;
-    case kAbout:
-        ShowAbout();
-        break;
-    case kOpenContainingFolder:
-        OpenContainingFolder();
-        break;
-    case kOpenOutputFolder:
-        OpenOutputFolder();
-        break;
-    case kViewCodecsInfo:
-        ShowCodecsInfo();
-        break;
-    case kUpdateCodecs:
-        UpdateCodecs();
-        break;
-    case kHelp:
-        ShowHelp();
-        break;
-    case kOpenHomePage:
-        OpenHomePage();
-        break;
-    default:
-        // The plugin's dialog function answers nothing that could be checked.
-        plugins.ShowDialog(commandId, static_cast<QWidget*>(this));
-        break;
+    using Command = void (CDlgMain::*)();
+    // The file list's context menu has ids of its own for two of the list commands.
+    static const QHash<int, Command> commands = {
+        {kExit, &CDlgMain::Exit},
+        {kOptions, &CDlgMain::ShowOptions},
+        {kConsoleWindow, &CDlgMain::ShowConsoleWindow},
+        {kAddFile, &CDlgMain::AddFiles},
+        {kContextAddFile, &CDlgMain::AddFiles},
+        {kAddFolder, &CDlgMain::AddFolder},
+        {kContextAddFolder, &CDlgMain::AddFolder},
+        {kLoadList, &CDlgMain::LoadList},
+        {kSaveList, &CDlgMain::SaveList},
+        {kSelectAll, &CDlgMain::SelectAllRows},
+        {kInvertSelection, &CDlgMain::InvertSelection},
+        {kClearSelection, &CDlgMain::ClearSelection},
+        {kRemoveSelected, &CDlgMain::RemoveSelectedItems},
+        {kRemoveDeadEntries, &CDlgMain::RemoveDeadEntries},
+        {kRemoveAll, &CDlgMain::RemoveAllEntries},
+        {kRetryFailed, &CDlgMain::RetryFailed},
+        {kAbout, &CDlgMain::ShowAbout},
+        {kOpenContainingFolder, &CDlgMain::OpenContainingFolder},
+        {kOpenOutputFolder, &CDlgMain::OpenOutputFolder},
+        {kViewCodecsInfo, &CDlgMain::ShowCodecsInfo},
+        {kUpdateCodecs, &CDlgMain::UpdateCodecs},
+        {kHelp, &CDlgMain::ShowHelp},
+        {kOpenHomePage, &CDlgMain::OpenHomePage},
+    };
+    if (const Command command = commands.value(commandId)) {
+        (this->*command)();
+        return;
     }
+    // Any other id may be a plugin's; its dialog function answers nothing that could be checked.
+    plugins.ShowDialog(commandId, static_cast<QWidget*>(this));
+}
+
+void CDlgMain::Exit()
+{
+    close();
 }
 
 void CDlgMain::ShowFileListMenu(const QPoint& position)
@@ -358,13 +326,14 @@ void CDlgMain::UpdateCodecs()
     FillCoderCombo(qMax(0, coderIndex));
     RefillCoderInfo();
     RescanDecoders(programFolder, database, decoders, byFileName);
-    CurrentNotifier()->Notify(INotifier::Icon::Information,
-                              language.GetString(kUpdateCodecsCaptionStringId),
-                              language.GetString(kCodecsUpdatedStringId));
     // Plans made with the old definitions are dropped.
     Reset();
     RefillPresetCombo(qMax(0, presetIndex));
     setUpdatesEnabled(true);
+    // Told last, so the box stands over a window that shows the new codecs.
+    CurrentNotifier()->Notify(INotifier::Icon::Information,
+                              language.GetString(kUpdateCodecsCaptionStringId),
+                              language.GetString(kCodecsUpdatedStringId));
 }
 
 void CDlgMain::ShowOptions()

@@ -80,6 +80,10 @@ TEST_F(OrvelBatchTest, ConvertsATreeAndReportsTheFileThatFailed)
     MakeFlac(u"lib/A/one.flac"_s);
     ASSERT_TRUE(QDir().mkpath(Path(u"lib/B"_s)));
     ASSERT_TRUE(fixtures::MakeWav(Path(u"lib/B/two.wav"_s), 44100, 1, 16, 0.5));
+    QFile cover(Path(u"lib/A/cover.jpg"_s)); // no source: skipped without a word
+    ASSERT_TRUE(cover.open(QIODevice::WriteOnly));
+    cover.write("\xFF\xD8\xFF\xE0 not much of a picture");
+    cover.close();
     QFile damaged(Path(u"lib/B/damaged.flac"_s));
     ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
     damaged.write("fLaC but nothing else of a FLAC file");
@@ -94,7 +98,8 @@ TEST_F(OrvelBatchTest, ConvertsATreeAndReportsTheFileThatFailed)
     EXPECT_TRUE(
         first.err.contains(u"FAILED: "_s + Path(u"lib/B/damaged.flac"_s) + u": flac exit code"_s))
         << first.err.toStdString();
-    EXPECT_TRUE(first.out.contains(u"3 converted, 1 failed, 0 left out"_s))
+    EXPECT_TRUE(first.out.contains(u"3 converted, 1 failed, 0 left out"_s) &&
+                first.out.contains(u"(1 files in the folders"_s))
         << first.out.toStdString();
     EXPECT_TRUE(TemporaryWavs().isEmpty());
 

@@ -20,7 +20,7 @@ TEST(TimeEstimateTest, StatusLineShowsAnEstimateOnceEnoughIsDone)
         {60000, {25000, 100000}, u"Elapsed: 1:00   Left: 3:00"},
         {3599000, {50000, 100000}, u"Elapsed: 59:59   Left: 59:59"},
         {4000000, {40000, 100000}, u"Elapsed: 1:06:40   Left: 1:40:00"},
-        {9000, {100000, 100000}, u"Elapsed: 0:09   Left: 0:00"},
+        {900, {100000, 100000}, u"Elapsed: 0:00   Left: 0:00"}, // all done: nothing left
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.elapsedMs);
