@@ -56,6 +56,8 @@ public:
     QString presetName;
     std::unique_ptr<CCoder> coder;
     std::unique_ptr<CDecoder> decoder;
+    // A run of this file's jobs failed the last time they ran (Retry failed runs them again).
+    bool lastRunFailed = false;
 };
 
 // True when the path names an existing regular file that can be opened for reading.

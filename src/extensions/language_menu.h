@@ -52,6 +52,7 @@ inline constexpr int kViewCodecsInfo = 32807;
 inline constexpr int kUpdateCodecs = 32808;
 inline constexpr int kHelp = 32809;
 inline constexpr int kOpenHomePage = 32810;
+inline constexpr int kRetryFailed = 32850;
 } // namespace MenuCommand
 
 // The program's own English menus 203 and 215, used when the pack supplies none; empty for

@@ -39,6 +39,9 @@ bool CSettingsGeneral::Exchange(bool continueOnError, CSettingsStorage* storage,
            values.Int32(u"OutputFolderSameAsOriginal"_s, outputFolderSameAsOriginal, 1) &&
            values.Int32(u"ShowWarnings"_s, showWarnings, 1) &&
            values.Int32(u"AddOnlyExists"_s, addOnlyExists, 1) &&
+           values.Int32(u"CopyTags"_s, copyTags, 1) &&
+           values.Int32(u"AtomicOutputs"_s, atomicOutputs, 1) &&
+           values.Int32(u"SkipUpToDate"_s, skipUpToDate, 1) &&
            values.Int32(u"StartLongFilesFirst"_s, startLongFilesFirst, 1) &&
            values.Int32(u"KeepFolderStructure"_s, keepFolderStructure, 0) && values.Result();
 }

@@ -40,6 +40,9 @@ public:
     qint32 outputFolderSameAsOriginal = 1;
     qint32 showWarnings = 1;
     qint32 addOnlyExists = 1;
+    qint32 copyTags = 1;      // results get their source's tags and pictures
+    qint32 atomicOutputs = 1; // results are written under a hidden name until whole
+    qint32 skipUpToDate = 1;  // Start leaves out jobs whose result is newer than the source
     // Start queues the files by decreasing length, so one long file does not run alone at the
     // end while the other slots idle.
     qint32 startLongFilesFirst = 1;

@@ -3,6 +3,7 @@
 #include "codecs/codec.h"
 #include "engine/console_log.h"
 #include "engine/notifier.h"
+#include "engine/run_report.h"
 #include "engine/run_result_text.h"
 #include "extensions/language_pack.h"
 #include "foundation/path_helpers.h"
@@ -17,6 +18,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <algorithm>
 #include <orvel/icore.h>
 
 using namespace Qt::StringLiterals;
@@ -40,6 +42,7 @@ constexpr int kWaiting = 170;
 constexpr int kStarted = 171;
 constexpr int kTotal = 172;
 constexpr int kErrorCaption = 119;
+constexpr int kWarningCaption = 120;
 } // namespace Text
 
 constexpr int kColumnCount = 4;
@@ -153,6 +156,11 @@ void CDlgJobControl::SetFailureSource(FailedRunsSource failedRuns, FileOfRun fil
     fileOfRunSource = std::move(fileOfRun);
 }
 
+void CDlgJobControl::SetSkippedCount(int count)
+{
+    skippedCount = count;
+}
+
 void CDlgJobControl::SetAudioProgressSource(AudioProgressSource source)
 {
     audioProgressSource = std::move(source);
@@ -230,9 +238,16 @@ void CDlgJobControl::UpdateStatus()
             QString::asprintf(": %d (%.2f%%)\n", total - started, 100.0 - percent);
     text += language.GetString(Text::kTotal) + QString::asprintf(": %d", total);
     if (failedRunsSource) {
-        failedCount = static_cast<int>(failedRunsSource().size());
+        const QList<RunResult> results = failedRunsSource();
+        failedCount = static_cast<int>(std::count_if(results.cbegin(), results.cend(),
+                                                     [](const auto& r) { return r.Failed(); }));
         text += u'\n' + LanguageTextOr(language, UiText::kFailedProcesses, u"Failed processes"_s) +
                 QString::asprintf(": %d", failedCount);
+    }
+    if (skippedCount > 0) {
+        text += u'\n' +
+                RunReport::Text(language, RunReport::kSkippedStatus, u"Skipped (up to date)"_s) +
+                QString::asprintf(": %d", skippedCount);
     }
     if (audioProgressSource) {
         text += u'\n' + TimeStatusText(
@@ -280,24 +295,58 @@ void CDlgJobControl::Finish(int result)
 
 void CDlgJobControl::ReportFailures()
 {
-    if (!failedRunsSource) {
-        return;
-    }
+    const QList<RunResult> results = failedRunsSource ? failedRunsSource() : QList<RunResult>();
+    // One line per file, for the first of its runs that failed: a coder not started because
+    // its decoder failed says nothing the decoder's line does not.
     QStringList files;
-    ConsoleLog& log = ConsoleLog::Instance();
-    for (const RunResult& run : failedRunsSource()) {
+    QStringList lines;
+    for (const RunResult& run : results) {
+        if (!run.Failed())
+            continue;
         const QString file = fileOfRunSource ? fileOfRunSource(run) : run.inputFile;
-        log.Append(FileNameOf(run.executable) + u" \""_s + file + u"\": "_s + RunOutcomeText(run));
+        RunReport::LogFailure(run, file, language);
         if (!files.contains(file)) {
             files << file;
+            lines << RunReport::Failure(run, file, language);
         }
     }
-    if (files.isEmpty()) {
+    ReportUnwrittenTags(results);
+    const QString skipped =
+        skippedCount > 0
+            ? RunReport::Text(language, RunReport::kSkippedFiles,
+                              u"Files skipped because their output is up to date: %1"_s)
+                  .arg(skippedCount)
+            : QString();
+    if (lines.isEmpty()) {
+        if (!skipped.isEmpty())
+            CurrentNotifier()->Notify(INotifier::Icon::Information, windowTitle(), skipped);
         return;
     }
-    const QString text = TextWithFiles(
+    QString text = TextWithFiles(
         LanguageTextOr(language, UiText::kFilesFailed, u"These files could not be converted:"_s),
-        files);
+        lines);
+    if (!skipped.isEmpty())
+        text += u"\n\n"_s + skipped;
     CurrentNotifier()->Notify(INotifier::Icon::Error, language.GetString(Text::kErrorCaption),
                               text);
+}
+
+void CDlgJobControl::ReportUnwrittenTags(const QList<RunResult>& results)
+{
+    QStringList lines;
+    for (const RunResult& run : results) {
+        if (run.tagError.isEmpty() || run.Failed())
+            continue;
+        const QString file = fileOfRunSource ? fileOfRunSource(run) : run.inputFile;
+        ConsoleLog::Instance().Append(run.tagError);
+        lines << file + u": "_s + run.tagError;
+    }
+    if (lines.isEmpty())
+        return;
+    CurrentNotifier()->Notify(
+        INotifier::Icon::Warning, language.GetString(Text::kWarningCaption),
+        TextWithFiles(RunReport::Text(language, RunReport::kTagsNotWritten,
+                                      u"Tags could not be written for these files (their audio "
+                                      u"is kept):"_s),
+                      lines));
 }

@@ -35,8 +35,9 @@ public:
     CDlgJobControl(CLanguagePack& language, int& priority, ICore& core, QWidget* parent);
     ~CDlgJobControl() override;
 
-    // Where failed runs are learnt from, and the file each is reported with. Without it the
-    // window shows no failures.
+    // Where the runs' results are learnt from (the failed ones are counted and reported, and
+    // results whose tags could not be written), and the file each is reported with. Without it
+    // the window shows no failures.
     using FailedRunsSource = std::function<QList<RunResult>()>;
     using FileOfRun = std::function<QString(const RunResult&)>;
     void SetFailureSource(FailedRunsSource failedRuns, FileOfRun fileOfRun);
@@ -44,6 +45,10 @@ public:
     // shows no times.
     using AudioProgressSource = std::function<AudioProgress()>;
     void SetAudioProgressSource(AudioProgressSource source);
+
+    // Jobs left out at Start because their results are up to date: a status line and the end
+    // message say how many.
+    void SetSkippedCount(int count);
 
     // One cycle of the refresh: rows, bar and status text from the core, then close the
     // window when the core no longer runs.
@@ -65,6 +70,7 @@ private:
     void OnStop();
     void Finish(int result);
     void ReportFailures();
+    void ReportUnwrittenTags(const QList<RunResult>& results);
 
     CLanguagePack& language;
     int& priority;
@@ -76,6 +82,7 @@ private:
     AudioProgressSource audioProgressSource;
     QElapsedTimer elapsed; // since the window opened, right after Start
     int failedCount = 0;
+    int skippedCount = 0;
 
     CSortListViewEx* jobList = nullptr;
     QProgressBar* progressBar = nullptr;

@@ -56,6 +56,8 @@ public:
     void Apply();
     void Reset();
     void Start();
+    // Starts again only the files whose jobs failed the last time they ran.
+    void RetryFailed();
     // Adds the paths in order under the file list's input rule and rebuilds the list control.
     void AddPaths(const QStringList& paths);
 
@@ -142,6 +144,12 @@ private:
     // commonFolder: the folder whose tree is mirrored below the output folder, or empty.
     void PlanRow(int row, bool decodeOnly, int presetIndex, const QString& commonFolder);
     QString SourceOfRun(const RunResult& run) const;
+    // Start for the given rows only: the left-out rules, the up-to-date skip and the question
+    // before replacing apply to them, then they run with the job control window.
+    void StartRows(const QSet<int>& wanted);
+    QSet<int> UpToDateRows(const QSet<int>& rows) const;
+    void ReportSkippedOnly(int skipped);
+    void RememberFailedRows(const QList<CFileInfo*>& files);
     QStringList SourcesOfRows(const QList<int>& rows) const;
     void ReportLeftOutRows(const QList<int>& rows);
     // Rows not left out whose runs would replace a file that exists.

@@ -81,6 +81,7 @@ void CDlgMain::RunCommand(int commandId)
         {kRemoveSelected, &CDlgMain::RemoveSelectedItems},
         {kRemoveDeadEntries, &CDlgMain::RemoveDeadEntries},
         {kRemoveAll, &CDlgMain::RemoveAllEntries},
+        {kRetryFailed, &CDlgMain::RetryFailed},
         {kAbout, &CDlgMain::ShowAbout},
         {kOpenContainingFolder, &CDlgMain::OpenContainingFolder},
         {kOpenOutputFolder, &CDlgMain::OpenOutputFolder},

@@ -4,6 +4,7 @@
 #include "engine/notifier.h"
 #include "engine/output_tree.h"
 #include "engine/planned_jobs.h"
+#include "engine/run_report.h"
 #include "extensions/language_pack.h"
 #include "foundation/path_helpers.h"
 #include "ui/dlg_job_control.h"
@@ -13,6 +14,7 @@
 #include "ui/ui_texts.h"
 
 #include <QComboBox>
+#include <QHash>
 #include <QSet>
 
 using namespace Qt::StringLiterals;
@@ -135,11 +137,68 @@ void CDlgMain::Start()
     if (!anyPlanned) {
         Apply();
     }
+    QSet<int> rows;
+    for (int row = 0; row < fileList.Count(); ++row) {
+        rows.insert(row);
+    }
+    StartRows(rows);
+}
 
-    const QList<int> clashing = LeftOutRows(fileList);
+void CDlgMain::RetryFailed()
+{
+    QSet<int> rows;
+    for (int row = 0; row < fileList.Count(); ++row) {
+        const CFileInfo& file = *fileList.At(row);
+        if (file.lastRunFailed && (file.coder || file.decoder)) {
+            rows.insert(row);
+        }
+    }
+    if (rows.isEmpty()) {
+        CurrentNotifier()->Notify(INotifier::Icon::Information,
+                                  language.GetString(MainText::kWarningCaption),
+                                  RunReport::Text(language, RunReport::kNothingFailed,
+                                                  u"No file failed in the last conversion."_s));
+        return;
+    }
+    StartRows(rows);
+}
+
+QSet<int> CDlgMain::UpToDateRows(const QSet<int>& rows) const
+{
+    QSet<int> upToDate;
+    if (settings.general.skipUpToDate == 0) {
+        return upToDate;
+    }
+    for (int row : rows) {
+        const CFileInfo& file = *fileList.At(row);
+        if (IsResultUpToDate(file.decoder.get(), file.coder.get())) {
+            upToDate.insert(row);
+        }
+    }
+    return upToDate;
+}
+
+void CDlgMain::StartRows(const QSet<int>& wanted)
+{
+    QList<int> clashing;
+    for (int row : LeftOutRows(fileList)) {
+        if (wanted.contains(row)) {
+            clashing << row;
+        }
+    }
     ReportLeftOutRows(clashing);
     // Sets: a whole library may be left out when the user keeps the existing results.
     QSet<int> leftOut(clashing.cbegin(), clashing.cend());
+    for (int row = 0; row < fileList.Count(); ++row) {
+        if (!wanted.contains(row)) {
+            leftOut.insert(row);
+        }
+    }
+    QSet<int> candidates = wanted;
+    candidates.subtract(leftOut);
+    // Results newer than their sources are skipped before anybody is asked about replacing.
+    const QSet<int> skipped = UpToDateRows(candidates);
+    leftOut.unite(skipped);
     const QList<int> replacing = RowsReplacingFiles(leftOut);
     if (!replacing.isEmpty() && !ConfirmReplacing(replacing)) {
         leftOut.unite(QSet<int>(replacing.cbegin(), replacing.cend()));
@@ -155,15 +214,55 @@ void CDlgMain::Start()
     CreateOutputFolders(queued);
     QueueFiles(core, queued);
     if (core.GetTotalCount() <= 0) {
+        ReportSkippedOnly(int(skipped.size()));
         return;
     }
+    core.SetResultOptions({settings.general.copyTags != 0, settings.general.atomicOutputs != 0});
     core.Start();
     CDlgJobControl jobControl(language, settings.core.priority, core, this);
-    jobControl.SetFailureSource([this] { return core.GetFailedRuns(); },
+    jobControl.SetFailureSource([this] { return core.GetRunResults(); },
                                 [this](const RunResult& run) { return SourceOfRun(run); });
+    jobControl.SetSkippedCount(int(skipped.size()));
     jobControl.SetAudioProgressSource(
         [this, queued] { return MeasureAudioProgress(queued, core.GetRunResults()); });
     jobControl.exec();
+    RememberFailedRows(queued);
+}
+
+void CDlgMain::ReportSkippedOnly(int skipped)
+{
+    if (skipped <= 0) {
+        return;
+    }
+    CurrentNotifier()->Notify(
+        INotifier::Icon::Information, language.GetString(MainText::kWarningCaption),
+        RunReport::Text(language, RunReport::kSkippedFiles,
+                        u"Files skipped because their output is up to date: %1"_s)
+            .arg(skipped));
+}
+
+void CDlgMain::RememberFailedRows(const QList<CFileInfo*>& files)
+{
+    // Rows the run never reached (a stop) keep what they knew.
+    QHash<const IProcess*, bool> failedProcesses;
+    for (const RunResult& run : core.GetRunResults()) {
+        failedProcesses[run.process] = failedProcesses.value(run.process) || run.Failed();
+    }
+    for (CFileInfo* queuedFile : files) {
+        CFileInfo& file = *queuedFile;
+        const IProcess* runs[] = {file.decoder.get(), file.coder.get()};
+        bool reached = false;
+        bool failed = false;
+        for (const IProcess* process : runs) {
+            if (process && failedProcesses.contains(process)) {
+                reached = true;
+                failed = failed || failedProcesses.value(process);
+            }
+        }
+        if (reached) {
+            file.lastRunFailed = failed;
+        }
+    }
 }
 
 QStringList CDlgMain::SourcesOfRows(const QList<int>& rows) const

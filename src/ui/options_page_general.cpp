@@ -24,6 +24,9 @@ constexpr int kShowWarnings = 158;
 constexpr int kAddOnlyExists = 159;
 constexpr int kSameAsOriginal = 134;
 constexpr int kOutputFolder = 133;
+constexpr int kCopyTags = 240;
+constexpr int kAtomicOutputs = 241;
+constexpr int kSkipUpToDate = 242;
 constexpr int kStartLongFilesFirst = 263;
 constexpr int kKeepFolderStructure = 264;
 } // namespace Text
@@ -46,6 +49,9 @@ void COptionsPageGeneral::BuildControls(QWidget* page)
     AddFlag(layout, u"rememberFileList"_s, Text::kRememberFileList, general.rememberFileList);
     AddFlag(layout, u"showWarnings"_s, Text::kShowWarnings, general.showWarnings);
     AddFlag(layout, u"addOnlyExists"_s, Text::kAddOnlyExists, general.addOnlyExists);
+    AddFlag(layout, u"copyTags"_s, Text::kCopyTags, general.copyTags);
+    AddFlag(layout, u"atomicOutputs"_s, Text::kAtomicOutputs, general.atomicOutputs);
+    AddFlag(layout, u"skipUpToDate"_s, Text::kSkipUpToDate, general.skipUpToDate);
     AddFlag(layout, u"startLongFilesFirst"_s, Text::kStartLongFilesFirst,
             general.startLongFilesFirst);
     sameAsOriginal = AddFlag(layout, u"outputFolderSameAsOriginal"_s, Text::kSameAsOriginal,

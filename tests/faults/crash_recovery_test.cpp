@@ -55,15 +55,17 @@ protected:
         }
     }
 
-    // Starts an instance running `jobs` endless decoders, once all of them are running.
-    Host& StartHost(const QString& name, int jobs)
+    // Starts an instance running `jobs` endless decoders (or coders writing results beside
+    // the list), once all of them are running.
+    Host& StartHost(const QString& name, int jobs, bool outputs = false)
     {
         Host host;
         host.pidLog = root.filePath(name + u".pids"_s);
         host.wavList = root.filePath(name + u".wavs"_s);
-        host.pid =
-            os::SpawnProcess(TestHelperPath(u"orvel_crash_host"_s),
-                             {program, host.pidLog, host.wavList, QString::number(jobs)}, false);
+        QStringList arguments = {program, host.pidLog, host.wavList, QString::number(jobs)};
+        if (outputs)
+            arguments << u"outputs"_s;
+        host.pid = os::SpawnProcess(TestHelperPath(u"orvel_crash_host"_s), arguments, false);
         EXPECT_GT(host.pid, 0);
         EXPECT_TRUE(WaitUntil([&] { return host.Processes().size() == 2 * jobs; }));
         hosts.append(host);
@@ -119,6 +121,39 @@ TEST_F(CrashRecoveryTest, ProgramsEndWithAKilledInstanceAndTheNextStartRemovesOn
         EXPECT_FALSE(ProcessEnded(pid));
     EXPECT_EQ(SessionFiles().size(), 1)
         << "the crashed instance's record goes, the live one's stays";
+}
+
+// Results are written under hidden names: an instance killed mid-batch leaves no partial file
+// under a result's name and an older result as it was, and the next start removes the rest.
+TEST_F(CrashRecoveryTest, AKilledInstanceLeavesNoPartialResultAndItsHiddenOutputsGo)
+{
+    CTemporaryFolderScope temporary(tmp);
+    const QString older = root.filePath(u"out0.mp3"_s);
+    {
+        QFile file(older);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("an older result");
+    }
+    const auto hiddenOutputs = [this] {
+        return QDir(root.path()).entryList({u".orv*.mp3"_s}, QDir::Files | QDir::Hidden);
+    };
+    const Host crashed = StartHost(u"outputs"_s, 2, true);
+    ASSERT_TRUE(WaitUntil([&] { return hiddenOutputs().size() == 2; }));
+
+    ::kill(static_cast<pid_t>(crashed.pid), SIGKILL);
+    os::ReapProcess(crashed.pid);
+    for (qint64 pid : crashed.Processes())
+        EXPECT_TRUE(WaitUntil([&] { return ProcessEnded(pid); }, 5000)) << "left running: " << pid;
+    QFile kept(older);
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), "an older result");
+    EXPECT_FALSE(QFile::exists(root.filePath(u"out1.mp3"_s)));
+    EXPECT_EQ(hiddenOutputs().size(), 2) << "nobody has cleaned up yet";
+
+    StartUp();
+    EXPECT_TRUE(hiddenOutputs().isEmpty()) << hiddenOutputs().join(u' ').toStdString();
+    EXPECT_TRUE(QFile::exists(older));
+    EXPECT_TRUE(SessionFiles().isEmpty());
 }
 
 // The record of an instance that died is only ever a list of names: nothing it lists outside

@@ -2,6 +2,9 @@
 // runs a batch of decoder and coder jobs on a real core, and waits to be killed.
 //   orvel_crash_host --start                         start-up only, then exit
 //   orvel_crash_host PROGRAM PID_LOG WAV_LIST COUNT  COUNT decoders (and their coders)
+//   orvel_crash_host PROGRAM PID_LOG OUT_LIST COUNT outputs
+//                                                    COUNT coders writing out0.mp3... beside
+//                                                    OUT_LIST, whose names go to OUT_LIST
 // The WAVs go to the temporary folder (TMPDIR); their names are appended to WAV_LIST.
 #include "codecs/codec.h"
 #include "engine/command_line.h"
@@ -10,6 +13,7 @@
 #include "engine/job_planning.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QString>
 #include <QThread>
 #include <cstring>
@@ -27,7 +31,8 @@ int main(int argc, char** argv)
         EndInstanceSession();
         return 0;
     }
-    if (argc != 5)
+    const bool outputs = argc == 6 && std::strcmp(argv[5], "outputs") == 0;
+    if (argc != 5 && !outputs)
         return 2;
     const QString program = QFile::decodeName(argv[1]);
     const QString pidLog = QFile::decodeName(argv[2]);
@@ -40,7 +45,21 @@ int main(int argc, char** argv)
     std::vector<std::unique_ptr<CCoder>> coders;
     CCore core;
     core.SetThreadsCount(count);
-    for (int i = 0; i < count; ++i) {
+    for (int i = 0; outputs && i < count; ++i) {
+        // The program writes its first argument: the result, which the core puts under a
+        // hidden name until it is whole.
+        const QString result = QFileInfo(wavList).absolutePath() + u"/out%1.mp3"_s.arg(i);
+        wavList.write(QFile::encodeName(result) + '\n');
+        auto coder = std::make_unique<CCoder>();
+        coder->SetExecutable(program);
+        coder->SetShowWindow(false);
+        coder->SetParameters(QuoteArgument(result) + u' ' + QuoteArgument(pidLog));
+        coder->SetInputFile(program);
+        coder->SetOutputFile(result);
+        core.AddProcess(coder.get());
+        coders.push_back(std::move(coder));
+    }
+    for (int i = 0; !outputs && i < count; ++i) {
         const QString wav = MakeTempFileName(TempFolder(), u".wav"_s);
         wavList.write(QFile::encodeName(wav) + '\n');
         auto decoder = std::make_unique<CDecoder>();

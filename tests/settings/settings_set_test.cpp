@@ -80,6 +80,9 @@ void ExpectDefaults(const CSettingsSet& set)
     EXPECT_EQ(set.general.outputFolderSameAsOriginal, 1);
     EXPECT_EQ(set.general.showWarnings, 1);
     EXPECT_EQ(set.general.addOnlyExists, 1);
+    EXPECT_EQ(set.general.copyTags, 1);
+    EXPECT_EQ(set.general.atomicOutputs, 1);
+    EXPECT_EQ(set.general.skipUpToDate, 1);
     EXPECT_EQ(set.database.findByFileName, 0);
 }
 
@@ -110,6 +113,7 @@ TEST_F(SettingsSetTest, SaveWritesEverySectionInItsOrder)
                                 "[Settings.General]\r\nOutputFolder=/home/u/Music/\r\n"
                                 "RememberFileList=1\r\nOutputFolderSameAsOriginal=1\r\n"
                                 "ShowWarnings=1\r\nAddOnlyExists=1\r\n"
+                                "CopyTags=1\r\nAtomicOutputs=1\r\nSkipUpToDate=1\r\n"
                                 "StartLongFilesFirst=1\r\nKeepFolderStructure=0\r\n"
                                 "[Settings.Database]\r\nFindByFileName=0\r\n");
 }

@@ -1,4 +1,6 @@
+#include "engine/console_log.h"
 #include "engine/file_info.h"
+#include "extensions/language_menu.h"
 #include "program_folder.h"
 #include "support/notifier_recorder.h"
 #include "ui/dlg_main.h"
@@ -8,12 +10,14 @@
 #include <QComboBox>
 #include <QDir>
 #include <QDragEnterEvent>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPushButton>
 #include <QTest>
+#include <QThread>
 #include <QUrl>
 #include <gtest/gtest.h>
 
@@ -206,6 +210,8 @@ TEST_F(MainWindowTest, StartConvertsEveryFileAndTheJobWindowClosesByItself)
 
 TEST_F(MainWindowTest, AnExistingResultIsReplacedOnlyWhenTheUserSaysSo)
 {
+    // Results newer than their sources would be skipped without a question.
+    window->Settings().general.skipUpToDate = 0;
     folder.WriteFile(u"Music/a.mp3"_s, "keep me");
     const QString kept = folder.MakeFlac(u"a.flac"_s);
     window->AddPaths({kept, folder.MakeFlac(u"b.flac"_s)});
@@ -389,4 +395,81 @@ TEST_F(MainWindowTest, AnEditedCommandLineIsTheOneThatRuns)
     ASSERT_TRUE(output.open(QIODevice::ReadOnly));
     EXPECT_TRUE(output.readAll().contains("TITLE=EditedByHand"));
     EXPECT_EQ(recorder.Count(), 0);
+}
+
+// A converted folder started again: every result is newer than its source, so nothing runs,
+// nobody is asked about replacing, and the user is told how many files were skipped.
+TEST_F(MainWindowTest, ASecondStartSkipsResultsThatAreUpToDate)
+{
+    constexpr int kFiles = 64;
+    QStringList sources;
+    for (int i = 0; i < kFiles; ++i) {
+        sources << folder.MakeWav(u"song%1.wav"_s.arg(i));
+    }
+    window->AddPaths(sources);
+    ChooseCoder(1);
+    window->Core().SetThreadsCount(2);
+    StartAndWait();
+    ASSERT_EQ(recorder.Count(), 0);
+
+    bool shown = false;
+    WhenModalShown(u"jobControl"_s, [&shown](QWidget*) { shown = true; });
+    QElapsedTimer timer;
+    timer.start();
+    c.startButton->click();
+    EXPECT_LT(timer.elapsed(), 1000);
+    EXPECT_FALSE(shown) << "no program was to run";
+    EXPECT_EQ(window->Core().GetTotalCount(), 0);
+    ASSERT_EQ(recorder.Count(), 1);
+    EXPECT_FALSE(recorder.Messages().first().question);
+    EXPECT_TRUE(recorder.Messages().first().text.endsWith(u": 64"_s))
+        << recorder.Messages().first().text.toStdString();
+
+    // A source changed since its conversion is no longer up to date.
+    QThread::msleep(20);
+    folder.MakeWav(u"song7.wav"_s);
+    window->Settings().general.showWarnings = 0;
+    StartAndWait();
+    QList<QString> ran;
+    for (const RunResult& run : window->Core().GetRunResults()) {
+        ran << run.inputFile;
+    }
+    EXPECT_EQ(ran, QList<QString>{sources[7]});
+}
+
+// A file whose coder fails is named with what its program said last, in the end message and
+// the console log; Retry failed then runs only that file.
+TEST_F(MainWindowTest, FailuresAreExplainedAndRetryRunsOnlyTheFailedFiles)
+{
+    const QStringList sources = {folder.MakeWav(u"good1.wav"_s), folder.MakeWav(u"bad.wav"_s),
+                                 folder.MakeWav(u"good2.wav"_s)};
+    window->AddPaths(sources);
+    ChooseCoder(0); // FLAC
+    c.applyButton->click();
+    folder.WriteFile(u"Music/bad.wav"_s, "no audio here");
+    StartAndWait();
+    ASSERT_EQ(recorder.Count(), 1);
+    const QString message = recorder.Messages().first().text;
+    EXPECT_TRUE(message.contains(sources[1])) << message.toStdString();
+    // flac's last word on a file that is no WAV.
+    const QString said = u"ERROR: for encoding a raw file you must specify"_s;
+    EXPECT_TRUE(message.contains(said)) << message.toStdString();
+    EXPECT_FALSE(message.contains(u"good"_s));
+    EXPECT_TRUE(ConsoleLog::Instance().Lines().join(u'\n').contains(said));
+    EXPECT_FALSE(QFileInfo::exists(folder.Path(u"Music/bad.flac"_s)));
+
+    folder.MakeWav(u"bad.wav"_s);
+    window->Settings().general.skipUpToDate = 0; // the good results would be skipped anyway
+    window->RunCommand(MenuCommand::kRetryFailed);
+    QList<QString> ran;
+    for (const RunResult& run : window->Core().GetRunResults()) {
+        ran << run.inputFile;
+    }
+    EXPECT_EQ(ran, QList<QString>{sources[1]});
+    EXPECT_TRUE(QFileInfo::exists(folder.Path(u"Music/bad.flac"_s)));
+    EXPECT_EQ(recorder.Count(), 1);
+
+    window->RunCommand(MenuCommand::kRetryFailed);
+    ASSERT_EQ(recorder.Count(), 2);
+    EXPECT_EQ(recorder.Messages().last().text, EnglishPack().GetString(254));
 }
