@@ -52,6 +52,7 @@ private:
     CFileList files;
     CCore core;
     int leftOutCount = 0;
+    int upToDateCount = 0;                 // left out: results newer than their sources
     int skippedCount = 0;                  // files in folders that no decoder reads
     QSet<const CFileInfo*> foundInFolders; // not named on the command line
 };
