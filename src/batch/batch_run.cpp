@@ -6,7 +6,7 @@
 #include "engine/job_planning.h"
 #include "engine/output_tree.h"
 #include "engine/planned_jobs.h"
-#include "engine/run_result_text.h"
+#include "engine/run_report.h"
 #include "engine/time_estimate.h"
 #include "foundation/os.h"
 #include "foundation/path_helpers.h"
@@ -369,11 +369,7 @@ int CBatchRun::Convert(const QList<CFileInfo*>& planned, int threads)
             for (const RunResult& run : ended) {
                 if (run.Failed() &&
                     (run.process == file->coder.get() || run.process == file->decoder.get()))
-                    err << "FAILED: " << file->path << ": " << FileNamePart(run.executable) << ' '
-                        << RunOutcomeText(run)
-                        << (run.LastErrorLine().isEmpty() ? QString()
-                                                          : u": "_s + run.LastErrorLine())
-                        << '\n';
+                    err << "FAILED: " << RunReport::Failure(run, file->path, englishTexts) << '\n';
             }
         }
         ShowProgress(planned, clock.elapsed(), results);

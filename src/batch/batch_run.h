@@ -3,6 +3,7 @@
 #include "batch/batch_options.h"
 #include "codecs/codec_discovery.h"
 #include "engine/core.h"
+#include "extensions/language_pack.h"
 #include "filelist/file_list.h"
 #include "settings/settings_set.h"
 
@@ -51,6 +52,7 @@ private:
     int presetIndex = -1;
     CFileList files;
     CCore core;
+    const CLanguagePack englishTexts; // empty: the reports' English wording
     int leftOutCount = 0;
     int upToDateCount = 0;                 // left out: results newer than their sources
     int skippedCount = 0;                  // files in folders that no decoder reads

@@ -4,7 +4,6 @@
 #include "engine/console_log.h"
 #include "engine/notifier.h"
 #include "engine/run_report.h"
-#include "engine/run_result_text.h"
 #include "extensions/language_pack.h"
 #include "foundation/path_helpers.h"
 #include "ui/dialog_units.h"

@@ -96,8 +96,8 @@ TEST_F(OrvelBatchTest, ConvertsATreeAndReportsTheFileThatFailed)
     EXPECT_EQ(first.status, 1) << first.err.toStdString();
     for (const QString& output : {u"out/top.mp3"_s, u"out/A/one.mp3"_s, u"out/B/two.mp3"_s})
         EXPECT_GT(QFileInfo(Path(output)).size(), 1000) << output.toStdString();
-    EXPECT_TRUE(
-        first.err.contains(u"FAILED: "_s + Path(u"lib/B/damaged.flac"_s) + u": flac exit code"_s))
+    EXPECT_TRUE(first.err.contains(u"FAILED: "_s + Path(u"lib/B/damaged.flac"_s) +
+                                   u": Decoder flac: exit code"_s))
         << first.err.toStdString();
     EXPECT_TRUE(first.out.contains(u"3 converted, 1 failed, 0 left out"_s) &&
                 first.out.contains(u"(1 files in the folders"_s))
