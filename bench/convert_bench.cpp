@@ -3,6 +3,10 @@
 //   orvel_convert_bench convert THREADS OUTPUT_FOLDER FLAC_TEMPLATE LAME_TEMPLATE FILE...
 //       plans every FLAC file (decode to a temporary WAV, then encode to MP3 into the output
 //       folder) and runs them all on THREADS slots; exits 1 when any run failed.
+//   orvel_convert_bench results THREADS ROUNDS OUTPUT_FOLDER FLAC_TEMPLATE LAME_TEMPLATE FILE...
+//       the same batch with tag copy and hidden outputs off and on, alternating ROUNDS times
+//       into OUTPUT_FOLDER/off and OUTPUT_FOLDER/on; prints each time, the best of each and
+//       their ratio.
 //   orvel_convert_bench overhead JOBS THREADS
 //       prints the time per job of JOBS runs of /bin/true spawned and reaped one after another,
 //       and of the same runs through the core on THREADS slots, in milliseconds.
@@ -12,6 +16,7 @@
 #include "foundation/os.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QStandardPaths>
 #include <QThread>
@@ -33,7 +38,8 @@ void WaitUntilIdle(CCore& core)
 }
 
 int Convert(int threads, const QString& outputFolder, const QString& decodeTemplate,
-            const QString& encodeTemplate, const QStringList& files)
+            const QString& encodeTemplate, const QStringList& files,
+            const ResultOptions& options = {})
 {
     PlannedDecoders decoders;
     decoders.push_back(std::make_unique<CDecoder>());
@@ -46,6 +52,7 @@ int Convert(int threads, const QString& outputFolder, const QString& decodeTempl
     std::vector<std::unique_ptr<CFileInfo>> records;
     CCore core;
     core.SetThreadsCount(threads);
+    core.SetResultOptions(options);
     for (const QString& path : files) {
         auto record = std::make_unique<CFileInfo>();
         if (!record->Load(path) || !PrepareDecoder(*record, decoders, QString(), false) ||
@@ -66,6 +73,34 @@ int Convert(int threads, const QString& outputFolder, const QString& decodeTempl
         std::fprintf(stderr, "failed: %s -> %s\n", qPrintable(result.inputFile),
                      qPrintable(result.outputFile));
     return failed.isEmpty() ? 0 : 1;
+}
+
+// Off and on alternate, so a change in the machine's load weighs on both alike; every round
+// starts from empty output folders.
+int Results(int threads, int rounds, const QString& outputFolder, const QString& decodeTemplate,
+            const QString& encodeTemplate, const QStringList& files)
+{
+    double best[2] = {0.0, 0.0};
+    QElapsedTimer timer;
+    for (int round = 1; round <= rounds; ++round) {
+        for (int on = 0; on < 2; ++on) {
+            QDir folder(outputFolder + (on ? u"/on"_s : u"/off"_s));
+            folder.removeRecursively();
+            QDir().mkpath(folder.path());
+            timer.start();
+            if (const int failed = Convert(threads, folder.path() + u'/', decodeTemplate,
+                                           encodeTemplate, files, {bool(on), bool(on)}))
+                return failed;
+            const double seconds = double(timer.nsecsElapsed()) / 1e9;
+            std::printf("round %d  tags and hidden outputs %-3s %7.2f s\n", round,
+                        on ? "on" : "off", seconds);
+            if (best[on] == 0.0 || seconds < best[on])
+                best[on] = seconds;
+        }
+    }
+    std::printf("best of %d: off %.2f s, on %.2f s\non / off = %.3f (target: at most 1.03)\n",
+                rounds, best[0], best[1], best[1] / best[0]);
+    return 0;
 }
 
 // Bare spawns and runs through the core alternate in batches, so a change in the machine's
@@ -119,11 +154,13 @@ int main(int argc, char** argv)
     const QStringList args = app.arguments();
     if (args.size() >= 7 && args[1] == u"convert"_s)
         return Convert(args[2].toInt(), args[3], args[4], args[5], args.mid(6));
+    if (args.size() >= 8 && args[1] == u"results"_s)
+        return Results(args[2].toInt(), args[3].toInt(), args[4], args[5], args[6], args.mid(7));
     if (args.size() == 4 && args[1] == u"overhead"_s)
         return Overhead(args[2].toInt(), args[3].toInt());
     std::fprintf(stderr,
-                 "usage: %s convert THREADS OUT DECODE ENCODE FILE... | overhead JOBS "
-                 "THREADS\n",
+                 "usage: %s convert THREADS OUT DECODE ENCODE FILE... | results THREADS ROUNDS "
+                 "OUT DECODE ENCODE FILE... | overhead JOBS THREADS\n",
                  argv[0]);
     return 2;
 }

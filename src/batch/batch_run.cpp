@@ -268,6 +268,24 @@ QList<CFileInfo*> CBatchRun::LeaveOut(const QList<CFileInfo*>& planned, bool ove
     }
     if (overwrite)
         return kept;
+    // Results newer than their sources are skipped, as the desktop program skips them.
+    if (settings.general.skipUpToDate != 0) {
+        QSet<qsizetype> upToDate;
+        for (qsizetype index : FindUpToDateJobs(keptJobs))
+            upToDate.insert(index);
+        QList<CFileInfo*> outdated;
+        QList<PlannedJob> outdatedJobs;
+        for (qsizetype i = 0; i < kept.size(); ++i) {
+            if (upToDate.contains(i)) {
+                ++upToDateCount;
+                continue;
+            }
+            outdated << kept[i];
+            outdatedJobs << keptJobs[i];
+        }
+        kept = outdated;
+        keptJobs = outdatedJobs;
+    }
     QSet<qsizetype> replacing;
     for (qsizetype index : FindJobsReplacingFiles(keptJobs))
         replacing.insert(index);
@@ -318,6 +336,7 @@ int CBatchRun::Convert(const QList<CFileInfo*>& planned, int threads)
         }
     }
     core.SetThreadsCount(threads);
+    core.SetResultOptions({settings.general.copyTags != 0, settings.general.atomicOutputs != 0});
     QueueFiles(core, planned);
     QElapsedTimer clock;
     clock.start();
@@ -363,6 +382,8 @@ int CBatchRun::Convert(const QList<CFileInfo*>& planned, int threads)
         err << "\r\033[K" << Qt::flush;
     out << converted << " converted, " << failed << " failed, " << leftOutCount << " left out, in "
         << FormatDuration(clock.elapsed());
+    if (upToDateCount > 0)
+        out << ", " << upToDateCount << " skipped: their results are up to date";
     if (skippedCount > 0)
         out << " (" << skippedCount << " files in the folders are no audio any decoder reads)";
     out << '\n';

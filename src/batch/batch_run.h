@@ -54,6 +54,7 @@ private:
     CCore core;
     const CLanguagePack englishTexts; // empty: the reports' English wording
     int leftOutCount = 0;
+    int upToDateCount = 0;                 // left out: results newer than their sources
     int skippedCount = 0;                  // files in folders that no decoder reads
     QSet<const CFileInfo*> foundInFolders; // not named on the command line
 };

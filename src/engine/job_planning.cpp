@@ -87,28 +87,6 @@ QString MakeTempFileName(const QString& folder, const QString& extension)
     return QString();
 }
 
-bool IsResultUpToDate(const CDecoder* decoder, const CCoder* coder)
-{
-    if (!decoder && !coder)
-        return false;
-    // The getters are not const; the runs are only read here.
-    auto* source = const_cast<CCodec*>(decoder ? static_cast<const CCodec*>(decoder) : coder);
-    auto* result = const_cast<CCodec*>(coder ? static_cast<const CCodec*>(coder) : decoder);
-    const std::filesystem::path sourcePath(QFile::encodeName(source->GetInputFile()).toStdString());
-    const std::filesystem::path resultPath(
-        QFile::encodeName(result->GetOutputFile()).toStdString());
-    // std::filesystem, not QFileInfo: its times need no local-time conversion.
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(resultPath, error) ||
-        std::filesystem::file_size(resultPath, error) == 0 || error)
-        return false;
-    const auto resultTime = std::filesystem::last_write_time(resultPath, error);
-    if (error)
-        return false;
-    const auto sourceTime = std::filesystem::last_write_time(sourcePath, error);
-    return !error && resultTime > sourceTime;
-}
-
 QString MakeTemporaryOutputName(const QString& outputPath)
 {
     if (outputPath.isEmpty())

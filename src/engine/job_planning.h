@@ -72,7 +72,3 @@ bool IsSameFile(const QString& first, const QString& second);
 // True when the run would write a file it reads: its own input, or, for a coder that reads a
 // decoder's WAV, the decoder's source. Such a run destroys the file it works from.
 bool WritesOwnInput(IProcess* process);
-
-// True when the job's result (the coder's output, or the decoder's in decode-only planning)
-// is a non-empty file newer than the job's source: running it again would make the same file.
-bool IsResultUpToDate(const CDecoder* decoder, const CCoder* coder);

@@ -3,10 +3,12 @@
 #include "engine/file_info.h"
 #include "engine/job_planning.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QSet>
 #include <QStringList>
+#include <filesystem>
 
 namespace {
 
@@ -34,6 +36,27 @@ QStringList OutputsOf(const PlannedJob& job)
 bool JobWritesOwnInput(const PlannedJob& job)
 {
     return WritesOwnInput(job.decoder) || WritesOwnInput(job.coder);
+}
+
+bool IsResultUpToDate(const PlannedJob& job)
+{
+    if (!job.decoder && !job.coder)
+        return false;
+    CCodec* source = job.decoder ? static_cast<CCodec*>(job.decoder) : job.coder;
+    CCodec* result = job.coder ? static_cast<CCodec*>(job.coder) : job.decoder;
+    const std::filesystem::path sourcePath(QFile::encodeName(source->GetInputFile()).toStdString());
+    const std::filesystem::path resultPath(
+        QFile::encodeName(result->GetOutputFile()).toStdString());
+    // std::filesystem, not QFileInfo: its times need no local-time conversion.
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(resultPath, error) ||
+        std::filesystem::file_size(resultPath, error) == 0 || error)
+        return false;
+    const auto resultTime = std::filesystem::last_write_time(resultPath, error);
+    if (error)
+        return false;
+    const auto sourceTime = std::filesystem::last_write_time(sourcePath, error);
+    return !error && resultTime > sourceTime;
 }
 
 } // namespace
@@ -91,4 +114,14 @@ QList<qsizetype> FindJobsReplacingFiles(const QList<PlannedJob>& jobs)
         }
     }
     return replacing;
+}
+
+QList<qsizetype> FindUpToDateJobs(const QList<PlannedJob>& jobs)
+{
+    QList<qsizetype> upToDate;
+    for (qsizetype i = 0; i < jobs.size(); ++i) {
+        if (IsResultUpToDate(jobs[i]))
+            upToDate << i;
+    }
+    return upToDate;
 }

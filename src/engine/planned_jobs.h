@@ -39,3 +39,8 @@ QList<LeftOutReason> FindLeftOutJobs(const QList<PlannedJob>& jobs);
 // Indexes of the jobs whose results would replace a file that exists (encoders overwrite
 // without asking, so a front end asks the user). Meant for the jobs that are not left out.
 QList<qsizetype> FindJobsReplacingFiles(const QList<PlannedJob>& jobs);
+
+// Indexes of the jobs whose result (the coder's output, or the decoder's in decode-only
+// planning) is a non-empty file newer than the job's source: running them again would make
+// the same file, so a front end skips them when the user asks for it.
+QList<qsizetype> FindUpToDateJobs(const QList<PlannedJob>& jobs);

@@ -169,11 +169,9 @@ QSet<int> CDlgMain::UpToDateRows(const QSet<int>& rows) const
     if (settings.general.skipUpToDate == 0) {
         return upToDate;
     }
-    for (int row : rows) {
-        const CFileInfo& file = *fileList.At(row);
-        if (IsResultUpToDate(file.decoder.get(), file.coder.get())) {
-            upToDate.insert(row);
-        }
+    const QList<int> ordered(rows.cbegin(), rows.cend());
+    for (qsizetype index : FindUpToDateJobs(JobsOfRows(fileList, ordered))) {
+        upToDate.insert(ordered[index]);
     }
     return upToDate;
 }

@@ -1,6 +1,7 @@
 #include "engine/audio_fixtures.h"
 #include "support/test_paths.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -103,6 +104,16 @@ TEST_F(OrvelBatchTest, ConvertsATreeAndReportsTheFileThatFailed)
         << first.out.toStdString();
     EXPECT_TRUE(TemporaryWavs().isEmpty());
 
+    // A result newer than its source is skipped; an outdated one is not replaced unasked.
+    const Result upToDate = Batch(u"--coder 'LAME MP3' --output out lib/top.flac"_s);
+    EXPECT_EQ(upToDate.status, 0) << upToDate.err.toStdString();
+    EXPECT_TRUE(upToDate.out.contains(u"1 skipped: their results are up to date"_s))
+        << upToDate.out.toStdString();
+    QFile source(Path(u"lib/top.flac"_s));
+    ASSERT_TRUE(source.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(source.setFileTime(QDateTime::currentDateTime().addSecs(60),
+                                   QFileDevice::FileModificationTime));
+    source.close();
     const Result again = Batch(u"--coder 'LAME MP3' --output out lib/top.flac"_s);
     EXPECT_EQ(again.status, 1);
     EXPECT_TRUE(again.err.contains(u"exists already"_s));
