@@ -16,8 +16,8 @@ public:
     // that cell of an existing row. `image` is kept for callers that pass one; -1 for none.
     virtual bool SetCell(int row, int column, const QString& text, int image = -1);
 
-    // Fits one column, or every column for -1, to the wider of its contents and its title,
-    // at least kMinimumColumnWidth pixels.
+    // Fits one column, or every column for -1, to the wider of its contents (every row) and
+    // its title, at least kMinimumColumnWidth pixels.
     virtual void AutoSizeColumns(int column = -1);
 
     // The first selected row in row order, -1 when none is selected.

@@ -89,6 +89,14 @@ TEST(ListViewExTest, AutoSizeFitsTheWiderOfTitleAndContents)
     list.AutoSizeColumns(1);
     EXPECT_GE(list.columnWidth(1), QFontMetrics(list.font()).horizontalAdvance(wide));
     EXPECT_GT(list.columnWidth(1), titleOnly);
+
+    // Every row is measured, not only the first thousand.
+    QStringList names(5000, u"short.wav"_s);
+    names[4321] = u"a name far longer than any other in this long list.flac"_s;
+    list.DeleteAllRows();
+    Fill(list, names, names);
+    list.AutoSizeColumns(-1);
+    EXPECT_GE(list.columnWidth(0), QFontMetrics(list.font()).horizontalAdvance(names[4321]));
 }
 
 TEST(ListViewExTest, ColumnsCanBeInsertedAndDeletedAroundExistingCells)
