@@ -49,6 +49,12 @@ QStringList SplitCommandLine(const QString& commandLine)
             }
             continue;
         }
+        if (c == kQuote && quoted && i + 1 < size && commandLine[i + 1] == kQuote) {
+            // The runtime reads "" inside a quoted region as one quote; the region stays open.
+            current.append(kQuote);
+            i += 2;
+            continue;
+        }
         if (c == kQuote)
             quoted = !quoted;
         else

@@ -6,8 +6,8 @@
 // The argument string of a run and the argv a child receives, by the rules the Microsoft C
 // runtime uses to split a command line: blanks and tabs separate arguments; 2n backslashes
 // before a double quote give n backslashes and toggle quoting, 2n+1 give n and a literal
-// quote; other backslashes are literal; an unclosed quote runs to the end. "" gives an empty
-// argument.
+// quote; other backslashes are literal; inside a quoted region "" gives one literal quote and
+// the region stays open; an unclosed quote runs to the end. "" alone gives an empty argument.
 QStringList SplitCommandLine(const QString& commandLine);
 
 // The argument wrapped in double quotes so that SplitCommandLine gives back exactly it,

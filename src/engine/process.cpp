@@ -74,8 +74,10 @@ CProcess::StartResult CProcess::StartWith(quint32 flags, const StartOptions& opt
 {
     StartResult result;
     processInformation = {};
-    const QString program = executable.left(kMaxStringLength);
-    QStringList arguments = SplitCommandLine(parameters.left(kMaxStringLength));
+    // Paths and argument strings go whole: a cut line could name another file. One the system
+    // will not take (E2BIG) fails the run with that reason.
+    const QString program = executable;
+    QStringList arguments = SplitCommandLine(parameters);
     result.redirected = RedirectOutput(arguments, options.outputPath, options.writtenPath);
     const qint64 pid = os::SpawnProcess(program, arguments, showWindow, &result.error,
                                         options.captureErrors ? &result.errorPipe : nullptr);

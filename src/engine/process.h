@@ -9,8 +9,6 @@
 class CProcess : public IProcess
 {
 public:
-    static constexpr int kMaxStringLength = 4095; // longer paths and argument strings are cut
-
     CProcess() = default;
     CProcess(const CProcess&) = default;
     CProcess& operator=(const CProcess&) = default;

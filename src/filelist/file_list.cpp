@@ -1,6 +1,7 @@
 #include "filelist/file_list.h"
 
 #include "codecs/codec_discovery.h"
+#include "foundation/os.h"
 #include "foundation/path_helpers.h"
 #include "foundation/text_file.h"
 #include "settings/settings_set.h"
@@ -12,9 +13,10 @@ namespace {
 
 constexpr QStringView kAllEntries = u"*";
 
+// Only the platform's separator: elsewhere "\\" is an ordinary file-name character.
 bool IsFoldedSeparator(QChar c)
 {
-    return c == u'\\' || c == u'/';
+    return c == os::kPathSeparator;
 }
 
 } // namespace

@@ -49,7 +49,7 @@ public:
     // the file in one go; on failure the previous file is left as it was.
     bool SaveToM3U(const QString& path, QString* errorText = nullptr) const;
 
-    // A path that comes from the user: doubled separators folded ("\\" to "\", "//" to "/"),
+    // A path that comes from the user: doubled platform separators folded ("//" to "/"),
     // then, with addOnlyExists, only a file that can be opened is added.
     bool AddPath(const QString& path, bool addOnlyExists);
     // Every file that ListFilesBelow finds, through AddPath. Returns the number of entries

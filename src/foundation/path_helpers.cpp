@@ -97,7 +97,6 @@ void CleanPath(QString& path)
     path = TrimWhiteSpace(path);
     Unquote(path);
     path = TrimWhiteSpace(path);
-    ExpandEnvironmentReferences(path);
     Canonicalise(path);
     // The "\\?\" long-path prefix means nothing here, so it is never stripped.
 }
@@ -106,6 +105,16 @@ QString CleanedPath(const QString& source)
 {
     QString path = source;
     CleanPath(path);
+    return path;
+}
+
+QString CleanedSettingPath(const QString& source)
+{
+    QString path = TrimWhiteSpace(source);
+    Unquote(path);
+    path = TrimWhiteSpace(path);
+    ExpandEnvironmentReferences(path);
+    Canonicalise(path);
     return path;
 }
 

@@ -6,9 +6,14 @@
 // Path and string helpers. Paths use the native separator (os::kPathSeparator). The in-place
 // forms change the caller's string; the forms that take a source return a fresh copy.
 
-// Trim, unquote, trim, expand %NAME% references, canonicalise "/." and ".." components.
+// Trim, unquote, trim, canonicalise "/." and ".." components. "%" is an ordinary character of
+// a file's name, so %NAME% stays as written.
 void CleanPath(QString& path);
 QString CleanedPath(const QString& source);
+// The same with %NAME% references expanded before canonicalising (one to a variable that is
+// not set stays as written): only for paths the user types as settings, such as the output
+// folder, never for a file's own path or a name read from a folder or a playlist.
+QString CleanedSettingPath(const QString& source);
 
 void AddBackslash(QString& path);
 QString AppendPath(const QString& path, const QString& part);

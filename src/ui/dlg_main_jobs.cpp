@@ -60,7 +60,7 @@ QString CDlgMain::OutputFolder() const
     if (settings.general.outputFolderSameAsOriginal != 0) {
         return {};
     }
-    QString folder = settings.general.outputFolder;
+    QString folder = CleanedSettingPath(settings.general.outputFolder);
     AddBackslash(folder);
     return folder;
 }

@@ -21,6 +21,8 @@ TEST(CommandLineTest, SplitsByTheRuntimeRules)
         {u"\"a b\" c"_s, {u"a b"_s, u"c"_s}},
         {u"a\"b c\"d"_s, {u"ab cd"_s}},
         {u"\"\" x"_s, {u""_s, u"x"_s}},
+        {u"a\"b\"\" c d"_s, {u"ab\" c d"_s}},
+        {u"\"\"\"\" x"_s, {u"\""_s, u"x"_s}},
         {u"a\\\\b"_s, {u"a\\\\b"_s}},
         {u"a\\\"b"_s, {u"a\"b"_s}},
         {u"a\\\\\"b c\""_s, {u"a\\b c"_s}},

@@ -100,6 +100,11 @@ TEST(JobPlanningTest, DecodeOnlyWritesTheWavAsTheResult)
     };
     for (const auto& [folder, expected] : cases) {
         auto file = Source(u"/m/a.flac"_s);
+        // "%" belongs to the file's name: nothing in it is expanded.
+        auto named = Source(u"/m/a%HOME%b.flac"_s);
+        ASSERT_TRUE(PrepareDecoder(*named, decoders, QString::fromUtf16(folder), true));
+        EXPECT_EQ(named->decoder->GetOutputFile(),
+                  QString::fromUtf16(expected).replace(u"a.wav"_s, u"a%HOME%b.wav"_s));
         ASSERT_TRUE(PrepareDecoder(*file, decoders, QString::fromUtf16(folder), true));
         EXPECT_EQ(file->decoder->GetOutputFile(), QString::fromUtf16(expected));
         EXPECT_FALSE(file->coder);

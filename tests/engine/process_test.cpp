@@ -1,3 +1,4 @@
+#include "engine/command_line.h"
 #include "engine/command_template.h"
 #include "engine/process.h"
 #include "foundation/os.h"
@@ -96,13 +97,17 @@ TEST_F(ProcessTest, ChildReceivesExpandedPathsAsSingleArguments)
     }
 }
 
-TEST_F(ProcessTest, LongArgumentStringsAreCutAt4095Characters)
+TEST_F(ProcessTest, LongArgumentStringsArePassedWholeOrNotAtAll)
 {
-    run.SetParameters(QString(5000, u'a'));
+    const QString longPath = u"/music/"_s + QString(5000, u'a') + u".flac"_s;
+    run.SetParameters(u"-o "_s + QuoteArgument(longPath));
     ASSERT_TRUE(run.Start(0x20));
     Finish(run);
-    // The leading blank is one of the 4095.
-    EXPECT_EQ(ReceivedArguments(), QStringList{QString(CProcess::kMaxStringLength - 1, u'a')});
+    EXPECT_EQ(ReceivedArguments(), (QStringList{u"-o"_s, longPath}));
+
+    // Past what the system takes for one argument: the run fails, it is never cut.
+    run.SetParameters(QString(300000, u'a'));
+    EXPECT_FALSE(run.Start(0x20));
 }
 
 TEST_F(ProcessTest, MissingExecutableFailsAndLeavesNoProcessInformation)

@@ -104,9 +104,13 @@ TEST_F(FileListTest, DoubledSeparatorsFold)
         QString in;
         QString out;
     } cases[] = {
-        {u"C:\\\\Music\\\\a.wav"_s, u"C:\\Music\\a.wav"_s}, {u"a\\\\\\b"_s, u"a\\\\b"_s},
-        {u"//home//u///a.wav"_s, u"/home/u//a.wav"_s},      {u"a\\/b/\\c"_s, u"a\\/b/\\c"_s},
-        {u"plain/path.wav"_s, u"plain/path.wav"_s},         {QString(), QString()},
+        // "\\" is an ordinary file-name character here: only the platform's separator folds.
+        {u"C:\\\\Music\\\\a.wav"_s, u"C:\\\\Music\\\\a.wav"_s},
+        {u"a\\\\\\b"_s, u"a\\\\\\b"_s},
+        {u"//home//u///a.wav"_s, u"/home/u//a.wav"_s},
+        {u"a\\/b/\\c"_s, u"a\\/b/\\c"_s},
+        {u"plain/path.wav"_s, u"plain/path.wav"_s},
+        {QString(), QString()},
     };
     for (const auto& c : cases)
         EXPECT_EQ(FoldDoubledSeparators(c.in), c.out) << c.in.toStdString();
@@ -115,6 +119,9 @@ TEST_F(FileListTest, DoubledSeparatorsFold)
     CFileList list;
     ASSERT_TRUE(list.AddPath(dir.path() + u"//sub//song.wav"_s, true));
     EXPECT_EQ(list.At(0)->path, song);
+    const QString backslashes = MakeFile(u"a\\\\b.wav"_s);
+    ASSERT_TRUE(list.AddPath(backslashes, true));
+    EXPECT_EQ(list.At(1)->path, backslashes);
 }
 
 // The tree of the classic example plus everything a real folder holds that must not be

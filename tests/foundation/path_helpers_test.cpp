@@ -38,11 +38,12 @@ TEST(PathHelpersTest, CleanPathTrimsUnquotesAndCanonicalises)
             {u"a/../../x"_s, u"../x"_s},
             {u"\\\\?\\C:\\x.wav"_s, u"\\\\?\\C:\\x.wav"_s},
             {u""_s, u""_s},
+            {u"/m/a%HOME%b.flac"_s, u"/m/a%HOME%b.flac"_s}, // a file's name is never expanded
         },
         CleanedPath);
 }
 
-TEST(PathHelpersTest, CleanPathExpandsSetVariablesAndKeepsUnsetOnes)
+TEST(PathHelpersTest, SettingPathsExpandSetVariablesAndKeepUnsetOnes)
 {
     qputenv("ORVEL_TEST_FOLDER", "/tmp/a b");
     qunsetenv("ORVEL_TEST_UNSET");
@@ -57,14 +58,9 @@ TEST(PathHelpersTest, CleanPathExpandsSetVariablesAndKeepsUnsetOnes)
             {u"/x%ORVEL_TEST_FOLDER%/../y"_s, u"/x/tmp/y"_s},
             {u"/%ORVEL_TEST_LONG%"_s, u"/"_s + longValue},
             {u"50%"_s, u"50%"_s},
+            {u" \"%ORVEL_TEST_FOLDER%\" "_s, u"/tmp/a b"_s},
         },
-        CleanedPath);
-
-    QString inPlace = u" %ORVEL_TEST_FOLDER% "_s;
-    const QString shared = inPlace;
-    CleanPath(inPlace);
-    EXPECT_EQ(inPlace, u"/tmp/a b"_s);
-    EXPECT_EQ(shared, u" %ORVEL_TEST_FOLDER% "_s);
+        CleanedSettingPath);
 }
 
 TEST(PathHelpersTest, FileNameAndExtensionParts)

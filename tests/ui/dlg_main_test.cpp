@@ -72,10 +72,9 @@ protected:
     // Presses Start and waits for the job control window to close by itself.
     void StartAndWait()
     {
-        bool shown = false;
-        WhenModalShown(u"jobControl"_s, [&shown](QWidget*) { shown = true; });
+        const CShowCounter shown(u"jobControl"_s);
         c.startButton->click();
-        EXPECT_TRUE(shown);
+        EXPECT_GT(shown.Count(), 0);
         EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
     }
 
@@ -248,10 +247,9 @@ TEST_F(MainWindowTest, EnterInTheFileListPressesStart)
     window->AddPaths({folder.MakeWav(u"e.wav"_s)});
     ChooseCoder(1);
     c.fileList->setFocus();
-    bool shown = false;
-    WhenModalShown(u"jobControl"_s, [&shown](QWidget*) { shown = true; });
+    const CShowCounter shown(u"jobControl"_s);
     QTest::keyClick(c.fileList, Qt::Key_Return);
-    EXPECT_TRUE(shown);
+    EXPECT_GT(shown.Count(), 0);
     EXPECT_TRUE(QFileInfo::exists(folder.Path(u"Music/e.mp3"_s)));
 }
 

@@ -4,6 +4,7 @@
 #include "support/test_paths.h"
 
 #include <QApplication>
+#include <QEvent>
 #include <QTimer>
 #include <QWidget>
 #include <functional>
@@ -36,3 +37,27 @@ inline void WhenModalShown(const QString& objectName, std::function<void(QWidget
     });
     poll->start();
 }
+
+// Counts how often a window of the given object name is shown, however briefly: a run that
+// ends at once opens and closes its window within one turn of the loop.
+class CShowCounter : public QObject
+{
+public:
+    explicit CShowCounter(const QString& name) : objectName(name)
+    {
+        QApplication::instance()->installEventFilter(this);
+    }
+    int Count() const { return count; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Show && watched->objectName() == objectName)
+            ++count;
+        return false;
+    }
+
+private:
+    QString objectName;
+    int count = 0;
+};
