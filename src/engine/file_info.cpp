@@ -77,7 +77,7 @@ bool CFileInfo::Load(const QString& filePath)
     text.format = text.bitRate = text.channels = text.samplingRate = text.resolution = missing;
     CMediaInfoLibrary::Shared()->ReadAudioText(filePath, text);
 
-    size = FileSize32(filePath); // the plain size stands in for the on-disk size
+    size = QFileInfo(filePath).size(); // the plain size stands in for the on-disk size
     path = filePath;
     const QString cleaned = CleanedPath(filePath);
     folder = cleaned;

@@ -50,7 +50,7 @@ public:
     QString path;
     QString fileName;
     QString folder;
-    quint32 size = 0;
+    qint64 size = 0; // bytes
     QString decoderInput;
     QString outputPath;
     QString presetName;

@@ -222,6 +222,12 @@ bool PrepareCoder(CFileInfo& file, const QString& commandTemplate, const QString
 bool PlanFile(CFileInfo& file, const PlannedDecoders& decoders, CCoder* coder, int presetIndex,
               const QString& outputFolder, bool decodeOnly)
 {
+    if (!decodeOnly && !(coder && presetIndex >= 0 && presetIndex < coder->GetEntries().size())) {
+        // Without a preset nothing is encoded, so nothing is decoded either: a decoder planned
+        // now would leave an earlier coder unlinked and its WAV would never be deleted.
+        ResetJobs(file);
+        return true;
+    }
     const bool decoded = PrepareDecoder(file, decoders, outputFolder, decodeOnly);
     const bool usable = decoded || file.fileType == kSourceWav;
     if (decodeOnly) {
@@ -229,8 +235,7 @@ bool PlanFile(CFileInfo& file, const PlannedDecoders& decoders, CCoder* coder, i
         // writes; in decode-only mode the file has no coder.
         AssignCoder(nullptr, file);
         file.presetName.clear();
-    } else if (usable && coder && presetIndex >= 0 && presetIndex < coder->GetEntries().size()) {
-        // Without a valid preset (no coder, or one without presets) nothing is encoded.
+    } else if (usable) {
         const CodecEntry entry = coder->GetEntries()[presetIndex];
         AssignCoder(coder, file);
         PrepareCoder(file, entry.commandLine, outputFolder);

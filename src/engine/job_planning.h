@@ -47,8 +47,9 @@ bool AssignCoder(CCoder* definition, CFileInfo& file);
 bool PrepareCoder(CFileInfo& file, const QString& commandTemplate, const QString& outputFolder);
 
 // Plans both runs of a file the way Apply does: its decoder, then (unless decodeOnly) the coder
-// with the preset at presetIndex when the coder has one. False when the file can be neither
-// decoded nor used as it is (it is no WAV); a coder is planned all the same for a WAV.
+// with the preset at presetIndex. False when the file can be neither decoded nor used as it is
+// (it is no WAV). Without a coder or a preset at presetIndex (a coder without presets) the file
+// is left with nothing planned, and true: a front end refuses that case before it plans.
 bool PlanFile(CFileInfo& file, const PlannedDecoders& decoders, CCoder* coder, int presetIndex,
               const QString& outputFolder, bool decodeOnly);
 

@@ -23,9 +23,9 @@ QString ExactSize(double value)
 
 } // namespace
 
-QString FormatSize(qint32 bytes, qint32 mode, qint32 decimals)
+QString FormatSize(qint64 bytes, qint32 mode, qint32 decimals)
 {
-    double value = bytes;
+    double value = double(bytes);
     if (mode == kSizeModeExact)
         return ExactSize(value);
 

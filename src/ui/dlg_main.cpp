@@ -207,9 +207,7 @@ void CDlgMain::RebuildFileList()
     for (int row = 0; row < fileList.Count(); ++row) {
         const CFileInfo& file = *fileList.At(row);
         list->SetCell(row, kNameColumn, file.fileName);
-        list->SetCell(
-            row, kSizeColumn,
-            FormatSize(static_cast<qint32>(file.size), kSizeModeAutomatic, kSizeDecimals));
+        list->SetCell(row, kSizeColumn, FormatSize(file.size, kSizeModeAutomatic, kSizeDecimals));
         list->SetCell(row, kFormatColumn, file.format);
         UpdateJobColumns(row);
     }

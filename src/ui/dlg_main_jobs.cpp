@@ -67,10 +67,19 @@ QString CDlgMain::OutputFolder() const
 
 void CDlgMain::Apply()
 {
-    CListViewEx* list = controls.fileList;
-    list->LockRedraw();
     const int presetIndex = controls.presetCombo->currentIndex();
     const bool decodeOnly = IsDecodeOnlySelected();
+    if (!decodeOnly && (currentCoder == nullptr || presetIndex < 0 ||
+                        presetIndex >= currentCoder->GetEntries().size())) {
+        // A coder without presets plans nothing; the earlier plans stay as they were.
+        CurrentNotifier()->Notify(
+            INotifier::Icon::Warning, language.GetString(MainText::kWarningCaption),
+            LanguageTextOr(language, UiText::kNoPreset,
+                           u"The chosen coder has no presets, so nothing was planned."_s));
+        return;
+    }
+    CListViewEx* list = controls.fileList;
+    list->LockRedraw();
     // Mirrored results keep their place below the common folder of the whole list, so
     // planning a selection gives the same paths as planning everything.
     QString commonFolder;

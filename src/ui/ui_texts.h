@@ -12,6 +12,7 @@ inline constexpr int kFailedProcesses = 181; // status line: failed runs so far
 inline constexpr int kFilesFailed = 182;     // end of a run: the files that failed follow
 inline constexpr int kJobsLeftOut = 183;     // Start: jobs left out, their files follow
 inline constexpr int kReplaceOutputs = 184;  // Start: results exist already, replace them?
+inline constexpr int kNoPreset = 185;        // Apply: the coder has no preset to plan with
 inline constexpr int kCancel = 124;
 inline constexpr int kAddingFiles = 190;         // progress of adding files
 inline constexpr int kManualMissing = 191;       // Help: the manual's path follows

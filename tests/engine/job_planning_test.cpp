@@ -149,6 +149,22 @@ TEST(JobPlanningTest, WavSourceWithoutDecoderIsEncodedDirectly)
     EXPECT_EQ(file->coder->GetOutputFile(), u"/m/Tone.ogg"_s);
 }
 
+TEST(JobPlanningTest, ACoderWithoutPresetsLeavesTheFileWithNothingPlanned)
+{
+    PlannedDecoders decoders;
+    decoders.push_back(DecoderFor(u"flac"_s, {u"flac"_s}));
+    auto mp3 = CoderFor({u"mp3"_s});
+    CCoder bare; // a coder folder without "Extensions.ini" or "Presets.ini"
+    auto file = Source(u"/m/a.flac"_s);
+    ASSERT_TRUE(PlanFile(*file, decoders, mp3.get(), 0, QString(), false));
+    ASSERT_TRUE(file->decoder && file->coder);
+
+    // No new decoder (its WAV would never be deleted), no coder left reading the old WAV.
+    EXPECT_TRUE(PlanFile(*file, decoders, &bare, 0, QString(), false));
+    EXPECT_FALSE(file->decoder);
+    EXPECT_FALSE(file->coder);
+}
+
 TEST(JobPlanningTest, BadDefinitionsAndTemplatesAreRefusedWithoutThrowing)
 {
     PlannedDecoders decoders;

@@ -9,7 +9,7 @@ TEST(SizeTextTest, FormatsSizesAsTheListsShowThem)
 {
     const struct
     {
-        qint32 bytes;
+        qint64 bytes;
         qint32 mode;
         qint32 decimals;
         const char16_t* text;
@@ -26,7 +26,10 @@ TEST(SizeTextTest, FormatsSizesAsTheListsShowThem)
         {std::numeric_limits<qint32>::max(), 0, 2, u"2,00 GB"},
         {1536, 0, 0, u"2 KB"},
         {1536, 0, 3, u"1,500 KB"},
-        // A failed size query, and sizes of 2 GiB and more, are negative: never scaled.
+        // 2 GiB and more is a plain size too.
+        {3LL << 30, 0, 2, u"3,00 GB"},
+        {5000000000LL, 1, 0, u"5 000 000 000 B"},
+        // A failed size query is negative: never scaled.
         {-1, 0, 2, u"-1,00 B"},
         {std::numeric_limits<qint32>::min(), 0, 2, u"-2147483648,00 B"},
         // Exact bytes: groups of three, decimals ignored, no decimal comma.
