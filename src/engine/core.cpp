@@ -96,11 +96,13 @@ bool PlaceResult(const QString& written, const QString& output)
 }
 
 // The hidden name only stands in for a file or for nothing: a device or folder named as the
-// output is written as it is.
+// output is written as it is, and so is a link, which the rename would replace by a file.
 bool CanWriteUnderHiddenName(const QString& output)
 {
+    if (output.isEmpty() || QFileInfo(output).isSymLink())
+        return false;
     const FileStamp stamp = StampOf(output);
-    return !output.isEmpty() && (!stamp.exists || stamp.regular);
+    return !stamp.exists || stamp.regular;
 }
 
 // Keeps the tail of what a program writes to standard error, and passes it on where the run

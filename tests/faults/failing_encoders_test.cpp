@@ -65,11 +65,23 @@ TEST(FailingEncodersTest, EachIsReportedWithItsReasonWhileTheRestOfTheBatchConve
         addFile(u"good after "_s + QString::fromUtf8(failing.name), *lame);
     }
 
+    // An older result of the first file: a failed run must leave it as it was.
+    const QString older = files.front()->coder->GetOutputFile();
+    {
+        QFile file(older);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("an older result");
+    }
     CCore core;
     core.SetThreadsCount(2);
     for (const auto& file : files)
         Queue(core, *file);
     ASSERT_TRUE(RunToIdle(core));
+    QFile kept(older);
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), "an older result");
+    kept.close();
+    QFile::remove(older);
 
     const QList<RunResult> failed = core.GetFailedRuns();
     ASSERT_EQ(failed.size(), kFailingCoders.size());
