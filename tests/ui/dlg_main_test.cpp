@@ -473,3 +473,19 @@ TEST_F(MainWindowTest, FailuresAreExplainedAndRetryRunsOnlyTheFailedFiles)
     ASSERT_EQ(recorder.Count(), 2);
     EXPECT_EQ(recorder.Messages().last().text, EnglishPack().GetString(254));
 }
+
+TEST_F(MainWindowTest, ApplyWithACoderWithoutPresetsSaysSoAndKeepsTheEarlierPlan)
+{
+    window->AddPaths({folder.MakeFlac(u"a.flac"_s)});
+    ChooseCoder(1);
+    c.applyButton->click();
+    const CDecoder* planned = File(0).decoder.get();
+    ASSERT_TRUE(planned && File(0).coder);
+
+    window->CurrentCoder()->GetEntries().clear(); // as a folder without preset files loads
+    c.applyButton->click();
+    ASSERT_EQ(recorder.Count(), 1);
+    EXPECT_EQ(recorder.Messages().first().text, EnglishPack().GetString(185));
+    EXPECT_EQ(File(0).decoder.get(), planned);
+    EXPECT_EQ(File(0).coder->decoder, planned);
+}
