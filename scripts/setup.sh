@@ -13,7 +13,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     libmediainfo0v5 mediainfo libtag1-dev
     flac lame vorbis-tools opus-tools wavpack sox ffmpeg
-    desktop-file-utils
+    desktop-file-utils parallel
     xvfb xauth
     clang libclang-rt-14-dev clang-format
 )
