@@ -1,6 +1,8 @@
 #include "batch/shell_line.h"
 
+#include "codecs/codec.h"
 #include "engine/command_line.h"
+#include "foundation/path_helpers.h"
 
 using namespace Qt::StringLiterals;
 
@@ -16,6 +18,17 @@ QString RunWords(IProcess& run)
     return words.join(u' ');
 }
 
+// Makes the folder of the run's result first: encoders that create it themselves (oggenc) fail
+// when another line running at the same time made it a moment before.
+QString MakeOutputFolder(CCodec& run)
+{
+    QString folder = CleanedPath(run.GetOutputFile());
+    RemoveFileSpec(folder);
+    if (folder.isEmpty())
+        return {};
+    return u"mkdir -p -- "_s + ShellQuote(folder) + u" && "_s;
+}
+
 } // namespace
 
 QString ShellQuote(const QString& argument)
@@ -28,10 +41,10 @@ QString ShellQuote(const QString& argument)
 QString JobShellLine(CFileInfo& file)
 {
     if (!file.decoder)
-        return RunWords(*file.coder);
+        return MakeOutputFolder(*file.coder) + RunWords(*file.coder);
     if (!file.coder)
-        return RunWords(*file.decoder);
+        return MakeOutputFolder(*file.decoder) + RunWords(*file.decoder);
     const QString wav = ShellQuote(file.coder->GetTempFile());
-    return RunWords(*file.decoder) + u" && "_s + RunWords(*file.coder) +
-           u"; status=$?; rm -f -- "_s + wav + u"; exit $status"_s;
+    return MakeOutputFolder(*file.coder) + RunWords(*file.decoder) + u" && "_s +
+           RunWords(*file.coder) + u"; status=$?; rm -f -- "_s + wav + u"; exit $status"_s;
 }

@@ -7,6 +7,6 @@
 // The argument in single quotes for a POSIX shell: whatever it holds comes back as one word.
 QString ShellQuote(const QString& argument);
 
-// One self-contained shell line that converts the planned file: decode, encode, remove the
-// intermediate WAV, and end with the status of the first run that failed.
+// One self-contained shell line that converts the planned file: make the result's folder, decode,
+// encode, remove the intermediate WAV, and end with the status of the first step that failed.
 QString JobShellLine(CFileInfo& file);
