@@ -6,12 +6,8 @@
 #   bench/discovery.sh [benchmark binary]    default: build/release/bench/orvel_discovery_bench
 set -eu
 
-here=$(cd "$(dirname "$0")/.." && pwd)
-binary=${1:-$here/build/release/bench/orvel_discovery_bench}
-if [ ! -x "$binary" ]; then
-    cmake --preset release -S "$here" >/dev/null
-    cmake --build "$here/build/release" --target orvel_discovery_bench >/dev/null
-fi
+. "$(dirname "$0")/release_binary.sh"
+release_binary orvel_discovery_bench "${1:-}"
 
 json=$(mktemp)
 trap 'rm -f "$json"' EXIT

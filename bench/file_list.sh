@@ -5,12 +5,8 @@
 #   bench/file_list.sh [benchmark binary]    default: build/release/bench/orvel_file_list_bench
 set -eu
 
-here=$(cd "$(dirname "$0")/.." && pwd)
-binary=${1:-$here/build/release/bench/orvel_file_list_bench}
-if [ ! -x "$binary" ]; then
-    cmake --preset release -S "$here" >/dev/null
-    cmake --build "$here/build/release" --target orvel_file_list_bench >/dev/null
-fi
+. "$(dirname "$0")/release_binary.sh"
+release_binary orvel_file_list_bench "${1:-}"
 
 json=$(mktemp)
 trap 'rm -f "$json"' EXIT

@@ -5,12 +5,8 @@
 #   bench/list_columns.sh [benchmark binary]    default: build/release/bench/orvel_list_columns_bench
 set -eu
 
-here=$(cd "$(dirname "$0")/.." && pwd)
-binary=${1:-$here/build/release/bench/orvel_list_columns_bench}
-if [ ! -x "$binary" ]; then
-    cmake --preset release -S "$here" >/dev/null
-    cmake --build "$here/build/release" --target orvel_list_columns_bench >/dev/null
-fi
+. "$(dirname "$0")/release_binary.sh"
+release_binary orvel_list_columns_bench "${1:-}"
 
 json=$(mktemp)
 trap 'rm -f "$json"' EXIT
