@@ -4,6 +4,7 @@
 // bench/file_list.sh prints the ratio.
 
 #include "filelist/file_list.h"
+#include "filelist/property_probe.h"
 #include "support/wav_bytes.h"
 
 #include <QDir>
@@ -61,6 +62,7 @@ struct MusicFolder
                       .arg(isFlac ? u"flac"_s : u"wav"_s),
                   isFlac ? flac : wav);
         }
+        SetPropertyProbeProgram(QString::fromUtf8(ORVEL_PROBE_PROGRAM));
         // The library is loaded on the first file; that is not what is measured.
         CFileList warmUp;
         warmUp.Add(sample);

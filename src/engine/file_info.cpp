@@ -1,6 +1,5 @@
 #include "engine/file_info.h"
 
-#include "engine/media_info_library.h"
 #include "foundation/path_helpers.h"
 
 #include <QFile>
@@ -67,16 +66,33 @@ qint64 ParseLeadingInteger(const QString& text)
     return negative ? -value : value;
 }
 
+CMediaInfoLibrary::AudioText ReadPropertyTexts(const QString& path)
+{
+    CMediaInfoLibrary::AudioText text;
+    const QString missing = QString::fromUtf16(kMediaInfoMissingText);
+    text.format = text.bitRate = text.channels = text.samplingRate = text.resolution = missing;
+    CMediaInfoLibrary::Shared()->ReadAudioText(path, text);
+    return text;
+}
+
 bool CFileInfo::Load(const QString& filePath)
 {
     if (!FileCanBeOpened(filePath))
         return false;
+    Fill(filePath, ReadPropertyTexts(filePath));
+    return true;
+}
 
-    CMediaInfoLibrary::AudioText text;
-    const QString missing = QString::fromUtf16(kMediaInfoMissingText);
-    text.format = text.bitRate = text.channels = text.samplingRate = text.resolution = missing;
-    CMediaInfoLibrary::Shared()->ReadAudioText(filePath, text);
+bool CFileInfo::LoadWithTexts(const QString& filePath, const CMediaInfoLibrary::AudioText& text)
+{
+    if (!FileCanBeOpened(filePath))
+        return false;
+    Fill(filePath, text);
+    return true;
+}
 
+void CFileInfo::Fill(const QString& filePath, const CMediaInfoLibrary::AudioText& text)
+{
     size = QFileInfo(filePath).size(); // the plain size stands in for the on-disk size
     path = filePath;
     const QString cleaned = CleanedPath(filePath);
@@ -91,5 +107,4 @@ bool CFileInfo::Load(const QString& filePath)
     resolution = ToInt(ParseLeadingInteger(text.resolution));
     duration = qMax<qint64>(0, ParseLeadingInteger(text.duration));
     fileType = SourceTypeOf(ExtensionPart(cleaned));
-    return true;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "codecs/codec.h"
+#include "engine/media_info_library.h"
 
 #include <QString>
 #include <QtGlobal>
@@ -39,6 +40,9 @@ public:
     // Fills the record from the file and the MediaInfo library; false only when the file
     // cannot be opened for reading (the record then stays empty).
     virtual bool Load(const QString& filePath);
+    // Fills the record from texts already read (by ReadPropertyTexts, here or in a helper
+    // process); false when the file cannot be opened for reading.
+    bool LoadWithTexts(const QString& filePath, const CMediaInfoLibrary::AudioText& text);
 
     int sampleRate = 0;
     double bitRate = 0.0; // kbit/s
@@ -58,7 +62,14 @@ public:
     std::unique_ptr<CDecoder> decoder;
     // A run of this file's jobs failed the last time they ran (Retry failed runs them again).
     bool lastRunFailed = false;
+
+private:
+    void Fill(const QString& filePath, const CMediaInfoLibrary::AudioText& text);
 };
+
+// The texts Load reads from the MediaInfo library for a file: the library's own, or the fixed
+// missing-library texts when it cannot be loaded.
+CMediaInfoLibrary::AudioText ReadPropertyTexts(const QString& path);
 
 // True when the path names an existing regular file that can be opened for reading.
 bool FileCanBeOpened(const QString& path);

@@ -1,5 +1,7 @@
 #include "filelist/file_info_reader.h"
 
+#include "filelist/property_probe.h"
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -10,6 +12,12 @@
 namespace {
 
 constexpr auto kProgressInterval = std::chrono::milliseconds(100);
+// Below this many files a helper's start costs more than it saves.
+constexpr qsizetype kFewestForHelpers = 64;
+// Paths handed to a helper at a time: few enough that a cancel is quick.
+constexpr qsizetype kHelperBatch = 16;
+// Files a helper may die on in one reading before the rest is read here.
+constexpr int kHelperFailureLimit = 8;
 
 // What the workers share: the next path to take, how many are finished, and the cancel flag.
 struct ReadState
@@ -21,6 +29,15 @@ struct ReadState
     std::mutex mutex;
     std::condition_variable changed;
     qsizetype done = 0; // under mutex
+
+    // Counts a stretch of records as read; the last one wakes the waiting caller.
+    void Finished(qsizetype count)
+    {
+        std::lock_guard lock(mutex);
+        done += count;
+        if (done == paths.size())
+            changed.notify_one();
+    }
 };
 
 std::unique_ptr<CFileInfo> Read(const QString& path)
@@ -39,9 +56,50 @@ void Work(ReadState& state)
         if (index >= total)
             return;
         state.records[size_t(index)] = Read(state.paths[index]);
-        std::lock_guard lock(state.mutex);
-        if (++state.done == total)
-            state.changed.notify_one();
+        state.Finished(1);
+    }
+}
+
+std::unique_ptr<CFileInfo> Record(const QString& path, const CMediaInfoLibrary::AudioText& text)
+{
+    auto record = std::make_unique<CFileInfo>();
+    if (!record->LoadWithTexts(path, text))
+        return nullptr;
+    return record;
+}
+
+// Reads stretches of paths through one helper. A file the helper dies on is listed without
+// properties, as files the library does not know are; when no helper can be had, the rest
+// is read here.
+void WorkThroughHelper(ReadState& state, const QString& program)
+{
+    CPropertyProbe probe(program, CMediaInfoLibrary::Shared()->FileName());
+    int failures = 0;
+    const qsizetype total = state.paths.size();
+    while (!state.cancelled.load()) {
+        const qsizetype first = state.next.fetch_add(kHelperBatch);
+        if (first >= total)
+            return;
+        const qsizetype end = std::min(first + kHelperBatch, total);
+        for (qsizetype at = first; at < end;) {
+            const bool helped = probe.Usable() && failures < kHelperFailureLimit;
+            if (!helped) {
+                state.records[size_t(at)] = Read(state.paths[at]);
+                ++at;
+                continue;
+            }
+            const auto texts = probe.Read(state.paths.mid(at, end - at));
+            for (const auto& text : texts) {
+                state.records[size_t(at)] = Record(state.paths[at], text);
+                ++at;
+            }
+            if (at < end && probe.Usable()) {
+                ++failures;
+                state.records[size_t(at)] = Record(state.paths[at], {});
+                ++at;
+            }
+        }
+        state.Finished(end - first);
     }
 }
 
@@ -49,6 +107,14 @@ int ThreadCount(int requested, qsizetype paths)
 {
     int count = requested > 0 ? requested : int(std::thread::hardware_concurrency());
     return int(std::clamp<qsizetype>(count, 1, std::max<qsizetype>(paths, 1)));
+}
+
+// Helpers for many files on several cores, when the program has them; threads otherwise.
+QString HelperFor(qsizetype paths, int threads)
+{
+    if (paths < kFewestForHelpers || threads < 2)
+        return {};
+    return PropertyProbeProgram();
 }
 
 } // namespace
@@ -60,14 +126,20 @@ std::vector<std::unique_ptr<CFileInfo>> ReadFileInfos(const QStringList& paths, 
     if (paths.isEmpty())
         return records;
     ReadState state{paths, records};
-    // The first file is read here: the library sets itself up once, on one thread.
-    records[0] = Read(paths[0]);
-    state.next = 1;
-    state.done = 1;
-    std::vector<std::thread> workers;
     const int count = ThreadCount(threads, paths.size());
-    for (int i = 0; i < count; ++i)
-        workers.emplace_back(Work, std::ref(state));
+    const QString helper = HelperFor(paths.size(), count);
+    std::vector<std::thread> workers;
+    if (!helper.isEmpty()) {
+        for (int i = 0; i < count; ++i)
+            workers.emplace_back(WorkThroughHelper, std::ref(state), std::cref(helper));
+    } else {
+        // The first file is read here: the library sets itself up once, on one thread.
+        records[0] = Read(paths[0]);
+        state.next = 1;
+        state.done = 1;
+        for (int i = 0; i < count; ++i)
+            workers.emplace_back(Work, std::ref(state));
+    }
 
     const qsizetype total = paths.size();
     std::unique_lock lock(state.mutex);

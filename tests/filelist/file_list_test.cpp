@@ -1,4 +1,5 @@
 #include "filelist/file_list.h"
+#include "filelist/property_probe.h"
 #include "settings/settings_set.h"
 #include "support/wav_bytes.h"
 
@@ -7,6 +8,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <tuple>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -183,7 +185,9 @@ TEST_F(FileListTest, AddFolderFindsTenThousandFilesInOrder)
         }
     }
 
-    // Read on several threads, listed in the walk's order; progress ends with all of them.
+    // Read by three helper processes, listed in the walk's order, with the properties a
+    // reading here gives; progress ends with all of them.
+    SetPropertyProbeProgram(QString::fromUtf8(ORVEL_PROBE_PROGRAM));
     CFileList list;
     list.SetReadThreads(3);
     qsizetype lastDone = -1;
@@ -199,6 +203,12 @@ TEST_F(FileListTest, AddFolderFindsTenThousandFilesInOrder)
     EXPECT_EQ(Paths(list), expected);
     EXPECT_TRUE(ordered);
     EXPECT_EQ(lastDone, found);
+    CFileInfo here;
+    ASSERT_TRUE(here.Load(expected.last()));
+    const CFileInfo* helped = list.At(list.Count() - 1);
+    EXPECT_EQ(std::tuple(helped->format, helped->sampleRate, helped->channels, helped->duration),
+              std::tuple(here.format, here.sampleRate, here.channels, here.duration));
+    SetPropertyProbeProgram({});
 
     // A cancel keeps the files of the beginning of the walk, without a gap.
     CFileList cancelled;
@@ -207,6 +217,39 @@ TEST_F(FileListTest, AddFolderFindsTenThousandFilesInOrder)
         cancelled.AddFolder(root, true, [](qsizetype, qsizetype) { return false; });
     EXPECT_LT(kept, 10000);
     EXPECT_EQ(Paths(cancelled), expected.mid(0, kept));
+}
+
+// Whatever becomes of the helpers, every file is listed, in order.
+TEST_F(FileListTest, HelpersThatFailLoseNoFile)
+{
+    QStringList paths;
+    for (int i = 0; i < 100; ++i)
+        paths += MakeFile(
+            u"%1 %2.wav"_s.arg(i, 3, 10, QChar(u'0')).arg(i % 40 == 7 ? u"crash"_s : QString()));
+    const QString fake = QStringLiteral(ORVEL_TEST_HELPER_DIR "/orvel_fake_probe");
+    const struct
+    {
+        const char* what;
+        QString program;
+        const char* formatOfFirst;
+        const char* formatOfCrash; // a file the helper died on is listed without properties
+    } cases[] = {
+        {"helper that dies on some files", fake, "Probed", ""},
+        {"helper that cannot start", In(u"no such helper"_s), "PCM", "PCM"},
+        {"helper that never answers", u"/bin/false"_s, "PCM", "PCM"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        SetPropertyProbeProgram(c.program);
+        CFileList list;
+        list.SetReadThreads(2);
+        EXPECT_EQ(list.AddPaths(paths), paths.size());
+        EXPECT_EQ(Paths(list), paths);
+        EXPECT_EQ(list.At(0)->format, QLatin1StringView(c.formatOfFirst));
+        EXPECT_EQ(list.At(7)->format, QLatin1StringView(c.formatOfCrash));
+        EXPECT_EQ(list.At(8)->sampleRate, c.program == fake ? 0 : 8000);
+    }
+    SetPropertyProbeProgram({});
 }
 
 TEST_F(FileListTest, PlaylistLinesAreTrimmedAndUnopenableOnesDropped)

@@ -1,0 +1,155 @@
+#include "filelist/property_probe.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QProcess>
+#include <array>
+#include <mutex>
+#include <utility>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// A helper silent this long is taken for hung on its file. Reading a file's header takes
+// milliseconds, even from a network share.
+constexpr int kSilenceLimitMs = 60000;
+constexpr int kStartLimitMs = 10000;
+constexpr int kStopLimitMs = 2000;
+constexpr char kEnd = '\0';
+
+std::mutex programMutex;
+bool programNamed = false;
+QString namedProgram;
+
+// The texts in the order they travel; Text is AudioText or const AudioText.
+template <typename Text> std::array<decltype(&std::declval<Text&>().format), 6> Fields(Text& text)
+{
+    return {&text.format,       &text.bitRate,    &text.channels,
+            &text.samplingRate, &text.resolution, &text.duration};
+}
+
+} // namespace
+
+CPropertyProbe::CPropertyProbe(const QString& helperProgram, const QString& libraryName)
+    : program(helperProgram), libraryFileName(libraryName)
+{
+}
+
+CPropertyProbe::~CPropertyProbe()
+{
+    Stop();
+}
+
+std::vector<CMediaInfoLibrary::AudioText> CPropertyProbe::Read(const QStringList& paths)
+{
+    std::vector<CMediaInfoLibrary::AudioText> answers;
+    if (paths.isEmpty() || !EnsureStarted())
+        return answers;
+    QByteArray request;
+    for (const QString& path : paths)
+        request += path.toUtf8() + kEnd;
+    process->write(request);
+
+    answers.reserve(size_t(paths.size()));
+    bool answering = true;
+    while (answers.size() < size_t(paths.size())) {
+        CMediaInfoLibrary::AudioText text;
+        if (TakeProbeAnswer(received, text)) {
+            answers.push_back(std::move(text));
+            continue;
+        }
+        if (!answering)
+            break;
+        // Waiting also writes what is left of the request.
+        answering = process->waitForReadyRead(kSilenceLimitMs);
+        received += process->readAllStandardOutput();
+    }
+    if (!answering) {
+        // One that never answered is broken itself (a missing library, say), not its file.
+        if (answers.empty() && !answeredOnce)
+            usable = false;
+        Stop();
+    }
+    answeredOnce = answeredOnce || !answers.empty();
+    return answers;
+}
+
+bool CPropertyProbe::EnsureStarted()
+{
+    if (process && process->state() == QProcess::Running)
+        return true;
+    Stop();
+    if (!usable)
+        return false;
+    process = std::make_unique<QProcess>();
+    process->setProgram(program);
+    process->setArguments({u"--library"_s, libraryFileName});
+    process->setStandardErrorFile(QProcess::nullDevice());
+    process->start();
+    if (!process->waitForStarted(kStartLimitMs)) {
+        usable = false;
+        Stop();
+        return false;
+    }
+    return true;
+}
+
+void CPropertyProbe::Stop()
+{
+    received.clear();
+    if (!process)
+        return;
+    if (process->state() != QProcess::NotRunning) {
+        // The end of its input tells a healthy helper to leave; a hung one is killed.
+        process->closeWriteChannel();
+        if (!process->waitForFinished(kStopLimitMs)) {
+            process->kill();
+            process->waitForFinished(kStopLimitMs);
+        }
+    }
+    process.reset();
+}
+
+QString PropertyProbeProgram()
+{
+    std::lock_guard lock(programMutex);
+    if (!programNamed) {
+        programNamed = true;
+        if (QCoreApplication::instance()) {
+            const QString beside = QCoreApplication::applicationDirPath() + u"/orvel-probe"_s;
+            if (QFileInfo(beside).isExecutable())
+                namedProgram = beside;
+        }
+    }
+    return namedProgram;
+}
+
+void SetPropertyProbeProgram(const QString& program)
+{
+    std::lock_guard lock(programMutex);
+    programNamed = true;
+    namedProgram = program;
+}
+
+QByteArray EncodeProbeAnswer(const CMediaInfoLibrary::AudioText& text)
+{
+    QByteArray answer;
+    for (const QString* field : Fields(text))
+        answer += field->toUtf8() + kEnd;
+    return answer;
+}
+
+bool TakeProbeAnswer(QByteArray& buffer, CMediaInfoLibrary::AudioText& text)
+{
+    qsizetype at = 0;
+    for (QString* field : Fields(text)) {
+        const qsizetype end = buffer.indexOf(kEnd, at);
+        if (end < 0)
+            return false;
+        *field = QString::fromUtf8(buffer.constData() + at, end - at);
+        at = end + 1;
+    }
+    buffer.remove(0, at);
+    return true;
+}

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "engine/media_info_library.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <memory>
+#include <vector>
+
+class QProcess;
+
+// One orvel-probe helper process, which reads files' properties with its own copy of the
+// MediaInfo library. Threads of one process gain little when they read files together (the
+// library serialises much of its work); processes scale with the cores. Used from one thread.
+class CPropertyProbe
+{
+public:
+    CPropertyProbe(const QString& program, const QString& libraryFileName);
+    CPropertyProbe(const CPropertyProbe&) = delete;
+    CPropertyProbe& operator=(const CPropertyProbe&) = delete;
+    ~CPropertyProbe();
+
+    // The texts of the paths, in order. Fewer come back when the helper stopped answering
+    // (it could not start, died, or was silent for too long): while Usable() the first path
+    // without an answer is the one it failed on, and the next call starts a new helper.
+    std::vector<CMediaInfoLibrary::AudioText> Read(const QStringList& paths);
+
+    // False once a helper could not be started, or died before it ever answered: reading
+    // goes on without one.
+    bool Usable() const { return usable; }
+
+private:
+    bool EnsureStarted();
+    void Stop();
+
+    const QString program;
+    const QString libraryFileName;
+    std::unique_ptr<QProcess> process;
+    QByteArray received;
+    bool usable = true;
+    bool answeredOnce = false;
+};
+
+// The helper beside the running program, or empty when there is none (then files are read
+// on threads). Tests and benchmarks, which run from elsewhere, name it.
+QString PropertyProbeProgram();
+void SetPropertyProbeProgram(const QString& program);
+
+// What passes between the two processes: each path as UTF-8 closed by a NUL byte; each
+// answer as the six texts of AudioText, in their declared order, each closed by a NUL byte.
+QByteArray EncodeProbeAnswer(const CMediaInfoLibrary::AudioText& text);
+// Takes one whole answer from the front of the buffer; false while it is not all there.
+bool TakeProbeAnswer(QByteArray& buffer, CMediaInfoLibrary::AudioText& text);

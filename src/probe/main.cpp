@@ -1,0 +1,39 @@
+// orvel-probe: reads the properties of the files named on its input, for the file list, which
+// starts one per core when it adds many files.
+//
+//   orvel-probe [--library FILE]
+//
+// Input: paths, each closed by a NUL byte. Output: one answer per path, in order, written as
+// soon as it is read. The end of the input ends the program.
+
+#include "engine/file_info.h"
+#include "filelist/property_probe.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+int main(int argc, char** argv)
+{
+    if (argc == 3 && std::strcmp(argv[1], "--library") == 0) {
+        CMediaInfoLibrary::SetSharedFileName(QString::fromLocal8Bit(argv[2]));
+    } else if (argc != 1) {
+        std::fputs("usage: orvel-probe [--library FILE] < NUL-separated paths\n", stderr);
+        return 2;
+    }
+    std::string path;
+    for (int c = std::getchar(); c != EOF; c = std::getchar()) {
+        if (c != '\0') {
+            path += char(c);
+            continue;
+        }
+        const QByteArray answer =
+            EncodeProbeAnswer(ReadPropertyTexts(QString::fromStdString(path)));
+        path.clear();
+        if (std::fwrite(answer.constData(), 1, size_t(answer.size()), stdout) !=
+                size_t(answer.size()) ||
+            std::fflush(stdout) != 0)
+            return 1; // the reader is gone
+    }
+    return 0;
+}
