@@ -251,50 +251,28 @@ QList<CFileInfo*> CBatchRun::Plan(const CBatchOptions& options)
 
 QList<CFileInfo*> CBatchRun::LeaveOut(const QList<CFileInfo*>& planned, bool overwrite)
 {
-    // The desktop program's rules, applied in list order as it applies them.
+    // The desktop program's rules, applied in list order as it applies them; --overwrite
+    // neither skips results that are up to date nor spares existing files.
     QList<PlannedJob> jobs;
     for (const CFileInfo* file : planned)
         jobs << JobOf(*file);
-    const QList<LeftOutReason> reasons = FindLeftOutJobs(jobs);
-    QList<CFileInfo*> kept;
-    QList<PlannedJob> keptJobs;
-    for (qsizetype i = 0; i < planned.size(); ++i) {
-        if (reasons[i] == LeftOutReason::None) {
-            kept << planned[i];
-            keptJobs << jobs[i];
-        } else {
-            Report(*planned[i], LeftOutText(reasons[i]));
+    const StartSorting sorting =
+        SortJobsForStart(jobs, {}, !overwrite && settings.general.skipUpToDate != 0);
+    for (qsizetype index : sorting.leftOut)
+        Report(*planned[index], LeftOutText(sorting.reasons[index]));
+    upToDateCount += int(sorting.upToDate.size());
+    QSet<qsizetype> notRun(sorting.leftOut.cbegin(), sorting.leftOut.cend());
+    notRun.unite(QSet<qsizetype>(sorting.upToDate.cbegin(), sorting.upToDate.cend()));
+    if (!overwrite) {
+        for (qsizetype index : sorting.replacing) {
+            Report(*planned[index], u"its result exists already (--overwrite replaces it)"_s);
+            notRun.insert(index);
         }
     }
-    if (overwrite)
-        return kept;
-    // Results newer than their sources are skipped, as the desktop program skips them.
-    if (settings.general.skipUpToDate != 0) {
-        QSet<qsizetype> upToDate;
-        for (qsizetype index : FindUpToDateJobs(keptJobs))
-            upToDate.insert(index);
-        QList<CFileInfo*> outdated;
-        QList<PlannedJob> outdatedJobs;
-        for (qsizetype i = 0; i < kept.size(); ++i) {
-            if (upToDate.contains(i)) {
-                ++upToDateCount;
-                continue;
-            }
-            outdated << kept[i];
-            outdatedJobs << keptJobs[i];
-        }
-        kept = outdated;
-        keptJobs = outdatedJobs;
-    }
-    QSet<qsizetype> replacing;
-    for (qsizetype index : FindJobsReplacingFiles(keptJobs))
-        replacing.insert(index);
     QList<CFileInfo*> runnable;
-    for (qsizetype i = 0; i < kept.size(); ++i) {
-        if (replacing.contains(i))
-            Report(*kept[i], u"its result exists already (--overwrite replaces it)"_s);
-        else
-            runnable << kept[i];
+    for (qsizetype i = 0; i < planned.size(); ++i) {
+        if (!notRun.contains(i))
+            runnable << planned[i];
     }
     return runnable;
 }

@@ -8,6 +8,7 @@
 #include <QHash>
 #include <QSet>
 #include <QStringList>
+#include <algorithm>
 #include <filesystem>
 
 namespace {
@@ -59,6 +60,13 @@ bool IsResultUpToDate(const PlannedJob& job)
     return !error && resultTime > sourceTime;
 }
 
+bool ReplacesAFile(const PlannedJob& job)
+{
+    const QStringList outputs = OutputsOf(job);
+    return std::any_of(outputs.cbegin(), outputs.cend(),
+                       [](const QString& output) { return QFileInfo::exists(output); });
+}
+
 } // namespace
 
 PlannedJob JobOf(const CFileInfo& file)
@@ -106,22 +114,26 @@ QList<qsizetype> FindJobsReplacingFiles(const QList<PlannedJob>& jobs)
 {
     QList<qsizetype> replacing;
     for (qsizetype i = 0; i < jobs.size(); ++i) {
-        for (const QString& output : OutputsOf(jobs[i])) {
-            if (QFileInfo::exists(output)) {
-                replacing.append(i);
-                break;
-            }
-        }
+        if (ReplacesAFile(jobs[i]))
+            replacing.append(i);
     }
     return replacing;
 }
 
-QList<qsizetype> FindUpToDateJobs(const QList<PlannedJob>& jobs)
+StartSorting SortJobsForStart(const QList<PlannedJob>& jobs, const QList<bool>& wanted,
+                              bool skipUpToDate)
 {
-    QList<qsizetype> upToDate;
+    StartSorting sorting;
+    sorting.reasons = FindLeftOutJobs(jobs);
     for (qsizetype i = 0; i < jobs.size(); ++i) {
-        if (IsResultUpToDate(jobs[i]))
-            upToDate << i;
+        if (!wanted.isEmpty() && !wanted[i])
+            continue;
+        if (sorting.reasons[i] != LeftOutReason::None)
+            sorting.leftOut << i;
+        else if (skipUpToDate && IsResultUpToDate(jobs[i]))
+            sorting.upToDate << i;
+        else if (ReplacesAFile(jobs[i]))
+            sorting.replacing << i;
     }
-    return upToDate;
+    return sorting;
 }

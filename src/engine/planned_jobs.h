@@ -40,7 +40,18 @@ QList<LeftOutReason> FindLeftOutJobs(const QList<PlannedJob>& jobs);
 // without asking, so a front end asks the user). Meant for the jobs that are not left out.
 QList<qsizetype> FindJobsReplacingFiles(const QList<PlannedJob>& jobs);
 
-// Indexes of the jobs whose result (the coder's output, or the decoder's in decode-only
-// planning) is a non-empty file newer than the job's source: running them again would make
-// the same file, so a front end skips them when the user asks for it.
-QList<qsizetype> FindUpToDateJobs(const QList<PlannedJob>& jobs);
+// How a Start sorts the jobs it was asked for (the wanted ones). All jobs of the list are
+// given, so that a wanted job may not write over the source of one that is not wanted.
+struct StartSorting
+{
+    QList<qsizetype> leftOut;     // wanted jobs that must not run
+    QList<qsizetype> upToDate;    // wanted jobs whose result is newer than their source
+    QList<qsizetype> replacing;   // the other wanted jobs whose results would replace a file
+    QList<LeftOutReason> reasons; // why each job of the list is left out
+};
+
+// Left-out jobs first; then, when skipUpToDate is set, the ones whose result (the coder's
+// output, or the decoder's in decode-only planning) is a non-empty file newer than the source;
+// then the ones replacing files, which a front end asks about. An empty `wanted` wants all.
+StartSorting SortJobsForStart(const QList<PlannedJob>& jobs, const QList<bool>& wanted,
+                              bool skipUpToDate);

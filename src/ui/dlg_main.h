@@ -147,13 +147,10 @@ private:
     // Start for the given rows only: the left-out rules, the up-to-date skip and the question
     // before replacing apply to them, then they run with the job control window.
     void StartRows(const QSet<int>& wanted);
-    QSet<int> UpToDateRows(const QSet<int>& rows) const;
     void ReportSkippedOnly(int skipped);
     void RememberFailedRows(const QList<CFileInfo*>& files);
     QStringList SourcesOfRows(const QList<int>& rows) const;
     void ReportLeftOutRows(const QList<int>& rows);
-    // Rows not left out whose runs would replace a file that exists.
-    QList<int> RowsReplacingFiles(const QSet<int>& leftOut) const;
     // Whether the user lets the rows' results replace the existing files.
     bool ConfirmReplacing(const QList<int>& rows);
 

@@ -39,18 +39,11 @@ QList<int> AllRows(const CFileList& files)
     return rows;
 }
 
-// Rows whose jobs must not run, by the rules every front end and the core share.
-QList<int> LeftOutRows(const CFileList& files)
+// Whether the rules every front end and the core share leave out a planned row.
+bool AnyRowLeftOut(const CFileList& files)
 {
-    const QList<int> rows = AllRows(files);
-    const QList<LeftOutReason> reasons = FindLeftOutJobs(JobsOfRows(files, rows));
-    QList<int> leftOut;
-    for (int row : rows) {
-        if (reasons[row] != LeftOutReason::None) {
-            leftOut << row;
-        }
-    }
-    return leftOut;
+    const QList<LeftOutReason> reasons = FindLeftOutJobs(JobsOfRows(files, AllRows(files)));
+    return reasons.count(LeftOutReason::None) != reasons.size();
 }
 
 } // namespace
@@ -96,7 +89,7 @@ void CDlgMain::Apply()
     AdjustFileListColumns();
     list->UnlockRedraw();
     ShowCommandLines();
-    if (settings.general.showWarnings != 0 && !LeftOutRows(fileList).isEmpty()) {
+    if (settings.general.showWarnings != 0 && AnyRowLeftOut(fileList)) {
         CurrentNotifier()->Notify(INotifier::Icon::Warning,
                                   language.GetString(MainText::kWarningCaption),
                                   language.GetString(MainText::kOwnSourceWarning));
@@ -172,41 +165,28 @@ void CDlgMain::RetryFailed()
     StartRows(rows);
 }
 
-QSet<int> CDlgMain::UpToDateRows(const QSet<int>& rows) const
-{
-    QSet<int> upToDate;
-    if (settings.general.skipUpToDate == 0) {
-        return upToDate;
-    }
-    const QList<int> ordered(rows.cbegin(), rows.cend());
-    for (qsizetype index : FindUpToDateJobs(JobsOfRows(fileList, ordered))) {
-        upToDate.insert(ordered[index]);
-    }
-    return upToDate;
-}
-
 void CDlgMain::StartRows(const QSet<int>& wanted)
 {
-    QList<int> clashing;
-    for (int row : LeftOutRows(fileList)) {
-        if (wanted.contains(row)) {
-            clashing << row;
-        }
+    // By the rules every front end and the core share; results newer than their sources are
+    // skipped before anybody is asked about replacing.
+    const QList<int> rows = AllRows(fileList);
+    QList<bool> wantedRows;
+    for (int row : rows) {
+        wantedRows << wanted.contains(row);
     }
+    const StartSorting sorting = SortJobsForStart(JobsOfRows(fileList, rows), wantedRows,
+                                                  settings.general.skipUpToDate != 0);
+    const QList<int> clashing(sorting.leftOut.cbegin(), sorting.leftOut.cend());
     ReportLeftOutRows(clashing);
     // Sets: a whole library may be left out when the user keeps the existing results.
     QSet<int> leftOut(clashing.cbegin(), clashing.cend());
-    for (int row = 0; row < fileList.Count(); ++row) {
+    for (int row : rows) {
         if (!wanted.contains(row)) {
             leftOut.insert(row);
         }
     }
-    QSet<int> candidates = wanted;
-    candidates.subtract(leftOut);
-    // Results newer than their sources are skipped before anybody is asked about replacing.
-    const QSet<int> skipped = UpToDateRows(candidates);
-    leftOut.unite(skipped);
-    const QList<int> replacing = RowsReplacingFiles(leftOut);
+    leftOut.unite(QSet<int>(sorting.upToDate.cbegin(), sorting.upToDate.cend()));
+    const QList<int> replacing(sorting.replacing.cbegin(), sorting.replacing.cend());
     if (!replacing.isEmpty() && !ConfirmReplacing(replacing)) {
         leftOut.unite(QSet<int>(replacing.cbegin(), replacing.cend()));
     }
@@ -221,7 +201,7 @@ void CDlgMain::StartRows(const QSet<int>& wanted)
     CreateOutputFolders(queued);
     QueueFiles(core, queued);
     if (core.GetTotalCount() <= 0) {
-        ReportSkippedOnly(int(skipped.size()));
+        ReportSkippedOnly(int(sorting.upToDate.size()));
         return;
     }
     core.SetResultOptions({settings.general.copyTags != 0, settings.general.atomicOutputs != 0});
@@ -229,7 +209,7 @@ void CDlgMain::StartRows(const QSet<int>& wanted)
     CDlgJobControl jobControl(language, settings.core.priority, core, this);
     jobControl.SetFailureSource([this] { return core.GetRunResults(); },
                                 [this](const RunResult& run) { return SourceOfRun(run); });
-    jobControl.SetSkippedCount(int(skipped.size()));
+    jobControl.SetSkippedCount(int(sorting.upToDate.size()));
     jobControl.SetAudioProgressSource(
         [this, queued] { return MeasureAudioProgress(queued, core.GetRunResults()); });
     jobControl.exec();
@@ -294,21 +274,6 @@ void CDlgMain::ReportLeftOutRows(const QList<int>& rows)
                                      "their own source, another job's source or another "
                                      "job's output."_s),
                       SourcesOfRows(rows)));
-}
-
-QList<int> CDlgMain::RowsReplacingFiles(const QSet<int>& leftOut) const
-{
-    QList<int> planned;
-    for (int row : AllRows(fileList)) {
-        if (!leftOut.contains(row)) {
-            planned << row;
-        }
-    }
-    QList<int> rows;
-    for (qsizetype index : FindJobsReplacingFiles(JobsOfRows(fileList, planned))) {
-        rows << planned[index];
-    }
-    return rows;
 }
 
 bool CDlgMain::ConfirmReplacing(const QList<int>& rows)
