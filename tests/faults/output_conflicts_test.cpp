@@ -81,6 +81,13 @@ TEST(OutputConflictsTest, NothingIsOverwrittenUnwarnedAndNoSourceIsWrittenTo)
               (QList<LeftOutReason>{OwnInput, OtherSource, None, None, SharedOutput, None, None}));
     EXPECT_TRUE(replacing.contains(5));
     EXPECT_FALSE(warned(6));
+    // A Start of all but the first sorts them: left out, then up to date, then replacing.
+    const StartSorting sorting =
+        SortJobsForStart(jobs, {false, true, true, true, true, true, true}, true);
+    EXPECT_EQ(sorting.leftOut, (QList<qsizetype>{1, 4}));
+    EXPECT_EQ(sorting.upToDate, QList<qsizetype>{5});
+    EXPECT_TRUE(sorting.replacing.isEmpty());
+    EXPECT_EQ(SortJobsForStart(jobs, {}, false).replacing, QList<qsizetype>{5});
 
     CCore core;
     core.SetThreadsCount(2);
