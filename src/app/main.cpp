@@ -1,5 +1,6 @@
 #include "engine/instance_session.h"
 #include "engine/notifier.h"
+#include "foundation/os.h"
 #include "ui/app_icon.h"
 #include "ui/application_run.h"
 #include "ui/message_box_notifier.h"
@@ -13,6 +14,7 @@ int main(int argc, char** argv)
     BeginInstanceSession();
 
     QApplication app(argc, argv);
+    os::UseUtf8CharacterSet();
     QApplication::setWindowIcon(ApplicationIcon());
     // The main window ends the program itself, after it has saved its state.
     QApplication::setQuitOnLastWindowClosed(false);

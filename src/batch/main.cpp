@@ -3,6 +3,7 @@
 #include "batch/batch_options.h"
 #include "batch/batch_run.h"
 #include "engine/instance_session.h"
+#include "foundation/os.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -14,6 +15,7 @@ int main(int argc, char** argv)
     // us (Ctrl+C included) is forked from here.
     BeginInstanceSession();
     QCoreApplication application(argc, argv);
+    os::UseUtf8CharacterSet();
     QTextStream out(stdout);
     QTextStream err(stderr);
 

@@ -66,6 +66,11 @@ quint64 MonotonicTimestamp100ns();
 // Number of processors (at least 1).
 int ProcessorCount();
 
+// Makes the C runtime's character set UTF-8 when the locale's is not (LANG=C, as under cron
+// or systemd): the MediaInfo library turns file names into bytes by it, and would open no
+// file with a non-ASCII name. Called once the application object has set the locale.
+void UseUtf8CharacterSet();
+
 // True when the standard error stream is a terminal (a progress bar may be drawn there).
 bool StandardErrorIsTerminal();
 

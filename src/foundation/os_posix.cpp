@@ -3,10 +3,12 @@
 #include <QByteArray>
 #include <QFile>
 #include <cerrno>
+#include <clocale>
 #include <csignal>
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#include <langinfo.h>
 #include <poll.h>
 #include <spawn.h>
 #include <sys/random.h>
@@ -353,6 +355,15 @@ quint64 MonotonicTimestamp100ns()
     clock_gettime(CLOCK_MONOTONIC, &now);
     return static_cast<quint64>(now.tv_sec) * kHundredNanosecondsPerSecond +
            static_cast<quint64>(now.tv_nsec) / 100;
+}
+
+void UseUtf8CharacterSet()
+{
+    const char* codeset = nl_langinfo(CODESET);
+    if (qstricmp(codeset, "UTF-8") == 0 || qstricmp(codeset, "utf8") == 0)
+        return;
+    if (!std::setlocale(LC_CTYPE, "C.UTF-8"))
+        std::setlocale(LC_CTYPE, "en_US.UTF-8");
 }
 
 bool StandardErrorIsTerminal()

@@ -8,13 +8,18 @@
 
 #include "engine/file_info.h"
 #include "filelist/property_probe.h"
+#include "foundation/os.h"
 
+#include <QCoreApplication>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
 int main(int argc, char** argv)
 {
+    // The locale as in the program, by which the library turns names into the bytes it opens.
+    QCoreApplication application(argc, argv);
+    os::UseUtf8CharacterSet();
     if (argc == 3 && std::strcmp(argv[1], "--library") == 0) {
         CMediaInfoLibrary::SetSharedFileName(QString::fromLocal8Bit(argv[2]));
     } else if (argc != 1) {
