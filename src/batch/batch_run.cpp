@@ -15,7 +15,6 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QSet>
-#include <QThread>
 
 using namespace Qt::StringLiterals;
 
@@ -352,8 +351,9 @@ int CBatchRun::Convert(const QList<CFileInfo*>& planned, int threads)
         }
         ShowProgress(planned, clock.elapsed(), results);
         out.flush();
+        // Wakes as soon as the last run ends, so that the summary does not wait for a tick.
         if (running)
-            QThread::msleep(kPollMs);
+            core.WaitForWorkers(kPollMs);
     }
     core.WaitForWorkers(10000);
     if (terminal)
