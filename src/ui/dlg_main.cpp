@@ -270,9 +270,16 @@ void CDlgMain::OnDecoderLineEdited(const QString& text)
 void CDlgMain::AddPaths(const QStringList& paths)
 {
     CFileAdder adder(this, language);
-    adder.Add(paths, [this](const QString& path) {
-        fileList.AddPath(path, settings.general.addOnlyExists != 0);
-    });
+    ReadPaths(adder, paths);
+}
+
+void CDlgMain::ReadPaths(CFileAdder& adder, QStringList paths)
+{
+    // As AddPath does; opening a file is part of reading it, whatever AddOnlyExists says.
+    for (QString& path : paths) {
+        path = FoldDoubledSeparators(path);
+    }
+    adder.Read(fileList, paths);
     RebuildFileList();
 }
 

@@ -15,6 +15,7 @@
 #include <functional>
 #include <memory>
 
+class CFileAdder;
 class CDlgConsole;
 class CFileInfo;
 class CLanguagePack;
@@ -58,8 +59,10 @@ public:
     void Start();
     // Starts again only the files whose jobs failed the last time they ran.
     void RetryFailed();
-    // Adds the paths in order under the file list's input rule and rebuilds the list control.
+    // Adds the paths in order under the file list's input rule, their properties read on all
+    // cores, and rebuilds the list control.
     void AddPaths(const QStringList& paths);
+    void ReadPaths(CFileAdder& adder, QStringList paths);
 
     // Empties and refills the list control from the file list.
     void RebuildFileList();

@@ -172,13 +172,7 @@ void CDlgMain::AddFolder()
         return;
     }
     CFileAdder adder(this, language);
-    QStringList files = adder.ListFolder(dialog->selectedFiles().constFirst());
-    // As AddPath does; opening a file is part of reading it, whatever AddOnlyExists says.
-    for (QString& file : files) {
-        file = FoldDoubledSeparators(file);
-    }
-    adder.Read(fileList, files);
-    RebuildFileList();
+    ReadPaths(adder, adder.ListFolder(dialog->selectedFiles().constFirst()));
 }
 
 void CDlgMain::LoadList()

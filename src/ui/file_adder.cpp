@@ -56,21 +56,6 @@ QStringList CFileAdder::ListFolder(const QString& folder)
     });
 }
 
-void CFileAdder::Add(const QStringList& paths, const std::function<void(const QString&)>& addOne)
-{
-    if (WasCanceled()) {
-        return;
-    }
-    progress->setRange(0, int(paths.size()));
-    for (qsizetype i = 0; i < paths.size(); ++i) {
-        Step(int(i));
-        if (WasCanceled()) {
-            return;
-        }
-        addOne(paths[i]);
-    }
-}
-
 void CFileAdder::Read(CFileList& list, const QStringList& paths)
 {
     if (WasCanceled()) {

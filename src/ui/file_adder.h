@@ -2,7 +2,6 @@
 
 #include <QElapsedTimer>
 #include <QStringList>
-#include <functional>
 #include <memory>
 
 class CFileList;
@@ -11,9 +10,9 @@ class QProgressDialog;
 class QWidget;
 
 // Where the user's commands put files into the list (Add file, Add folder, Load list, dropped
-// files). Reading each file's properties is the slow part: the files are added one after
-// another while the window stays responsive, and once the work has taken a moment a progress
-// dialog with Cancel shows. Files added before Cancel stay in the list.
+// files). Reading each file's properties is the slow part: it goes on while the window stays
+// responsive, and once the work has taken a moment a progress dialog with Cancel shows.
+// Files added before Cancel stay in the list.
 class CFileAdder
 {
 public:
@@ -28,8 +27,6 @@ public:
     // The files below folder, in the order Add folder adds them. After a Cancel here, Add
     // adds nothing.
     QStringList ListFolder(const QString& folder);
-    // Calls addOne for each path in order, until the user cancels.
-    void Add(const QStringList& paths, const std::function<void(const QString&)>& addOne);
     // Appends the files to the list, their properties read on all cores, until the user
     // cancels (the files before the cancel stay, in order).
     void Read(CFileList& list, const QStringList& paths);
