@@ -223,7 +223,7 @@ TEST_F(FileListTest, AddFolderFindsTenThousandFilesInOrder)
 TEST_F(FileListTest, HelpersThatFailLoseNoFile)
 {
     QStringList paths;
-    for (int i = 0; i < 100; ++i)
+    for (int i = 0; i < 200; ++i) // enough for helpers
         paths += MakeFile(
             u"%1 %2.wav"_s.arg(i, 3, 10, QChar(u'0')).arg(i % 40 == 7 ? u"crash"_s : QString()));
     const QString fake = QStringLiteral(ORVEL_TEST_HELPER_DIR "/orvel_fake_probe");
