@@ -3,7 +3,6 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QProcess>
-#include <array>
 #include <mutex>
 #include <utility>
 
@@ -22,12 +21,12 @@ std::mutex programMutex;
 bool programNamed = false;
 QString namedProgram;
 
-// The texts in the order they travel; Text is AudioText or const AudioText.
-template <typename Text> std::array<decltype(&std::declval<Text&>().format), 6> Fields(Text& text)
-{
-    return {&text.format,       &text.bitRate,    &text.channels,
-            &text.samplingRate, &text.resolution, &text.duration};
-}
+// The texts in the order they travel.
+using AudioText = CMediaInfoLibrary::AudioText;
+constexpr QString AudioText::*kFields[] = {
+    &AudioText::format,       &AudioText::bitRate,    &AudioText::channels,
+    &AudioText::samplingRate, &AudioText::resolution, &AudioText::duration,
+};
 
 } // namespace
 
@@ -135,19 +134,19 @@ void SetPropertyProbeProgram(const QString& program)
 QByteArray EncodeProbeAnswer(const CMediaInfoLibrary::AudioText& text)
 {
     QByteArray answer;
-    for (const QString* field : Fields(text))
-        answer += field->toUtf8() + kEnd;
+    for (QString AudioText::*field : kFields)
+        answer += (text.*field).toUtf8() + kEnd;
     return answer;
 }
 
 bool TakeProbeAnswer(QByteArray& buffer, CMediaInfoLibrary::AudioText& text)
 {
     qsizetype at = 0;
-    for (QString* field : Fields(text)) {
+    for (QString AudioText::*field : kFields) {
         const qsizetype end = buffer.indexOf(kEnd, at);
         if (end < 0)
             return false;
-        *field = QString::fromUtf8(buffer.constData() + at, end - at);
+        text.*field = QString::fromUtf8(buffer.constData() + at, end - at);
         at = end + 1;
     }
     buffer.remove(0, at);
