@@ -110,16 +110,6 @@ QList<LeftOutReason> FindLeftOutJobs(const QList<PlannedJob>& jobs)
     return reasons;
 }
 
-QList<qsizetype> FindJobsReplacingFiles(const QList<PlannedJob>& jobs)
-{
-    QList<qsizetype> replacing;
-    for (qsizetype i = 0; i < jobs.size(); ++i) {
-        if (ReplacesAFile(jobs[i]))
-            replacing.append(i);
-    }
-    return replacing;
-}
-
 StartSorting SortJobsForStart(const QList<PlannedJob>& jobs, const QList<bool>& wanted,
                               bool skipUpToDate)
 {

@@ -36,10 +36,6 @@ PlannedJob JobOf(const CFileInfo& file);
 // and asking again finds none.
 QList<LeftOutReason> FindLeftOutJobs(const QList<PlannedJob>& jobs);
 
-// Indexes of the jobs whose results would replace a file that exists (encoders overwrite
-// without asking, so a front end asks the user). Meant for the jobs that are not left out.
-QList<qsizetype> FindJobsReplacingFiles(const QList<PlannedJob>& jobs);
-
 // How a Start sorts the jobs it was asked for (the wanted ones). All jobs of the list are
 // given, so that a wanted job may not write over the source of one that is not wanted.
 struct StartSorting
@@ -52,6 +48,7 @@ struct StartSorting
 
 // Left-out jobs first; then, when skipUpToDate is set, the ones whose result (the coder's
 // output, or the decoder's in decode-only planning) is a non-empty file newer than the source;
-// then the ones replacing files, which a front end asks about. An empty `wanted` wants all.
+// then the ones replacing files, which a front end asks about (encoders overwrite without asking).
+// An empty `wanted` wants all.
 StartSorting SortJobsForStart(const QList<PlannedJob>& jobs, const QList<bool>& wanted,
                               bool skipUpToDate);
