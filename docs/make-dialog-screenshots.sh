@@ -3,42 +3,14 @@
 # codecs-info.png and console.png: orvel runs on a copy of the built program folder under a
 # virtual X server, and each window is opened through the Program menu as a user would.
 # Needs xvfb-run, xdotool and ImageMagick's import; run after a debug build.
-set -euo pipefail
-
-here=$(cd "$(dirname "$0")" && pwd)
-program=${1:-"$here/../build/debug/program"}
-
-if [[ -z "${DISPLAY:-}" || "${ORVEL_SCREENSHOT_INNER:-}" != 1 ]]; then
-    exec env ORVEL_SCREENSHOT_INNER=1 xvfb-run -a -s "-screen 0 1280x900x24" "$0" "$@"
-fi
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cp -r "$program" "$work/program"
+. "$(dirname "$0")/screenshot_session.sh"
 rm -f "$work/program/Settings.ini" "$work/program/FileList.m3u"
 printf '[Settings]\r\nOptionsInitialPage=0\r\n[Settings.Core]\r\nThreadsCount=2\r\n' \
     >"$work/program/Settings.ini"
-
-if command -v openbox >/dev/null; then
-    openbox >/dev/null 2>&1 &
-    sleep 1
-fi
 cd "$work/program"
 ./orvel >/dev/null 2>&1 &
 orvel=$!
 trap 'kill "$orvel" 2>/dev/null || true; rm -rf "$work"' EXIT
-
-# The id of the first visible window whose title is $1, waiting up to ten seconds for it.
-find_window() {
-    local id=""
-    for _ in $(seq 50); do
-        id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -1) && [[ -n "$id" ]] &&
-            break
-        sleep 0.2
-    done
-    [[ -n "$id" ]] || { echo "no window \"$1\"" >&2; exit 1; }
-    echo "$id"
-}
 
 main=$(find_window "orvel 0.3.1.*")
 sleep 1

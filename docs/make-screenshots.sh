@@ -4,18 +4,7 @@
 # sources in its list.
 # Needs xvfb-run, xdotool, ImageMagick's import, sox and flac (openbox, when installed, draws
 # the window frames); run after a debug build.
-set -euo pipefail
-
-here=$(cd "$(dirname "$0")" && pwd)
-program=${1:-"$here/../build/debug/program"}
-
-if [[ -z "${DISPLAY:-}" || "${ORVEL_SCREENSHOT_INNER:-}" != 1 ]]; then
-    exec env ORVEL_SCREENSHOT_INNER=1 xvfb-run -a -s "-screen 0 1280x900x24" "$0" "$@"
-fi
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cp -r "$program" "$work/program"
+. "$(dirname "$0")/screenshot_session.sh"
 mkdir "$work/Music"
 for name in "01 Overture" "02 Morning Song" "03 The Long Road Home" "04 Interlude"; do
     sox -n -r 44100 -c 2 -b 16 "$work/Music/$name.wav" synth 40 sine 440 vol 0.3
@@ -26,19 +15,10 @@ sox -n -r 48000 -c 2 -b 24 "$work/Music/05 Live at the Hall.wav" synth 30 sine 3
 for file in "$work"/Music/*; do printf '%s\r\n' "$file"; done >"$work/program/FileList.m3u"
 printf '[Settings]\r\nCoderIndex=1\r\n[Settings.Core]\r\nThreadsCount=2\r\n' \
     >"$work/program/Settings.ini"
-
-if command -v openbox >/dev/null; then
-    openbox >/dev/null 2>&1 &
-    sleep 1
-fi
 cd "$work/program"
 ./orvel >/dev/null 2>&1 &
 orvel=$!
-window=""
-for _ in $(seq 50); do
-    window=$(xdotool search --name "orvel 0.3.1" 2>/dev/null | head -1) && [[ -n "$window" ]] && break
-    sleep 0.2
-done
+window=$(find_window "orvel 0.3.1.*")
 xdotool windowactivate --sync "$window" >/dev/null 2>&1 || true
 sleep 1
 # The window with its frame, as it is on the screen: windows over it (the job control
@@ -47,10 +27,7 @@ shot() { import -window "$window" -frame -screen "$1"; }
 
 # Enter presses Start: the list is planned and the conversion starts.
 xdotool key Return
-for _ in $(seq 50); do
-    [[ -n $(xdotool search --onlyvisible --name "Job Control" 2>/dev/null) ]] && break
-    sleep 0.2
-done
+find_window "Job Control" >/dev/null
 sleep 1.5
 shot "$here/job-control.png"
 
