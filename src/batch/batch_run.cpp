@@ -260,14 +260,11 @@ QList<CFileInfo*> CBatchRun::LeaveOut(const QList<CFileInfo*>& planned, bool ove
     for (qsizetype index : sorting.leftOut)
         Report(*planned[index], LeftOutText(sorting.reasons[index]));
     upToDateCount += int(sorting.upToDate.size());
-    QSet<qsizetype> notRun(sorting.leftOut.cbegin(), sorting.leftOut.cend());
-    notRun.unite(QSet<qsizetype>(sorting.upToDate.cbegin(), sorting.upToDate.cend()));
     if (!overwrite) {
-        for (qsizetype index : sorting.replacing) {
+        for (qsizetype index : sorting.replacing)
             Report(*planned[index], u"its result exists already (--overwrite replaces it)"_s);
-            notRun.insert(index);
-        }
     }
+    const QSet<qsizetype> notRun = sorting.NotRun(overwrite);
     QList<CFileInfo*> runnable;
     for (qsizetype i = 0; i < planned.size(); ++i) {
         if (!notRun.contains(i))

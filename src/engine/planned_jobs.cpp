@@ -127,3 +127,12 @@ StartSorting SortJobsForStart(const QList<PlannedJob>& jobs, const QList<bool>& 
     }
     return sorting;
 }
+
+QSet<qsizetype> StartSorting::NotRun(bool replacingAllowed) const
+{
+    QSet<qsizetype> notRun(leftOut.cbegin(), leftOut.cend());
+    notRun.unite(QSet<qsizetype>(upToDate.cbegin(), upToDate.cend()));
+    if (!replacingAllowed)
+        notRun.unite(QSet<qsizetype>(replacing.cbegin(), replacing.cend()));
+    return notRun;
+}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <QSet>
 
 class CCoder;
 class CDecoder;
@@ -44,6 +45,10 @@ struct StartSorting
     QList<qsizetype> upToDate;    // wanted jobs whose result is newer than their source
     QList<qsizetype> replacing;   // the other wanted jobs whose results would replace a file
     QList<LeftOutReason> reasons; // why each job of the list is left out
+
+    // The wanted jobs that do not run: the left-out and up-to-date ones, and the replacing
+    // ones unless the user lets them replace their files.
+    QSet<qsizetype> NotRun(bool replacingAllowed) const;
 };
 
 // Left-out jobs first; then, when skipUpToDate is set, the ones whose result (the coder's

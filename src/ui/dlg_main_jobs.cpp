@@ -176,23 +176,14 @@ void CDlgMain::StartRows(const QSet<int>& wanted)
     }
     const StartSorting sorting = SortJobsForStart(JobsOfRows(fileList, rows), wantedRows,
                                                   settings.general.skipUpToDate != 0);
-    const QList<int> clashing(sorting.leftOut.cbegin(), sorting.leftOut.cend());
-    ReportLeftOutRows(clashing);
-    // Sets: a whole library may be left out when the user keeps the existing results.
-    QSet<int> leftOut(clashing.cbegin(), clashing.cend());
-    for (int row : rows) {
-        if (!wanted.contains(row)) {
-            leftOut.insert(row);
-        }
-    }
-    leftOut.unite(QSet<int>(sorting.upToDate.cbegin(), sorting.upToDate.cend()));
+    ReportLeftOutRows(QList<int>(sorting.leftOut.cbegin(), sorting.leftOut.cend()));
     const QList<int> replacing(sorting.replacing.cbegin(), sorting.replacing.cend());
-    if (!replacing.isEmpty() && !ConfirmReplacing(replacing)) {
-        leftOut.unite(QSet<int>(replacing.cbegin(), replacing.cend()));
-    }
+    // A set: a whole library may be left out when the user keeps the existing results.
+    const QSet<qsizetype> notRun =
+        sorting.NotRun(replacing.isEmpty() || ConfirmReplacing(replacing));
     QList<CFileInfo*> queued;
-    for (int row = 0; row < fileList.Count(); ++row) {
-        if (!leftOut.contains(row)) {
+    for (int row : rows) {
+        if (wanted.contains(row) && !notRun.contains(row)) {
             queued << fileList.At(row);
         }
     }
