@@ -7,6 +7,9 @@
 //       the same batch with tag copy and hidden outputs off and on, alternating ROUNDS times
 //       into OUTPUT_FOLDER/off and OUTPUT_FOLDER/on; prints each time, the best of each and
 //       their ratio.
+//   orvel_convert_bench check THREADS ROUNDS OUTPUT_FOLDER FLAC_TEMPLATE LAME_TEMPLATE FILE...
+//       the same batch with tags and hidden outputs on, and the result check off and on,
+//       alternating; prints each time, the best of each and their ratio.
 //   orvel_convert_bench overhead JOBS THREADS
 //       prints the time per job of JOBS runs of /bin/true spawned and reaped one after another,
 //       and of the same runs through the core on THREADS slots, in milliseconds.
@@ -76,9 +79,10 @@ int Convert(int threads, const QString& outputFolder, const QString& decodeTempl
 }
 
 // Off and on alternate, so a change in the machine's load weighs on both alike; every round
-// starts from empty output folders.
-int Results(int threads, int rounds, const QString& outputFolder, const QString& decodeTemplate,
-            const QString& encodeTemplate, const QStringList& files)
+// starts from empty output folders. `what` names the options that differ.
+int Alternate(const char* what, const ResultOptions (&options)[2], double target, int threads,
+              int rounds, const QString& outputFolder, const QString& decodeTemplate,
+              const QString& encodeTemplate, const QStringList& files)
 {
     double best[2] = {0.0, 0.0};
     QElapsedTimer timer;
@@ -89,17 +93,16 @@ int Results(int threads, int rounds, const QString& outputFolder, const QString&
             QDir().mkpath(folder.path());
             timer.start();
             if (const int failed = Convert(threads, folder.path() + u'/', decodeTemplate,
-                                           encodeTemplate, files, {bool(on), bool(on)}))
+                                           encodeTemplate, files, options[on]))
                 return failed;
             const double seconds = double(timer.nsecsElapsed()) / 1e9;
-            std::printf("round %d  tags and hidden outputs %-3s %7.2f s\n", round,
-                        on ? "on" : "off", seconds);
+            std::printf("round %d  %s %-3s %7.2f s\n", round, what, on ? "on" : "off", seconds);
             if (best[on] == 0.0 || seconds < best[on])
                 best[on] = seconds;
         }
     }
-    std::printf("best of %d: off %.2f s, on %.2f s\non / off = %.3f (target: at most 1.03)\n",
-                rounds, best[0], best[1], best[1] / best[0]);
+    std::printf("best of %d: off %.2f s, on %.2f s\non / off = %.3f (target: at most %.2f)\n",
+                rounds, best[0], best[1], best[1] / best[0], target);
     return 0;
 }
 
@@ -154,13 +157,21 @@ int main(int argc, char** argv)
     const QStringList args = app.arguments();
     if (args.size() >= 7 && args[1] == u"convert"_s)
         return Convert(args[2].toInt(), args[3], args[4], args[5], args.mid(6));
-    if (args.size() >= 8 && args[1] == u"results"_s)
-        return Results(args[2].toInt(), args[3].toInt(), args[4], args[5], args[6], args.mid(7));
+    if (args.size() >= 8 && args[1] == u"results"_s) {
+        const ResultOptions options[2] = {{false, false}, {true, true}};
+        return Alternate("tags and hidden outputs", options, 1.03, args[2].toInt(), args[3].toInt(),
+                         args[4], args[5], args[6], args.mid(7));
+    }
+    if (args.size() >= 8 && args[1] == u"check"_s) {
+        const ResultOptions options[2] = {{true, true, false}, {true, true, true}};
+        return Alternate("result check", options, 1.02, args[2].toInt(), args[3].toInt(), args[4],
+                         args[5], args[6], args.mid(7));
+    }
     if (args.size() == 4 && args[1] == u"overhead"_s)
         return Overhead(args[2].toInt(), args[3].toInt());
     std::fprintf(stderr,
-                 "usage: %s convert THREADS OUT DECODE ENCODE FILE... | results THREADS ROUNDS "
-                 "OUT DECODE ENCODE FILE... | overhead JOBS THREADS\n",
+                 "usage: %s convert THREADS OUT DECODE ENCODE FILE... | results|check THREADS "
+                 "ROUNDS OUT DECODE ENCODE FILE... | overhead JOBS THREADS\n",
                  argv[0]);
     return 2;
 }

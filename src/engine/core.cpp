@@ -95,12 +95,20 @@ bool PlaceResult(const QString& written, const QString& output)
     return !error;
 }
 
-// The hidden name only stands in for a file or for nothing: a device or folder named as the
-// output is written as it is, and so is a link, which the rename would replace by a file.
+bool IsLink(const QString& path)
+{
+    return !path.isEmpty() && QFileInfo(path).isSymLink();
+}
+
+// The hidden name only stands in for a file, a link or nothing: a device or folder named as
+// the output is written as it is. A link is replaced by the result, never written through: it
+// may point anywhere, and only its own place was asked for.
 bool CanWriteUnderHiddenName(const QString& output)
 {
-    if (output.isEmpty() || QFileInfo(output).isSymLink())
+    if (output.isEmpty())
         return false;
+    if (IsLink(output))
+        return true;
     const FileStamp stamp = StampOf(output);
     return !stamp.exists || stamp.regular;
 }
@@ -205,6 +213,7 @@ struct CCore::ActiveRun
     ResultOptions options;
     QString errorOutput;
     QString tagError;
+    ResultCheck check;
 
     State state = State::Launching;
     qint64 pid = 0;
@@ -382,7 +391,12 @@ CCore::ActiveRun* CCore::RunProcess(ActiveRun* run)
     if (ownProcess && run->isCoder && run->options.atomicOutputs &&
         CanWriteUnderHiddenName(run->outputFile))
         hiddenOutput = MakeTemporaryOutputName(run->outputFile);
+    else if (ownProcess && IsLink(run->outputFile))
+        QFile::remove(run->outputFile); // written directly: the link goes, not its target
     const FileStamp outputBefore = StampOf(run->outputFile);
+    // Read now: a coder's WAV is gone once the coder has ended.
+    const qint64 expectedMs =
+        ownProcess && run->options.checkResults ? StreamDurationMs(run->inputFile) : -1;
     bool stoppedBeforeStart = false;
     qint64 pid = 0;
     int startError = 0;
@@ -438,6 +452,9 @@ CCore::ActiveRun* CCore::RunProcess(ActiveRun* run)
     CErrorTail errors(run->showWindow);
     os::ReadUntilExit(pid, errorPipe, [&errors](const QByteArray& bytes) { errors.Add(bytes); });
     run->errorOutput = errors.Lines();
+    // The user knows the result by its own name, not by the hidden one it is written under.
+    if (!hiddenOutput.isEmpty())
+        run->errorOutput.replace(hiddenOutput, run->outputFile);
     const bool waited = os::WaitForExitWithoutReaping(pid);
     bool stopped = false;
     {
@@ -474,6 +491,12 @@ CCore::ActiveRun* CCore::RunProcess(ActiveRun* run)
             wrote && !run->writtenFile.isEmpty() && os::FileSystemIsFull(run->writtenFile);
         if (!IsFailure(outcome, code) && (!wrote || full))
             outcome = RunResult::Outcome::NoOutput;
+        if (!IsFailure(outcome, code) && ownProcess && run->options.checkResults &&
+            !run->writtenFile.isEmpty()) {
+            run->check = CheckResult(run->writtenFile, expectedMs);
+            if (!run->check.Passed())
+                outcome = RunResult::Outcome::BadResult;
+        }
         // What a failed program wrote is no result, though it may look like one.
         if (IsFailure(outcome, code) && (wrote || hidden))
             DeleteRunFile(run->writtenFile);
@@ -587,8 +610,9 @@ void CCore::SetThreadsCount(int count)
     std::lock_guard lock(mutex);
     if (running)
         return;
-    // No slot at all would leave a started run waiting forever.
-    threadsCount = std::max(count, 1);
+    // No slot at all would leave a started run waiting forever; a count no machine has would
+    // take all memory for slots.
+    threadsCount = std::clamp(count, 1, kMaxThreadsCount);
     ResizeSlots(threadsCount);
 }
 
@@ -717,6 +741,7 @@ void CCore::Record(const ActiveRun& run, RunResult::Outcome outcome, int code)
     result.code = code;
     result.errorOutput = run.errorOutput;
     result.tagError = run.tagError;
+    result.check = run.check;
     results.append(result);
 }
 

@@ -2,6 +2,7 @@
 
 #include "codecs/codec.h"
 #include "engine/planned_jobs.h"
+#include "engine/result_check.h"
 
 #include <QList>
 #include <QString>
@@ -27,6 +28,7 @@ struct RunResult
         Stopped,       // cut short (or never started) by Stop
         NoOutput,      // ended with exit code 0 but did not write (all of) its output file
         NotPlaced,     // the whole result could not be moved from its hidden name to its own
+        BadResult,     // exit code 0, but the result failed its check (`check` says how)
     };
 
     IProcess* process = nullptr; // identity only; the file records own the runs
@@ -40,6 +42,8 @@ struct RunResult
     QString errorOutput;
     // Why the result's tags could not be written; empty when they were (the audio stays).
     QString tagError;
+    // What reading the result back found (BadResult).
+    ResultCheck check;
 
     static constexpr int kKeptErrorBytes = 4096;
 
@@ -62,6 +66,9 @@ struct ResultOptions
     // the run and the tag copy have succeeded: no partial result ever carries the final name,
     // and a failed run leaves an older result as it was.
     bool atomicOutputs = true;
+    // Each result is read back before it counts (exists, not empty, as long as its input).
+    // Only a benchmark that measures what the check costs turns it off.
+    bool checkResults = true;
 };
 
 // Runs the queued decoder and coder jobs on a fixed number of worker slots with detached worker
@@ -71,6 +78,8 @@ struct ResultOptions
 class CCore : public ICore
 {
 public:
+    static constexpr int kMaxThreadsCount = 64;
+
     CCore();
     CCore(const CCore&) = delete;
     CCore& operator=(const CCore&) = delete;

@@ -1,5 +1,6 @@
 #include "engine/file_info.h"
 
+#include "engine/result_check.h"
 #include "foundation/path_helpers.h"
 
 #include <QFile>
@@ -107,4 +108,10 @@ void CFileInfo::Fill(const QString& filePath, const CMediaInfoLibrary::AudioText
     resolution = ToInt(ParseLeadingInteger(text.resolution));
     duration = qMax<qint64>(0, ParseLeadingInteger(text.duration));
     fileType = SourceTypeOf(ExtensionPart(cleaned));
+    // The MediaInfo library reads only the first block of a WavPack 5 file as its duration; the
+    // stream header states the whole length.
+    if (fileType == kSourceWv) {
+        if (const qint64 whole = StreamDurationMs(filePath); whole > 0)
+            duration = whole;
+    }
 }

@@ -2,6 +2,7 @@
 
 #include "engine/file_info.h"
 #include "engine/job_planning.h"
+#include "engine/result_check.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -39,6 +40,8 @@ bool JobWritesOwnInput(const PlannedJob& job)
     return WritesOwnInput(job.decoder) || WritesOwnInput(job.coder);
 }
 
+// Up to date: a result that is a file of its own (a link is only a place), newer than its
+// source, and whole by the check a fresh result must pass.
 bool IsResultUpToDate(const PlannedJob& job)
 {
     if (!job.decoder && !job.coder)
@@ -50,21 +53,29 @@ bool IsResultUpToDate(const PlannedJob& job)
         QFile::encodeName(result->GetOutputFile()).toStdString());
     // std::filesystem, not QFileInfo: its times need no local-time conversion.
     std::error_code error;
-    if (!std::filesystem::is_regular_file(resultPath, error) ||
+    if (!std::filesystem::is_regular_file(std::filesystem::symlink_status(resultPath, error)) ||
         std::filesystem::file_size(resultPath, error) == 0 || error)
         return false;
     const auto resultTime = std::filesystem::last_write_time(resultPath, error);
     if (error)
         return false;
     const auto sourceTime = std::filesystem::last_write_time(sourcePath, error);
-    return !error && resultTime > sourceTime;
+    if (error || resultTime <= sourceTime)
+        return false;
+    return CheckResult(result->GetOutputFile(), StreamDurationMs(source->GetInputFile())).Passed();
 }
 
+// A link at the result's place counts, even one that points nowhere: the run replaces it.
 bool ReplacesAFile(const PlannedJob& job)
 {
-    const QStringList outputs = OutputsOf(job);
-    return std::any_of(outputs.cbegin(), outputs.cend(),
-                       [](const QString& output) { return QFileInfo::exists(output); });
+    for (CCodec* run : {static_cast<CCodec*>(job.decoder), static_cast<CCodec*>(job.coder)}) {
+        if (!run || run->GetOutputFile().isEmpty())
+            continue;
+        const QFileInfo output(run->GetOutputFile());
+        if (output.exists() || output.isSymLink())
+            return true;
+    }
+    return false;
 }
 
 } // namespace

@@ -28,6 +28,10 @@ constexpr int kOwnInput = 256;
 constexpr int kInvalidKind = 257;
 constexpr int kOtherSource = 258;
 constexpr int kSharedOutput = 259;
+constexpr int kResultMissing = 410;
+constexpr int kResultEmpty = 411;
+constexpr int kResultDamaged = 412;
+constexpr int kResultLength = 413;
 } // namespace Id
 
 constexpr int kCommandNotFound = 127;
@@ -45,6 +49,28 @@ QString StartError(const RunResult& run, const CLanguagePack& language)
         return Text(language, Id::kNotFound, u"program not found"_s);
     const QString reason = run.code != 0 ? os::ErrorText(run.code) : QString();
     return Text(language, Id::kNotStarted, u"could not be started: %1"_s).arg(reason).trimmed();
+}
+
+QString Seconds(qint64 milliseconds)
+{
+    return QString::number(double(milliseconds) / 1000.0, 'f', 1);
+}
+
+QString CheckText(const ResultCheck& check, const CLanguagePack& language)
+{
+    switch (check.verdict) {
+    case ResultCheck::Verdict::Missing:
+        return Text(language, Id::kResultMissing, u"no result was written"_s);
+    case ResultCheck::Verdict::Empty:
+        return Text(language, Id::kResultEmpty, u"result is empty"_s);
+    case ResultCheck::Verdict::Unreadable:
+        return Text(language, Id::kResultDamaged, u"result is damaged: its audio cannot be read"_s);
+    case ResultCheck::Verdict::WrongLength:
+    case ResultCheck::Verdict::Passed:
+        break;
+    }
+    return Text(language, Id::kResultLength, u"result is %1 s of %2 s"_s)
+        .arg(Seconds(check.durationMs), Seconds(check.expectedMs));
 }
 
 } // namespace
@@ -83,6 +109,8 @@ QString Outcome(const RunResult& run, const CLanguagePack& language)
         return Text(language, Id::kNoOutput, u"no output written"_s);
     case RunResult::Outcome::NotPlaced:
         return Text(language, Id::kNotPlaced, u"the result could not be moved to its name"_s);
+    case RunResult::Outcome::BadResult:
+        return CheckText(run.check, language);
     case RunResult::Outcome::InvalidKind:
         return Text(language, Id::kInvalidKind, u"not a coder or decoder run"_s);
     case RunResult::Outcome::Stopped:

@@ -24,10 +24,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// The tag library keeps program-wide state (its frame factory, default encodings) that it does
-// not guard; workers copy tags one at a time. A copy takes milliseconds, an encode seconds.
-std::mutex tagLibLock;
-
 // One embedded picture, in the terms every format's picture block shares (the ID3 picture
 // types are also FLAC's).
 struct Picture
@@ -447,13 +443,20 @@ QString Quoted(const QString& path)
 
 } // namespace
 
+std::mutex& TagLibraryLock()
+{
+    // Workers copy tags one at a time. A copy takes milliseconds, an encode seconds.
+    static std::mutex lock;
+    return lock;
+}
+
 bool CopyTags(const QString& sourcePath, const QString& targetPath, QString* error)
 {
     QString ignored;
     QString& reason = error ? *error : ignored;
     reason.clear();
 
-    std::lock_guard lock(tagLibLock);
+    std::lock_guard lock(TagLibraryLock());
     const QByteArray sourceName = QFile::encodeName(sourcePath);
     TagLib::FileRef source(sourceName.constData(), false);
     if (source.isNull() || !source.file()->isValid())

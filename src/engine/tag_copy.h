@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <mutex>
 
 // Carries the tags and embedded pictures of a source file over to the result converted from
 // it: the common fields through the tag library's property map, the pictures through each
@@ -12,3 +13,7 @@
 // copy (or is of a format without tags). False, with the reason in *error, when the result's
 // tags could not be written; its audio is never touched then.
 bool CopyTags(const QString& sourcePath, const QString& targetPath, QString* error = nullptr);
+
+// The tag library keeps program-wide state (its frame factory, default encodings) that it does
+// not guard: every use of it from the workers holds this lock.
+std::mutex& TagLibraryLock();

@@ -15,11 +15,12 @@ using namespace Qt::StringLiterals;
 namespace {
 
 // Each run is a shell script that notes its start and end (with a nanosecond clock) in a
-// shared log, may write a partial output first, sleeps, and exits with a chosen code.
+// shared log, may write an output first (a WAV without samples, which its check reads as whole
+// when nothing tells its length), sleeps, and exits with a chosen code.
 // Arguments: LOG NAME SECONDS EXIT [OUTPUT [PIDFILE]].
 constexpr char kRecorder[] = R"sh(log="$1"; name="$2"
 echo "start $name $(date +%s%N)" >> "$log"
-[ -n "$5" ] && echo partial > "$5"
+[ -n "$5" ] && printf 'RIFF\044\0\0\0WAVEfmt \020\0\0\0\001\0\001\0\100\037\0\0\200\076\0\0\002\0\020\0data\0\0\0\0' > "$5"
 sleep "$3" &
 child=$!
 [ -n "$6" ] && echo "$child" > "$6"

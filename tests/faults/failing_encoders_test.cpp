@@ -20,11 +20,12 @@ struct FailingCoder
 
 const QList<FailingCoder> kFailingCoders = {
     {"exits-with-1",
-     "echo partial > \"$2\"\necho 'bad preset' >&2\necho \"cannot encode $1\" >&2\nexit 1\n", true,
-     RunResult::Outcome::Exited, 1},
+     "echo partial > \"$2\"\necho \"cannot open $2\" >&2\necho \"cannot encode $1\" >&2\nexit 1\n",
+     true, RunResult::Outcome::Exited, 1},
     {"killed-by-a-signal", "echo partial > \"$2\"\nkill -SEGV $$\nsleep 5\n", true,
      RunResult::Outcome::Signaled, SIGSEGV},
     {"exits-0-writing-nothing", "exit 0\n", true, RunResult::Outcome::NoOutput, 0},
+    {"exits-0-writing-an-empty-file", ": > \"$2\"\n", true, RunResult::Outcome::BadResult, 0},
     {"missing", "", true, RunResult::Outcome::CouldNotStart, ENOENT},
     {"not-executable", "exit 0\n", false, RunResult::Outcome::CouldNotStart, EACCES},
 };
@@ -97,6 +98,10 @@ TEST(FailingEncodersTest, EachIsReportedWithItsReasonWhileTheRestOfTheBatchConve
         // What the program said last is kept to explain the failure.
         if (found->outcome == RunResult::Outcome::Exited) {
             EXPECT_EQ(found->LastErrorLine(), u"cannot encode "_s + found->inputFile);
+            // The user knows the result by its name, not by the hidden one it is written under.
+            EXPECT_TRUE(
+                found->errorOutput.contains(u"cannot open "_s + file.coder->GetOutputFile()))
+                << found->errorOutput.toStdString();
         }
         // A half-written result that looks complete is worse than none.
         EXPECT_FALSE(QFile::exists(file.coder->GetOutputFile())) << expected.name;
