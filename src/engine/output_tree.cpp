@@ -3,6 +3,7 @@
 #include "foundation/path_helpers.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 using namespace Qt::StringLiterals;
 
@@ -70,4 +71,19 @@ bool CreateOutputFolders(const QList<CFileInfo*>& files, QString* failedFolder)
         }
     }
     return true;
+}
+
+bool CanMakeFolder(const QString& folder)
+{
+    QString existing = CleanedPath(folder);
+    if (QFileInfo::exists(existing))
+        return QFileInfo(existing).isDir();
+    while (!QFileInfo::exists(existing)) {
+        const QString parent = QFileInfo(existing).path();
+        if (parent == existing)
+            return false;
+        existing = parent;
+    }
+    const QFileInfo ancestor(existing);
+    return ancestor.isDir() && ancestor.isWritable() && ancestor.isExecutable();
 }

@@ -20,3 +20,7 @@ QString MirroredOutputFolder(const QString& outputFolder, const QString& commonF
 // Creates the folders the planned results go to where they are missing. False, with the
 // first folder that could not be made, when one fails.
 bool CreateOutputFolders(const QList<CFileInfo*>& files, QString* failedFolder = nullptr);
+
+// True when the folder exists or can be made: its nearest existing ancestor is a folder that
+// we may write to.
+bool CanMakeFolder(const QString& folder);

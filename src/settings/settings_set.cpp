@@ -3,6 +3,11 @@
 #include "foundation/os.h"
 #include "foundation/path_helpers.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 bool CSettingsWindow::Exchange(bool continueOnError, CSettingsStorage* storage, bool save,
@@ -28,6 +33,22 @@ QString CSettingsGeneral::DefaultOutputFolder()
     QString folder = os::HomeFolder();
     AddBackslash(folder);
     return folder;
+}
+
+QString CSettingsGeneral::ResultFolder(const QString& programFolder) const
+{
+    if (outputFolderSameAsOriginal != 0)
+        return {};
+    QString folder = CleanedSettingPath(outputFolder);
+    if (!folder.isEmpty() && QDir::isRelativePath(folder))
+        folder = QDir(programFolder).absoluteFilePath(folder);
+    AddBackslash(folder);
+    return folder;
+}
+
+bool CSettingsGeneral::IsOutputFolderMissing() const
+{
+    return outputFolderSameAsOriginal == 0 && CleanedSettingPath(outputFolder).isEmpty();
 }
 
 bool CSettingsGeneral::Exchange(bool continueOnError, CSettingsStorage* storage, bool save,
@@ -80,7 +101,26 @@ QString CSettingsSet::FilePath(const QString& programFolder)
 bool CSettingsSet::LoadFromFile(const QString& path)
 {
     CSettingsStorageIniFile storage(path, QString::fromUtf16(kSectionName));
-    return Load(storage);
+    const bool loaded = Load(storage);
+    core.threadsCount = std::clamp(core.threadsCount, 1, CSettingsCore::kMaxThreadsCount);
+    if (core.priority < 0 || core.priority > 3)
+        core.priority = 1;
+    return loaded;
+}
+
+CSettingsSet::LoadResult CSettingsSet::LoadFromProgramFolder(const QString& programFolder)
+{
+    const QString path = FilePath(programFolder);
+    if (!PathExists(CleanedPath(path))) {
+        core.threadsCount = std::min(os::ProcessorCount(), CSettingsCore::kMaxThreadsCount);
+        database.findByFileName = 1;
+        return LoadResult::Missing;
+    }
+    // The storage reads a file it cannot open as an empty one; that is a failed load.
+    QFile file(path);
+    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly) || !LoadFromFile(path))
+        return LoadResult::Failed;
+    return LoadResult::Read;
 }
 
 bool CSettingsSet::SaveToFile(const QString& path, QString* errorText)

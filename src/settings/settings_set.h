@@ -22,6 +22,10 @@ class CSettingsCore : public CSettings
 public:
     bool Exchange(bool continueOnError, CSettingsStorage* storage, bool save, bool reset) override;
 
+    // As many programs as the core runs at most: a hand-edited count no machine has would
+    // otherwise take all memory for slots.
+    static constexpr qint32 kMaxThreadsCount = 64;
+
     qint32 priority = 1;     // 0 idle, 1 normal, 2 high, 3 real-time
     qint32 threadsCount = 1; // parallel external programs
 };
@@ -35,6 +39,13 @@ public:
 
     // The home folder with a trailing separator.
     static QString DefaultOutputFolder();
+
+    // Where results go, read the same way by every front end: empty when beside their sources;
+    // else OutputFolder with its %NAME% references expanded, a relative one taken from the
+    // program folder, with a trailing separator.
+    QString ResultFolder(const QString& programFolder) const;
+    // Results are to go to an output folder, but none is named: nothing can be planned.
+    bool IsOutputFolderMissing() const;
 
     qint32 rememberFileList = 1;
     qint32 outputFolderSameAsOriginal = 1;
@@ -72,7 +83,19 @@ public:
 
     // "Settings.ini" in the program folder.
     static QString FilePath(const QString& programFolder);
+
+    enum class LoadResult
+    {
+        Read,
+        Missing, // no file yet: a new user's defaults
+        Failed,
+    };
+    // The program folder's Settings.ini as every front end reads it. Without one, a new user's
+    // defaults: one program per processor, and FindByFileName on, so that "Codecs" recognises
+    // the distribution's encoders whatever their build.
+    LoadResult LoadFromProgramFolder(const QString& programFolder);
     // Load and save through the INI storage on that file; errorText tells why a save failed.
+    // A load brings numbers that only a hand-edited file holds back into range.
     bool LoadFromFile(const QString& path);
     bool SaveToFile(const QString& path, QString* errorText = nullptr);
 

@@ -74,6 +74,10 @@ public:
     // Escape does nothing in this window.
     void reject() override {}
 
+    // A stop signal (a logout's SIGHUP, a SIGTERM): the run is stopped as Stop does, its hidden
+    // results and WAVs removed, the state saved, and every loop ends with 128 + the signal.
+    void EndOnSignal(int signal);
+
 Q_SIGNALS:
     // The window has saved its state and is gone; the program's loop ends.
     void Closed(int exitCode);
@@ -144,6 +148,8 @@ private:
 
     // Planning and starting (dlg_main_jobs.cpp).
     QString OutputFolder() const;
+    // False, after telling the user why, when no output folder is named or it cannot be made.
+    bool OutputFolderUsable();
     // commonFolder: the folder whose tree is mirrored below the output folder, or empty.
     void PlanRow(int row, bool decodeOnly, int presetIndex, const QString& commonFolder);
     QString SourceOfRun(const RunResult& run) const;

@@ -50,12 +50,27 @@ bool AnyRowLeftOut(const CFileList& files)
 
 QString CDlgMain::OutputFolder() const
 {
-    if (settings.general.outputFolderSameAsOriginal != 0) {
-        return {};
+    return settings.general.ResultFolder(programFolder);
+}
+
+bool CDlgMain::OutputFolderUsable()
+{
+    QString text;
+    if (settings.general.IsOutputFolderMissing()) {
+        text = LanguageTextOr(language, UiText::kNoOutputFolder,
+                              u"No output folder is set, and the results are not to be written "
+                              u"beside their sources. Choose one in the options."_s);
+    } else if (!OutputFolder().isEmpty() && !CanMakeFolder(OutputFolder())) {
+        text = LanguageTextOr(language, UiText::kFolderNotMade,
+                              u"The output folder cannot be created:"_s) +
+               u'\n' + OutputFolder();
     }
-    QString folder = CleanedSettingPath(settings.general.outputFolder);
-    AddBackslash(folder);
-    return folder;
+    if (text.isEmpty()) {
+        return true;
+    }
+    CurrentNotifier()->Notify(INotifier::Icon::Warning,
+                              language.GetString(MainText::kWarningCaption), text);
+    return false;
 }
 
 void CDlgMain::Apply()
@@ -69,6 +84,9 @@ void CDlgMain::Apply()
             INotifier::Icon::Warning, language.GetString(MainText::kWarningCaption),
             LanguageTextOr(language, UiText::kNoPreset,
                            u"The chosen coder has no presets, so nothing was planned."_s));
+        return;
+    }
+    if (!OutputFolderUsable()) {
         return;
     }
     CListViewEx* list = controls.fileList;
@@ -188,8 +206,15 @@ void CDlgMain::StartRows(const QSet<int>& wanted)
         }
     }
     queued = OrderForStart(queued, settings.general.startLongFilesFirst != 0);
-    // A folder that cannot be made fails its runs, which report the reason.
-    CreateOutputFolders(queued);
+    QString failedFolder;
+    if (!CreateOutputFolders(queued, &failedFolder)) {
+        CurrentNotifier()->Notify(INotifier::Icon::Warning,
+                                  language.GetString(MainText::kWarningCaption),
+                                  LanguageTextOr(language, UiText::kFolderNotMade,
+                                                 u"The output folder cannot be created:"_s) +
+                                      u'\n' + failedFolder);
+        return;
+    }
     QueueFiles(core, queued);
     if (core.GetTotalCount() <= 0) {
         ReportSkippedOnly(int(sorting.upToDate.size()));

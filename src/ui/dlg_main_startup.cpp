@@ -14,6 +14,7 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -31,12 +32,7 @@ QString InFolder(const QString& folder, const QString& name)
 }
 
 constexpr int kPluginsMenuStringId = 116;
-
-bool CanBeRead(const QString& path)
-{
-    QFile file(path);
-    return QFileInfo(path).isFile() && file.open(QIODevice::ReadOnly);
-}
+constexpr int kSignalCleanupMs = 5000;
 
 } // namespace
 
@@ -87,24 +83,21 @@ void CDlgMain::LoadPlugins()
 
 void CDlgMain::ReadSettingsAtStartup()
 {
-    const QString path = InFolder(programFolder, QString::fromUtf16(CSettingsSet::kFileName));
-    if (PathExists(CleanedPath(path))) {
-        // The storage reads a file it cannot open as an empty one; that is a failed load.
-        if (CanBeRead(path) && settings.LoadFromFile(path)) {
-            // Placement only from a file that loaded: a half-read one may hold anything.
-            if (!settings.window.placement.isEmpty()) {
-                restoreGeometry(settings.window.placement);
-            }
-            AdjustFileListColumns();
-        } else {
-            CurrentNotifier()->Notify(INotifier::Icon::Error,
-                                      language.GetString(MainText::kErrorCaption),
-                                      language.GetString(MainText::kSettingsNotRead));
+    switch (settings.LoadFromProgramFolder(programFolder)) {
+    case CSettingsSet::LoadResult::Read:
+        // Placement only from a file that loaded: a half-read one may hold anything.
+        if (!settings.window.placement.isEmpty()) {
+            restoreGeometry(settings.window.placement);
         }
-    } else {
-        settings.core.threadsCount = os::ProcessorCount();
-        // A new user's "Codecs" recognises their distribution's encoders whatever its build.
-        settings.database.findByFileName = 1;
+        AdjustFileListColumns();
+        break;
+    case CSettingsSet::LoadResult::Failed:
+        CurrentNotifier()->Notify(INotifier::Icon::Error,
+                                  language.GetString(MainText::kErrorCaption),
+                                  language.GetString(MainText::kSettingsNotRead));
+        break;
+    case CSettingsSet::LoadResult::Missing:
+        break;
     }
     core.SetThreadsCount(settings.core.threadsCount);
 
@@ -155,6 +148,20 @@ void CDlgMain::closeEvent(QCloseEvent* event)
     closed = true;
     event->accept();
     Q_EMIT Closed(0);
+}
+
+void CDlgMain::EndOnSignal(int signal)
+{
+    core.Stop();
+    // Stop has ended the programs; their workers remove what they wrote.
+    core.WaitForWorkers(kSignalCleanupMs);
+    if (!closed) {
+        SaveAtClose();
+        closed = true;
+    }
+    hide();
+    // Ends the job window's and any dialog's loop too, not only the program's.
+    QCoreApplication::exit(128 + signal);
 }
 
 void CDlgMain::SaveAtClose()

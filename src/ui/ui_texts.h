@@ -23,6 +23,8 @@ inline constexpr int kTimeRemaining = 261;       // status line: estimate of the
 inline constexpr int kEstimating = 262;          // status line: too little done to estimate yet
 inline constexpr int kStartLongFilesFirst = 263; // option
 inline constexpr int kKeepFolderStructure = 264; // option
+inline constexpr int kNoOutputFolder = 414;      // Apply, Start: results go nowhere
+inline constexpr int kFolderNotMade = 415;       // Apply, Start: the folder follows
 } // namespace UiText
 
 // The pack's text for id, or fallback when the pack has none.

@@ -191,6 +191,45 @@ TEST_F(SettingsSetTest, OutputFolderFollowsTheStringBufferRules)
     }
 }
 
+// The window and orvel-batch read one folder and one thread count from the same file, however
+// it was edited by hand.
+TEST_F(SettingsSetTest, EveryFrontEndReadsTheSameFolderAndNumbersInRange)
+{
+    qputenv("ORVEL_TEST_ROOT", "/srv/music");
+    const struct
+    {
+        std::string general;
+        std::string core;
+        QString resultFolder;
+        bool missing;
+        int threads;
+        int priority;
+    } cases[] = {
+        {"OutputFolder=%ORVEL_TEST_ROOT%/gout\r\nOutputFolderSameAsOriginal=0", "",
+         u"/srv/music/gout/"_s, false, 1, 1},
+        {"OutputFolder=\"relative\"\r\nOutputFolderSameAsOriginal=0", "ThreadsCount=2147483647",
+         dir.path() + u"/relative/"_s, false, CSettingsCore::kMaxThreadsCount, 1},
+        {"OutputFolder=\r\nOutputFolderSameAsOriginal=0", "ThreadsCount=-3\r\nPriority=9",
+         QString(), true, 1, 1},
+        {"OutputFolder=/x/\r\nOutputFolderSameAsOriginal=1", "Priority=0", QString(), false, 1, 0},
+    };
+    for (const auto& c : cases) {
+        WriteText(Path(), "[Settings.General]\r\n" + c.general + "\r\n[Settings.Core]\r\n" +
+                              c.core + "\r\n");
+        CSettingsSet set;
+        ASSERT_EQ(set.LoadFromProgramFolder(dir.path()), CSettingsSet::LoadResult::Read)
+            << c.general;
+        EXPECT_EQ(set.general.ResultFolder(dir.path()), c.resultFolder) << c.general;
+        EXPECT_EQ(set.general.IsOutputFolderMissing(), c.missing) << c.general;
+        EXPECT_EQ(set.core.threadsCount, c.threads) << c.core;
+        EXPECT_EQ(set.core.priority, c.priority) << c.core;
+    }
+    QFile::remove(Path());
+    CSettingsSet fresh;
+    EXPECT_EQ(fresh.LoadFromProgramFolder(dir.path()), CSettingsSet::LoadResult::Missing);
+    EXPECT_EQ(fresh.database.findByFileName, 1);
+}
+
 TEST_F(SettingsSetTest, ResetRestoresDefaultsButNotThePlacement)
 {
     CSettingsSet set;

@@ -489,3 +489,32 @@ TEST_F(MainWindowTest, ApplyWithACoderWithoutPresetsSaysSoAndKeepsTheEarlierPlan
     EXPECT_EQ(File(0).decoder.get(), planned);
     EXPECT_EQ(File(0).coder->decoder, planned);
 }
+
+// Results that would go nowhere, or into a folder that cannot be made, are said at Apply and
+// nothing is planned; writing beside the sources instead was never asked for.
+TEST_F(MainWindowTest, AnOutputFolderThatIsMissingOrCannotBeMadeIsSaidAtApply)
+{
+    const QString flac = folder.MakeFlac(u"a.flac"_s);
+    window->AddPaths({flac});
+    window->Settings().general.outputFolderSameAsOriginal = 0;
+    // A folder below a file cannot be made, whoever asks.
+    for (const auto& [setting, said] : {std::pair{u""_s, u"No output folder is set"_s},
+                                        std::pair{flac + u"/out"_s, u"cannot be created"_s}}) {
+        window->Settings().general.outputFolder = setting;
+        const int before = recorder.Count();
+        c.applyButton->click();
+        ASSERT_EQ(recorder.Count(), before + 1);
+        EXPECT_TRUE(recorder.Messages().last().text.contains(said)) << said.toStdString();
+        EXPECT_EQ(File(0).coder, nullptr);
+    }
+}
+
+// A thread count typed into Settings.ini that no machine has is brought into range, and the
+// window starts.
+TEST_F(MainWindowTest, AThreadCountNoMachineHasStillLetsTheWindowStart)
+{
+    folder.WriteFile(u"Settings.ini"_s, "[Settings.Core]\r\nThreadsCount=2147483647\r\n");
+    CDlgMain second(EnglishPack());
+    ASSERT_TRUE(second.Initialise());
+    EXPECT_EQ(second.Settings().core.threadsCount, CSettingsCore::kMaxThreadsCount);
+}
