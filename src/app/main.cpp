@@ -15,6 +15,8 @@ int main(int argc, char** argv)
 
     QApplication app(argc, argv);
     os::UseUtf8CharacterSet();
+    // A logout's SIGHUP or a SIGTERM stops a run and saves, as a close does (RunApplication).
+    os::CatchStopSignals();
     QApplication::setWindowIcon(ApplicationIcon());
     // The main window ends the program itself, after it has saved its state.
     QApplication::setQuitOnLastWindowClosed(false);

@@ -36,6 +36,7 @@ bool ParseOption(const QStringList& arguments, qsizetype& i, CBatchOptions& opti
         {u"--list-coders", &options.listCoders},
         {u"--dry-run", &options.dryRun},
         {u"--jobs", &options.jobs},
+        {u"--job", &options.job},
         {u"--overwrite", &options.overwrite},
         {u"--help", &options.help},
         {u"-h", &options.help},
@@ -93,13 +94,72 @@ bool ParseOption(const QStringList& arguments, qsizetype& i, CBatchOptions& opti
     return false;
 }
 
+// The values a --jobs line escapes.
+bool UnescapeJobValues(CBatchOptions& options, QString& error)
+{
+    for (QString* value : {&options.programFolder, &options.output}) {
+        if (!JobLineUnescape(*value, *value)) {
+            error = u"a badly escaped value: %1"_s.arg(*value);
+            return false;
+        }
+    }
+    for (QString& input : options.inputs) {
+        if (!JobLineUnescape(input, input)) {
+            error = u"a badly escaped file name: %1"_s.arg(input);
+            return false;
+        }
+    }
+    if (options.inputs.size() != 1) {
+        error = u"--job converts exactly one file"_s;
+        return false;
+    }
+    return true;
+}
+
 } // namespace
+
+QString JobLineEscape(const QString& value)
+{
+    QString escaped;
+    escaped.reserve(value.size());
+    for (const QChar c : value) {
+        if (c == u'%' || c.unicode() < 0x20 || c.unicode() == 0x7F)
+            escaped += u"%%1"_s.arg(c.unicode(), 2, 16, QChar(u'0')).toUpper();
+        else
+            escaped += c;
+    }
+    return escaped;
+}
+
+bool JobLineUnescape(const QString& escaped, QString& value)
+{
+    QString plain;
+    plain.reserve(escaped.size());
+    for (qsizetype i = 0; i < escaped.size(); ++i) {
+        if (escaped[i] != u'%') {
+            plain += escaped[i];
+            continue;
+        }
+        bool ok = false;
+        const uint code = escaped.mid(i + 1, 2).toUInt(&ok, 16);
+        if (!ok || i + 2 >= escaped.size())
+            return false;
+        plain += QChar(code);
+        i += 2;
+    }
+    value = plain;
+    return true;
+}
 
 bool ParseBatchArguments(const QStringList& arguments, CBatchOptions& options, QString& error)
 {
     bool optionsEnded = false;
+    bool outputGiven = false;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString& argument = arguments[i];
+        outputGiven =
+            outputGiven ||
+            (!optionsEnded && (argument == u"--output"_s || argument.startsWith(u"--output="_s)));
         if (!optionsEnded && argument == u"--"_s) {
             optionsEnded = true;
         } else if (!optionsEnded && argument.startsWith(u'-') && argument.size() > 1) {
@@ -111,6 +171,13 @@ bool ParseBatchArguments(const QStringList& arguments, CBatchOptions& options, Q
     }
     if (options.help || options.listCoders)
         return true;
+    if (options.job && !UnescapeJobValues(options, error))
+        return false;
+    if (outputGiven && options.output.trimmed().isEmpty()) {
+        // An unset variable in a script: writing beside the sources instead is no answer.
+        error = u"--output needs a folder"_s;
+        return false;
+    }
     if (options.inputs.isEmpty()) {
         error = u"no files or folders to convert"_s;
         return false;
@@ -119,8 +186,8 @@ bool ParseBatchArguments(const QStringList& arguments, CBatchOptions& options, Q
         error = u"--output and --beside-source exclude each other"_s;
         return false;
     }
-    if (options.dryRun && options.jobs) {
-        error = u"--dry-run and --jobs exclude each other"_s;
+    if (int(options.dryRun) + int(options.jobs) + int(options.job) > 1) {
+        error = u"--dry-run, --jobs and --job exclude each other"_s;
         return false;
     }
     return true;
@@ -132,7 +199,7 @@ QString BatchUsage()
 
 Converts audio files with the coders of orvel's program folder, without a display.
 Folders are read with every file below them. What is not given here comes from
-Settings.ini, which orvel-batch reads and never writes.
+Settings.ini, which orvel-batch reads as the window does and never writes.
 
   --coder NAME          the coder, as --list-coders names it
   --preset NAME         one of its presets (default: the saved one, else the first)
@@ -144,12 +211,32 @@ Settings.ini, which orvel-batch reads and never writes.
   --overwrite           replace results that exist already (default: leave those out)
   --list-coders         print the coders and their presets, then end
   --dry-run             print the planned command lines, convert nothing
-  --jobs                print one shell line per file (decode, encode, remove the
-                        WAV), for GNU parallel; convert nothing
+  --jobs                print one shell line per file for GNU parallel, convert nothing
   --program-folder DIR  the program folder (default: the folder of orvel-batch)
   -h, --help            print this text
 
-A result never replaces its own source, and two files never write one result.
-Exit status: 0 all converted, 1 some failed or were left out, 2 bad arguments.
+Every file found is accounted for: converted, up to date (its result is newer than
+the source and whole), left out with the reason, failed with the reason, or not
+audio (no decoder reads it: covers, logs). Left out are files that cannot be read,
+names that are not UTF-8, paths longer than the system allows, FIFOs, sockets,
+devices, links that lead nowhere and links to folders. Links to files are followed;
+links to folders below a folder given are not (name their target to convert it),
+and hidden folders (".name") are not read. A link at a result's place counts as a
+result that exists: --overwrite replaces the link itself, never what it points to.
+
+A result counts only when it is checked: it must exist, hold audio, and last as
+long as its source (within 1 %, at least 0.5 s). A result never replaces its own
+source, and two files never write one result.
+
+--jobs lines: each runs orvel-batch for one file (--job), with everything a local
+run does. Values are written with "%" and control characters as %XX, so every line
+is one line whatever the names hold; give the lines to GNU parallel
+(... --jobs DIR | parallel --jobs 2, or with --sshloginfile over machines that share
+the storage and the program's path) or to sh.
+
+SIGINT, SIGTERM and SIGHUP stop the run: programs ended, partial results and
+temporary WAVs removed, the summary printed.
+Exit status: 0 all converted or up to date, 1 some failed or were left out,
+2 bad arguments, 128 + the signal's number when stopped (130 for SIGINT).
 )"_s;
 }

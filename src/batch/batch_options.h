@@ -17,6 +17,9 @@ struct CBatchOptions
     bool listCoders = false;
     bool dryRun = false;
     bool jobs = false;
+    // --job: one file of a --jobs line; the values of --program-folder, --output and the
+    // input carry "%" and control characters as %XX, so that no name can break its line.
+    bool job = false;
     bool overwrite = false;
     bool help = false;
     QString programFolder; // empty: the folder of orvel-batch
@@ -26,6 +29,11 @@ struct CBatchOptions
 // Reads the arguments (without the program name). False, with the reason, for an unknown
 // option, a missing or bad value, or no input where one is needed.
 bool ParseBatchArguments(const QStringList& arguments, CBatchOptions& options, QString& error);
+
+// A value for a --jobs line: "%" and control characters (a line break first of all) as %XX.
+QString JobLineEscape(const QString& value);
+// The value back; false for a "%" that starts no two hexadecimal digits.
+bool JobLineUnescape(const QString& escaped, QString& value);
 
 // The --help text.
 QString BatchUsage();

@@ -8,13 +8,16 @@
 #include "engine/planned_jobs.h"
 #include "engine/run_report.h"
 #include "engine/time_estimate.h"
+#include "filelist/folder_walk.h"
 #include "foundation/os.h"
 #include "foundation/path_helpers.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QSet>
+#include <csignal>
 
 using namespace Qt::StringLiterals;
 
@@ -34,11 +37,12 @@ struct FileOutcome
 {
     bool done = false;
     bool failed = false;
+    bool stopped = false; // not converted, and no failure either
 };
 
 FileOutcome OutcomeOf(CFileInfo& file, const QHash<const IProcess*, RunResult>& ended)
 {
-    FileOutcome outcome{true, false};
+    FileOutcome outcome{true, false, false};
     for (IProcess* run :
          {static_cast<IProcess*>(file.decoder.get()), static_cast<IProcess*>(file.coder.get())}) {
         if (run == nullptr)
@@ -48,6 +52,8 @@ FileOutcome OutcomeOf(CFileInfo& file, const QHash<const IProcess*, RunResult>& 
             outcome.done = false;
         else if (found->Failed())
             outcome.failed = true;
+        else if (found->outcome == RunResult::Outcome::Stopped)
+            outcome.stopped = true;
     }
     return outcome;
 }
@@ -72,6 +78,26 @@ QString FinalOutputOf(CFileInfo& file)
     return file.coder ? file.coder->GetOutputFile() : file.decoder->GetOutputFile();
 }
 
+QString SignalName(int signal)
+{
+    switch (signal) {
+    case SIGHUP:
+        return u"SIGHUP"_s;
+    case SIGINT:
+        return u"SIGINT"_s;
+    case SIGTERM:
+        return u"SIGTERM"_s;
+    default:
+        return u"signal %1"_s.arg(signal);
+    }
+}
+
+// A value of a --jobs line: escaped so that it stands on one line, then quoted for the shell.
+QString JobValue(const QString& value)
+{
+    return ShellQuote(JobLineEscape(value));
+}
+
 } // namespace
 
 CBatchRun::CBatchRun(QTextStream& output, QTextStream& errors)
@@ -81,16 +107,26 @@ CBatchRun::CBatchRun(QTextStream& output, QTextStream& errors)
 
 int CBatchRun::Run(const CBatchOptions& options)
 {
-    if (!LoadProgramFolder(options.programFolder))
+    programFolder = QDir(options.programFolder).absolutePath();
+    oneJob = options.job;
+    if (oneJob)
+        terminal = false;
+    if (!LoadProgramFolder(programFolder))
         return kBadArguments;
     if (options.listCoders) {
         ListCoders();
         return kAllConverted;
     }
-    if (!SelectCoder(options) || !AddInputs(options.inputs))
+    QString outputFolder;
+    if (!SelectCoder(options) || !ResolveOutputFolder(options, outputFolder) ||
+        !AddInputs(options.inputs))
         return kBadArguments;
+    if (const int signal = os::CaughtStopSignal(); signal != 0) {
+        PrintSummary(0, signal);
+        return ExitStatus(signal);
+    }
 
-    const QList<CFileInfo*> runnable = LeaveOut(Plan(options), options.overwrite);
+    const QList<CFileInfo*> runnable = LeaveOut(Plan(options, outputFolder), options.overwrite);
     const bool longFirst = options.longFilesFirst >= 0 ? options.longFilesFirst != 0
                                                        : settings.general.startLongFilesFirst != 0;
     const QList<CFileInfo*> ordered = OrderForStart(runnable, longFirst);
@@ -98,25 +134,23 @@ int CBatchRun::Run(const CBatchOptions& options)
         if (options.dryRun)
             PrintCommandLines(ordered);
         else
-            PrintShellLines(ordered);
+            PrintShellLines(ordered, options);
         out.flush();
-        return leftOutCount > 0 ? kSomeFailed : kAllConverted;
+        if (options.jobs)
+            err << ordered.size() << " job lines, " << tally.leftOut << " left out, "
+                << tally.upToDate << " up to date, " << tally.notAudio << " not audio\n";
+        return ExitStatus(0);
     }
     const int threads = options.threads > 0 ? options.threads : settings.core.threadsCount;
-    return Convert(ordered, threads);
+    return Convert(ordered, oneJob ? 1 : threads);
 }
 
 bool CBatchRun::LoadProgramFolder(const QString& folder)
 {
-    // Read, never written: the desktop program owns this file.
-    const QString settingsPath = CSettingsSet::FilePath(folder);
-    if (QFileInfo::exists(settingsPath)) {
-        if (!settings.LoadFromFile(settingsPath)) {
-            err << "orvel-batch: " << settingsPath << " could not be read\n";
-            return false;
-        }
-    } else {
-        settings.core.threadsCount = os::ProcessorCount();
+    // Read as the window reads it, never written: the desktop program owns this file.
+    if (settings.LoadFromProgramFolder(folder) == CSettingsSet::LoadResult::Failed) {
+        err << "orvel-batch: " << CSettingsSet::FilePath(folder) << " could not be read\n";
+        return false;
     }
     const QString databasePath = InFolder(folder, QString::fromUtf16(kDatabaseName));
     if (!LoadDatabase(database, databasePath)) {
@@ -180,39 +214,65 @@ bool CBatchRun::AddInputs(const QStringList& inputs)
     const ReadProgress progress = [this](qsizetype done, qsizetype total) {
         if (terminal)
             err << "\rReading " << done << " of " << total << " files" << Qt::flush;
-        return true;
+        return os::CaughtStopSignal() == 0;
     };
     for (const QString& input : inputs) {
         const QFileInfo info(input);
         const QString path = info.absoluteFilePath();
         if (info.isDir()) {
-            const qsizetype before = files.Count();
-            files.AddFolder(path, true, progress);
-            for (qsizetype i = before; i < files.Count(); ++i)
-                foundInFolders.insert(files.At(i));
-            if (terminal)
-                err << '\n';
+            AddFolder(path, progress);
         } else if (!info.exists()) {
             err << "orvel-batch: no such file or folder: " << input << '\n';
             return false;
         } else if (!files.AddPath(path, true)) {
-            err << "cannot be read, left out: " << input << '\n';
-            ++leftOutCount;
+            Report(path, u"cannot be read"_s);
         }
     }
     return true;
 }
 
-QList<CFileInfo*> CBatchRun::Plan(const CBatchOptions& options)
+void CBatchRun::AddFolder(const QString& folder, const ReadProgress& progress)
 {
-    QString outputFolder;
+    const FolderWalk walk = WalkFolder(folder, [] { return os::CaughtStopSignal() == 0; });
+    for (const FolderWalk::Passed& passed : walk.notRead)
+        Report(passed.path, passed.reason);
+    for (const QString& hidden : walk.hiddenFolders)
+        err << "not read: " << hidden << ": a hidden folder\n";
+    QStringList paths = walk.files;
+    for (QString& path : paths)
+        path = FoldDoubledSeparators(path);
+    const qsizetype before = files.Count();
+    QStringList notOpened;
+    files.AddPaths(paths, progress, &notOpened);
+    for (qsizetype i = before; i < files.Count(); ++i)
+        foundInFolders.insert(files.At(i));
+    for (const QString& path : std::as_const(notOpened))
+        Report(path, u"cannot be read"_s);
+    if (terminal)
+        err << '\n';
+}
+
+bool CBatchRun::ResolveOutputFolder(const CBatchOptions& options, QString& folder)
+{
+    folder.clear();
     if (!options.output.isEmpty()) {
-        outputFolder = QDir(options.output).absolutePath();
-    } else if (!options.besideSource && settings.general.outputFolderSameAsOriginal == 0) {
-        outputFolder = settings.general.outputFolder;
+        folder = QDir(options.output).absolutePath();
+        AddBackslash(folder);
+        return true;
     }
-    if (!outputFolder.isEmpty())
-        AddBackslash(outputFolder);
+    if (options.besideSource)
+        return true;
+    if (settings.general.IsOutputFolderMissing()) {
+        err << "orvel-batch: Settings.ini names no output folder and results are not to go "
+               "beside their sources: give --output or --beside-source\n";
+        return false;
+    }
+    folder = settings.general.ResultFolder(programFolder);
+    return true;
+}
+
+QList<CFileInfo*> CBatchRun::Plan(const CBatchOptions& options, const QString& outputFolder)
+{
     const bool keep = options.keepFolders >= 0 ? options.keepFolders != 0
                                                : settings.general.keepFolderStructure != 0;
     QString commonFolder;
@@ -235,12 +295,10 @@ QList<CFileInfo*> CBatchRun::Plan(const CBatchOptions& options)
             (!file.coder && !file.decoder)) {
             // Covers, playlists and notes beside the music are no sources.
             if (foundInFolders.contains(&file)) {
-                ++skippedCount;
+                ++tally.notAudio;
                 continue;
             }
-            err << "no decoder for this file, left out: " << file.path << " (" << file.format
-                << ")\n";
-            ++leftOutCount;
+            Report(file.path, u"no decoder reads this file (%1)"_s.arg(file.format));
             continue;
         }
         planned << &file;
@@ -258,11 +316,11 @@ QList<CFileInfo*> CBatchRun::LeaveOut(const QList<CFileInfo*>& planned, bool ove
     const StartSorting sorting =
         SortJobsForStart(jobs, {}, !overwrite && settings.general.skipUpToDate != 0);
     for (qsizetype index : sorting.leftOut)
-        Report(*planned[index], LeftOutText(sorting.reasons[index]));
-    upToDateCount += int(sorting.upToDate.size());
+        Report(planned[index]->path, LeftOutText(sorting.reasons[index]));
+    tally.upToDate += int(sorting.upToDate.size());
     if (!overwrite) {
         for (qsizetype index : sorting.replacing)
-            Report(*planned[index], u"its result exists already (--overwrite replaces it)"_s);
+            Report(planned[index]->path, u"its result exists already (--overwrite replaces it)"_s);
     }
     const QSet<qsizetype> notRun = sorting.NotRun(overwrite);
     QList<CFileInfo*> runnable;
@@ -273,10 +331,10 @@ QList<CFileInfo*> CBatchRun::LeaveOut(const QList<CFileInfo*>& planned, bool ove
     return runnable;
 }
 
-void CBatchRun::Report(const CFileInfo& file, const QString& reason)
+void CBatchRun::Report(const QString& path, const QString& reason)
 {
-    err << "left out: " << file.path << ": " << reason << '\n';
-    ++leftOutCount;
+    err << "left out: " << path << ": " << reason << '\n';
+    ++tally.leftOut;
 }
 
 void CBatchRun::PrintCommandLines(const QList<CFileInfo*>& planned)
@@ -290,10 +348,33 @@ void CBatchRun::PrintCommandLines(const QList<CFileInfo*>& planned)
     }
 }
 
-void CBatchRun::PrintShellLines(const QList<CFileInfo*>& planned)
+void CBatchRun::PrintShellLines(const QList<CFileInfo*>& planned, const CBatchOptions& options)
 {
     for (CFileInfo* file : planned)
-        out << JobShellLine(*file) << '\n';
+        out << JobLine(*file, options) << '\n';
+}
+
+// Each line is orvel-batch itself converting one file, so that a line does all a local run
+// does: hidden result then rename, tags, the result check, cleanup on every exit and signal.
+// Every value is escaped to stand on one line whatever the name holds, then quoted for the
+// shell: GNU parallel runs each line as a command, and sh or bash may read many.
+QString CBatchRun::JobLine(CFileInfo& file, const CBatchOptions& options) const
+{
+    QString resultFolder = FinalOutputOf(file);
+    RemoveFileSpec(resultFolder);
+    QStringList words{ShellQuote(QCoreApplication::applicationFilePath()),
+                      u"--job"_s,
+                      u"--program-folder"_s,
+                      JobValue(programFolder),
+                      u"--coder"_s,
+                      JobValue(coder->GetName())};
+    if (presetIndex >= 0)
+        words << u"--preset"_s << JobValue(coder->GetEntries()[presetIndex].name);
+    words << u"--output"_s << JobValue(resultFolder) << u"--flat"_s;
+    if (options.overwrite)
+        words << u"--overwrite"_s;
+    words << u"--"_s << JobValue(file.path);
+    return words.join(u' ');
 }
 
 int CBatchRun::Convert(const QList<CFileInfo*>& planned, int threads)
@@ -318,52 +399,84 @@ int CBatchRun::Convert(const QList<CFileInfo*>& planned, int threads)
         core.Start();
 
     QSet<const CFileInfo*> reported;
-    int converted = 0;
-    int failed = 0;
-    for (bool running = true; running;) {
-        running = core.IsRunning();
+    const auto reportEnded = [&] {
         const QList<RunResult> results = core.GetRunResults();
         QHash<const IProcess*, RunResult> ended;
         for (const RunResult& run : results)
             ended.insert(run.process, run);
         for (CFileInfo* file : planned) {
             const FileOutcome outcome = OutcomeOf(*file, ended);
-            if (!outcome.done || reported.contains(file))
+            if (!outcome.done || outcome.stopped || reported.contains(file))
                 continue;
             reported.insert(file);
-            if (terminal)
-                err << "\r\033[K";
-            if (!outcome.failed) {
-                ++converted;
-                if (!terminal)
-                    out << "converted: " << file->path << " -> " << FinalOutputOf(*file) << '\n';
-                continue;
-            }
-            ++failed;
-            for (const RunResult& run : ended) {
-                if (run.Failed() &&
-                    (run.process == file->coder.get() || run.process == file->decoder.get()))
-                    err << "FAILED: " << RunReport::Failure(run, file->path, englishTexts) << '\n';
-            }
+            ReportEnded(*file, outcome.failed, results);
         }
-        ShowProgress(planned, clock.elapsed(), results);
+        return results;
+    };
+    int stopSignal = 0;
+    for (bool running = true; running;) {
+        if (const int signal = os::CaughtStopSignal(); signal != 0 && stopSignal == 0) {
+            // As Stop in the window: programs ended, hidden results and WAVs removed.
+            stopSignal = signal;
+            core.Stop();
+        }
+        running = core.IsRunning();
+        ShowProgress(planned, clock.elapsed(), reportEnded());
         out.flush();
         // Wakes as soon as the last run ends, so that the summary does not wait for a tick.
         if (running)
             core.WaitForWorkers(kPollMs);
     }
+    // After a stop the workers are still recording how their runs ended.
     core.WaitForWorkers(10000);
+    reportEnded();
+    tally.stopped = int(planned.size() - reported.size());
     if (terminal)
         err << "\r\033[K" << Qt::flush;
-    out << converted << " converted, " << failed << " failed, " << leftOutCount << " left out, in "
-        << FormatDuration(clock.elapsed());
-    if (upToDateCount > 0)
-        out << ", " << upToDateCount << " skipped: their results are up to date";
-    if (skippedCount > 0)
-        out << " (" << skippedCount << " files in the folders are no audio any decoder reads)";
-    out << '\n';
+    PrintSummary(clock.elapsed(), stopSignal);
+    return ExitStatus(stopSignal);
+}
+
+void CBatchRun::ReportEnded(CFileInfo& file, bool failed, const QList<RunResult>& ended)
+{
+    if (terminal)
+        err << "\r\033[K";
+    if (!failed) {
+        ++tally.converted;
+        if (!terminal)
+            out << "converted: " << file.path << " -> " << FinalOutputOf(file) << '\n';
+        return;
+    }
+    ++tally.failed;
+    for (const RunResult& run : ended) {
+        if (!run.Failed() || (run.process != file.coder.get() && run.process != file.decoder.get()))
+            continue;
+        err << "FAILED: " << RunReport::Failure(run, file.path, englishTexts) << '\n';
+        // A --jobs line shows what the program said only when it failed.
+        if (oneJob && !run.errorOutput.isEmpty())
+            err << run.errorOutput << '\n';
+    }
+}
+
+void CBatchRun::PrintSummary(qint64 elapsedMs, int stopSignal)
+{
+    if (stopSignal != 0)
+        out << "stopped by " << SignalName(stopSignal) << ": ";
+    if (oneJob && stopSignal == 0)
+        return;
+    out << tally.converted << " converted, " << tally.failed << " failed, " << tally.leftOut
+        << " left out, " << tally.upToDate << " up to date, " << tally.notAudio << " not audio";
+    if (tally.stopped > 0)
+        out << ", " << tally.stopped << " not converted";
+    out << ", in " << FormatDuration(elapsedMs) << '\n';
     out.flush();
-    return failed + leftOutCount > 0 ? kSomeFailed : kAllConverted;
+}
+
+int CBatchRun::ExitStatus(int stopSignal) const
+{
+    if (stopSignal != 0)
+        return 128 + stopSignal;
+    return tally.failed + tally.leftOut > 0 ? kSomeFailed : kAllConverted;
 }
 
 void CBatchRun::ShowProgress(const QList<CFileInfo*>& planned, qint64 elapsedMs,

@@ -26,17 +26,34 @@ public:
     int Run(const CBatchOptions& options);
 
 private:
+    // Every file found, by what became of it: the summary and the exit status count them all.
+    struct Tally
+    {
+        int converted = 0;
+        int failed = 0;
+        int leftOut = 0;  // named with the reason; the exit status says so
+        int upToDate = 0; // results newer than their sources, and whole
+        int notAudio = 0; // found in a folder, read by no decoder (covers, logs)
+        int stopped = 0;  // not converted because a signal stopped the run
+    };
+
     bool LoadProgramFolder(const QString& folder);
     void ListCoders();
     bool SelectCoder(const CBatchOptions& options);
     bool AddInputs(const QStringList& inputs);
-    QList<CFileInfo*> Plan(const CBatchOptions& options);
+    void AddFolder(const QString& folder, const ReadProgress& progress);
+    bool ResolveOutputFolder(const CBatchOptions& options, QString& folder);
+    QList<CFileInfo*> Plan(const CBatchOptions& options, const QString& outputFolder);
     // The files that may run; the others are reported with their reason.
     QList<CFileInfo*> LeaveOut(const QList<CFileInfo*>& planned, bool overwrite);
-    void Report(const CFileInfo& file, const QString& reason);
+    void Report(const QString& path, const QString& reason);
     void PrintCommandLines(const QList<CFileInfo*>& files);
-    void PrintShellLines(const QList<CFileInfo*>& files);
+    void PrintShellLines(const QList<CFileInfo*>& files, const CBatchOptions& options);
+    QString JobLine(CFileInfo& file, const CBatchOptions& options) const;
     int Convert(const QList<CFileInfo*>& files, int threads);
+    void ReportEnded(CFileInfo& file, bool failed, const QList<RunResult>& ended);
+    void PrintSummary(qint64 elapsedMs, int stopSignal);
+    int ExitStatus(int stopSignal) const;
     // The bar on a terminal: audio done against audio queued, elapsed and remaining time.
     void ShowProgress(const QList<CFileInfo*>& files, qint64 elapsedMs,
                       const QList<RunResult>& results);
@@ -53,8 +70,8 @@ private:
     CFileList files;
     CCore core;
     const CLanguagePack englishTexts; // empty: the reports' English wording
-    int leftOutCount = 0;
-    int upToDateCount = 0;                 // left out: results newer than their sources
-    int skippedCount = 0;                  // files in folders that no decoder reads
+    QString programFolder;            // absolute
+    bool oneJob = false;              // --job: one file of a --jobs line, no summary
+    Tally tally;
     QSet<const CFileInfo*> foundInFolders; // not named on the command line
 };

@@ -16,6 +16,9 @@ int main(int argc, char** argv)
     BeginInstanceSession();
     QCoreApplication application(argc, argv);
     os::UseUtf8CharacterSet();
+    // Ctrl+C, a kill or a closed terminal stop the run as Stop does in the window: programs
+    // ended, hidden results and WAVs removed, the summary printed.
+    os::CatchStopSignals();
     QTextStream out(stdout);
     QTextStream err(stderr);
 

@@ -1,17 +1,18 @@
 #include "filelist/file_list.h"
 
-#include "codecs/codec_discovery.h"
+#include "filelist/folder_walk.h"
 #include "foundation/os.h"
 #include "foundation/path_helpers.h"
 #include "foundation/text_file.h"
 #include "settings/settings_set.h"
 #include "settings/whole_file_writer.h"
 
+#include <QUrl>
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 namespace {
-
-constexpr QStringView kAllEntries = u"*";
 
 // Only the platform's separator: elsewhere "\\" is an ordinary file-name character.
 bool IsFoldedSeparator(QChar c)
@@ -19,7 +20,33 @@ bool IsFoldedSeparator(QChar c)
     return c == os::kPathSeparator;
 }
 
+constexpr QStringView kFileUrlScheme = u"file://";
+
+// A name that a line cannot carry as it is: a line break would split it, and white space at
+// either end is trimmed when the line is read.
+bool NeedsUrlLine(const QString& path)
+{
+    const bool controls = std::any_of(path.cbegin(), path.cend(),
+                                      [](QChar c) { return c.unicode() < 0x20 || c == u'\x7F'; });
+    return controls || path != TrimWhiteSpace(path) || path.startsWith(kFileUrlScheme);
+}
+
 } // namespace
+
+QString PlaylistLineOf(const QString& path)
+{
+    if (!NeedsUrlLine(path))
+        return path;
+    return QString::fromLatin1(QUrl::fromLocalFile(path).toEncoded());
+}
+
+QString PathOfPlaylistLine(const QString& line)
+{
+    if (!line.startsWith(kFileUrlScheme))
+        return line;
+    const QUrl url(line, QUrl::StrictMode);
+    return url.isValid() && url.isLocalFile() ? url.toLocalFile() : line;
+}
 
 CFileList::~CFileList() = default;
 
@@ -53,14 +80,19 @@ CFileInfo* CFileList::At(qsizetype index) const
     return entries[size_t(index)].get();
 }
 
-qsizetype CFileList::AddPaths(const QStringList& paths, const ReadProgress& progress)
+qsizetype CFileList::AddPaths(const QStringList& paths, const ReadProgress& progress,
+                              QStringList* notOpened)
 {
     qsizetype added = 0;
+    qsizetype index = 0;
     for (auto& record : ReadFileInfos(paths, readThreads, progress)) {
         if (record) {
             entries.push_back(std::move(record));
             ++added;
+        } else if (notOpened) {
+            notOpened->append(paths[index]);
         }
+        ++index;
     }
     return added;
 }
@@ -82,7 +114,7 @@ bool ReadPlaylist(const QString& path, QStringList& paths)
         QByteArray line;
         while (playlist.ReadLine(line)) {
             // No comment syntax: "#EXTM3U" and the like name no file and are dropped by Add.
-            const QString entryPath = TrimWhiteSpace(NarrowToWide(line));
+            const QString entryPath = PathOfPlaylistLine(TrimWhiteSpace(NarrowToWide(line)));
             if (!entryPath.isEmpty())
                 paths.append(entryPath);
         }
@@ -96,7 +128,7 @@ bool CFileList::SaveToM3U(const QString& path, QString* errorText) const
 {
     QByteArray text;
     for (const auto& entry : entries)
-        text += WideToNarrow(entry->path) + "\r\n";
+        text += WideToNarrow(PlaylistLineOf(entry->path)) + "\r\n";
     return WriteWholeFile(path, text, errorText);
 }
 
@@ -133,20 +165,7 @@ qsizetype CFileList::AddFolder(const QString& folder, bool addOnlyExists,
 
 QStringList ListFilesBelow(const QString& folder, const std::function<bool()>& keepListing)
 {
-    QStringList files;
-    QStringList folders{folder};
-    // The work list grows while it is walked: that makes the walk breadth-first.
-    for (qsizetype next = 0; next < folders.size(); ++next) {
-        if (keepListing && !keepListing())
-            break;
-        const QString current = folders[next];
-        QStringList found;
-        ListFolders(current, kAllEntries.toString(), found);
-        folders += found;
-        ListFiles(current, kAllEntries.toString(), found);
-        files += found;
-    }
-    return files;
+    return WalkFolder(folder, keepListing).files;
 }
 
 QList<qsizetype> CFileList::RemoveDeadEntries()

@@ -29,7 +29,9 @@ public:
     bool Add(const QString& path);
     // Appends the files that can be opened, in the order given, reading their properties on
     // all cores. Returns the number of entries added; a cancel keeps those of the first paths.
-    qsizetype AddPaths(const QStringList& paths, const ReadProgress& progress = {});
+    // notOpened, when given, receives the paths read that could not be opened.
+    qsizetype AddPaths(const QStringList& paths, const ReadProgress& progress = {},
+                       QStringList* notOpened = nullptr);
     // Threads that read properties; 0 (the default) means one per processor.
     void SetReadThreads(int count) { readThreads = count; }
     // False for an index that is not in the list; nothing is removed then.
@@ -75,6 +77,12 @@ QStringList ListFilesBelow(const QString& folder, const std::function<bool()>& k
 // dropped. A playlist that cannot be opened names nothing and still succeeds; false only when
 // reading failed part way (the paths read until then stay).
 bool ReadPlaylist(const QString& path, QStringList& paths);
+
+// How a playlist line carries a path: as it is, or as a "file://" URL where the path holds a
+// line break or another control character, or white space at either end, which a plain line
+// loses. Reading takes back either form.
+QString PlaylistLineOf(const QString& path);
+QString PathOfPlaylistLine(const QString& line);
 
 // The doubled-separator folding of AddPath.
 QString FoldDoubledSeparators(const QString& path);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
@@ -127,5 +128,40 @@ quint32 CurrentUserId();
 // hit a full disk do not all say so: some exit with 0 after writing half their output. False
 // where the file system reports no size.
 bool FileSystemIsFull(const QString& path);
+
+// One entry of a folder as the system lists it.
+struct FolderEntry
+{
+    enum class Type
+    {
+        File,
+        Folder,
+        LinkToFile,
+        LinkToFolder,
+        DanglingLink, // points nowhere, or around in a loop
+        Special,      // a FIFO, socket or device
+    };
+    QByteArray name; // the name's bytes, which need not be valid UTF-8
+    Type type = Type::File;
+    bool readable = false; // a file or folder we may open for reading
+};
+
+// The entries of a folder, without "." and "..", in no particular order. False, with the
+// reason's errno value in *error, when the folder cannot be listed.
+bool ReadFolder(const QString& folder, QList<FolderEntry>& entries, int* error);
+
+// The longest path, in bytes, that the system opens.
+int PathLengthLimit();
+
+// Catches SIGINT, SIGTERM and SIGHUP from now on: instead of ending the program, each is noted,
+// and a byte is written to StopSignalDescriptor() so an event loop can wake for it.
+void CatchStopSignals();
+// The last of those signals that arrived, 0 when none has.
+int CaughtStopSignal();
+// The same, for an event loop that has woken for it: the descriptor is read empty and the
+// signal forgotten, so that it wakes once per signal.
+int TakeStopSignal();
+// Readable when one of those signals has arrived; -1 before CatchStopSignals.
+int StopSignalDescriptor();
 
 } // namespace os

@@ -3,9 +3,12 @@
 #include "engine/notifier.h"
 #include "extensions/language_pack.h"
 #include "extensions/system_language.h"
+#include "foundation/os.h"
 #include "ui/dlg_main.h"
 
 #include <QEventLoop>
+#include <QSocketNotifier>
+#include <memory>
 
 int RunApplication()
 {
@@ -23,6 +26,15 @@ int RunApplication()
     }
     QEventLoop loop;
     QObject::connect(window.get(), &CDlgMain::Closed, &loop, &QEventLoop::exit);
+    std::unique_ptr<QSocketNotifier> stopSignals;
+    if (os::StopSignalDescriptor() >= 0) {
+        stopSignals =
+            std::make_unique<QSocketNotifier>(os::StopSignalDescriptor(), QSocketNotifier::Read);
+        QObject::connect(stopSignals.get(), &QSocketNotifier::activated, window.get(), [&window] {
+            if (const int signal = os::TakeStopSignal(); signal != 0)
+                window->EndOnSignal(signal);
+        });
+    }
     window->show();
     const int result = loop.exec();
 

@@ -6,8 +6,15 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QStandardPaths>
+#include <QStringDecoder>
 #include <QTemporaryDir>
+#include <QThread>
+#include <csignal>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <random>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -70,6 +77,35 @@ protected:
         return QDir(Path(u"tmp"_s)).entryList({u"orv*.wav"_s}, QDir::Files);
     }
 
+    // A copy of the shipped program folder with a coder whose presets misbehave as encoders
+    // do on a full disk or under a signal: a third of the audio, an empty file, a hang.
+    QString FaultyProgramFolder(const QByteArray& settings = {})
+    {
+        const QString folder = Path(u"prog"_s);
+        Shell(u"cp -r '%1' prog && mkdir -p prog/Coders/Faulty"_s.arg(SourceTreePath(u"data"_s)));
+        WriteFile(u"prog/Coders/Faulty/faulty"_s, "#!/bin/sh\n"
+                                                  "case \"$1\" in\n"
+                                                  "short) exec sox \"$2\" \"$3\" trim 0 1 ;;\n"
+                                                  "empty) : > \"$3\" ;;\n"
+                                                  "slow) cp \"$2\" \"$3\"; exec sleep 60 ;;\n"
+                                                  "esac\n");
+        QFile::setPermissions(Path(u"prog/Coders/Faulty/faulty"_s),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        WriteFile(u"prog/Coders/Faulty/Extensions.ini"_s, "wav\nwav\nwav\n");
+        WriteFile(u"prog/Coders/Faulty/Presets.ini"_s, "Short\nshort %in% %out%\nEmpty\n"
+                                                       "empty %in% %out%\nSlow\nslow %in% %out%\n");
+        if (!settings.isEmpty())
+            WriteFile(u"prog/Settings.ini"_s, settings);
+        return folder;
+    }
+
+    void WriteFile(const QString& relative, const QByteArray& bytes)
+    {
+        QFile file(Path(relative));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+
     QTemporaryDir dir;
 };
 
@@ -81,7 +117,7 @@ TEST_F(OrvelBatchTest, ConvertsATreeAndReportsTheFileThatFailed)
     MakeFlac(u"lib/A/one.flac"_s);
     ASSERT_TRUE(QDir().mkpath(Path(u"lib/B"_s)));
     ASSERT_TRUE(fixtures::MakeWav(Path(u"lib/B/two.wav"_s), 44100, 1, 16, 0.5));
-    QFile cover(Path(u"lib/A/cover.jpg"_s)); // no source: skipped without a word
+    QFile cover(Path(u"lib/A/cover.jpg"_s)); // no source: counted as not audio
     ASSERT_TRUE(cover.open(QIODevice::WriteOnly));
     cover.write("\xFF\xD8\xFF\xE0 not much of a picture");
     cover.close();
@@ -99,16 +135,15 @@ TEST_F(OrvelBatchTest, ConvertsATreeAndReportsTheFileThatFailed)
     EXPECT_TRUE(first.err.contains(u"FAILED: "_s + Path(u"lib/B/damaged.flac"_s) +
                                    u": Decoder flac: exit code"_s))
         << first.err.toStdString();
-    EXPECT_TRUE(first.out.contains(u"3 converted, 1 failed, 0 left out"_s) &&
-                first.out.contains(u"(1 files in the folders"_s))
+    EXPECT_TRUE(
+        first.out.contains(u"3 converted, 1 failed, 0 left out, 0 up to date, 1 not audio"_s))
         << first.out.toStdString();
     EXPECT_TRUE(TemporaryWavs().isEmpty());
 
     // A result newer than its source is skipped; an outdated one is not replaced unasked.
     const Result upToDate = Batch(u"--coder 'LAME MP3' --output out lib/top.flac"_s);
     EXPECT_EQ(upToDate.status, 0) << upToDate.err.toStdString();
-    EXPECT_TRUE(upToDate.out.contains(u"1 skipped: their results are up to date"_s))
-        << upToDate.out.toStdString();
+    EXPECT_TRUE(upToDate.out.contains(u"0 left out, 1 up to date"_s)) << upToDate.out.toStdString();
     QFile source(Path(u"lib/top.flac"_s));
     ASSERT_TRUE(source.open(QIODevice::ReadWrite));
     ASSERT_TRUE(source.setFileTime(QDateTime::currentDateTime().addSecs(60),
@@ -130,7 +165,7 @@ TEST_F(OrvelBatchTest, BadArgumentsEndWithStatusTwoAndAnOwnOutputIsRefused)
          {u"--bogus song.flac"_s, u"--coder 'No Such Coder' song.flac"_s,
           u"--coder 'LAME MP3' --preset 'No Such Preset' song.flac"_s,
           u"--coder 'LAME MP3' missing.flac"_s, u"--coder 'LAME MP3' --threads 0 song.flac"_s,
-          u"--coder 'LAME MP3'"_s}) {
+          u"--coder 'LAME MP3'"_s, u"--coder 'LAME MP3' --output \"$UNSET\" song.flac"_s}) {
         const Result result = Batch(arguments);
         EXPECT_EQ(result.status, 2) << arguments.toStdString();
         EXPECT_FALSE(result.err.isEmpty()) << arguments.toStdString();
@@ -162,6 +197,173 @@ TEST_F(OrvelBatchTest, JobLinesRunThroughGnuParallel)
     EXPECT_GT(QFileInfo(Path(u"out/it's one.ogg"_s)).size(), 1000);
     EXPECT_GT(QFileInfo(Path(u"out/$(two) \"2\".ogg"_s)).size(), 1000);
     EXPECT_TRUE(TemporaryWavs().isEmpty());
+}
+
+// Any name the system allows, through --jobs lines run by GNU parallel and by one bash: each
+// file is converted or named as left out, and no name ever runs as a command.
+TEST_F(OrvelBatchTest, JobLinesForAnyNameConvertOrNameItAndRunNothingElse)
+{
+    if (QStandardPaths::findExecutable(u"parallel"_s).isEmpty())
+        GTEST_SKIP() << "GNU parallel is not installed";
+    QFile seed(MakeFlac(u"tmp/seed.flac"_s, 0.3));
+    ASSERT_TRUE(seed.open(QIODevice::ReadOnly));
+    const QByteArray audio = seed.readAll();
+    seed.remove();
+
+    QList<QByteArray> names{
+        "x\ntouch PWNED #",           "-rf --help",  "$(touch PWNED)", "`touch PWNED`",
+        "it's \"q\" \\ {} {.} %41 %", " both ends ", "\r\n\t\x1b[31m"};
+    std::mt19937 random(20261207);
+    const QByteArray tricky = "'\"$`\\ \n-{}%;&|<>()*?[]!#~=\xc3\xa9\xe6\x97\xa5";
+    for (int i = 0; i < 10; ++i) {
+        QByteArray name;
+        for (int length = 1 + int(random() % 16); name.size() < length;) {
+            const char byte =
+                i % 2 ? tricky[int(random() % tricky.size())] : char(1 + random() % 255);
+            if (byte != '/')
+                name += byte;
+        }
+        names << name;
+    }
+    ASSERT_TRUE(QDir().mkpath(Path(u"lib"_s)));
+    QStringList converted;
+    int notUtf8 = 0;
+    for (const QByteArray& name : std::as_const(names)) {
+        std::ofstream(QFile::encodeName(Path(u"lib/"_s)).toStdString() + name.toStdString() +
+                      ".flac")
+            << audio.toStdString();
+        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        const QString text = decoder.decode(name);
+        if (decoder.hasError())
+            ++notUtf8;
+        else
+            converted << text;
+    }
+    const QString before = Shell(u"ls -AR lib | md5sum"_s).out;
+
+    const QString jobs = u"\"$BATCH\" --program-folder '%1' --coder FLAC --output %2 --jobs lib"_s;
+    const QString data = SourceTreePath(u"data"_s);
+    const Result viaParallel =
+        Shell(jobs.arg(data, u"out"_s) + u" | parallel --will-cite --jobs 2"_s);
+    const Result viaBash = Shell(jobs.arg(data, u"out2"_s) + u" | bash"_s);
+    const Result listed = Shell(jobs.arg(data, u"out3"_s));
+    EXPECT_EQ(listed.status, notUtf8 > 0 ? 1 : 0);
+    EXPECT_EQ(listed.err.count(u"its name is not valid UTF-8"_s), notUtf8)
+        << listed.err.toStdString();
+    for (const QString& output : {u"out/"_s, u"out2/"_s}) {
+        for (const QString& name : std::as_const(converted))
+            EXPECT_GT(QFileInfo(Path(output + name + u".flac"_s)).size(), 100)
+                << (output + name).toStdString() << viaParallel.err.toStdString()
+                << viaBash.err.toStdString();
+        EXPECT_EQ(QDir(Path(output)).entryList(QDir::Files | QDir::Hidden).size(),
+                  converted.size());
+    }
+    // Nothing made outside the output folders, and the sources as they were.
+    EXPECT_EQ(Shell(u"ls -AR lib | md5sum"_s).out.toStdString(), before.toStdString());
+    EXPECT_EQ(Shell(u"ls -A"_s).out.toStdString(), "lib\nout\nout2\ntmp\n");
+    EXPECT_TRUE(TemporaryWavs().isEmpty());
+    Shell(u"rm -rf lib"_s); // names that are not UTF-8 are beyond QDir
+}
+
+// A folder's every entry is accounted for: the summary counts them and names those left out.
+TEST_F(OrvelBatchTest, EveryFileBelowAFolderIsCountedAndNamed)
+{
+    MakeFlac(u"lib/good.flac"_s, 0.3);
+    WriteFile(u"lib/cover.jpg"_s, "\xFF\xD8\xFF\xE0 not much of a picture");
+    Shell(u"cd lib && mkfifo fifo.flac && ln -s nowhere.flac dangling.flac && "
+          "ln -s .. up && mkdir .hidden && cp good.flac .hidden/ && "
+          "d=$(printf 'd%.0s' $(seq 250)) && for i in $(seq 17); do mkdir $d && cd $d; done && "
+          "cp $(printf '../%.0s' $(seq 17))good.flac deep.flac"_s);
+    QStringList expected{u"fifo.flac: a FIFO, socket or device"_s,
+                         u"dangling.flac: a link that leads to no file"_s,
+                         u"up: a link to a folder"_s, u": its path is longer than the system"_s};
+    if (geteuid() != 0) { // root reads everything
+        MakeFlac(u"lib/locked/song.flac"_s, 0.3);
+        MakeFlac(u"lib/unreadable.flac"_s, 0.3);
+        QFile::setPermissions(Path(u"lib/unreadable.flac"_s), QFile::WriteOwner);
+        QFile::setPermissions(Path(u"lib/locked"_s), QFile::WriteOwner);
+        expected << u"unreadable.flac: cannot be read"_s << u"locked: folder cannot be listed"_s;
+    }
+    const Result result = Batch(u"--coder FLAC --output out lib"_s);
+    Shell(u"chmod -R u+rwx lib; rm -rf lib"_s);
+    EXPECT_EQ(result.status, 1);
+    for (const QString& reason : std::as_const(expected))
+        EXPECT_TRUE(result.err.contains(reason))
+            << reason.toStdString() << result.err.toStdString();
+    EXPECT_TRUE(result.err.contains(u".hidden: a hidden folder"_s));
+    EXPECT_TRUE(result.out.contains(
+        u"1 converted, 0 failed, %1 left out, 0 up to date, 1 not audio"_s.arg(expected.size())))
+        << result.out.toStdString();
+}
+
+// Exit code 0 is no proof: a short or empty result fails with the reason and leaves nothing;
+// a short result already there is not up to date. The copied folder's Settings.ini is read as
+// the window reads it, and a link at a result's place is replaced, never written through.
+TEST_F(OrvelBatchTest, ResultsCountOnlyWhenCheckedAndLinksAreNeverWrittenThrough)
+{
+    FaultyProgramFolder(
+        "[Settings.General]\nOutputFolder=%TMPDIR%/gout/\nOutputFolderSameAsOriginal=0\n");
+    ASSERT_TRUE(fixtures::MakeWav(Path(u"three.wav"_s), 44100, 2, 16, 3.0));
+    const QString faulty = u"\"$BATCH\" --program-folder prog --coder Faulty --output out "_s;
+    const Result shortened = Shell(faulty + u"--preset Short three.wav"_s);
+    const Result emptied = Shell(faulty + u"--preset Empty three.wav"_s);
+    EXPECT_EQ(shortened.status, 1);
+    EXPECT_TRUE(shortened.err.contains(u"Coder faulty: result is 1.0 s of 3.0 s"_s))
+        << shortened.err.toStdString();
+    EXPECT_TRUE(emptied.err.contains(u"Coder faulty: result is empty"_s))
+        << emptied.err.toStdString();
+    EXPECT_TRUE(QDir(Path(u"out"_s)).entryList(QDir::Files | QDir::Hidden).isEmpty());
+
+    Shell(u"sox three.wav out/three.wav trim 0 1 && touch -d '+1 minute' out/three.wav"_s);
+    const Result stale =
+        Shell(u"\"$BATCH\" --program-folder prog --coder WAV --output out three.wav"_s);
+    EXPECT_TRUE(stale.err.contains(u"its result exists already"_s)) << stale.out.toStdString();
+
+    const Result fromSettings = Shell(u"\"$BATCH\" --program-folder prog --coder WAV three.wav"_s);
+    EXPECT_EQ(fromSettings.status, 0) << fromSettings.err.toStdString();
+    EXPECT_TRUE(QFileInfo::exists(Path(u"tmp/gout/three.wav"_s)));
+
+    ASSERT_TRUE(QDir().mkpath(Path(u"links"_s)));
+    ASSERT_TRUE(QFile::link(u"../elsewhere.wav"_s, Path(u"links/three.wav"_s)));
+    const QString toLinks = u"\"$BATCH\" --program-folder prog --coder WAV --output links "_s;
+    EXPECT_EQ(Shell(toLinks + u"three.wav"_s).status, 1);
+    EXPECT_TRUE(QFileInfo(Path(u"links/three.wav"_s)).isSymLink());
+    EXPECT_EQ(Shell(toLinks + u"--overwrite three.wav"_s).status, 0);
+    EXPECT_FALSE(QFileInfo(Path(u"links/three.wav"_s)).isSymLink());
+    EXPECT_FALSE(QFileInfo::exists(Path(u"elsewhere.wav"_s)));
+}
+
+// SIGINT, SIGTERM and SIGHUP stop the run as Stop does: nothing half-written is left, the
+// summary is printed, and the status says which signal.
+TEST_F(OrvelBatchTest, StopSignalsLeaveNothingBehindAndSaySo)
+{
+    FaultyProgramFolder();
+    ASSERT_TRUE(fixtures::MakeWav(Path(u"three.wav"_s), 44100, 2, 16, 3.0));
+    const QString flac = MakeFlac(u"one.flac"_s, 1.0);
+    for (const auto& [signal, name] : {std::pair{SIGINT, "SIGINT"}, std::pair{SIGTERM, "SIGTERM"},
+                                       std::pair{SIGHUP, "SIGHUP"}}) {
+        QProcess batch;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(u"TMPDIR"_s, Path(u"tmp"_s));
+        batch.setProcessEnvironment(environment);
+        batch.setWorkingDirectory(dir.path());
+        batch.start(QString::fromUtf8(ORVEL_BATCH_PROGRAM),
+                    {u"--program-folder"_s, u"prog"_s, u"--coder"_s, u"Faulty"_s, u"--preset"_s,
+                     u"Slow"_s, u"--output"_s, u"out"_s, u"three.wav"_s, flac});
+        ASSERT_TRUE(batch.waitForStarted());
+        // Both hidden results are being written once both slots hang.
+        for (int i = 0;
+             i < 100 && QDir(Path(u"out"_s)).entryList(QDir::Files | QDir::Hidden).size() < 2; ++i)
+            QThread::msleep(50);
+        ::kill(pid_t(batch.processId()), signal);
+        ASSERT_TRUE(batch.waitForFinished(20000));
+        EXPECT_EQ(batch.exitCode(), 128 + signal) << name;
+        const QString said = QString::fromUtf8(batch.readAllStandardOutput());
+        EXPECT_TRUE(said.startsWith(u"stopped by %1: 0 converted"_s.arg(QLatin1StringView(name))))
+            << said.toStdString() << batch.readAllStandardError().toStdString();
+        EXPECT_TRUE(QDir(Path(u"out"_s)).entryList(QDir::Files | QDir::Hidden).isEmpty()) << name;
+        EXPECT_TRUE(TemporaryWavs().isEmpty()) << name;
+    }
 }
 
 } // namespace

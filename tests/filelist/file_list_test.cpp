@@ -310,6 +310,23 @@ TEST_F(FileListTest, SavedPlaylistIsOnePathPerCrLfLine)
     EXPECT_EQ(ReadBytes(playlist), a.toUtf8() + "\r\n" + b.toUtf8() + "\r\n");
 }
 
+// Names a plain line cannot hold (a line break, white space at either end) come back from the
+// remembered list as they went in.
+TEST_F(FileListTest, NamesWithLineBreaksAndOuterSpacesSurviveThePlaylist)
+{
+    CFileList list;
+    const QStringList names{u"two\nlines.wav"_s, u"trailing .wav "_s, u" leading.wav"_s,
+                            u"100% tab\there.wav"_s, u"file:odd.wav"_s};
+    for (const QString& name : names)
+        ASSERT_TRUE(list.Add(MakeFile(name)));
+    const QString playlist = In(u"FileList.m3u"_s);
+    ASSERT_TRUE(list.SaveToM3U(playlist));
+    CFileList loaded;
+    ASSERT_TRUE(loaded.LoadFromM3U(playlist));
+    EXPECT_EQ(Paths(loaded), Paths(list));
+    EXPECT_EQ(ReadBytes(playlist).count("\r\n"), names.size());
+}
+
 // A playlist of 10,000 paths in several scripts, with quotes and characters beyond the
 // 16-bit range, loads in order and is written back byte for byte.
 TEST_F(FileListTest, TenThousandNonAsciiPathsSurviveARoundTrip)

@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QPushButton>
 #include <QTimer>
+#include <csignal>
 #include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
@@ -234,4 +235,45 @@ TEST(ApplicationRunTest, ARunThatEndsAtOnceClosesItsWindowAndTheProgramStillEnds
     EXPECT_EQ(RunApplication(), 0);
     ASSERT_EQ(recorder.Count(), 1);
     EXPECT_TRUE(recorder.Messages().first().text.contains(wav));
+}
+
+// A logout's SIGHUP or a SIGTERM while a conversion runs: the run is stopped as Stop does, its
+// partial result and WAV removed, the state saved, and the program ends with 128 + the signal.
+TEST(ApplicationRunTest, AStopSignalDuringARunCleansUpSavesAndEnds)
+{
+    TestProgramFolder folder;
+    NotifierRecorder recorder;
+    folder.WriteFile(u"Coders/Hang/hang"_s, "#!/bin/sh\ncp \"$1\" \"$2\"\nexec sleep 60\n");
+    QFile::setPermissions(folder.Path(u"Coders/Hang/hang"_s),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    folder.WriteFile(u"Coders/Hang/Presets.ini"_s, "Hang\n%in% %out%\n");
+    folder.WriteFile(u"Coders/Hang/Extensions.ini"_s, "wav\n");
+    const QString flac = folder.MakeFlac(u"a.flac"_s);
+    const QStringList wavsBefore =
+        QDir(os::TemporaryFolder()).entryList({u"orv*.wav"_s}, QDir::Files);
+    os::CatchStopSignals();
+    CloseMainWindowWhenShown([&](CDlgMain* window) {
+        window->AddPaths({flac});
+        const int hang = window->Controls().coderCombo->findText(u"Hang"_s);
+        window->Controls().coderCombo->setCurrentIndex(hang);
+        window->Controls().coderCombo->activated(hang);
+        // Once the coder writes its hidden result, the session ends.
+        auto* watch = new QTimer(window);
+        QObject::connect(watch, &QTimer::timeout, [&folder, watch] {
+            if (!QDir(folder.Path(u"Music"_s))
+                     .entryList({u".orv*"_s}, QDir::Files | QDir::Hidden)
+                     .isEmpty()) {
+                watch->stop();
+                ::raise(SIGTERM);
+            }
+        });
+        watch->start(20);
+        window->Controls().startButton->click();
+    });
+    EXPECT_EQ(RunApplication(), 128 + SIGTERM);
+    EXPECT_TRUE(QDir(folder.Path(u"Music"_s))
+                    .entryList({u".orv*"_s}, QDir::Files | QDir::Hidden)
+                    .isEmpty());
+    EXPECT_EQ(QDir(os::TemporaryFolder()).entryList({u"orv*.wav"_s}, QDir::Files), wavsBefore);
+    EXPECT_EQ(ReadAll(folder.Path(u"FileList.m3u"_s)), flac.toUtf8() + "\r\n");
 }
