@@ -4,7 +4,9 @@
 #include "extensions/language_pack.h"
 #include "extensions/system_language.h"
 #include "ui/dlg_main.h"
+#include "ui/qt_translations.h"
 
+#include <QCoreApplication>
 #include <QEventLoop>
 
 int RunApplication()
@@ -14,6 +16,8 @@ int RunApplication()
         CurrentNotifier()->Notify(INotifier::Icon::Error, NoLanguageCaption(), NoLanguageMessage());
         return kNoLanguageExitCode;
     }
+
+    InstallQtTranslations(language, QCoreApplication::instance());
 
     auto window = std::make_unique<CDlgMain>(language);
     if (!window->Initialise()) {
