@@ -7,10 +7,12 @@
 #include "foundation/os.h"
 #include "foundation/path_helpers.h"
 #include "ui/app_icon.h"
+#include "ui/dlg_job_control.h"
 #include "ui/dlg_main.h"
 #include "ui/list_view_ex.h"
 #include "ui/main_menu.h"
 #include "ui/main_window_texts.h"
+#include "ui/ui_texts.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -29,8 +31,6 @@ QString InFolder(const QString& folder, const QString& name)
 {
     return folder + os::kPathSeparator + name;
 }
-
-constexpr int kPluginsMenuStringId = 116;
 
 bool CanBeRead(const QString& path)
 {
@@ -75,14 +75,20 @@ void CDlgMain::SetControlTexts()
     c.decoderLineLabel->setText(language.GetString(MainText::kDecoderLine));
     c.coderLineLabel->setText(language.GetString(MainText::kCoderLine));
     c.coderInfoLabel->setText(language.GetString(MainText::kCoderInfo));
+    c.fileList->SetEmptyText(
+        LanguageTextOr(language, UiText::kEmptyListHint,
+                       u"Drop audio files or folders here, or use Add file or Add folder in the "
+                       u"List menu."_s));
 }
 
 void CDlgMain::LoadPlugins()
 {
     // Every plugin gets a core of its own; it never touches the window's core.
     plugins.LoadAll(programFolder, language);
-    pluginsMenu = InsertPluginsMenu(menuBar, plugins, language.GetString(kPluginsMenuStringId),
-                                    MenuCommandHandler());
+    const PluginsMenuTexts texts{
+        LanguageTextOr(language, UiText::kPluginsMenu, u"Pl&ugins"_s),
+        LanguageTextOr(language, UiText::kNoPluginLoaded, u"No plugin could be loaded"_s)};
+    pluginsMenu = InsertPluginsMenu(menuBar, plugins, texts, MenuCommandHandler());
 }
 
 void CDlgMain::ReadSettingsAtStartup()
@@ -107,6 +113,10 @@ void CDlgMain::ReadSettingsAtStartup()
         settings.database.findByFileName = 1;
     }
     core.SetThreadsCount(settings.core.threadsCount);
+    // The job window shows the stored priority, so the runs must have it from the first Start.
+    if (const quint32 priorityClass = PriorityClassForIndex(settings.core.priority)) {
+        core.SetPriority(priorityClass);
+    }
 
     if (LoadRememberedFileList(fileList, programFolder, settings)) {
         RebuildFileList();
