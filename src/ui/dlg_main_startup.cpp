@@ -128,7 +128,8 @@ bool CDlgMain::LoadDatabase()
     if (::LoadDatabase(database, InFolder(programFolder, QString::fromUtf16(kDatabaseName)))) {
         return true;
     }
-    ShowError(u"Database file Base.xml failed to load"_s);
+    ShowError(language.GetString(MainText::kErrorCaption),
+              u"Database file Base.xml failed to load"_s);
     return false;
 }
 
