@@ -1,13 +1,13 @@
 #include "batch/batch_run.h"
 
 #include "batch/shell_line.h"
-#include "engine/command_line.h"
 #include "engine/job_order.h"
 #include "engine/job_planning.h"
 #include "engine/output_tree.h"
 #include "engine/planned_jobs.h"
 #include "engine/run_report.h"
 #include "engine/time_estimate.h"
+#include "foundation/command_line.h"
 #include "foundation/os.h"
 #include "foundation/path_helpers.h"
 

@@ -1,7 +1,7 @@
 #include "batch/shell_line.h"
 
 #include "codecs/codec.h"
-#include "engine/command_line.h"
+#include "foundation/command_line.h"
 #include "foundation/path_helpers.h"
 
 using namespace Qt::StringLiterals;
