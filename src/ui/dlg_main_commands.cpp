@@ -47,9 +47,10 @@ void OpenInShell(const CLanguagePack& language, const QUrl& url)
     const QString where = url.isLocalFile() ? url.toLocalFile() : url.toString();
     CurrentNotifier()->Notify(
         INotifier::Icon::Error, language.GetString(MainText::kErrorCaption),
-        FormatLanguageText(LanguageTextOr(language, UiText::kCannotOpen,
-                                          u"No program could open %s. Please open it by hand."_s),
-                           {where}));
+        FormatLanguageText(
+            LanguageTextOr(language, UiText::kCannotOpen,
+                           u"No program could open %s. Please open it by hand from there."_s),
+            {where}));
 }
 
 } // namespace
