@@ -1,7 +1,7 @@
 // The cost of starting and reaping one short child through CProcess, next to a bare
 // posix_spawn + waitpid loop in the same run. Wall time: the work happens in the child.
-#include "engine/process.h"
 #include "foundation/os.h"
+#include "foundation/process.h"
 
 #include <benchmark/benchmark.h>
 #include <spawn.h>

@@ -1,6 +1,6 @@
 // The argument splitter and quoting: any text splits without harm, and quoting any argument,
 // or any list of them, splits back to exactly what was quoted.
-#include "engine/command_line.h"
+#include "foundation/command_line.h"
 #include "fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)

@@ -16,6 +16,7 @@ packages=(
     desktop-file-utils parallel
     xvfb xauth
     clang libclang-rt-14-dev clang-format
+    qt6-translations-l10n
 )
 
 missing=()

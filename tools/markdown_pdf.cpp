@@ -1,8 +1,10 @@
 // Build tool: renders a Markdown file to a PDF with Qt's own text layout, so the manual needs
-// nothing beyond Qt to build. Usage: markdown_pdf INPUT.md OUTPUT.pdf [TITLE]
+// nothing beyond Qt to build. Usage: markdown_pdf [--check] INPUT.md OUTPUT.pdf [TITLE]
+// With --check it fails when any text leaves its page or a code block is split over two.
 #include <QAbstractTextDocumentLayout>
 #include <QFile>
 #include <QFontDatabase>
+#include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QPageLayout>
 #include <QPageSize>
@@ -14,17 +16,21 @@
 #include <QTextFrame>
 #include <QTextStream>
 #include <QTextTable>
+#include <cmath>
 #include <cstdio>
+#include <vector>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
-constexpr int kResolution = 300;       // dots per inch of the PDF's layout
-constexpr qreal kMarginMm = 22.0;      // page margins
-constexpr qreal kBodyPointSize = 10.5; // body text
-constexpr qreal kCodePointSize = 9.0;  // code blocks and inline code
-constexpr qreal kFooterGapMm = 8.0;    // between the text and the page number
+constexpr int kResolution = 300;         // dots per inch of the PDF's layout
+constexpr qreal kMarginMm = 22.0;        // page margins
+constexpr qreal kBodyPointSize = 10.5;   // body text
+constexpr qreal kCodePointSize = 9.0;    // code blocks and inline code
+constexpr qreal kMinCodePointSize = 6.5; // a long code line shrinks to this, then wraps
+constexpr qreal kCodeIndentPoints = 10.0;
+constexpr qreal kFooterGapMm = 8.0; // between the text and the page number
 const QColor kCodeBackground(0xf2, 0xf2, 0xf2);
 const QColor kHeadingColor(0x1f, 0x3a, 0x5f);
 
@@ -64,8 +70,8 @@ void StyleBlocks(QTextDocument& document)
             cursor.mergeCharFormat(chars);
         } else if (format.hasProperty(QTextFormat::BlockCodeFence) || format.nonBreakableLines()) {
             format.setBackground(kCodeBackground);
-            format.setLeftMargin(PointsToPixels(10));
-            format.setRightMargin(PointsToPixels(10));
+            format.setLeftMargin(PointsToPixels(kCodeIndentPoints));
+            format.setRightMargin(PointsToPixels(kCodeIndentPoints));
             format.setTopMargin(0);
             format.setBottomMargin(0);
             QTextCharFormat chars;
@@ -136,14 +142,133 @@ void StyleInlineCode(QTextDocument& document)
     }
 }
 
+// A fenced code block: its first and last line (each line is a block of its own).
+struct CodeBlock
+{
+    QTextBlock first;
+    QTextBlock last;
+};
+
+std::vector<CodeBlock> CodeBlocks(const QTextDocument& document)
+{
+    std::vector<CodeBlock> blocks;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        if (!block.blockFormat().nonBreakableLines()) {
+            continue;
+        }
+        if (!blocks.empty() && blocks.back().last.next() == block) {
+            blocks.back().last = block;
+        } else {
+            blocks.push_back({block, block});
+        }
+    }
+    return blocks;
+}
+
+// A code block whose longest line is wider than the text shrinks to fit, down to a size that
+// stays readable; whatever is still too long then wraps instead of running off the page.
+void FitCodeBlocks(QTextDocument& document, const std::vector<CodeBlock>& blocks, qreal width,
+                   QPaintDevice* device)
+{
+    const qreal room = width - 2 * PointsToPixels(kCodeIndentPoints);
+    for (const CodeBlock& code : blocks) {
+        QFont font = code.first.charFormat().font();
+        font.setPointSizeF(kCodePointSize);
+        const QFontMetricsF metrics(font, device);
+        qreal widest = 0;
+        for (QTextBlock block = code.first;; block = block.next()) {
+            widest = qMax(widest, metrics.horizontalAdvance(block.text()));
+            if (block == code.last) {
+                break;
+            }
+        }
+        QTextCursor cursor(&document);
+        cursor.setPosition(code.first.position());
+        cursor.setPosition(code.last.position() + code.last.length() - 1, QTextCursor::KeepAnchor);
+        if (widest > room) {
+            QTextCharFormat chars;
+            chars.setFontPointSize(qMax(kMinCodePointSize, kCodePointSize * room / widest));
+            cursor.mergeCharFormat(chars);
+        }
+        QTextBlockFormat wrapping;
+        wrapping.setNonBreakableLines(false);
+        cursor.mergeBlockFormat(wrapping);
+    }
+}
+
+qreal Top(const QTextDocument& document, const QTextBlock& block)
+{
+    return document.documentLayout()->blockBoundingRect(block).top();
+}
+
+qreal Bottom(const QTextDocument& document, const QTextBlock& block)
+{
+    return document.documentLayout()->blockBoundingRect(block).bottom();
+}
+
+int PageOf(qreal y, qreal pageHeight)
+{
+    return int(std::floor(y / pageHeight));
+}
+
+// A code block that would be split starts on a new page, unless it is longer than a page.
+void KeepCodeBlocksTogether(QTextDocument& document, const std::vector<CodeBlock>& blocks,
+                            qreal pageHeight)
+{
+    for (const CodeBlock& code : blocks) {
+        const qreal top = Top(document, code.first);
+        const qreal bottom = Bottom(document, code.last);
+        if (PageOf(top, pageHeight) == PageOf(bottom - 1, pageHeight) ||
+            bottom - top > pageHeight) {
+            continue;
+        }
+        QTextCursor cursor(code.first);
+        QTextBlockFormat format = code.first.blockFormat();
+        format.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+        cursor.setBlockFormat(format);
+    }
+}
+
+// Every line that reaches past the right edge of the text, and every code block split over
+// two pages: what --check reports.
+QStringList LayoutFaults(const QTextDocument& document, const std::vector<CodeBlock>& blocks,
+                         qreal width, qreal pageHeight)
+{
+    QStringList faults;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        const QPointF origin = document.documentLayout()->blockBoundingRect(block).topLeft();
+        const QTextLayout* layout = block.layout();
+        for (int i = 0; layout != nullptr && i < layout->lineCount(); ++i) {
+            const QTextLine line = layout->lineAt(i);
+            if (origin.x() + line.naturalTextRect().right() > width + 0.5) {
+                faults << u"past the right margin: "_s +
+                              block.text().mid(line.textStart(), line.textLength());
+            }
+        }
+    }
+    for (const CodeBlock& code : blocks) {
+        const qreal top = Top(document, code.first);
+        const qreal bottom = Bottom(document, code.last);
+        if (PageOf(top, pageHeight) != PageOf(bottom - 1, pageHeight) &&
+            bottom - top <= pageHeight) {
+            faults << u"code block split over two pages: "_s + code.first.text();
+        }
+    }
+    return faults;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     QGuiApplication app(argc, argv);
-    const QStringList args = app.arguments();
+    QStringList args = app.arguments();
+    const bool check = args.size() > 1 && args[1] == u"--check"_s;
+    if (check) {
+        args.removeAt(1);
+    }
     if (args.size() < 3) {
-        return Fail(u"usage: markdown_pdf INPUT.md OUTPUT.pdf [TITLE]"_s);
+        return Fail(u"usage: markdown_pdf [--check] INPUT.md OUTPUT.pdf [TITLE]"_s);
     }
     QFile input(args[1]);
     if (!input.open(QIODevice::ReadOnly | QIODevice::Text)) {
@@ -168,23 +293,30 @@ int main(int argc, char** argv)
     StyleBlocks(document);
     StyleTables(document);
     StyleInlineCode(document);
+    const std::vector<CodeBlock> codeBlocks = CodeBlocks(document);
 
     // The text fills the page less a strip at the bottom for the page number.
     const QRectF page = writer.pageLayout().paintRectPixels(kResolution);
     const qreal footer = MmToPixels(kFooterGapMm);
-    document.setPageSize(QSizeF(page.width(), page.height() - footer));
+    const qreal textHeight = page.height() - footer;
+    document.setPageSize(QSizeF(page.width(), textHeight));
     document.rootFrame()->setFrameFormat([&] {
         QTextFrameFormat frame = document.rootFrame()->frameFormat();
         frame.setMargin(0);
         return frame;
     }());
+    FitCodeBlocks(document, codeBlocks, page.width(), &writer);
+    KeepCodeBlocksTogether(document, codeBlocks, textHeight);
+    if (const QStringList faults = LayoutFaults(document, codeBlocks, page.width(), textHeight);
+        check && !faults.isEmpty()) {
+        return Fail(args[1] + u":\n"_s + faults.join(u'\n'));
+    }
 
     QPainter painter;
     if (!painter.begin(&writer)) {
         return Fail(u"cannot write %1"_s.arg(args[2]));
     }
     const int pages = document.pageCount();
-    const qreal textHeight = page.height() - footer;
     for (int number = 1; number <= pages; ++number) {
         if (number > 1) {
             writer.newPage();

@@ -22,6 +22,22 @@ constexpr int kStartText = 101;
 constexpr int kCloseText = 123;
 constexpr int kErrorCaption = 119;
 constexpr int kStopText = 161;
+// The plugin's own texts, in the program's packs from 311 on.
+constexpr int kTitleText = 311;
+constexpr int kIntroText = 312;
+constexpr int kAddFilesText = 313;
+constexpr int kAddFolderText = 314;
+constexpr int kRemoveAllText = 315;
+constexpr int kRetryText = 316;
+constexpr int kStoppingText = 317;
+constexpr int kNoToolText = 318;
+constexpr int kAddFlacFilesText = 319;
+constexpr int kAddFolderTitle = 320;
+constexpr int kNotStartedText = 321;
+constexpr int kMeasuringText = 322;
+constexpr int kAlbumsStartedText = 323; // %1 of %2
+constexpr int kTaggedText = 324;        // %1 of %2
+constexpr int kUntaggedText = 325;
 
 constexpr int kPollIntervalMs = 500;
 
@@ -40,10 +56,11 @@ CReplayGainDialog::CReplayGainDialog(QWidget* parent, CReplayGainJob& replayGain
     : QDialog(parent), job(replayGainJob), languageText(std::move(text))
 {
     setObjectName(u"replayGainDialog"_s);
-    setWindowTitle(u"ReplayGain tagger"_s);
+    setWindowTitle(Text(kTitleText, u"ReplayGain tagger"_s));
     auto* layout = new QVBoxLayout(this);
-    auto* intro = new QLabel(u"Adds ReplayGain values to FLAC files. The files of one folder "
-                             u"are measured together as one album."_s);
+    auto* intro =
+        new QLabel(Text(kIntroText, u"Adds ReplayGain values to FLAC files. The files "
+                                    u"of one folder are measured together as one album."_s));
     intro->setWordWrap(true);
     layout->addWidget(intro);
 
@@ -53,9 +70,10 @@ CReplayGainDialog::CReplayGainDialog(QWidget* parent, CReplayGainJob& replayGain
     layout->addWidget(fileList);
 
     auto* listButtons = new QHBoxLayout;
-    addFilesButton = AddButton(listButtons, u"Add files..."_s, u"addFiles"_s);
-    addFolderButton = AddButton(listButtons, u"Add folder..."_s, u"addFolder"_s);
-    clearButton = AddButton(listButtons, u"Remove all"_s, u"clear"_s);
+    addFilesButton = AddButton(listButtons, Text(kAddFilesText, u"Add files..."_s), u"addFiles"_s);
+    addFolderButton =
+        AddButton(listButtons, Text(kAddFolderText, u"Add folder..."_s), u"addFolder"_s);
+    clearButton = AddButton(listButtons, Text(kRemoveAllText, u"Remove all"_s), u"clear"_s);
     listButtons->addStretch();
     layout->addLayout(listButtons);
 
@@ -72,7 +90,7 @@ CReplayGainDialog::CReplayGainDialog(QWidget* parent, CReplayGainJob& replayGain
 
     auto* runButtons = new QHBoxLayout;
     startButton = AddButton(runButtons, Text(kStartText, u"Start"_s), u"start"_s);
-    retryButton = AddButton(runButtons, u"Retry untagged"_s, u"retry"_s);
+    retryButton = AddButton(runButtons, Text(kRetryText, u"Retry untagged"_s), u"retry"_s);
     stopButton = AddButton(runButtons, Text(kStopText, u"Stop"_s), u"stop"_s);
     runButtons->addStretch();
     closeButton = AddButton(runButtons, Text(kCloseText, u"Close"_s), u"close"_s);
@@ -89,7 +107,8 @@ CReplayGainDialog::CReplayGainDialog(QWidget* parent, CReplayGainJob& replayGain
     connect(retryButton, &QPushButton::clicked, this, &CReplayGainDialog::RetryUntagged);
     connect(stopButton, &QPushButton::clicked, this, [this] {
         job.Cancel();
-        status->setText(u"Stopping: the albums being measured are finished first."_s);
+        status->setText(
+            Text(kStoppingText, u"Stopping: the albums being measured are finished first."_s));
     });
     connect(closeButton, &QPushButton::clicked, this, &CReplayGainDialog::reject);
     connect(pollTimer, &QTimer::timeout, this, &CReplayGainDialog::Poll);
@@ -97,7 +116,8 @@ CReplayGainDialog::CReplayGainDialog(QWidget* parent, CReplayGainJob& replayGain
     // A run started in an earlier opening may still be going, or have left files to retry.
     AddFiles(job.Files());
     if (!job.HasTool())
-        status->setText(u"metaflac was not found: install the flac package to tag files."_s);
+        status->setText(
+            Text(kNoToolText, u"metaflac was not found: install the flac package to tag files."_s));
     if (job.IsRunning())
         pollTimer->start();
     else if (!job.Files().isEmpty())
@@ -131,13 +151,14 @@ QStringList CReplayGainDialog::ListedFiles() const
 
 void CReplayGainDialog::ChooseFiles()
 {
-    AddFiles(QFileDialog::getOpenFileNames(this, u"Add FLAC files"_s, QString(),
-                                           u"FLAC files (*.flac)"_s));
+    AddFiles(QFileDialog::getOpenFileNames(this, Text(kAddFlacFilesText, u"Add FLAC files"_s),
+                                           QString(), u"FLAC files (*.flac)"_s));
 }
 
 void CReplayGainDialog::ChooseFolder()
 {
-    const QString folder = QFileDialog::getExistingDirectory(this, u"Add folder"_s);
+    const QString folder =
+        QFileDialog::getExistingDirectory(this, Text(kAddFolderTitle, u"Add folder"_s));
     if (folder.isEmpty())
         return;
     QStringList files;
@@ -152,11 +173,11 @@ void CReplayGainDialog::StartTagging()
 {
     if (!job.Start(ListedFiles())) {
         QMessageBox::critical(this, Text(kErrorCaption, u"Error"_s),
-                              u"The tagging could not be started."_s);
+                              Text(kNotStartedText, u"The tagging could not be started."_s));
         return;
     }
     untagged.clear();
-    status->setText(u"Measuring..."_s);
+    status->setText(Text(kMeasuringText, u"Measuring..."_s));
     pollTimer->start();
     Poll();
 }
@@ -178,7 +199,9 @@ void CReplayGainDialog::Poll()
     }
     progress->setRange(0, qMax(1, job.TotalAlbums()));
     progress->setValue(job.StartedAlbums());
-    status->setText(u"Albums started: %1 of %2"_s.arg(job.StartedAlbums()).arg(job.TotalAlbums()));
+    status->setText(Text(kAlbumsStartedText, u"Albums started: %1 of %2"_s)
+                        .arg(job.StartedAlbums())
+                        .arg(job.TotalAlbums()));
     UpdateButtons();
 }
 
@@ -188,10 +211,14 @@ void CReplayGainDialog::ShowResult()
     progress->setValue(1);
     untagged = job.UntaggedFiles();
     const qsizetype tagged = job.Files().size() - untagged.size();
-    QString text = u"%1 of %2 files carry ReplayGain values."_s.arg(tagged).arg(job.Files().size());
+    QString text = Text(kTaggedText, u"%1 of %2 files carry ReplayGain values."_s)
+                       .arg(tagged)
+                       .arg(job.Files().size());
     if (!untagged.isEmpty())
-        text += u"\nNot tagged (damaged, not FLAC, or an album with differing sample rates):\n"_s +
-                untagged.join(u'\n');
+        text += u'\n' +
+                Text(kUntaggedText, u"Not tagged (damaged, not FLAC, or an album with differing "
+                                    u"sample rates):"_s) +
+                u'\n' + untagged.join(u'\n');
     status->setText(text);
     UpdateButtons();
 }

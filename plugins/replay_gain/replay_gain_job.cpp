@@ -1,7 +1,7 @@
 #include "replay_gain_job.h"
 
-#include "engine/command_line.h"
 #include "flac_tags.h"
+#include "foundation/command_line.h"
 #include "foundation/os.h"
 
 #include <QElapsedTimer>

@@ -1,7 +1,6 @@
 #include "batch/batch_run.h"
 
 #include "batch/shell_line.h"
-#include "engine/command_line.h"
 #include "engine/job_order.h"
 #include "engine/job_planning.h"
 #include "engine/output_tree.h"
@@ -9,6 +8,7 @@
 #include "engine/run_report.h"
 #include "engine/time_estimate.h"
 #include "filelist/folder_walk.h"
+#include "foundation/command_line.h"
 #include "foundation/os.h"
 #include "foundation/path_helpers.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/process.h"
+#include "foundation/process.h"
 
 #include <QList>
 #include <QString>

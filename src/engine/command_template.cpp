@@ -1,6 +1,6 @@
 #include "engine/command_template.h"
 
-#include "engine/command_line.h"
+#include "foundation/command_line.h"
 
 using namespace Qt::StringLiterals;
 

@@ -1,7 +1,6 @@
 #include "engine/error_box.h"
 
 #include "engine/notifier.h"
-#include "extensions/language_pack.h"
 #include "foundation/os.h"
 
 namespace {
@@ -11,18 +10,17 @@ constexpr qsizetype kMaxSystemMessageLength = 1023;
 
 } // namespace
 
-void ShowError(const QString& text)
+void ShowError(const QString& caption, const QString& text)
 {
-    CurrentNotifier()->Notify(INotifier::Icon::Error,
-                              CLanguagePack::Instance().GetString(kErrorCaptionStringId), text);
+    CurrentNotifier()->Notify(INotifier::Icon::Error, caption, text);
 }
 
-void ShowLastError()
+void ShowLastError(const QString& caption)
 {
-    ShowLastError(os::ErrorText(os::LastError()));
+    ShowLastError(caption, os::ErrorText(os::LastError()));
 }
 
-void ShowLastError(const QString& systemMessage)
+void ShowLastError(const QString& caption, const QString& systemMessage)
 {
-    ShowError(systemMessage.left(kMaxSystemMessageLength));
+    ShowError(caption, systemMessage.left(kMaxSystemMessageLength));
 }

@@ -62,7 +62,7 @@ bool LoadPlugin(CPlugin& record, const QString& path, CLanguagePack& language)
 {
     record.library = std::make_unique<QLibrary>(path);
     if (!record.library->load()) {
-        ShowLastError(record.library->errorString());
+        ShowLastError(language.GetString(kErrorCaptionStringId), record.library->errorString());
         record.library.reset();
         return false;
     }

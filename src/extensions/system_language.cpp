@@ -70,3 +70,12 @@ quint16 SystemDefaultLanguageId()
 {
     return LanguageIdForLocale(QLocale::system());
 }
+
+QLocale LocaleForLanguageId(quint16 id)
+{
+    for (const LocaleLanguageId& entry : kLanguageIds) {
+        if (entry.id == id)
+            return QLocale(entry.language, entry.territory);
+    }
+    return QLocale::c();
+}

@@ -13,3 +13,6 @@ quint16 LanguageIdForLocale(const QLocale& locale);
 
 // The system's default language identifier, from the user's locale.
 quint16 SystemDefaultLanguageId();
+
+// The locale of an identifier of the table; the "C" locale for any other.
+QLocale LocaleForLanguageId(quint16 id);

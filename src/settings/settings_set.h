@@ -1,6 +1,6 @@
 #pragma once
 
-#include "settings/settings_storage.h"
+#include "settings/settings_exchange.h"
 
 #include <QByteArray>
 #include <QString>

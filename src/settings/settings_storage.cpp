@@ -121,31 +121,6 @@ bool ParseHexBlock(const QString& text, QByteArray& bytes)
 
 } // namespace
 
-bool CSettings::Load(CSettingsStorage& storage)
-{
-    bool ok = storage.BeginLoad();
-    OnBeginLoad(ok);
-    if (ok)
-        ok = Exchange(storage.ContinueOnError(), &storage, false, false);
-    const bool ended = storage.EndLoad();
-    ok = ok && ended;
-    OnEndLoad(ok);
-    return ok;
-}
-
-bool CSettings::Save(CSettingsStorage& storage)
-{
-    bool ok = storage.BeginSave();
-    OnBeginSave(ok);
-    if (ok)
-        ok = Exchange(storage.ContinueOnError(), &storage, true, false);
-    // Always ended: the values that did go through are written even when one failed.
-    const bool ended = storage.EndSave();
-    ok = ok && ended;
-    OnEndSave(ok);
-    return ok;
-}
-
 CSettingsStorage::~CSettingsStorage() = default;
 
 bool CSettingsStorage::ExchangeStdWString(const QString& key, std::wstring& value, bool save)
@@ -186,14 +161,6 @@ bool CSettingsStorage::ExchangeString(const QString& key, QString& value, bool s
     if (ok)
         value = buffer.left(buffer.indexOf(QChar()));
     return ok;
-}
-
-bool CSettingsStorage::ExchangeSettings(const QString& key, CSettings& object, bool save)
-{
-    const std::unique_ptr<CSettingsStorage> section = OpenSection(key);
-    if (!section)
-        return false;
-    return save ? object.Save(*section) : object.Load(*section);
 }
 
 bool CSettingsStorage::ExchangeFloat(const QString& key, float& value, bool save)
@@ -282,16 +249,6 @@ bool CSettingsStorage::BeginObjectList(const QString& key, qint32& count, bool s
         return false;
     count = qint32(stored);
     return true;
-}
-
-bool CSettingsStorage::ExchangeListObject(qint32 index, CSettings& object, bool save)
-{
-    if (!listSection)
-        return false;
-    const std::unique_ptr<CSettingsStorage> item = listSection->OpenSection(QString::number(index));
-    if (!item)
-        return false;
-    return save ? object.Save(*item) : object.Load(*item);
 }
 
 bool CSettingsStorage::EndObjectList(bool save)
@@ -532,62 +489,4 @@ bool CSettingsStorageIniFile::ExchangeByteArray(const QString& key, QByteArray& 
         return WriteText(key, HexBlock(value.constData(), value.size()));
     const std::optional<QString> text = document->Access().Read(section, key);
     return text && ParseHexBlock(*text, value);
-}
-
-CSettingsExchange::CSettingsExchange(bool continueOnErrorFlag, CSettingsStorage* storageToUse,
-                                     bool saveFlag, bool resetFlag)
-    : continueOnError(continueOnErrorFlag), storage(storageToUse), save(saveFlag), reset(resetFlag)
-{
-}
-
-template <typename Reset> bool CSettingsExchange::Value(bool ok, Reset resetToDefault)
-{
-    if (ok)
-        return true;
-    if (!continueOnError) {
-        result = false;
-        return false;
-    }
-    if (save)
-        result = false;
-    else
-        resetToDefault();
-    return true;
-}
-
-bool CSettingsExchange::Int32(const QString& key, qint32& value, qint32 defaultValue)
-{
-    if (reset) {
-        value = defaultValue;
-        return true;
-    }
-    return Value(storage && storage->ExchangeInt32(key, value, save),
-                 [&] { value = defaultValue; });
-}
-
-bool CSettingsExchange::String(const QString& key, QString& value, const QString& defaultValue)
-{
-    if (reset) {
-        value = defaultValue;
-        return true;
-    }
-    return Value(storage && storage->ExchangeString(key, value, save),
-                 [&] { value = defaultValue; });
-}
-
-bool CSettingsExchange::Bytes(const QString& key, QByteArray& value)
-{
-    if (reset)
-        return true;
-    return Value(storage && storage->ExchangeByteArray(key, value, save), [] {});
-}
-
-bool CSettingsExchange::Settings(const QString& key, CSettings& object)
-{
-    if (reset)
-        return object.Exchange(continueOnError, nullptr, false, true);
-    if (storage && storage->ExchangeSettings(key, object, save))
-        return true;
-    result = false;
-    return continueOnError;
 }

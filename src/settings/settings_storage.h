@@ -6,28 +6,6 @@
 #include <memory>
 #include <string>
 
-class CSettingsStorage;
-
-// A settings object lists its values once, in Exchange, which saves, loads or resets them.
-class CSettings
-{
-public:
-    virtual ~CSettings() = default;
-
-    virtual void OnBeginSave(bool /*ok*/) {}
-    virtual void OnEndSave(bool /*ok*/) {}
-    virtual void OnBeginLoad(bool /*ok*/) {}
-    virtual void OnEndLoad(bool /*ok*/) {}
-
-    // reset: every value to its default (storage unused, may be null). Otherwise each value in
-    // declared order through the storage; see CSettingsExchange for the rules.
-    virtual bool Exchange(bool continueOnError, CSettingsStorage* storage, bool save,
-                          bool reset) = 0;
-
-    virtual bool Load(CSettingsStorage& storage);
-    virtual bool Save(CSettingsStorage& storage);
-};
-
 // Knows how to write and read each value type under a key. With save the value is written;
 // otherwise it is read into the variable, which changes only when the read succeeds.
 class CSettingsStorage
@@ -47,7 +25,6 @@ public:
     virtual bool ExchangeStdWString(const QString& key, std::wstring& value, bool save);
     virtual bool ExchangeStdString(const QString& key, std::string& value, bool save);
     virtual bool ExchangeString(const QString& key, QString& value, bool save);
-    virtual bool ExchangeSettings(const QString& key, CSettings& object, bool save);
     virtual bool ExchangeFloat(const QString& key, float& value, bool save);
     virtual bool ExchangeInt64(const QString& key, qint64& value, bool save);
     virtual bool ExchangeUInt64(const QString& key, quint64& value, bool save);
@@ -69,7 +46,6 @@ public:
     virtual bool ExchangeUInt32(const QString& key, quint32& value, bool save) = 0;
     virtual bool ExchangeInt32(const QString& key, qint32& value, bool save) = 0;
     virtual bool BeginObjectList(const QString& key, qint32& count, bool save);
-    virtual bool ExchangeListObject(qint32 index, CSettings& object, bool save);
     virtual bool EndObjectList(bool save);
     virtual bool BeginValueList(const QString& key, qint32& count, bool save);
     virtual QString ValueListKey(qint32 index);
@@ -80,7 +56,8 @@ public:
     virtual bool ExchangeByteArray(const QString& key, QByteArray& value, bool save) = 0;
 
     // The section opened by BeginObjectList or BeginValueList: values of a value list are
-    // exchanged in it under ValueListKey(i).
+    // exchanged in it under ValueListKey(i), objects of an object list in its sections "0",
+    // "1", ... (ExchangeListObject of settings_exchange.h).
     CSettingsStorage* ListSection() const { return listSection.get(); }
 
 private:
@@ -135,32 +112,4 @@ private:
     std::shared_ptr<CDocument> document;
     QString section;
     bool isRoot = false;
-};
-
-// Walks the values of one Exchange call with the rules every settings class follows:
-// reset sets each value to its default; a failed plain value stops the exchange at once
-// without continueOnError, and otherwise falls back to its default when loading and makes
-// the result false when saving; a failed nested object always makes the result false.
-// Each call returns false when the exchange must stop.
-class CSettingsExchange
-{
-public:
-    CSettingsExchange(bool continueOnError, CSettingsStorage* storage, bool save, bool reset);
-
-    bool Int32(const QString& key, qint32& value, qint32 defaultValue);
-    bool String(const QString& key, QString& value, const QString& defaultValue);
-    // A byte block without a default: reset and a failed load leave it as it was.
-    bool Bytes(const QString& key, QByteArray& value);
-    bool Settings(const QString& key, CSettings& object);
-
-    bool Result() const { return result; }
-
-private:
-    template <typename Reset> bool Value(bool ok, Reset resetToDefault);
-
-    bool continueOnError;
-    CSettingsStorage* storage;
-    bool save;
-    bool reset;
-    bool result = true;
 };

@@ -5,7 +5,9 @@
 #include "extensions/system_language.h"
 #include "foundation/os.h"
 #include "ui/dlg_main.h"
+#include "ui/qt_translations.h"
 
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QSocketNotifier>
 #include <memory>
@@ -17,6 +19,8 @@ int RunApplication()
         CurrentNotifier()->Notify(INotifier::Icon::Error, NoLanguageCaption(), NoLanguageMessage());
         return kNoLanguageExitCode;
     }
+
+    InstallQtTranslations(language, QCoreApplication::instance());
 
     auto window = std::make_unique<CDlgMain>(language);
     if (!window->Initialise()) {

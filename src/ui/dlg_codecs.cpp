@@ -1,15 +1,19 @@
 #include "ui/dlg_codecs.h"
 
+#include "codecs/system_program.h"
 #include "engine/size_text.h"
+#include "extensions/language_format.h"
 #include "extensions/language_pack.h"
 #include "foundation/path_helpers.h"
 #include "settings/settings_set.h"
 #include "ui/dialog_units.h"
 #include "ui/sort_list_view_ex.h"
+#include "ui/ui_texts.h"
 
 #include <QBoxLayout>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QHash>
 #include <QLabel>
 #include <QPushButton>
 
@@ -33,12 +37,34 @@ constexpr int kType = 160;
 
 constexpr int kWindowWidth = 288; // dialog units
 constexpr int kWindowHeight = 256;
-constexpr int kSizeDecimals = 2;
+constexpr int kSizeDecimals = 0; // the exact mode writes every byte
 
-CDlgCodecs::Row RowOf(CCodec& codec)
+// "flac 1.4.2", or "flac: not installed"; empty for an executable that is no wrapper. Programs
+// are asked once per window: a coder and a decoder often run the same one.
+QString ProgramText(const QString& executable, const CLanguagePack& language,
+                    QHash<QString, QString>& known)
 {
-    return {codec.GetName(), FileNamePart(CleanedPath(codec.GetExecutable())),
-            FormatSize(qint32(codec.GetFileSize()), kSizeModeAutomatic, kSizeDecimals)};
+    const QString name = WrappedProgramName(executable);
+    if (name.isEmpty()) {
+        return {};
+    }
+    if (!known.contains(name)) {
+        const SystemProgram program = FindSystemProgram(name);
+        known[name] = !program.IsInstalled()
+                          ? FormatLanguageText(LanguageTextOr(language, UiText::kNotInstalled,
+                                                              u"%s: not installed"_s),
+                                               {name})
+                          : (program.name + u' ' + program.version).trimmed();
+    }
+    return known[name];
+}
+
+CDlgCodecs::Row RowOf(CCodec& codec, const CLanguagePack& language, QHash<QString, QString>& known)
+{
+    const QString executable = CleanedPath(codec.GetExecutable());
+    return {codec.GetName(), FileNamePart(executable),
+            FormatSize(qint32(codec.GetFileSize()), kSizeModeExact, kSizeDecimals),
+            ProgramText(executable, language, known)};
 }
 
 } // namespace
@@ -96,6 +122,8 @@ void CDlgCodecs::SetTexts()
     for (int textId : columns) {
         list->InsertColumn(list->GetColumnCount(), language.GetString(textId));
     }
+    list->InsertColumn(list->GetColumnCount(),
+                       LanguageTextOr(language, UiText::kSystemProgram, u"System program"_s));
     list->SetColumnAlignment(1, Qt::AlignRight);
     list->SetColumnAlignment(2, Qt::AlignRight);
     setWindowTitle(language.GetString(Text::kTitle));
@@ -104,11 +132,12 @@ void CDlgCodecs::SetTexts()
 void CDlgCodecs::AddCodecs(CoderList& coders, DecoderList& decoders)
 {
     // The last coder is the decode-only entry: no program stands behind it.
+    QHash<QString, QString> programs;
     for (size_t i = 0; i + 1 < coders.size(); ++i) {
-        AddCoder(RowOf(*coders[i]));
+        AddCoder(RowOf(*coders[i], language, programs));
     }
     for (auto& decoder : decoders) {
-        AddDecoder(RowOf(*decoder));
+        AddDecoder(RowOf(*decoder, language, programs));
     }
 }
 
@@ -145,6 +174,7 @@ void CDlgCodecs::AppendRows(const QList<Row>& rows, int kindTextId, int& count)
         list->SetCell(count, 1, row.name);
         list->SetCell(count, 2, row.size);
         list->SetCell(count, 3, row.executable);
+        list->SetCell(count, 4, row.program);
         ++count;
     }
 }

@@ -13,9 +13,10 @@ class QCheckBox;
 class QLabel;
 class QPushButton;
 
-// The codecs information window: every decoder and coder found, with its executable and the
-// executable's size. Two check boxes choose which kinds are listed; the close box and Escape
-// keep their state in "ShowCoders" and "ShowDecoders", OK leaves the settings as they were.
+// The codecs information window: every decoder and coder found, with its executable, the
+// executable's exact size and, for a wrapper script, the system program it runs. Two check boxes
+// choose which kinds are listed; the close box and Escape keep their state in "ShowCoders" and
+// "ShowDecoders", OK leaves the settings as they were.
 class CDlgCodecs : public QDialog
 {
     Q_OBJECT
@@ -31,6 +32,7 @@ public:
         QString name;
         QString executable; // file name only
         QString size;
+        QString program = {}; // what a wrapper script runs, and whether it is installed
     };
 
     CDlgCodecs(CLanguagePack& language, CSettingsSet& settings, QWidget* parent);

@@ -55,13 +55,12 @@ CDlgConsole::CDlgConsole(CLanguagePack& language, const ConsoleLog& consoleLog, 
 
 CDlgConsole::~CDlgConsole() = default;
 
-CDlgConsole* CDlgConsole::ShowOrRaise(QPointer<CDlgConsole>& window, CLanguagePack& language,
-                                      QWidget* owner)
+CDlgConsole* CDlgConsole::ShowOrRaise(QPointer<CDlgConsole>& window, CLanguagePack& language)
 {
     if (window) {
         window->ReadLog();
     } else {
-        window = new CDlgConsole(language, ConsoleLog::Instance(), owner);
+        window = new CDlgConsole(language, ConsoleLog::Instance(), nullptr);
     }
     window->show();
     window->raise();

@@ -19,10 +19,10 @@ public:
     CDlgConsole(CLanguagePack& language, const ConsoleLog& log, QWidget* owner);
     ~CDlgConsole() override;
 
-    // The "Console window" command: opens a window over owner, or brings the open one to the
-    // front with the log read again. window keeps track of it between calls.
-    static CDlgConsole* ShowOrRaise(QPointer<CDlgConsole>& window, CLanguagePack& language,
-                                    QWidget* owner);
+    // The "Console window" command: opens a window without owner, so that it can go behind the
+    // main window, or brings the open one to the front with the log read again. window keeps
+    // track of it between calls; its holder deletes what is left of it.
+    static CDlgConsole* ShowOrRaise(QPointer<CDlgConsole>& window, CLanguagePack& language);
 
     // Puts every line of the log into the box, each followed by a line break.
     void ReadLog();

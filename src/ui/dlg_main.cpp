@@ -4,6 +4,7 @@
 #include "engine/job_planning.h"
 #include "engine/size_text.h"
 #include "extensions/language_pack.h"
+#include "ui/dlg_console.h"
 #include "ui/file_adder.h"
 #include "ui/list_view_ex.h"
 #include "ui/main_window_texts.h"
@@ -58,6 +59,8 @@ CDlgMain::~CDlgMain()
     // Workers refer to runs that the file list owns: none may outlive the list.
     core.Stop();
     core.WaitForWorkers(std::numeric_limits<int>::max());
+    // The console has no owner to take it along.
+    delete consoleWindow.data();
 }
 
 bool CDlgMain::IsDecodeOnlySelected() const

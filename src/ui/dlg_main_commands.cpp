@@ -34,12 +34,23 @@ constexpr int kUpdateCodecsCaptionStringId = 152;
 constexpr int kCodecsUpdatedStringId = 153;
 
 const QString kManualPath = u"Manual/Manual.pdf"_s;
-const QUrl kHomePage(u"https://orvel.example.org/orvel.shtml"_s);
+// A build setting: no address is better than one that leads nowhere.
+const QString kHomePage = QStringLiteral(ORVEL_HOME_PAGE);
 
-void OpenInShell(const QString& path)
+// Without a program for the file (no xdg-open, or one that fails) the user is told where it is,
+// so that it can still be opened by hand.
+void OpenInShell(const CLanguagePack& language, const QUrl& url)
 {
-    // As the shell does, a path that opens nothing is not reported.
-    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    if (QDesktopServices::openUrl(url)) {
+        return;
+    }
+    const QString where = url.isLocalFile() ? url.toLocalFile() : url.toString();
+    CurrentNotifier()->Notify(
+        INotifier::Icon::Error, language.GetString(MainText::kErrorCaption),
+        FormatLanguageText(
+            LanguageTextOr(language, UiText::kCannotOpen,
+                           u"No program could open %s. Please open it by hand from there."_s),
+            {where}));
 }
 
 } // namespace
@@ -153,10 +164,10 @@ void CDlgMain::AddFiles()
     dialog->setNameFilters(filters);
     dialog->selectNameFilter(
         filters.value(FilterPosition(settings.filterIndex, int(filters.size()))));
-    if (dialog->exec() != QDialog::Accepted) {
+    if (!ExecFileDialog(*dialog)) {
         return;
     }
-    const qsizetype chosenFilter = filters.indexOf(dialog->selectedNameFilter());
+    const qsizetype chosenFilter = ChosenFilterPosition(filters, dialog->selectedNameFilter());
     if (chosenFilter >= 0) {
         settings.filterIndex = FilterIndexOf(int(chosenFilter));
     }
@@ -168,7 +179,7 @@ void CDlgMain::AddFolder()
     auto dialog =
         MakeFileDialog(this, u"addFolderDialog"_s, QFileDialog::AcceptOpen, QFileDialog::Directory);
     dialog->setOption(QFileDialog::ShowDirsOnly);
-    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) {
+    if (!ExecFileDialog(*dialog) || dialog->selectedFiles().isEmpty()) {
         return;
     }
     CFileAdder adder(this, language);
@@ -180,7 +191,7 @@ void CDlgMain::LoadList()
     auto dialog = MakeFileDialog(this, u"loadListDialog"_s, QFileDialog::AcceptOpen,
                                  QFileDialog::ExistingFile);
     dialog->setNameFilter(PlaylistNameFilter());
-    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) {
+    if (!ExecFileDialog(*dialog) || dialog->selectedFiles().isEmpty()) {
         return;
     }
     // The list is replaced even when the playlist names nothing that can be added.
@@ -197,13 +208,13 @@ void CDlgMain::SaveList()
     auto dialog =
         MakeFileDialog(this, u"saveListDialog"_s, QFileDialog::AcceptSave, QFileDialog::AnyFile);
     dialog->setNameFilter(PlaylistNameFilter());
-    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) {
+    // The name may still change its extension, so only the final one is asked about, once.
+    dialog->setOption(QFileDialog::DontConfirmOverwrite);
+    if (!ExecFileDialog(*dialog) || dialog->selectedFiles().isEmpty()) {
         return;
     }
-    const QString chosen = dialog->selectedFiles().constFirst();
-    const QString path = PlaylistSavePath(chosen);
-    // The dialog asked about the name the user chose; a renamed one may be another file.
-    if (path != CleanedPath(chosen) && PathExists(path) &&
+    const QString path = PlaylistSavePath(dialog->selectedFiles().constFirst());
+    if (PathExists(path) &&
         !CurrentNotifier()->Confirm(
             language.GetString(MainText::kWarningCaption),
             FormatLanguageText(LanguageTextOr(language, UiText::kReplacePlaylist,
@@ -293,13 +304,13 @@ void CDlgMain::OpenContainingFolder()
         return;
     }
     if (const CFileInfo* file = FileAt(selected.last())) {
-        OpenInShell(file->folder);
+        OpenInShell(language, QUrl::fromLocalFile(file->folder));
     }
 }
 
 void CDlgMain::OpenOutputFolder()
 {
-    OpenInShell(CleanedPath(settings.general.outputFolder));
+    OpenInShell(language, QUrl::fromLocalFile(CleanedPath(settings.general.outputFolder)));
 }
 
 void CDlgMain::UpdateCodecs()
@@ -346,7 +357,7 @@ void CDlgMain::ShowCodecsInfo()
 void CDlgMain::ShowConsoleWindow()
 {
     // A second command brings the open window to the front with the log read again.
-    CDlgConsole::ShowOrRaise(consoleWindow, language, this);
+    CDlgConsole::ShowOrRaise(consoleWindow, language);
 }
 
 void CDlgMain::ShowHelp()
@@ -361,12 +372,16 @@ void CDlgMain::ShowHelp()
                                {manual}));
         return;
     }
-    OpenInShell(manual);
+    OpenInShell(language, QUrl::fromLocalFile(manual));
 }
 
 void CDlgMain::OpenHomePage()
 {
-    QDesktopServices::openUrl(kHomePage);
+    if (kHomePage.isEmpty()) {
+        ShowHelp();
+        return;
+    }
+    OpenInShell(language, QUrl(kHomePage));
 }
 
 void CDlgMain::ShowAbout()

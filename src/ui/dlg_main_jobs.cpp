@@ -174,10 +174,12 @@ void CDlgMain::RetryFailed()
         }
     }
     if (rows.isEmpty()) {
-        CurrentNotifier()->Notify(INotifier::Icon::Information,
-                                  language.GetString(MainText::kWarningCaption),
-                                  RunReport::Text(language, RunReport::kNothingFailed,
-                                                  u"No file failed in the last conversion."_s));
+        // Nothing is wrong: an information, under the command's name.
+        CurrentNotifier()->Notify(
+            INotifier::Icon::Information,
+            WithoutAccessKey(LanguageTextOr(language, UiText::kRetryFailed, u"Retry failed"_s)),
+            RunReport::Text(language, RunReport::kNothingFailed,
+                            u"No file failed in the last conversion."_s));
         return;
     }
     StartRows(rows);

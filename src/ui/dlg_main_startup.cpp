@@ -7,10 +7,12 @@
 #include "foundation/os.h"
 #include "foundation/path_helpers.h"
 #include "ui/app_icon.h"
+#include "ui/dlg_job_control.h"
 #include "ui/dlg_main.h"
 #include "ui/list_view_ex.h"
 #include "ui/main_menu.h"
 #include "ui/main_window_texts.h"
+#include "ui/ui_texts.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -31,7 +33,6 @@ QString InFolder(const QString& folder, const QString& name)
     return folder + os::kPathSeparator + name;
 }
 
-constexpr int kPluginsMenuStringId = 116;
 constexpr int kSignalCleanupMs = 5000;
 
 } // namespace
@@ -71,14 +72,20 @@ void CDlgMain::SetControlTexts()
     c.decoderLineLabel->setText(language.GetString(MainText::kDecoderLine));
     c.coderLineLabel->setText(language.GetString(MainText::kCoderLine));
     c.coderInfoLabel->setText(language.GetString(MainText::kCoderInfo));
+    c.fileList->SetEmptyText(
+        LanguageTextOr(language, UiText::kEmptyListHint,
+                       u"Drop audio files or folders here, or use Add file or Add folder in the "
+                       u"List menu."_s));
 }
 
 void CDlgMain::LoadPlugins()
 {
     // Every plugin gets a core of its own; it never touches the window's core.
     plugins.LoadAll(programFolder, language);
-    pluginsMenu = InsertPluginsMenu(menuBar, plugins, language.GetString(kPluginsMenuStringId),
-                                    MenuCommandHandler());
+    const PluginsMenuTexts texts{
+        LanguageTextOr(language, UiText::kPluginsMenu, u"Pl&ugins"_s),
+        LanguageTextOr(language, UiText::kNoPluginLoaded, u"No plugin could be loaded"_s)};
+    pluginsMenu = InsertPluginsMenu(menuBar, plugins, texts, MenuCommandHandler());
 }
 
 void CDlgMain::ReadSettingsAtStartup()
@@ -100,6 +107,10 @@ void CDlgMain::ReadSettingsAtStartup()
         break;
     }
     core.SetThreadsCount(settings.core.threadsCount);
+    // The job window shows the stored priority, so the runs must have it from the first Start.
+    if (const quint32 priorityClass = PriorityClassForIndex(settings.core.priority)) {
+        core.SetPriority(priorityClass);
+    }
 
     if (LoadRememberedFileList(fileList, programFolder, settings)) {
         RebuildFileList();
@@ -111,7 +122,8 @@ bool CDlgMain::LoadDatabase()
     if (::LoadDatabase(database, InFolder(programFolder, QString::fromUtf16(kDatabaseName)))) {
         return true;
     }
-    ShowError(u"Database file Base.xml failed to load"_s);
+    ShowError(language.GetString(MainText::kErrorCaption),
+              u"Database file Base.xml failed to load"_s);
     return false;
 }
 

@@ -2,11 +2,31 @@
 
 #include "foundation/path_helpers.h"
 
+#include <QDir>
+#include <QStandardPaths>
+
 using namespace Qt::StringLiterals;
 
 namespace {
 
 const QString kPlaylistExtension = u"m3u"_s;
+
+// The folder the last accepted dialog showed, for this run of the program.
+QString& LastFolder()
+{
+    static QString folder;
+    return folder;
+}
+
+// Never the program folder, the current directory: the user's music is where they start.
+QString StartFolder()
+{
+    if (!LastFolder().isEmpty() && QDir(LastFolder()).exists()) {
+        return LastFolder();
+    }
+    const QString music = QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
+    return QDir(music).exists() ? music : QDir::homePath();
+}
 
 QString PatternOf(const QString& extension)
 {
@@ -63,6 +83,19 @@ QString PlaylistSavePath(const QString& chosen)
     return path;
 }
 
+qsizetype ChosenFilterPosition(const QStringList& filters, const QString& chosen)
+{
+    if (const qsizetype exact = filters.indexOf(chosen); exact >= 0) {
+        return exact;
+    }
+    for (qsizetype i = 0; i < filters.size(); ++i) {
+        if (filters[i].startsWith(chosen + u" ("_s)) {
+            return i;
+        }
+    }
+    return -1;
+}
+
 int FilterPosition(int filterIndex, int filterCount)
 {
     return filterIndex >= 1 && filterIndex <= filterCount ? filterIndex - 1 : 0;
@@ -82,5 +115,17 @@ std::unique_ptr<QFileDialog> MakeFileDialog(QWidget* owner, const QString& objec
     dialog->setAcceptMode(acceptMode);
     dialog->setFileMode(fileMode);
     dialog->setSizeGripEnabled(true);
+    // "All supported files" lists dozens of patterns; the label alone is enough to choose by.
+    dialog->setOption(QFileDialog::HideNameFilterDetails);
+    dialog->setDirectory(StartFolder());
     return dialog;
+}
+
+bool ExecFileDialog(QFileDialog& dialog)
+{
+    if (dialog.exec() != QDialog::Accepted) {
+        return false;
+    }
+    LastFolder() = dialog.directory().absolutePath();
+    return true;
 }

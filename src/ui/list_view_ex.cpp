@@ -223,3 +223,22 @@ void CListViewEx::UnlockRedraw()
         viewport()->update();
     }
 }
+
+void CListViewEx::SetEmptyText(const QString& text)
+{
+    emptyText = text;
+    viewport()->update();
+}
+
+void CListViewEx::paintEvent(QPaintEvent* event)
+{
+    QTreeWidget::paintEvent(event);
+    if (emptyText.isEmpty() || GetRowCount() > 0) {
+        return;
+    }
+    QPainter painter(viewport());
+    painter.setPen(palette().color(QPalette::PlaceholderText));
+    const int margin = fontMetrics().averageCharWidth() * 2;
+    painter.drawText(viewport()->rect().adjusted(margin, margin, -margin, -margin),
+                     Qt::AlignCenter | Qt::TextWordWrap, emptyText);
+}

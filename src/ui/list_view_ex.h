@@ -48,11 +48,18 @@ public:
     void LockRedraw();
     void UnlockRedraw();
 
+    // A hint drawn over the list while it has no rows; empty for none.
+    void SetEmptyText(const QString& text);
+    QString EmptyText() const { return emptyText; }
+
     static constexpr int kMinimumColumnWidth = 5;
 
 protected:
+    void paintEvent(QPaintEvent* event) override;
+
     bool gridLines = false;
 
 private:
     int redrawLocks = 0;
+    QString emptyText;
 };

@@ -54,19 +54,23 @@ QMenuBar* BuildMenuBar(QWidget* owner, const LanguageMenu& menu, const CommandHa
     return bar;
 }
 
-QMenu* InsertPluginsMenu(QMenuBar* bar, const CPluginList& plugins, const QString& caption,
+QMenu* InsertPluginsMenu(QMenuBar* bar, const CPluginList& plugins, const PluginsMenuTexts& texts,
                          const CommandHandler& handler)
 {
     if (!plugins.FoundAny()) {
         return nullptr;
     }
-    auto* menu = new QMenu(caption, bar);
+    auto* menu = new QMenu(texts.caption, bar);
     menu->setObjectName(u"pluginsMenu"_s);
     for (int index = 0; index < plugins.Count(); ++index) {
         // A plugin's name is shown as it is written, "&" included.
         QString text = plugins.At(index).name;
         text.replace(u'&', u"&&"_s);
         SetCommand(menu->addAction(text), CPluginList::CommandId(index), handler);
+    }
+    // Every file failed to load: an empty menu would look broken rather than say so.
+    if (plugins.Count() == 0) {
+        menu->addAction(texts.noneLoaded)->setEnabled(false);
     }
     const QList<QAction*> top = bar->actions();
     bar->insertMenu(top.isEmpty() ? nullptr : top.last(), menu);

@@ -2,6 +2,7 @@
 
 #include "extensions/language_menu.h"
 
+#include <QString>
 #include <functional>
 
 class CPluginList;
@@ -22,9 +23,15 @@ void AddMenuItems(QMenu* menu, const std::vector<LanguageMenuItem>& items,
 // The menu bar of the main window: one pop-up per top-level item of the menu.
 QMenuBar* BuildMenuBar(QWidget* owner, const LanguageMenu& menu, const CommandHandler& handler);
 
+struct PluginsMenuTexts
+{
+    QString caption;
+    QString noneLoaded; // the one disabled item when no plugin file loaded
+};
+
 // The Plugins pop-up, one item per loaded plugin with its command id, inserted before the last
 // item of the bar (Help). Only when the Plugins folder held any plugin file; null otherwise.
-QMenu* InsertPluginsMenu(QMenuBar* bar, const CPluginList& plugins, const QString& caption,
+QMenu* InsertPluginsMenu(QMenuBar* bar, const CPluginList& plugins, const PluginsMenuTexts& texts,
                          const CommandHandler& handler);
 
 // The command id an action carries, 0 for none.

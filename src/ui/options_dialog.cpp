@@ -61,7 +61,11 @@ void COptionsDialog::CreateControls()
 
     pageArea = new QStackedWidget(this);
     pageArea->setObjectName(u"pageArea"_s);
-    pageArea->setMinimumSize(du.Size(kPageWidth, kPageHeight));
+    // The template's page size as a hint only: a page whose texts need more (a longer language)
+    // makes the dialog grow instead of being cut.
+    auto* pageSize = new QWidget(pageArea);
+    pageSize->setMinimumSize(du.Size(kPageWidth, kPageHeight));
+    pageArea->addWidget(pageSize);
 
     auto* buttons = new QDialogButtonBox(this);
     okButton = buttons->addButton(QDialogButtonBox::Ok);
@@ -117,7 +121,11 @@ void COptionsDialog::BuildTree()
     }
     if (initialItem != nullptr) {
         tree->setCurrentItem(initialItem);
+        return;
     }
+    // With no initial page no page is shown and the stored position stays; the tree would pick
+    // its first item as soon as it took the focus.
+    okButton->setFocus();
 }
 
 // Children are matched on their whole text, case-sensitively; a folder node made on the way

@@ -3,6 +3,7 @@
 #include "extensions/language_pack.h"
 #include "foundation/path_helpers.h"
 #include "settings/settings_set.h"
+#include "ui/ui_texts.h"
 
 #include <QCheckBox>
 #include <QFileDialog>
@@ -46,14 +47,26 @@ void COptionsPageGeneral::BuildControls(QWidget* page)
 {
     CSettingsGeneral& general = settings->general;
     QVBoxLayout* layout = AddGroup(page, Text::kGroup);
+    // The options the program adds have no meaning a user could know from elsewhere.
+    const auto AddTip = [this](QCheckBox* box, int textId, const QString& english) {
+        box->setToolTip(LanguageTextOr(language, textId, english));
+    };
     AddFlag(layout, u"rememberFileList"_s, Text::kRememberFileList, general.rememberFileList);
     AddFlag(layout, u"showWarnings"_s, Text::kShowWarnings, general.showWarnings);
     AddFlag(layout, u"addOnlyExists"_s, Text::kAddOnlyExists, general.addOnlyExists);
-    AddFlag(layout, u"copyTags"_s, Text::kCopyTags, general.copyTags);
-    AddFlag(layout, u"atomicOutputs"_s, Text::kAtomicOutputs, general.atomicOutputs);
-    AddFlag(layout, u"skipUpToDate"_s, Text::kSkipUpToDate, general.skipUpToDate);
-    AddFlag(layout, u"startLongFilesFirst"_s, Text::kStartLongFilesFirst,
-            general.startLongFilesFirst);
+    AddTip(AddFlag(layout, u"copyTags"_s, Text::kCopyTags, general.copyTags), UiText::kCopyTagsTip,
+           u"Carries the source's tags and cover picture over to each result."_s);
+    AddTip(AddFlag(layout, u"atomicOutputs"_s, Text::kAtomicOutputs, general.atomicOutputs),
+           UiText::kAtomicOutputsTip,
+           u"A result gets its real name only once it is complete, so a stopped or failed run "
+           u"never leaves a half-written file under that name."_s);
+    AddTip(AddFlag(layout, u"skipUpToDate"_s, Text::kSkipUpToDate, general.skipUpToDate),
+           UiText::kSkipUpToDateTip,
+           u"Start leaves out a file whose result exists and is newer than the file."_s);
+    AddTip(AddFlag(layout, u"startLongFilesFirst"_s, Text::kStartLongFilesFirst,
+                   general.startLongFilesFirst),
+           UiText::kStartLongFilesFirstTip,
+           u"The longest files start first, so that no long file runs alone at the end."_s);
     sameAsOriginal = AddFlag(layout, u"outputFolderSameAsOriginal"_s, Text::kSameAsOriginal,
                              general.outputFolderSameAsOriginal);
 
@@ -72,6 +85,9 @@ void COptionsPageGeneral::BuildControls(QWidget* page)
     layout->addLayout(folderRow);
     keepFolderStructure = AddFlag(layout, u"keepFolderStructure"_s, Text::kKeepFolderStructure,
                                   general.keepFolderStructure);
+    AddTip(keepFolderStructure, UiText::kKeepFolderStructureTip,
+           u"Results go to subfolders of the output folder that repeat where their sources lie "
+           u"below the folder the sources share."_s);
     layout->addStretch(1);
 
     UpdateFolderControls();

@@ -21,3 +21,15 @@ QString TextWithFiles(const QString& text, QStringList files)
     }
     return text + u'\n' + files.join(u'\n');
 }
+
+QString WithoutAccessKey(QString text)
+{
+    QString plain;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == u'&' && i + 1 < text.size()) {
+            ++i; // the character after "&" is kept, a second "&" included
+        }
+        plain += text[i];
+    }
+    return plain;
+}

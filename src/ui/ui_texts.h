@@ -21,14 +21,29 @@ inline constexpr int kLegalNotice = 193;         // About box, below the version
 inline constexpr int kElapsedTime = 260;         // status line: time since Start
 inline constexpr int kTimeRemaining = 261;       // status line: estimate of the time left
 inline constexpr int kEstimating = 262;          // status line: too little done to estimate yet
+inline constexpr int kRetryFailed = 243;         // menu command
 inline constexpr int kStartLongFilesFirst = 263; // option
 inline constexpr int kKeepFolderStructure = 264; // option
 inline constexpr int kNoOutputFolder = 414;      // Apply, Start: results go nowhere
 inline constexpr int kFolderNotMade = 415;       // Apply, Start: the folder follows
+inline constexpr int kCannotOpen = 300;          // no program opened a file; its path follows
+inline constexpr int kPluginsMenu = 301;         // the Plugins menu, with its access key
+inline constexpr int kNoPluginLoaded = 302;      // the Plugins menu's item when none loaded
+inline constexpr int kEmptyListHint = 303;       // shown in the empty file list
+inline constexpr int kCopyTagsTip = 304;         // tooltips of the options, 304..308
+inline constexpr int kAtomicOutputsTip = 305;
+inline constexpr int kSkipUpToDateTip = 306;
+inline constexpr int kStartLongFilesFirstTip = 307;
+inline constexpr int kKeepFolderStructureTip = 308;
+inline constexpr int kSystemProgram = 309; // codecs window: the program a script runs
+inline constexpr int kNotInstalled = 310;  // codecs window: that program is missing
 } // namespace UiText
 
 // The pack's text for id, or fallback when the pack has none.
 QString LanguageTextOr(const CLanguagePack& language, int id, const QString& fallback);
+
+// A menu text as a caption: "&&" stays one "&", other "&" go.
+QString WithoutAccessKey(QString text);
 
 // text, then the files a line each; past a screenful the rest is only counted.
 QString TextWithFiles(const QString& text, QStringList files);

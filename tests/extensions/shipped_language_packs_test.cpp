@@ -24,6 +24,7 @@ QList<int> RequiredStringIds()
     addRange(158, 172);
     addRange(177, 184);
     addRange(190, 193);
+    addRange(300, 310);
     return ids;
 }
 
@@ -32,7 +33,8 @@ QList<int> RequiredStringIds()
 const QMap<int, QList<FormatArgument>> kFormatStrings = {
     {113, {FormatArgument::Integer}}, {179, {FormatArgument::Integer}},
     {180, {FormatArgument::Text}},    {191, {FormatArgument::Text}},
-    {192, {FormatArgument::Text}},
+    {192, {FormatArgument::Text}},    {300, {FormatArgument::Text}},
+    {310, {FormatArgument::Text}},
 };
 
 // A menu's structure without its texts: kinds and command ids, pop-ups nested.

@@ -1,11 +1,11 @@
 #pragma once
 
 #include "engine/audio_fixtures.h"
-#include "engine/command_line.h"
 #include "engine/core.h"
 #include "engine/file_info.h"
 #include "engine/job_planning.h"
 #include "engine/planned_jobs.h"
+#include "foundation/command_line.h"
 
 #include <QCryptographicHash>
 #include <QDir>

@@ -1,3 +1,4 @@
+#include "settings/settings_exchange.h"
 #include "settings/settings_storage.h"
 
 #include <QDir>
@@ -302,8 +303,8 @@ TEST_F(SettingsStorageTest, ObjectAndValueLists)
         CItem first, second;
         first.path = u"/m/a.flac"_s;
         second.path = u"/m/b.flac"_s;
-        ASSERT_TRUE(storage.ExchangeListObject(0, first, true));
-        ASSERT_TRUE(storage.ExchangeListObject(1, second, true));
+        ASSERT_TRUE(ExchangeListObject(storage, 0, first, true));
+        ASSERT_TRUE(ExchangeListObject(storage, 1, second, true));
         ASSERT_TRUE(storage.EndObjectList(true));
 
         qint32 values = 2;
@@ -326,10 +327,10 @@ TEST_F(SettingsStorageTest, ObjectAndValueLists)
     ASSERT_TRUE(storage.BeginObjectList(u"Files"_s, count, false));
     ASSERT_EQ(count, 2);
     CItem item;
-    ASSERT_TRUE(storage.ExchangeListObject(1, item, false));
+    ASSERT_TRUE(ExchangeListObject(storage, 1, item, false));
     EXPECT_EQ(item.path, u"/m/b.flac"_s);
     ASSERT_TRUE(storage.EndObjectList(false));
-    EXPECT_FALSE(storage.ExchangeListObject(0, item, false)) << "no list is open";
+    EXPECT_FALSE(ExchangeListObject(storage, 0, item, false)) << "no list is open";
     EXPECT_FALSE(storage.EndObjectList(false));
 
     qint32 minusOne = -1;

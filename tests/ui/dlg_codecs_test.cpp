@@ -6,8 +6,10 @@
 #include "ui_test_support.h"
 
 #include <QCheckBox>
+#include <QFile>
 #include <QLabel>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -109,6 +111,55 @@ TEST_F(CodecsWindowTest, EscapeAndTheCloseBoxKeepTheCheckBoxesAndOkDoesNot)
     OpenClearCodersAndClose(Close::OK, &rows, &count);
     EXPECT_TRUE(rows.isEmpty());
     EXPECT_EQ(count, u"Items listed: 0"_s);
+}
+
+// Sizes are exact bytes; a wrapper script's row names the system program it runs and says
+// whether that is installed.
+TEST_F(CodecsWindowTest, ShowsExactSizesAndTheProgramBehindEachWrapperScript)
+{
+    const QByteArray wrapper = "#!/bin/sh\nprogram=$(command -v %1) || exit 127\n"
+                               "exec \"$program\" \"$@\"\n";
+    const struct
+    {
+        QString folder;
+        QByteArray script;
+        QString program; // a pattern of the program's cell
+    } cases[] = {
+        {u"Wrapped"_s, QByteArray(wrapper).replace("%1", "flac"), u"^flac \\d+\\.\\d+"_s},
+        {u"Missing"_s, QByteArray(wrapper).replace("%1", "orvel-no-such-encoder"),
+         u"^orvel-no-such-encoder: not installed$"_s},
+        {u"Copy"_s, "#!/bin/sh\n# copies\nexec cp -f -- \"$1\" \"$2\"\n", u"^cp \\d+\\.\\d+"_s},
+    };
+    for (const auto& c : cases) {
+        const QString base = u"Coders/"_s + c.folder + u'/';
+        folder.WriteFile(base + u"Presets.ini"_s, "Default\r\n%in% %out%\r\n");
+        folder.WriteFile(base + u"Extensions.ini"_s, "out\r\n");
+        folder.WriteFile(base + u"run.name"_s, c.folder.toUtf8() + "\r\n");
+        folder.WriteFile(base + u"run"_s, c.script);
+        QFile(folder.Path(base + u"run"_s))
+            .setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    }
+    CoderList allCoders;
+    DecoderList allDecoders;
+    DiscoverCodecs(folder.Path(), ExecutableDatabase(), allCoders, allDecoders, false,
+                   u"Decode only"_s);
+    CDlgCodecs window(EnglishPack(), settings, nullptr);
+    window.AddCodecs(allCoders, allDecoders);
+    window.show();
+    auto* list = window.findChild<CListViewEx*>(u"codecList"_s);
+    ASSERT_EQ(list->GetColumnCount(), 5);
+    QMap<QString, QString> programs;
+    const QRegularExpression exactSize(u"^\\d{1,3}( \\d{3})* B$"_s);
+    for (int row = 0; row < list->GetRowCount(); ++row) {
+        EXPECT_TRUE(exactSize.match(list->GetCellText(row, 2)).hasMatch())
+            << list->GetCellText(row, 2).toStdString();
+        programs[list->GetCellText(row, 1)] = list->GetCellText(row, 4);
+    }
+    EXPECT_TRUE(programs.value(u"FLAC"_s).isEmpty()); // a link to the program itself
+    for (const auto& c : cases) {
+        const QString shown = programs.value(c.folder);
+        EXPECT_TRUE(QRegularExpression(c.program).match(shown).hasMatch()) << shown.toStdString();
+    }
 }
 
 } // namespace

@@ -40,19 +40,17 @@ TEST(ConsoleWindowTest, ShowsTheLogAsItIsAtEachShowing)
 // Close and Escape end it, and the next command makes a new one.
 TEST(ConsoleWindowTest, TheCommandKeepsOneWindow)
 {
-    QWidget owner;
-    owner.show();
     QPointer<CDlgConsole> console;
-    CDlgConsole* first = CDlgConsole::ShowOrRaise(console, EnglishPack(), &owner);
+    CDlgConsole* first = CDlgConsole::ShowOrRaise(console, EnglishPack());
     EXPECT_FALSE(first->isModal());
     ConsoleLog::Instance().Append(u"a line added later"_s);
     EXPECT_FALSE(Text(first).contains(u"a line added later"_s));
-    EXPECT_EQ(CDlgConsole::ShowOrRaise(console, EnglishPack(), &owner), first);
+    EXPECT_EQ(CDlgConsole::ShowOrRaise(console, EnglishPack()), first);
     EXPECT_TRUE(Text(first).endsWith(u"a line added later\n"_s));
 
     first->findChild<QPushButton*>(u"closeButton"_s)->click();
     EXPECT_TRUE(QTest::qWaitFor([&console] { return console.isNull(); }));
-    CDlgConsole* second = CDlgConsole::ShowOrRaise(console, EnglishPack(), &owner);
+    CDlgConsole* second = CDlgConsole::ShowOrRaise(console, EnglishPack());
     QTest::keyClick(second, Qt::Key_Escape);
     EXPECT_TRUE(QTest::qWaitFor([&console] { return console.isNull(); }));
 }

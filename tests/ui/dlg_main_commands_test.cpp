@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTest>
@@ -126,9 +127,11 @@ TEST_F(MainWindowCommandsTest, AddFileOffersEachDecodersPatternsAndRemembersTheC
 
     QStringList offered;
     QString startFilter;
+    QString firstLabel;
     AnswerFileDialog(u"addFileDialog"_s, [&](QFileDialog* dialog) {
         offered = dialog->nameFilters();
         startFilter = dialog->selectedNameFilter();
+        firstLabel = dialog->findChild<QComboBox*>(u"fileTypeCombo"_s)->itemText(0);
         dialog->selectNameFilter(offered.value(0));
         ChooseFile(dialog, flac);
     });
@@ -136,7 +139,9 @@ TEST_F(MainWindowCommandsTest, AddFileOffersEachDecodersPatternsAndRemembersTheC
 
     EXPECT_EQ(offered, (QStringList{u"All supported files (*.flac *.fla *.wav)"_s,
                                     u"Waveform PCM (*.wav)"_s, u"FLAC (*.flac *.fla)"_s}));
-    EXPECT_EQ(startFilter, offered.value(2));
+    // The patterns stay out of the filter's label, which would otherwise be as wide as the list.
+    EXPECT_EQ(firstLabel, u"All supported files"_s);
+    EXPECT_EQ(startFilter, u"FLAC"_s);
     EXPECT_EQ(window->Settings().filterIndex, 1);
     EXPECT_EQ(Names(), QStringList{u"a.flac"_s});
 
@@ -280,7 +285,7 @@ TEST_F(MainWindowCommandsTest, APluginThatFailsToLoadGetsNoItemAndTheNextOneOpen
 
     const QList<QAction*> bar = window->MenuBar()->actions();
     ASSERT_EQ(bar.size(), 4);
-    EXPECT_EQ(bar[2]->text(), EnglishPack().GetString(116));
+    EXPECT_EQ(bar[2]->text(), EnglishPack().GetString(301));
     const QList<QAction*> items = bar[2]->menu()->actions();
     ASSERT_EQ(items.size(), 1);
     EXPECT_EQ(items[0]->text(), u"ReplayGain tagger for FLAC"_s);
@@ -342,11 +347,110 @@ TEST_F(MainWindowCommandsTest, TheProgramMenuOpensOptionsCodecsInfoAndOneConsole
     // Three coders and one decoder; the decode-only entry is no codec.
     EXPECT_TRUE(count.contains(u'4')) << count.toStdString();
 
+    // One console, without owner, so that the main window can come in front of it.
     window->RunCommand(MenuCommand::kConsoleWindow);
     window->RunCommand(MenuCommand::kConsoleWindow);
-    const auto consoles = window->findChildren<QDialog*>(u"console"_s);
+    QList<QWidget*> consoles;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (widget->objectName() == u"console"_s && widget->isVisible()) {
+            consoles << widget;
+        }
+    }
     ASSERT_EQ(consoles.size(), 1);
-    EXPECT_TRUE(consoles[0]->isVisible());
+    EXPECT_EQ(consoles[0]->parentWidget(), nullptr);
+}
+
+// Without a program to open them (the offscreen platform has none), the commands say what
+// could not be opened, and where it is.
+TEST_F(MainWindowCommandsTest, OpeningWithoutAProgramNamesThePathThatDidNotOpen)
+{
+    Open();
+    folder.WriteFile(u"Manual/Manual.pdf"_s, "%PDF-1.4\n");
+    window->AddPaths({folder.MakeWav(u"a.wav"_s)});
+    list->SelectRow(0);
+    window->Settings().general.outputFolder = folder.Path(u"Out"_s) + u'/';
+    const struct
+    {
+        int command;
+        QString path;
+    } cases[] = {
+        {MenuCommand::kHelp, folder.Path(u"Manual/Manual.pdf"_s)},
+        {MenuCommand::kOpenHomePage, folder.Path(u"Manual/Manual.pdf"_s)}, // no public page yet
+        {MenuCommand::kOpenContainingFolder, folder.Path(u"Music"_s)},
+        {MenuCommand::kOpenOutputFolder, folder.Path(u"Out/"_s)},
+    };
+    for (const auto& c : cases) {
+        const int before = recorder.Count();
+        window->RunCommand(c.command);
+        ASSERT_EQ(recorder.Count(), before + 1) << c.command;
+        const NotifierRecorder::Message message = recorder.Messages().last();
+        EXPECT_EQ(message.icon, INotifier::Icon::Error);
+        EXPECT_EQ(message.text, EnglishPack().GetString(300).replace(u"%s"_s, c.path));
+    }
+}
+
+TEST_F(MainWindowCommandsTest, PluginsThatAllFailToLoadLeaveOneDisabledItemThatSaysSo)
+{
+    folder.WriteFile(u"Plugins/broken.so"_s, "not a library");
+    Open();
+    QMenu* plugins = window->MenuBar()->findChild<QMenu*>(u"pluginsMenu"_s);
+    ASSERT_NE(plugins, nullptr);
+    EXPECT_EQ(plugins->title(), u"Pl&ugins"_s);
+    const QList<QAction*> items = plugins->actions();
+    ASSERT_EQ(items.size(), 1);
+    EXPECT_EQ(items[0]->text(), EnglishPack().GetString(302));
+    EXPECT_FALSE(items[0]->isEnabled());
+}
+
+TEST_F(MainWindowCommandsTest, SaveListAsksOnceBeforeReplacingAPlaylist)
+{
+    Open();
+    window->AddPaths({folder.MakeWav(u"a.wav"_s)});
+    // Qt's own question would come as a message box over the file dialog.
+    int qtQuestions = 0;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, &watch, [&qtQuestions] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            ++qtQuestions;
+            box->reject();
+        }
+    });
+    watch.start(5);
+    for (const QString& chosen : {u"list.m3u"_s, u"list.M3U"_s}) {
+        folder.WriteFile(u"list.m3u"_s, "old\r\n");
+        recorder.SetAnswer(false);
+        AnswerFileDialog(u"saveListDialog"_s,
+                         [&](QFileDialog* dialog) { ChooseFile(dialog, folder.Path(chosen)); });
+        window->RunCommand(MenuCommand::kSaveList);
+        QFile kept(folder.Path(u"list.m3u"_s));
+        ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+        EXPECT_EQ(kept.readAll(), "old\r\n");
+    }
+    EXPECT_EQ(qtQuestions, 0);
+    ASSERT_EQ(recorder.Count(), 2);
+    EXPECT_TRUE(recorder.Messages()[0].question);
+    EXPECT_TRUE(recorder.Messages()[0].text.contains(folder.Path(u"list.m3u"_s)));
+}
+
+// The job window shows the stored priority; the programs must run at it from the first Start.
+TEST_F(MainWindowCommandsTest, TheStoredPriorityIsTheOneTheProgramsRunAt)
+{
+    folder.WriteFile(u"Settings.ini"_s, "[Settings.Core]\r\nPriority=0\r\nThreadsCount=1\r\n");
+    folder.WriteFile(u"Coders/Nice/Presets.ini"_s, "Niceness\r\n%in% %out%\r\n");
+    folder.WriteFile(u"Coders/Nice/Extensions.ini"_s, "txt\r\n");
+    folder.WriteFile(u"Coders/Nice/report.name"_s, "Nice\r\n");
+    folder.WriteFile(u"Coders/Nice/report"_s, "#!/bin/sh\nnice > \"$2\"\n");
+    QFile(folder.Path(u"Coders/Nice/report"_s))
+        .setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    Open();
+    window->AddPaths({folder.MakeWav(u"a.wav"_s)});
+    QComboBox* coders = window->Controls().coderCombo;
+    coders->setCurrentIndex(coders->findText(u"Nice"_s));
+    coders->activated(coders->currentIndex());
+    window->Controls().startButton->click();
+    QFile niceness(folder.Path(u"Music/a.txt"_s));
+    ASSERT_TRUE(niceness.open(QIODevice::ReadOnly));
+    EXPECT_EQ(niceness.readAll().trimmed(), "19");
 }
 
 #include "dlg_main_commands_test.moc"

@@ -136,6 +136,16 @@ TEST_F(OptionsDialogTest, OkStoresWhatWasShownAndCancelStoresNothing)
     }
 }
 
+TEST_F(OptionsDialogTest, AnInitialPageOutOfRangeShowsNoPageAndStays)
+{
+    settings.optionsInitialPage = 7;
+    EXPECT_TRUE(Run([](COptionsDialog* dialog) {
+        EXPECT_EQ(dialog->CurrentPage(), -1);
+        Press(dialog, u"okButton"_s);
+    }));
+    EXPECT_EQ(settings.optionsInitialPage, 7);
+}
+
 TEST_F(OptionsDialogTest, OutOfRangeCoreValuesShowAndStoreTheDefaults)
 {
     settings.optionsInitialPage = kCore;

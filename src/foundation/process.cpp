@@ -1,6 +1,6 @@
-#include "engine/process.h"
+#include "foundation/process.h"
 
-#include "engine/command_line.h"
+#include "foundation/command_line.h"
 #include "foundation/os.h"
 #include "foundation/path_helpers.h"
 

@@ -1,4 +1,4 @@
-#include "engine/command_line.h"
+#include "foundation/command_line.h"
 
 #include <QRandomGenerator>
 #include <gtest/gtest.h>

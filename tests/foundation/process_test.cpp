@@ -1,7 +1,7 @@
-#include "engine/command_line.h"
 #include "engine/command_template.h"
-#include "engine/process.h"
+#include "foundation/command_line.h"
 #include "foundation/os.h"
+#include "foundation/process.h"
 #include "support/test_paths.h"
 
 #include <QFile>

@@ -1,0 +1,81 @@
+#include "codecs/system_program.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Wrapper scripts are a few lines; anything larger is no wrapper.
+constexpr qint64 kMaxScriptSize = 64 * 1024;
+constexpr int kVersionTimeoutMs = 3000;
+
+// A plain command word: no quotes, variables or options, so never "$program" or "-f".
+bool IsCommandWord(const QString& word)
+{
+    static const QRegularExpression plain(u"^[A-Za-z0-9_][A-Za-z0-9_.+-]*$"_s);
+    return plain.match(word).hasMatch();
+}
+
+QString WordAfter(const QString& line, const QString& keyword)
+{
+    const qsizetype at = line.indexOf(keyword);
+    if (at < 0 || (at > 0 && !line[at - 1].isSpace() && line[at - 1] != u'(')) {
+        return {};
+    }
+    const QString word = line.mid(at + keyword.size()).trimmed().section(u' ', 0, 0);
+    return IsCommandWord(word.section(u')', 0, 0)) ? word.section(u')', 0, 0) : QString();
+}
+
+QString VersionIn(const QString& text)
+{
+    static const QRegularExpression number(u"(?<![\\w.])\\d+(?:\\.\\d+)+"_s);
+    return number.match(text).captured(0);
+}
+
+} // namespace
+
+QString WrappedProgramName(const QString& scriptPath)
+{
+    QFile script(scriptPath);
+    if (!script.open(QIODevice::ReadOnly) || script.size() > kMaxScriptSize ||
+        script.peek(2) != "#!") {
+        return {};
+    }
+    QString execWord;
+    const QStringList lines = QString::fromUtf8(script.readAll()).split(u'\n');
+    for (const QString& line : lines) {
+        if (line.trimmed().startsWith(u'#')) {
+            continue;
+        }
+        if (const QString word = WordAfter(line, u"command -v "_s); !word.isEmpty()) {
+            return word;
+        }
+        if (execWord.isEmpty()) {
+            execWord = WordAfter(line, u"exec "_s);
+        }
+    }
+    return execWord;
+}
+
+SystemProgram FindSystemProgram(const QString& name)
+{
+    SystemProgram program{name, QStandardPaths::findExecutable(name), {}};
+    if (!program.IsInstalled()) {
+        return program;
+    }
+    QProcess run;
+    run.setProcessChannelMode(QProcess::MergedChannels);
+    run.setStandardInputFile(QProcess::nullDevice());
+    run.start(program.path, {u"--version"_s});
+    if (!run.waitForFinished(kVersionTimeoutMs)) {
+        run.kill();
+        run.waitForFinished();
+        return program;
+    }
+    program.version = VersionIn(QString::fromUtf8(run.readAll()));
+    return program;
+}
