@@ -14,6 +14,7 @@ packages=(
     libmediainfo0v5 mediainfo libtag1-dev
     flac lame vorbis-tools opus-tools wavpack sox ffmpeg
     desktop-file-utils parallel
+    dpkg-dev file lintian appstream
     xvfb xauth
     clang libclang-rt-14-dev clang-format
     qt6-translations-l10n
@@ -60,6 +61,11 @@ test)
         build asan-ubsan
         ctest --preset asan-ubsan
         bash fuzz/run.sh "${ORVEL_FUZZ_SECONDS:-15}"
+        # The Debian package from the desktop build, checked by Debian's tools and unpacked.
+        build desktop
+        rm -f build/desktop/orvel_*.deb
+        cmake --build --preset package
+        bash scripts/check-package.sh build/desktop/orvel_*.deb
     fi
     ctest --preset debug
     ;;
