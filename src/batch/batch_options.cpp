@@ -77,6 +77,16 @@ bool ParseOption(const QStringList& arguments, qsizetype& i, CBatchOptions& opti
         if (name == QStringView(option.name))
             return TakeValue(arguments, i, inlineValue, *option.value, error);
     }
+    if (name == u"--replaygain"_s) {
+        QString scope;
+        if (!TakeValue(arguments, i, inlineValue, scope, error))
+            return false;
+        const QStringList scopes = {u"off"_s, u"track"_s, u"album"_s};
+        options.replayGain = int(scopes.indexOf(scope));
+        if (options.replayGain < 0)
+            error = u"--replaygain takes off, track or album, not \"%1\""_s.arg(scope);
+        return options.replayGain >= 0;
+    }
     if (name == u"--threads"_s) {
         QString text;
         if (!TakeValue(arguments, i, inlineValue, text, error))
@@ -119,6 +129,10 @@ bool ParseBatchArguments(const QStringList& arguments, CBatchOptions& options, Q
         error = u"--output and --beside-source exclude each other"_s;
         return false;
     }
+    if (options.jobs && options.replayGain > 0) {
+        error = u"--replaygain needs orvel's own conversion: --jobs lines cannot measure"_s;
+        return false;
+    }
     if (options.dryRun && options.jobs) {
         error = u"--dry-run and --jobs exclude each other"_s;
         return false;
@@ -142,6 +156,7 @@ Settings.ini, which orvel-batch reads and never writes.
   --threads N           programs that run at the same time (1 to 64)
   --long-first          start the longest files first (--list-order: in the order given)
   --overwrite           replace results that exist already (default: leave those out)
+  --replaygain SCOPE    write ReplayGain values: track, album (track and album) or off
   --list-coders         print the coders and their presets, then end
   --dry-run             print the planned command lines, convert nothing
   --jobs                print one shell line per file (decode, encode, remove the

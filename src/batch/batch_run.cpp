@@ -103,6 +103,10 @@ int CBatchRun::Run(const CBatchOptions& options)
         return leftOutCount > 0 ? kSomeFailed : kAllConverted;
     }
     const int threads = options.threads > 0 ? options.threads : settings.core.threadsCount;
+    if (options.replayGain >= 0) {
+        settings.general.replayGain = options.replayGain > 0 ? 1 : 0;
+        settings.general.replayGainAlbum = options.replayGain == 2 ? 1 : 0;
+    }
     return Convert(ordered, threads);
 }
 
@@ -310,7 +314,9 @@ int CBatchRun::Convert(const QList<CFileInfo*>& planned, int threads)
         }
     }
     core.SetThreadsCount(threads);
-    core.SetResultOptions({settings.general.copyTags != 0, settings.general.atomicOutputs != 0});
+    core.SetResultOptions(
+        {settings.general.copyTags != 0, settings.general.atomicOutputs != 0,
+         ReplayGainModeOf(settings.general.replayGain, settings.general.replayGainAlbum)});
     QueueFiles(core, planned);
     QElapsedTimer clock;
     clock.start();

@@ -195,7 +195,9 @@ void CDlgMain::StartRows(const QSet<int>& wanted)
         ReportSkippedOnly(int(sorting.upToDate.size()));
         return;
     }
-    core.SetResultOptions({settings.general.copyTags != 0, settings.general.atomicOutputs != 0});
+    core.SetResultOptions(
+        {settings.general.copyTags != 0, settings.general.atomicOutputs != 0,
+         ReplayGainModeOf(settings.general.replayGain, settings.general.replayGainAlbum)});
     core.Start();
     CDlgJobControl jobControl(language, settings.core.priority, core, this);
     jobControl.SetFailureSource([this] { return core.GetRunResults(); },
