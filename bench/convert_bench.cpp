@@ -7,6 +7,9 @@
 //       the same batch with tag copy and hidden outputs off and on, alternating ROUNDS times
 //       into OUTPUT_FOLDER/off and OUTPUT_FOLDER/on; prints each time, the best of each and
 //       their ratio.
+//   orvel_convert_bench replaygain THREADS ROUNDS OUTPUT_FOLDER FLAC_TEMPLATE LAME_TEMPLATE FILE...
+//       as results, with tags and hidden outputs on both times and ReplayGain track and album
+//       values off and on.
 //   orvel_convert_bench overhead JOBS THREADS
 //       prints the time per job of JOBS runs of /bin/true spawned and reaped one after another,
 //       and of the same runs through the core on THREADS slots, in milliseconds.
@@ -78,8 +81,9 @@ int Convert(int threads, const QString& outputFolder, const QString& decodeTempl
 // Off and on alternate, so a change in the machine's load weighs on both alike; every round
 // starts from empty output folders.
 int Results(int threads, int rounds, const QString& outputFolder, const QString& decodeTemplate,
-            const QString& encodeTemplate, const QStringList& files)
+            const QString& encodeTemplate, const QStringList& files, bool replayGain)
 {
+    const char* what = replayGain ? "ReplayGain values" : "tags and hidden outputs";
     double best[2] = {0.0, 0.0};
     QElapsedTimer timer;
     for (int round = 1; round <= rounds; ++round) {
@@ -88,12 +92,15 @@ int Results(int threads, int rounds, const QString& outputFolder, const QString&
             folder.removeRecursively();
             QDir().mkpath(folder.path());
             timer.start();
+            const ResultOptions options =
+                replayGain ? ResultOptions{true, true,
+                                           on ? ReplayGainMode::TrackAndAlbum : ReplayGainMode::Off}
+                           : ResultOptions{bool(on), bool(on)};
             if (const int failed = Convert(threads, folder.path() + u'/', decodeTemplate,
-                                           encodeTemplate, files, {bool(on), bool(on)}))
+                                           encodeTemplate, files, options))
                 return failed;
             const double seconds = double(timer.nsecsElapsed()) / 1e9;
-            std::printf("round %d  tags and hidden outputs %-3s %7.2f s\n", round,
-                        on ? "on" : "off", seconds);
+            std::printf("round %d  %s %-3s %7.2f s\n", round, what, on ? "on" : "off", seconds);
             if (best[on] == 0.0 || seconds < best[on])
                 best[on] = seconds;
         }
@@ -154,13 +161,14 @@ int main(int argc, char** argv)
     const QStringList args = app.arguments();
     if (args.size() >= 7 && args[1] == u"convert"_s)
         return Convert(args[2].toInt(), args[3], args[4], args[5], args.mid(6));
-    if (args.size() >= 8 && args[1] == u"results"_s)
-        return Results(args[2].toInt(), args[3].toInt(), args[4], args[5], args[6], args.mid(7));
+    if (args.size() >= 8 && (args[1] == u"results"_s || args[1] == u"replaygain"_s))
+        return Results(args[2].toInt(), args[3].toInt(), args[4], args[5], args[6], args.mid(7),
+                       args[1] == u"replaygain"_s);
     if (args.size() == 4 && args[1] == u"overhead"_s)
         return Overhead(args[2].toInt(), args[3].toInt());
     std::fprintf(stderr,
                  "usage: %s convert THREADS OUT DECODE ENCODE FILE... | results THREADS ROUNDS "
-                 "OUT DECODE ENCODE FILE... | overhead JOBS THREADS\n",
+                 "OUT DECODE ENCODE FILE... | replaygain (as results) | overhead JOBS THREADS\n",
                  argv[0]);
     return 2;
 }

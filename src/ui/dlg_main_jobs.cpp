@@ -203,6 +203,7 @@ void CDlgMain::StartRows(const QSet<int>& wanted)
     jobControl.SetFailureSource([this] { return core.GetRunResults(); },
                                 [this](const RunResult& run) { return SourceOfRun(run); });
     jobControl.SetSkippedCount(int(sorting.upToDate.size()));
+    jobControl.SetHeldResultSource([this] { return core.GetHeldResultCount(); });
     jobControl.SetAudioProgressSource(
         [this, queued] { return MeasureAudioProgress(queued, core.GetRunResults()); });
     jobControl.exec();

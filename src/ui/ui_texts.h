@@ -23,6 +23,7 @@ inline constexpr int kTimeRemaining = 261;       // status line: estimate of the
 inline constexpr int kEstimating = 262;          // status line: too little done to estimate yet
 inline constexpr int kStartLongFilesFirst = 263; // option
 inline constexpr int kKeepFolderStructure = 264; // option
+inline constexpr int kHeldResults = 343;         // status line: results waiting for their album
 } // namespace UiText
 
 // The pack's text for id, or fallback when the pack has none.

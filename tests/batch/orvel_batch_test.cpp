@@ -359,3 +359,26 @@ TEST_F(OrvelBatchTest, AKillDuringAlbumWritingLeavesEveryResultWhole)
     }
     EXPECT_TRUE(killedMidway) << "no kill landed while the album was being written";
 }
+
+// An album of which a file fails gets no album values (they would be the loudness of part of
+// it); its other results still get their track values and go to their names.
+TEST_F(OrvelBatchTest, AnAlbumMissingAFailedFileGetsTrackValuesOnly)
+{
+    QFile::remove(MakeSource(Path(u"lib/C"_s), u"good"_s, u"sine 500 vol 0.4"_s, u"Gamma"_s));
+    QFile damaged(Path(u"lib/C/damaged.flac"_s));
+    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+    damaged.write("fLaC and then nothing");
+    damaged.close();
+
+    const Result run = Batch(u"--coder FLAC --output out --replaygain album lib"_s);
+    EXPECT_EQ(run.status, 1) << run.err.toStdString();
+    const QMap<QString, QString> tags = LoudnessTags(Path(u"out/good.flac"_s));
+    EXPECT_TRUE(tags.contains(u"REPLAYGAIN_TRACK_GAIN"_s));
+    EXPECT_FALSE(tags.contains(u"REPLAYGAIN_ALBUM_GAIN"_s));
+    EXPECT_TRUE(QDir(Path(u"out"_s)).entryList({u".orv*"_s}, QDir::Hidden | QDir::Files).isEmpty());
+
+    const Result bad = Batch(u"--coder FLAC --output out2 --replaygain loud lib"_s);
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_TRUE(bad.err.contains(u"--replaygain takes off, track or album"_s))
+        << bad.err.toStdString();
+}
