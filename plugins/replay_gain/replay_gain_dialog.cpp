@@ -25,6 +25,11 @@ constexpr int kStopText = 161;
 
 constexpr int kPollIntervalMs = 500;
 
+const QStringList kAudioPatterns = {u"*.flac"_s, u"*.mp3"_s, u"*.ogg"_s, u"*.opus"_s,
+                                    u"*.m4a"_s,  u"*.wv"_s,  u"*.wav"_s};
+const QString kAudioFilter =
+    u"Audio files (*.flac *.mp3 *.ogg *.opus *.m4a *.wv *.wav);;All files (*)"_s;
+
 QPushButton* AddButton(QBoxLayout* layout, const QString& text, const QString& objectName)
 {
     auto* button = new QPushButton(text);
@@ -42,8 +47,9 @@ CReplayGainDialog::CReplayGainDialog(QWidget* parent, CReplayGainJob& replayGain
     setObjectName(u"replayGainDialog"_s);
     setWindowTitle(u"ReplayGain tagger"_s);
     auto* layout = new QVBoxLayout(this);
-    auto* intro = new QLabel(u"Adds ReplayGain values to FLAC files. The files of one folder "
-                             u"are measured together as one album."_s);
+    auto* intro = new QLabel(u"Adds ReplayGain values to audio files of any format orvel reads "
+                             u"(R128 gains to Opus files). The files of one folder that share an "
+                             u"album title are measured together as one album."_s);
     intro->setWordWrap(true);
     layout->addWidget(intro);
 
@@ -89,7 +95,7 @@ CReplayGainDialog::CReplayGainDialog(QWidget* parent, CReplayGainJob& replayGain
     connect(retryButton, &QPushButton::clicked, this, &CReplayGainDialog::RetryUntagged);
     connect(stopButton, &QPushButton::clicked, this, [this] {
         job.Cancel();
-        status->setText(u"Stopping: the albums being measured are finished first."_s);
+        status->setText(u"Stopping: the album being measured is finished first."_s);
     });
     connect(closeButton, &QPushButton::clicked, this, &CReplayGainDialog::reject);
     connect(pollTimer, &QTimer::timeout, this, &CReplayGainDialog::Poll);
@@ -97,7 +103,7 @@ CReplayGainDialog::CReplayGainDialog(QWidget* parent, CReplayGainJob& replayGain
     // A run started in an earlier opening may still be going, or have left files to retry.
     AddFiles(job.Files());
     if (!job.HasTool())
-        status->setText(u"metaflac was not found: install the flac package to tag files."_s);
+        status->setText(u"ffmpeg was not found: install the ffmpeg package to tag files."_s);
     if (job.IsRunning())
         pollTimer->start();
     else if (!job.Files().isEmpty())
@@ -131,8 +137,7 @@ QStringList CReplayGainDialog::ListedFiles() const
 
 void CReplayGainDialog::ChooseFiles()
 {
-    AddFiles(QFileDialog::getOpenFileNames(this, u"Add FLAC files"_s, QString(),
-                                           u"FLAC files (*.flac)"_s));
+    AddFiles(QFileDialog::getOpenFileNames(this, u"Add audio files"_s, QString(), kAudioFilter));
 }
 
 void CReplayGainDialog::ChooseFolder()
@@ -141,7 +146,7 @@ void CReplayGainDialog::ChooseFolder()
     if (folder.isEmpty())
         return;
     QStringList files;
-    QDirIterator it(folder, {u"*.flac"_s}, QDir::Files, QDirIterator::Subdirectories);
+    QDirIterator it(folder, kAudioPatterns, QDir::Files, QDirIterator::Subdirectories);
     while (it.hasNext())
         files.append(it.next());
     files.sort();
@@ -190,8 +195,7 @@ void CReplayGainDialog::ShowResult()
     const qsizetype tagged = job.Files().size() - untagged.size();
     QString text = u"%1 of %2 files carry ReplayGain values."_s.arg(tagged).arg(job.Files().size());
     if (!untagged.isEmpty())
-        text += u"\nNot tagged (damaged, not FLAC, or an album with differing sample rates):\n"_s +
-                untagged.join(u'\n');
+        text += u"\nNot tagged (damaged, not audio, or read-only):\n"_s + untagged.join(u'\n');
     status->setText(text);
     UpdateButtons();
 }
