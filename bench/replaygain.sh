@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # What ReplayGain values cost: the same 64 FLAC files (20 s each, one album) converted to MP3
 # with `lame -V 2` through orvel's engine on two slots, with track and album values off and
-# on, alternating in one run. Prints each time and the ratio on / off (target: at most 1.03).
+# on, alternating in one run. Prints each time and the ratio on / off (target: at most 1.03),
+# and the ratio of the processor time spent, which the load of other programs does not move.
 #
 #   bench/replaygain.sh [ROUNDS] [FILES] [SECONDS]   (defaults 2, 64, 20; PRESET=debug to reuse
 #                                                     a debug build)

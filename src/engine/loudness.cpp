@@ -1,5 +1,6 @@
 #include "engine/loudness.h"
 
+#include "engine/true_peak.h"
 #include "engine/wav_layout.h"
 
 #include <QFile>
@@ -35,65 +36,51 @@ struct StateDeleter
 };
 using State = std::unique_ptr<ebur128_state, StateDeleter>;
 
-// Feeds the samples of one stretch of frames to the meter in the form the file stores them.
-class CFrameFeeder
+// The samples of a stretch of frames as floats (full scale 1.0), the form both meters take.
+class CFrameReader
 {
 public:
-    CFrameFeeder(ebur128_state* meterState, const WavLayout& wavLayout)
-        : state(meterState), layout(wavLayout)
-    {
-    }
+    explicit CFrameReader(const WavLayout& wavLayout) : layout(wavLayout) {}
 
-    int Feed(const uchar* bytes, size_t frames)
+    const float* Read(const uchar* bytes, size_t frames)
     {
-        const size_t samples = frames * size_t(layout.channels);
-        if (layout.encoding == WavLayout::Encoding::Float)
-            return layout.bitsPerSample == 32 ? FeedFloat(bytes, samples, frames)
-                                              : FeedDouble(bytes, samples, frames);
+        const size_t count = frames * size_t(layout.channels);
+        samples.resize(count);
+        float* out = samples.data();
+        if (layout.encoding == WavLayout::Encoding::Float) {
+            if (layout.bitsPerSample == 32)
+                qFromLittleEndian<float>(bytes, qsizetype(count), out);
+            else
+                for (size_t i = 0; i < count; ++i)
+                    out[i] = float(qFromLittleEndian<double>(bytes + 8 * i));
+            return out;
+        }
         switch (layout.bitsPerSample) {
         case 8:
-            shorts.resize(samples);
-            for (size_t i = 0; i < samples; ++i)
-                shorts[i] = short((int(bytes[i]) - 128) * 256);
-            return ebur128_add_frames_short(state, shorts.data(), frames);
+            for (size_t i = 0; i < count; ++i)
+                out[i] = float(int(bytes[i]) - 128) / 128.0f;
+            break;
         case 16:
-            shorts.resize(samples);
-            qFromLittleEndian<qint16>(bytes, qsizetype(samples), shorts.data());
-            return ebur128_add_frames_short(state, shorts.data(), frames);
+            for (size_t i = 0; i < count; ++i)
+                out[i] = float(qFromLittleEndian<qint16>(bytes + 2 * i)) / 32768.0f;
+            break;
         case 24:
-            ints.resize(samples);
-            for (size_t i = 0; i < samples; ++i, bytes += 3)
-                ints[i] =
-                    int(quint32(bytes[0]) << 8 | quint32(bytes[1]) << 16 | quint32(bytes[2]) << 24);
-            return ebur128_add_frames_int(state, ints.data(), frames);
+            for (size_t i = 0; i < count; ++i, bytes += 3)
+                out[i] = float(qint32(quint32(bytes[0]) << 8 | quint32(bytes[1]) << 16 |
+                                      quint32(bytes[2]) << 24)) /
+                         2147483648.0f;
+            break;
         default:
-            ints.resize(samples);
-            qFromLittleEndian<qint32>(bytes, qsizetype(samples), ints.data());
-            return ebur128_add_frames_int(state, ints.data(), frames);
+            for (size_t i = 0; i < count; ++i)
+                out[i] = float(qFromLittleEndian<qint32>(bytes + 4 * i)) / 2147483648.0f;
+            break;
         }
+        return out;
     }
 
 private:
-    int FeedFloat(const uchar* bytes, size_t samples, size_t frames)
-    {
-        floats.resize(samples);
-        std::memcpy(floats.data(), bytes, samples * sizeof(float));
-        return ebur128_add_frames_float(state, floats.data(), frames);
-    }
-
-    int FeedDouble(const uchar* bytes, size_t samples, size_t frames)
-    {
-        doubles.resize(samples);
-        std::memcpy(doubles.data(), bytes, samples * sizeof(double));
-        return ebur128_add_frames_double(state, doubles.data(), frames);
-    }
-
-    ebur128_state* state;
     const WavLayout& layout;
-    std::vector<short> shorts;
-    std::vector<int> ints;
-    std::vector<float> floats;
-    std::vector<double> doubles;
+    std::vector<float> samples;
 };
 
 bool Fail(QString* error, const QString& path, const QString& reason)
@@ -117,11 +104,11 @@ bool Measure(const uchar* data, const WavLayout& layout, CTrackLoudness& result,
              const std::atomic<bool>* cancel)
 {
     State state(ebur128_init(unsigned(layout.channels),
-                             static_cast<unsigned long>(layout.sampleRate),
-                             EBUR128_MODE_M | EBUR128_MODE_TRUE_PEAK));
+                             static_cast<unsigned long>(layout.sampleRate), EBUR128_MODE_M));
     if (!state)
         return false;
-    CFrameFeeder feeder(state.get(), layout);
+    CFrameReader reader(layout);
+    CTruePeak truePeak(layout.channels, layout.sampleRate);
     // Fed in steps of the meter's own 100 ms, so each step ends where a gating block may end.
     const qint64 step = (layout.sampleRate + 5) / 10;
     const qint64 bytesPerFrame = layout.BytesPerFrame();
@@ -130,8 +117,10 @@ bool Measure(const uchar* data, const WavLayout& layout, CTrackLoudness& result,
         if (cancel && cancel->load(std::memory_order_relaxed))
             return false;
         const qint64 frames = std::min(step, layout.frameCount - frame);
-        if (feeder.Feed(data + frame * bytesPerFrame, size_t(frames)) != EBUR128_SUCCESS)
+        const float* samples = reader.Read(data + frame * bytesPerFrame, size_t(frames));
+        if (ebur128_add_frames_float(state.get(), samples, size_t(frames)) != EBUR128_SUCCESS)
             return false;
+        truePeak.Add(samples, size_t(frames));
         if (frames < step)
             break;
         quarters.push_back(QuarterEnergy(state.get()));
@@ -141,11 +130,7 @@ bool Measure(const uchar* data, const WavLayout& layout, CTrackLoudness& result,
                                            kBlockQuarters);
         }
     }
-    for (int channel = 0; channel < layout.channels; ++channel) {
-        double peak = 0.0;
-        if (ebur128_true_peak(state.get(), unsigned(channel), &peak) == EBUR128_SUCCESS)
-            result.truePeak = std::max(result.truePeak, peak);
-    }
+    result.truePeak = truePeak.Peak();
     return true;
 }
 
