@@ -108,7 +108,12 @@ CReplayGainJob::CReplayGainJob(ICore& pluginCore, QString tool)
 
 CReplayGainJob::~CReplayGainJob()
 {
-    cancelled = true;
+    // A decoder that hangs must not hold the program up for ever: after a minute it is
+    // stopped, and its album is left as it was.
+    if (!Finish(60000)) {
+        stopped = true;
+        core.Stop();
+    }
     if (worker.joinable())
         worker.join();
 }
@@ -185,6 +190,12 @@ void CReplayGainJob::TagAlbum(const QStringList& album)
     while (core.IsRunning())
         QThread::msleep(kPollMs);
 
+    // Stopped decoders leave part of their audio: measured, it would give wrong values.
+    if (stopped) {
+        for (const auto& run : runs)
+            QFile::remove(run->Wav());
+        return;
+    }
     const std::vector<Measured> measured = MeasureAll(runs);
     std::vector<const CTrackLoudness*> tracks;
     double albumPeak = 0.0;

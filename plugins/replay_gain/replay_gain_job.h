@@ -37,7 +37,7 @@ class CReplayGainJob
 {
 public:
     CReplayGainJob(ICore& core, QString ffmpeg);
-    // Lets the album being tagged finish.
+    // Lets the album being tagged finish (for a minute at most).
     ~CReplayGainJob();
     CReplayGainJob(const CReplayGainJob&) = delete;
     CReplayGainJob& operator=(const CReplayGainJob&) = delete;
@@ -70,6 +70,7 @@ private:
     std::thread worker;
     std::atomic<bool> running{false};
     std::atomic<bool> cancelled{false};
+    std::atomic<bool> stopped{false}; // the core was stopped in the middle of an album
     std::atomic<int> startedAlbums{0};
     std::atomic<int> totalAlbums{0};
     mutable std::mutex mutex;
