@@ -237,10 +237,11 @@ QString Output(const QString& program, const QStringList& arguments)
 
 } // namespace
 
-// Two albums (a folder whose files share an album title; a folder without titles, where the
-// folder is the album) through each of the seven coders: every result holds its track values
-// and its album's, which a player's reader (ffprobe, opusinfo) sees too.
-TEST_F(OrvelBatchTest, EveryCoderWritesTheTrackAndAlbumValuesOfTwoAlbums)
+// Three albums (a folder whose files share an album title, with one file of another title; a
+// folder without titles, where the folder is the album) through each of the seven coders: every
+// result holds its track values and its album's, which a player's reader (ffprobe, opusinfo) sees
+// too.
+TEST_F(OrvelBatchTest, EveryCoderWritesTheTrackAndAlbumValuesOfThreeAlbums)
 {
     const QString a = Path(u"lib/A"_s);
     const QString b = Path(u"lib/B"_s);
@@ -254,6 +255,8 @@ TEST_F(OrvelBatchTest, EveryCoderWritesTheTrackAndAlbumValuesOfTwoAlbums)
         {u"A"_s, u"a2"_s, MakeSource(a, u"a2"_s, u"pinknoise vol 0.1"_s, u"Alpha"_s)},
         {u"B"_s, u"b1"_s, MakeSource(b, u"b1"_s, u"sine 1000 vol 0.2"_s, QString())},
         {u"B"_s, u"b2"_s, MakeSource(b, u"b2"_s, u"whitenoise vol 0.05"_s, QString())},
+        // Another album title in the same folder: an album of its own.
+        {u"A"_s, u"other"_s, MakeSource(a, u"other"_s, u"sine 200 vol 0.7"_s, u"Beta"_s)},
     };
     QMap<QString, CTrackLoudness> tracks;
     for (const auto& source : sources) {
@@ -261,7 +264,9 @@ TEST_F(OrvelBatchTest, EveryCoderWritesTheTrackAndAlbumValuesOfTwoAlbums)
         ASSERT_TRUE(MeasureWavLoudness(source.wav, tracks[source.name], &error));
         QFile::remove(source.wav); // the batch reads only what is in lib/A and lib/B
     }
-    const auto album = [&](const QString& folder) {
+    const auto album = [&](const QString& folder, const QString& name) {
+        if (name == u"other"_s)
+            return std::pair{tracks[name].Loudness(), tracks[name].truePeak};
         const QString first = folder == u"A"_s ? u"a1"_s : u"b1"_s;
         const QString second = folder == u"A"_s ? u"a2"_s : u"b2"_s;
         return std::pair{GatedLoudness({&tracks[first], &tracks[second]}),
@@ -286,7 +291,7 @@ TEST_F(OrvelBatchTest, EveryCoderWritesTheTrackAndAlbumValuesOfTwoAlbums)
                 Path(u"out/%1/%2/%3.%1"_s.arg(coder.extension, source.folder, source.name));
             const QMap<QString, QString> tags = LoudnessTags(result);
             const CTrackLoudness& track = tracks[source.name];
-            const auto [albumLoudness, albumPeak] = album(source.folder);
+            const auto [albumLoudness, albumPeak] = album(source.folder, source.name);
             // ffprobe reads no ID3 chunk in a WAV file; MediaInfo does.
             const QString probe =
                 (coder.extension == u"wav"_s
