@@ -10,6 +10,9 @@
 //   orvel_convert_bench check THREADS ROUNDS OUTPUT_FOLDER FLAC_TEMPLATE LAME_TEMPLATE FILE...
 //       the same batch with tags and hidden outputs on, and the result check off and on,
 //       alternating; prints each time, the best of each and their ratio.
+//   orvel_convert_bench replaygain THREADS ROUNDS OUTPUT_FOLDER FLAC_TEMPLATE LAME_TEMPLATE FILE...
+//       as results, with tags and hidden outputs on both times and ReplayGain track and album
+//       values off and on.
 //   orvel_convert_bench overhead JOBS THREADS
 //       prints the time per job of JOBS runs of /bin/true spawned and reaped one after another,
 //       and of the same runs through the core on THREADS slots, in milliseconds.
@@ -26,6 +29,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <sys/resource.h>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -38,6 +42,20 @@ void WaitUntilIdle(CCore& core)
     // with the scheduler's sleeper credit, win them more than their share).
     while (!core.WaitForWorkers(3600 * 1000)) {
     }
+}
+
+// Processor time of this process (the core's threads) and of its reaped programs, in seconds:
+// unlike the wall time, it does not move with what else runs on the machine.
+double ProcessorSeconds()
+{
+    double seconds = 0.0;
+    for (int who : {RUSAGE_SELF, RUSAGE_CHILDREN}) {
+        rusage usage{};
+        getrusage(who, &usage);
+        seconds += double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                   double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    }
+    return seconds;
 }
 
 int Convert(int threads, const QString& outputFolder, const QString& decodeTemplate,
@@ -85,6 +103,7 @@ int Alternate(const char* what, const ResultOptions (&options)[2], double target
               const QString& encodeTemplate, const QStringList& files)
 {
     double best[2] = {0.0, 0.0};
+    double work[2] = {0.0, 0.0};
     QElapsedTimer timer;
     for (int round = 1; round <= rounds; ++round) {
         for (int on = 0; on < 2; ++on) {
@@ -92,17 +111,24 @@ int Alternate(const char* what, const ResultOptions (&options)[2], double target
             folder.removeRecursively();
             QDir().mkpath(folder.path());
             timer.start();
+            const double processorBefore = ProcessorSeconds();
             if (const int failed = Convert(threads, folder.path() + u'/', decodeTemplate,
                                            encodeTemplate, files, options[on]))
                 return failed;
             const double seconds = double(timer.nsecsElapsed()) / 1e9;
-            std::printf("round %d  %s %-3s %7.2f s\n", round, what, on ? "on" : "off", seconds);
+            const double processor = ProcessorSeconds() - processorBefore;
+            work[on] += processor;
+            std::printf("round %d  %s %-3s %7.2f s  (processor %.2f s)\n", round, what,
+                        on ? "on" : "off", seconds, processor);
             if (best[on] == 0.0 || seconds < best[on])
                 best[on] = seconds;
         }
     }
     std::printf("best of %d: off %.2f s, on %.2f s\non / off = %.3f (target: at most %.2f)\n",
                 rounds, best[0], best[1], best[1] / best[0], target);
+    std::printf("processor time on / off = %.3f (what the wall time comes to on a machine "
+                "without idle processors)\n",
+                work[1] / work[0]);
     return 0;
 }
 
@@ -163,15 +189,22 @@ int main(int argc, char** argv)
                          args[4], args[5], args[6], args.mid(7));
     }
     if (args.size() >= 8 && args[1] == u"check"_s) {
-        const ResultOptions options[2] = {{true, true, false}, {true, true, true}};
+        const ResultOptions options[2] = {{true, true, ReplayGainMode::Off, false},
+                                          {true, true, ReplayGainMode::Off, true}};
         return Alternate("result check", options, 1.02, args[2].toInt(), args[3].toInt(), args[4],
                          args[5], args[6], args.mid(7));
+    }
+    if (args.size() >= 8 && args[1] == u"replaygain"_s) {
+        const ResultOptions options[2] = {{true, true, ReplayGainMode::Off},
+                                          {true, true, ReplayGainMode::TrackAndAlbum}};
+        return Alternate("ReplayGain values", options, 1.03, args[2].toInt(), args[3].toInt(),
+                         args[4], args[5], args[6], args.mid(7));
     }
     if (args.size() == 4 && args[1] == u"overhead"_s)
         return Overhead(args[2].toInt(), args[3].toInt());
     std::fprintf(stderr,
-                 "usage: %s convert THREADS OUT DECODE ENCODE FILE... | results|check THREADS "
-                 "ROUNDS OUT DECODE ENCODE FILE... | overhead JOBS THREADS\n",
+                 "usage: %s convert THREADS OUT DECODE ENCODE FILE... | results|check|replaygain "
+                 "THREADS ROUNDS OUT DECODE ENCODE FILE... | overhead JOBS THREADS\n",
                  argv[0]);
     return 2;
 }

@@ -12,6 +12,7 @@ packages=(
     qt6-base-dev libgl-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     libmediainfo0v5 mediainfo libtag1-dev
+    libebur128-dev
     flac lame vorbis-tools opus-tools wavpack sox ffmpeg
     desktop-file-utils parallel
     dpkg-dev file lintian appstream

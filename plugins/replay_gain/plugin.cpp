@@ -1,5 +1,6 @@
-// An orvel plugin that adds ReplayGain values to FLAC files with metaflac, album by album,
-// running the albums in parallel on the core the program gives it.
+// An orvel plugin that adds ReplayGain values to files that exist, of any format ffmpeg
+// decodes, album by album: the files decoded on the core the program gives it, measured and
+// tagged with the same code as the conversions.
 
 #include "replay_gain_dialog.h"
 #include "replay_gain_job.h"
@@ -55,18 +56,17 @@ ORVEL_PLUGIN_EXPORT void SetCoreObject(ICore* core)
 {
     job.reset();
     if (core)
-        job =
-            std::make_unique<CReplayGainJob>(*core, QStandardPaths::findExecutable(u"metaflac"_s));
+        job = std::make_unique<CReplayGainJob>(*core, QStandardPaths::findExecutable(u"ffmpeg"_s));
 }
 
 ORVEL_PLUGIN_EXPORT void GetPluginName(char16_t* buffer)
 {
-    CopyText(u"ReplayGain tagger for FLAC"_s, buffer);
+    CopyText(u"ReplayGain tagger"_s, buffer);
 }
 
 ORVEL_PLUGIN_EXPORT void GetPluginVersion(char16_t* buffer)
 {
-    CopyText(u"1.0"_s, buffer);
+    CopyText(u"2.0"_s, buffer);
 }
 
 ORVEL_PLUGIN_EXPORT void ShowPluginDialog(void* parent)

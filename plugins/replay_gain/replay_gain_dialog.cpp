@@ -31,7 +31,7 @@ constexpr int kRemoveAllText = 315;
 constexpr int kRetryText = 316;
 constexpr int kStoppingText = 317;
 constexpr int kNoToolText = 318;
-constexpr int kAddFlacFilesText = 319;
+constexpr int kAddAudioFilesText = 319;
 constexpr int kAddFolderTitle = 320;
 constexpr int kNotStartedText = 321;
 constexpr int kMeasuringText = 322;
@@ -40,6 +40,11 @@ constexpr int kTaggedText = 324;        // %1 of %2
 constexpr int kUntaggedText = 325;
 
 constexpr int kPollIntervalMs = 500;
+
+const QStringList kAudioPatterns = {u"*.flac"_s, u"*.mp3"_s, u"*.ogg"_s, u"*.opus"_s,
+                                    u"*.m4a"_s,  u"*.wv"_s,  u"*.wav"_s};
+const QString kAudioFilter =
+    u"Audio files (*.flac *.mp3 *.ogg *.opus *.m4a *.wv *.wav);;All files (*)"_s;
 
 QPushButton* AddButton(QBoxLayout* layout, const QString& text, const QString& objectName)
 {
@@ -58,9 +63,10 @@ CReplayGainDialog::CReplayGainDialog(QWidget* parent, CReplayGainJob& replayGain
     setObjectName(u"replayGainDialog"_s);
     setWindowTitle(Text(kTitleText, u"ReplayGain tagger"_s));
     auto* layout = new QVBoxLayout(this);
-    auto* intro =
-        new QLabel(Text(kIntroText, u"Adds ReplayGain values to FLAC files. The files "
-                                    u"of one folder are measured together as one album."_s));
+    auto* intro = new QLabel(
+        Text(kIntroText, u"Adds ReplayGain values to audio files of any format orvel reads "
+                         u"(R128 gains to Opus files). The files of one folder that share an "
+                         u"album title are measured together as one album."_s));
     intro->setWordWrap(true);
     layout->addWidget(intro);
 
@@ -108,7 +114,7 @@ CReplayGainDialog::CReplayGainDialog(QWidget* parent, CReplayGainJob& replayGain
     connect(stopButton, &QPushButton::clicked, this, [this] {
         job.Cancel();
         status->setText(
-            Text(kStoppingText, u"Stopping: the albums being measured are finished first."_s));
+            Text(kStoppingText, u"Stopping: the album being measured is finished first."_s));
     });
     connect(closeButton, &QPushButton::clicked, this, &CReplayGainDialog::reject);
     connect(pollTimer, &QTimer::timeout, this, &CReplayGainDialog::Poll);
@@ -117,7 +123,7 @@ CReplayGainDialog::CReplayGainDialog(QWidget* parent, CReplayGainJob& replayGain
     AddFiles(job.Files());
     if (!job.HasTool())
         status->setText(
-            Text(kNoToolText, u"metaflac was not found: install the flac package to tag files."_s));
+            Text(kNoToolText, u"ffmpeg was not found: install the ffmpeg package to tag files."_s));
     if (job.IsRunning())
         pollTimer->start();
     else if (!job.Files().isEmpty())
@@ -151,8 +157,8 @@ QStringList CReplayGainDialog::ListedFiles() const
 
 void CReplayGainDialog::ChooseFiles()
 {
-    AddFiles(QFileDialog::getOpenFileNames(this, Text(kAddFlacFilesText, u"Add FLAC files"_s),
-                                           QString(), u"FLAC files (*.flac)"_s));
+    AddFiles(QFileDialog::getOpenFileNames(this, Text(kAddAudioFilesText, u"Add audio files"_s),
+                                           QString(), kAudioFilter));
 }
 
 void CReplayGainDialog::ChooseFolder()
@@ -162,7 +168,7 @@ void CReplayGainDialog::ChooseFolder()
     if (folder.isEmpty())
         return;
     QStringList files;
-    QDirIterator it(folder, {u"*.flac"_s}, QDir::Files, QDirIterator::Subdirectories);
+    QDirIterator it(folder, kAudioPatterns, QDir::Files, QDirIterator::Subdirectories);
     while (it.hasNext())
         files.append(it.next());
     files.sort();
@@ -215,9 +221,7 @@ void CReplayGainDialog::ShowResult()
                        .arg(tagged)
                        .arg(job.Files().size());
     if (!untagged.isEmpty())
-        text += u'\n' +
-                Text(kUntaggedText, u"Not tagged (damaged, not FLAC, or an album with differing "
-                                    u"sample rates):"_s) +
+        text += u'\n' + Text(kUntaggedText, u"Not tagged (damaged, not audio, or read-only):"_s) +
                 u'\n' + untagged.join(u'\n');
     status->setText(text);
     UpdateButtons();

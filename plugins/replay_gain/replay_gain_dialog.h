@@ -11,7 +11,7 @@ class QProgressBar;
 class QPushButton;
 class QTimer;
 
-// The plugin's window: the FLAC files to tag, start and stop, the progress of the albums and,
+// The plugin's window: the audio files to tag, start and stop, the progress of the albums and,
 // at the end, the files that could not be tagged.
 class CReplayGainDialog : public QDialog
 {

@@ -78,6 +78,16 @@ bool ParseOption(const QStringList& arguments, qsizetype& i, CBatchOptions& opti
         if (name == QStringView(option.name))
             return TakeValue(arguments, i, inlineValue, *option.value, error);
     }
+    if (name == u"--replaygain"_s) {
+        QString scope;
+        if (!TakeValue(arguments, i, inlineValue, scope, error))
+            return false;
+        const QStringList scopes = {u"off"_s, u"track"_s, u"album"_s};
+        options.replayGain = int(scopes.indexOf(scope));
+        if (options.replayGain < 0)
+            error = u"--replaygain takes off, track or album, not \"%1\""_s.arg(scope);
+        return options.replayGain >= 0;
+    }
     if (name == u"--threads"_s) {
         QString text;
         if (!TakeValue(arguments, i, inlineValue, text, error))
@@ -186,6 +196,11 @@ bool ParseBatchArguments(const QStringList& arguments, CBatchOptions& options, Q
         error = u"--output and --beside-source exclude each other"_s;
         return false;
     }
+    if (options.jobs && options.replayGain == 2) {
+        error =
+            u"--replaygain album needs all of an album in one run: --jobs lines convert one file each"_s;
+        return false;
+    }
     if (int(options.dryRun) + int(options.jobs) + int(options.job) > 1) {
         error = u"--dry-run, --jobs and --job exclude each other"_s;
         return false;
@@ -209,6 +224,7 @@ Settings.ini, which orvel-batch reads as the window does and never writes.
   --threads N           programs that run at the same time (1 to 64)
   --long-first          start the longest files first (--list-order: in the order given)
   --overwrite           replace results that exist already (default: leave those out)
+  --replaygain SCOPE    write ReplayGain values: track, album (track and album) or off
   --list-coders         print the coders and their presets, then end
   --dry-run             print the planned command lines, convert nothing
   --jobs                print one shell line per file for GNU parallel, convert nothing

@@ -14,6 +14,7 @@ struct CBatchOptions
     int threads = 0;           // 0: from the settings
     int keepFolders = -1;      // -1: from the settings
     int longFilesFirst = -1;   // -1: from the settings
+    int replayGain = -1;       // --replaygain: -1 from the settings, 0 off, 1 track, 2 album
     bool listCoders = false;
     bool dryRun = false;
     bool jobs = false;

@@ -142,6 +142,13 @@ int CBatchRun::Run(const CBatchOptions& options)
         return ExitStatus(0);
     }
     const int threads = options.threads > 0 ? options.threads : settings.core.threadsCount;
+    if (options.replayGain >= 0) {
+        settings.general.replayGain = options.replayGain > 0 ? 1 : 0;
+        settings.general.replayGainAlbum = options.replayGain == 2 ? 1 : 0;
+    }
+    // One file is no album: a --jobs line writes track values only.
+    if (oneJob)
+        settings.general.replayGainAlbum = 0;
     return Convert(ordered, oneJob ? 1 : threads);
 }
 
@@ -371,6 +378,10 @@ QString CBatchRun::JobLine(CFileInfo& file, const CBatchOptions& options) const
     if (presetIndex >= 0)
         words << u"--preset"_s << JobValue(coder->GetEntries()[presetIndex].name);
     words << u"--output"_s << JobValue(resultFolder) << u"--flat"_s;
+    // As this call would measure: one file is no album, so a line writes track values at most.
+    const bool gains =
+        options.replayGain >= 0 ? options.replayGain > 0 : settings.general.replayGain != 0;
+    words << u"--replaygain"_s << (gains ? u"track"_s : u"off"_s);
     if (options.overwrite)
         words << u"--overwrite"_s;
     words << u"--"_s << JobValue(file.path);
@@ -391,7 +402,9 @@ int CBatchRun::Convert(const QList<CFileInfo*>& planned, int threads)
         }
     }
     core.SetThreadsCount(threads);
-    core.SetResultOptions({settings.general.copyTags != 0, settings.general.atomicOutputs != 0});
+    core.SetResultOptions(
+        {settings.general.copyTags != 0, settings.general.atomicOutputs != 0,
+         ReplayGainModeOf(settings.general.replayGain, settings.general.replayGainAlbum)});
     QueueFiles(core, planned);
     QElapsedTimer clock;
     clock.start();

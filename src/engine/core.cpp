@@ -1,6 +1,8 @@
 #include "engine/core.h"
 
+#include "engine/album_gate.h"
 #include "engine/job_planning.h"
+#include "engine/loudness.h"
 #include "engine/planned_jobs.h"
 #include "engine/tag_copy.h"
 #include "foundation/os.h"
@@ -155,6 +157,28 @@ private:
     QByteArray tail;
 };
 
+// The file whose tags and album a coder's result takes: its decoder's source, else its input.
+QString SourceOf(CCoder& coder)
+{
+    return coder.decoder ? coder.decoder->GetInputFile() : coder.GetInputFile();
+}
+
+QString FolderOf(const QString& path)
+{
+    return QFileInfo(path).absolutePath();
+}
+
+// The source folder of every queued coder: the albums whose ends the core waits for.
+QStringList SourceFoldersOf(const QList<IProcess*>& queue)
+{
+    QStringList folders;
+    for (IProcess* process : queue) {
+        if (auto* coder = dynamic_cast<CCoder*>(process))
+            folders.append(FolderOf(SourceOf(*coder)));
+    }
+    return folders;
+}
+
 // The queue as jobs: each coder with its decoder when that is queued too, in queue order.
 QList<PlannedJob> JobsOfQueue(const QList<IProcess*>& queue)
 {
@@ -214,13 +238,19 @@ struct CCore::ActiveRun
     QString errorOutput;
     QString tagError;
     ResultCheck check;
+    QString sourceFolder; // the album's folder
+    QString album;        // the source's album title
+    bool measured = false;
+    bool held = false; // kept under its hidden name until its album is complete
+    CTrackLoudness loudness;
+    QString loudnessError;
 
     State state = State::Launching;
     qint64 pid = 0;
     bool stopRequested = false;
 };
 
-CCore::CCore() : idleMarker(std::make_unique<CCoder>())
+CCore::CCore() : idleMarker(std::make_unique<CCoder>()), albums(std::make_unique<CAlbumGate>())
 {
 }
 
@@ -275,6 +305,9 @@ bool CCore::Start()
             LeaveOut(jobs[i], reasons[i]);
     }
     totalCount = int(queue.size());
+    albums->Begin(generation, resultOptions.replayGain == ReplayGainMode::TrackAndAlbum
+                                  ? SourceFoldersOf(queue)
+                                  : QStringList());
 
     LaunchStartable();
     EndRunIfIdle();
@@ -338,7 +371,8 @@ bool CCore::Launch(IProcess* process, ActiveRun** handoff)
         auto* coder = dynamic_cast<CCoder*>(process);
         run->isCoder = coder != nullptr;
         // A coder reading its decoder's WAV takes its tags from the decoder's source.
-        run->sourceFile = coder && coder->decoder ? coder->decoder->GetInputFile() : run->inputFile;
+        run->sourceFile = coder ? SourceOf(*coder) : run->inputFile;
+        run->sourceFolder = FolderOf(run->sourceFile);
     }
     run->options = resultOptions;
     run->writtenFile = run->outputFile;
@@ -448,6 +482,9 @@ CCore::ActiveRun* CCore::RunProcess(ActiveRun* run)
         return next;
     }
 
+    CLoudnessThread measuring;
+    if (run->isCoder && run->options.replayGain != ReplayGainMode::Off)
+        measuring.Start(run->inputFile);
     // Read until the program ends; a program that fills the pipe would otherwise stall.
     CErrorTail errors(run->showWindow);
     os::ReadUntilExit(pid, errorPipe, [&errors](const QByteArray& bytes) { errors.Add(bytes); });
@@ -465,6 +502,8 @@ CCore::ActiveRun* CCore::RunProcess(ActiveRun* run)
     }
     const os::ExitStatus status =
         waited ? os::ReapProcess(pid) : os::ExitStatus{os::ExitStatus::Kind::Unknown, -1};
+    if (measuring.Started())
+        run->measured = measuring.Finish(stopped, run->loudness, run->loudnessError);
 
     // The run's own files are cleaned up before its slot is freed, so a run that has ended
     // has left nothing behind.
@@ -503,6 +542,7 @@ CCore::ActiveRun* CCore::RunProcess(ActiveRun* run)
         if (!IsFailure(outcome, code))
             FinishResult(*run, outcome);
     }
+    SettleAlbum(*run, outcome);
     std::lock_guard lock(mutex);
     OnProcessFinished(run, outcome, code, true, &next);
     return next;
@@ -512,14 +552,71 @@ void CCore::FinishResult(ActiveRun& run, RunResult::Outcome& outcome)
 {
     if (!run.isCoder)
         return;
+    ReplayGainValues gains;
+    gains.trackLoudness = run.loudness.Loudness();
+    gains.trackPeak = run.loudness.truePeak;
     // A failed tag copy is reported; the audio is still the result.
-    if (run.options.copyTags && !run.sourceFile.isEmpty())
-        CopyTags(run.sourceFile, run.writtenFile, &run.tagError);
+    const QString tagSource = run.options.copyTags ? run.sourceFile : QString();
+    if (!tagSource.isEmpty() || run.measured)
+        CopyTags(tagSource, run.writtenFile, &run.tagError, run.measured ? &gains : nullptr);
+    if (!run.loudnessError.isEmpty())
+        run.tagError += (run.tagError.isEmpty() ? u""_s : u"\n"_s) + run.loudnessError;
+    if (run.measured && run.options.replayGain == ReplayGainMode::TrackAndAlbum) {
+        run.album = ReadAlbumTitle(run.sourceFile);
+        run.held = true;
+        return;
+    }
     if (run.writtenFile == run.outputFile)
         return;
     if (!PlaceResult(run.writtenFile, run.outputFile)) {
         DeleteRunFile(run.writtenFile);
         outcome = RunResult::Outcome::NotPlaced;
+    }
+}
+
+void CCore::SettleAlbum(ActiveRun& run, RunResult::Outcome& outcome)
+{
+    if (!run.isCoder || run.options.replayGain != ReplayGainMode::TrackAndAlbum)
+        return;
+    std::optional<CHeldResult> held;
+    if (run.held)
+        held = CHeldResult{run.process,    run.sourceFile, run.writtenFile,
+                           run.outputFile, run.album,      std::move(run.loudness)};
+    // A file that failed, or that the meter could not read, still ends its folder's wait.
+    const CReleasedResults released =
+        albums->Account(run.generation, run.sourceFolder, std::move(held));
+    if (released.results.empty())
+        return;
+    // The album's tags are written in this run's slot, before it frees it.
+    const QList<CReleaseFailure> failures = ReleaseResults(released);
+    std::lock_guard lock(mutex);
+    NoteReleaseFailures(failures, &run, &outcome);
+}
+
+void CCore::NoteReleaseFailures(const QList<CReleaseFailure>& failures, ActiveRun* own,
+                                RunResult::Outcome* outcome)
+{
+    for (const CReleaseFailure& failure : failures) {
+        QString* tagError = nullptr;
+        RunResult::Outcome* failed = nullptr;
+        if (own && failure.process == own->process) {
+            tagError = &own->tagError;
+            failed = outcome;
+        } else {
+            // The others' runs have ended already: their records take the news.
+            for (RunResult& result : results) {
+                if (result.process == failure.process) {
+                    tagError = &result.tagError;
+                    failed = &result.outcome;
+                }
+            }
+        }
+        if (!tagError)
+            continue;
+        if (failure.placed)
+            *tagError += (tagError->isEmpty() ? u""_s : u"\n"_s) + failure.reason;
+        else
+            *failed = RunResult::Outcome::NotPlaced;
     }
 }
 
@@ -694,6 +791,11 @@ QList<RunResult> CCore::GetFailedRuns()
     return failed;
 }
 
+int CCore::GetHeldResultCount()
+{
+    return albums->HeldCount();
+}
+
 bool CCore::WaitForWorkers(int timeoutMs)
 {
     std::unique_lock lock(mutex);
@@ -768,8 +870,12 @@ void CCore::DropFromQueue(IProcess* process, RunResult::Outcome outcome, bool co
 
 void CCore::EndRunIfIdle()
 {
-    if (queue.isEmpty() && active.empty())
-        running = false;
+    if (!queue.isEmpty() || !active.empty())
+        return;
+    running = false;
+    // Albums that can no longer complete (a file of theirs never ran, or the run was stopped)
+    // go to their names with track values only; moving them takes no time.
+    NoteReleaseFailures(ReleaseResults(albums->TakeAll()), nullptr, nullptr);
 }
 
 void CCore::ResizeSlots(int count)

@@ -2,6 +2,7 @@
 
 #include "codecs/codec.h"
 #include "engine/planned_jobs.h"
+#include "engine/replay_gain.h"
 #include "engine/result_check.h"
 
 #include <QList>
@@ -66,10 +67,16 @@ struct ResultOptions
     // the run and the tag copy have succeeded: no partial result ever carries the final name,
     // and a failed run leaves an older result as it was.
     bool atomicOutputs = true;
+    // Measured from the WAV each coder reads, while it reads it; album values hold the
+    // album's results under their hidden names until its last file has ended.
+    ReplayGainMode replayGain = ReplayGainMode::Off;
     // Each result is read back before it counts (exists, not empty, as long as its input).
     // Only a benchmark that measures what the check costs turns it off.
     bool checkResults = true;
 };
+
+class CAlbumGate;
+struct CReleaseFailure;
 
 // Runs the queued decoder and coder jobs on a fixed number of worker slots with detached worker
 // threads; a worker whose program has ended runs the next startable one itself. A coder waits until
@@ -106,6 +113,8 @@ public:
     // How the runs of the current or last run ended, in the order they ended.
     QList<RunResult> GetRunResults();
     QList<RunResult> GetFailedRuns();
+    // Finished results that wait under their hidden names for the rest of their album.
+    int GetHeldResultCount();
 
     // Blocks until no worker is left (a test and shutdown aid); true when that happened
     // within the time limit.
@@ -120,6 +129,10 @@ private:
     void Work(ActiveRun* run);
     ActiveRun* RunProcess(ActiveRun* run);
     void FinishResult(ActiveRun& run, RunResult::Outcome& outcome);
+    void MeasureWhileRunning(ActiveRun& run);
+    void SettleAlbum(ActiveRun& run, RunResult::Outcome& outcome);
+    void NoteReleaseFailures(const QList<CReleaseFailure>& failures, ActiveRun* own,
+                             RunResult::Outcome* outcome);
     void TakeSlot(ActiveRun* run, qint64 pid);
     void OnProcessFinished(ActiveRun* run, RunResult::Outcome outcome, int code,
                            bool launchNext = true, ActiveRun** handoff = nullptr);
@@ -154,4 +167,5 @@ private:
     QList<RunResult> results;
     QList<IProcess*> failedInRun; // decoders whose coders must not start
     quint64 generation = 0;       // bumped by Start; late results of older runs are dropped
+    std::unique_ptr<CAlbumGate> albums;
 };

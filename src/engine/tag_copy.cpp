@@ -1,5 +1,7 @@
 #include "engine/tag_copy.h"
 
+#include "engine/replay_gain.h"
+
 #include <QFile>
 #include <mutex>
 #include <taglib/aifffile.h>
@@ -450,21 +452,26 @@ std::mutex& TagLibraryLock()
     return lock;
 }
 
-bool CopyTags(const QString& sourcePath, const QString& targetPath, QString* error)
+bool CopyTags(const QString& sourcePath, const QString& targetPath, QString* error,
+              const ReplayGainValues* gains)
 {
     QString ignored;
     QString& reason = error ? *error : ignored;
     reason.clear();
 
     std::lock_guard lock(TagLibraryLock());
-    const QByteArray sourceName = QFile::encodeName(sourcePath);
-    TagLib::FileRef source(sourceName.constData(), false);
-    if (source.isNull() || !source.file()->isValid())
-        return true; // a format without tags (or one the library does not know) has none
-    TagLib::PropertyMap fields = source.file()->properties();
-    ReadMp4ReplayGain(source.file(), fields);
-    const Pictures pictures = ReadPictures(source.file());
-    if (fields.isEmpty() && pictures.empty())
+    TagLib::PropertyMap fields;
+    Pictures pictures;
+    TagLib::FileRef source;
+    if (!sourcePath.isEmpty())
+        source = TagLib::FileRef(QFile::encodeName(sourcePath).constData(), false);
+    // A format without tags (or one the library does not know) has none to copy.
+    if (!source.isNull() && source.file()->isValid()) {
+        fields = source.file()->properties();
+        ReadMp4ReplayGain(source.file(), fields);
+        pictures = ReadPictures(source.file());
+    }
+    if (fields.isEmpty() && pictures.empty() && !gains)
         return true;
 
     const QByteArray targetName = QFile::encodeName(targetPath);
@@ -482,7 +489,10 @@ bool CopyTags(const QString& sourcePath, const QString& targetPath, QString* err
     }
     TagLib::File* file = target.file();
     // Fields the format has no place for come back unwritten: they are left out.
-    WriteMp4ReplayGain(file, file->setProperties(FieldsFor(file, fields)));
+    TagLib::PropertyMap merged = FieldsFor(file, fields);
+    if (gains)
+        ApplyReplayGain(file, merged, *gains);
+    WriteMp4ReplayGain(file, file->setProperties(merged));
     const bool picturesWritten = pictures.empty() || WritePictures(file, pictures);
     if (!Save(file)) {
         reason = u"the tags of %1 could not be saved"_s.arg(Quoted(targetPath));
@@ -494,4 +504,14 @@ bool CopyTags(const QString& sourcePath, const QString& targetPath, QString* err
         return false;
     }
     return true;
+}
+
+QString ReadAlbumTitle(const QString& path)
+{
+    std::lock_guard lock(TagLibraryLock());
+    const QByteArray name = QFile::encodeName(path);
+    TagLib::FileRef file(name.constData(), false);
+    if (file.isNull() || !file.tag())
+        return {};
+    return QString::fromStdString(file.tag()->album().to8Bit(true)).trimmed();
 }

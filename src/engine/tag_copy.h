@@ -3,6 +3,8 @@
 #include <QString>
 #include <mutex>
 
+struct ReplayGainValues;
+
 // Carries the tags and embedded pictures of a source file over to the result converted from
 // it: the common fields through the tag library's property map, the pictures through each
 // format's own picture blocks (FLAC and Ogg pictures, ID3v2 APIC, MP4 covr, APE cover items).
@@ -12,7 +14,14 @@
 // True when the result holds what it can of the source's tags, or the source has nothing to
 // copy (or is of a format without tags). False, with the reason in *error, when the result's
 // tags could not be written; its audio is never touched then.
-bool CopyTags(const QString& sourcePath, const QString& targetPath, QString* error = nullptr);
+//
+// With gains, the result also gets those ReplayGain values in place of any the source had;
+// an empty sourcePath then writes the values alone.
+bool CopyTags(const QString& sourcePath, const QString& targetPath, QString* error = nullptr,
+              const ReplayGainValues* gains = nullptr);
+
+// The album title of a file's tags; empty when it has none or cannot be read.
+QString ReadAlbumTitle(const QString& path);
 
 // The tag library keeps program-wide state (its frame factory, default encodings) that it does
 // not guard: every use of it from the workers holds this lock.

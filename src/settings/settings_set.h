@@ -59,6 +59,9 @@ public:
     qint32 startLongFilesFirst = 1;
     // With an output folder: each result at its source's path below the files' common folder.
     qint32 keepFolderStructure = 0;
+    // Results get ReplayGain values: off by default, as it changes the results' bytes.
+    qint32 replayGain = 0;
+    qint32 replayGainAlbum = 1; // with it, album values too; else track values only
     QString outputFolder;
 };
 

@@ -243,6 +243,12 @@ void CDlgJobControl::UpdateStatus()
         text += u'\n' + LanguageTextOr(language, UiText::kFailedProcesses, u"Failed processes"_s) +
                 QString::asprintf(": %d", failedCount);
     }
+    if (const int held = heldResultSource ? heldResultSource() : 0; held > 0) {
+        text +=
+            u'\n' +
+            LanguageTextOr(language, UiText::kHeldResults, u"Results waiting for their album"_s) +
+            QString::asprintf(": %d", held);
+    }
     if (skippedCount > 0) {
         text += u'\n' +
                 RunReport::Text(language, RunReport::kSkippedStatus, u"Skipped (up to date)"_s) +

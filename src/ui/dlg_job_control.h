@@ -49,6 +49,8 @@ public:
     // Jobs left out at Start because their results are up to date: a status line and the end
     // message say how many.
     void SetSkippedCount(int count);
+    // The results that wait under hidden names for the rest of their album.
+    void SetHeldResultSource(std::function<int()> source) { heldResultSource = std::move(source); }
 
     // One cycle of the refresh: rows, bar and status text from the core, then close the
     // window when the core no longer runs.
@@ -83,6 +85,7 @@ private:
     QElapsedTimer elapsed; // since the window opened, right after Start
     int failedCount = 0;
     int skippedCount = 0;
+    std::function<int()> heldResultSource;
 
     CSortListViewEx* jobList = nullptr;
     QProgressBar* progressBar = nullptr;

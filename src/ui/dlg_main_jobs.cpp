@@ -222,12 +222,15 @@ void CDlgMain::StartRows(const QSet<int>& wanted)
         ReportSkippedOnly(int(sorting.upToDate.size()));
         return;
     }
-    core.SetResultOptions({settings.general.copyTags != 0, settings.general.atomicOutputs != 0});
+    core.SetResultOptions(
+        {settings.general.copyTags != 0, settings.general.atomicOutputs != 0,
+         ReplayGainModeOf(settings.general.replayGain, settings.general.replayGainAlbum)});
     core.Start();
     CDlgJobControl jobControl(language, settings.core.priority, core, this);
     jobControl.SetFailureSource([this] { return core.GetRunResults(); },
                                 [this](const RunResult& run) { return SourceOfRun(run); });
     jobControl.SetSkippedCount(int(sorting.upToDate.size()));
+    jobControl.SetHeldResultSource([this] { return core.GetHeldResultCount(); });
     jobControl.SetAudioProgressSource(
         [this, queued] { return MeasureAudioProgress(queued, core.GetRunResults()); });
     jobControl.exec();

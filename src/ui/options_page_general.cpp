@@ -6,6 +6,7 @@
 #include "ui/ui_texts.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -30,6 +31,9 @@ constexpr int kAtomicOutputs = 241;
 constexpr int kSkipUpToDate = 242;
 constexpr int kStartLongFilesFirst = 263;
 constexpr int kKeepFolderStructure = 264;
+constexpr int kWriteReplayGain = 340;
+constexpr int kReplayGainTrack = 341;
+constexpr int kReplayGainAlbum = 342;
 } // namespace Text
 
 } // namespace
@@ -67,6 +71,7 @@ void COptionsPageGeneral::BuildControls(QWidget* page)
                    general.startLongFilesFirst),
            UiText::kStartLongFilesFirstTip,
            u"The longest files start first, so that no long file runs alone at the end."_s);
+    AddReplayGainControls(layout);
     sameAsOriginal = AddFlag(layout, u"outputFolderSameAsOriginal"_s, Text::kSameAsOriginal,
                              general.outputFolderSameAsOriginal);
 
@@ -95,6 +100,24 @@ void COptionsPageGeneral::BuildControls(QWidget* page)
     QObject::connect(browseButton, &QPushButton::clicked, page, [this] { BrowseOutputFolder(); });
 }
 
+void COptionsPageGeneral::AddReplayGainControls(QVBoxLayout* layout)
+{
+    QCheckBox* write =
+        AddFlag(layout, u"replayGain"_s, Text::kWriteReplayGain, settings->general.replayGain);
+    replayGainScope = new QComboBox(layout->parentWidget());
+    replayGainScope->setObjectName(u"replayGainScope"_s);
+    replayGainScope->addItem(language.GetString(Text::kReplayGainTrack));
+    replayGainScope->addItem(language.GetString(Text::kReplayGainAlbum));
+    replayGainScope->setCurrentIndex(settings->general.replayGainAlbum != 0 ? 1 : 0);
+    replayGainScope->setEnabled(write->isChecked());
+    auto* row = new QHBoxLayout;
+    row->addSpacing(write->fontMetrics().height() * 3 / 2);
+    row->addWidget(replayGainScope);
+    row->addStretch(1);
+    layout->addLayout(row);
+    QObject::connect(write, &QCheckBox::toggled, replayGainScope, &QWidget::setEnabled);
+}
+
 // The folder is of no use while results go beside their sources.
 void COptionsPageGeneral::UpdateFolderControls()
 {
@@ -118,4 +141,5 @@ void COptionsPageGeneral::BrowseOutputFolder()
 void COptionsPageGeneral::OnOK()
 {
     settings->general.outputFolder = outputFolder->text();
+    settings->general.replayGainAlbum = replayGainScope->currentIndex() == 1 ? 1 : 0;
 }

@@ -3,6 +3,7 @@
 #include "ui/options_page.h"
 
 class QCheckBox;
+class QComboBox;
 class QLineEdit;
 class QPushButton;
 
@@ -24,9 +25,11 @@ protected:
 
 private:
     void UpdateFolderControls();
+    void AddReplayGainControls(QVBoxLayout* layout);
 
     QCheckBox* sameAsOriginal = nullptr;
     QLineEdit* outputFolder = nullptr;
     QPushButton* browseButton = nullptr;
     QCheckBox* keepFolderStructure = nullptr; // of use only with an output folder
+    QComboBox* replayGainScope = nullptr;     // track values only, or album values too
 };

@@ -37,6 +37,7 @@ inline constexpr int kStartLongFilesFirstTip = 307;
 inline constexpr int kKeepFolderStructureTip = 308;
 inline constexpr int kSystemProgram = 309; // codecs window: the program a script runs
 inline constexpr int kNotInstalled = 310;  // codecs window: that program is missing
+inline constexpr int kHeldResults = 343;   // status line: results waiting for their album
 } // namespace UiText
 
 // The pack's text for id, or fallback when the pack has none.

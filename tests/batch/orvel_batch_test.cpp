@@ -1,10 +1,14 @@
 #include "engine/audio_fixtures.h"
+#include "engine/loudness.h"
+#include "engine/replay_gain.h"
+#include "foundation/os.h"
 #include "support/test_paths.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMap>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QStringDecoder>
@@ -14,6 +18,10 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <random>
+#include <sys/wait.h>
+#include <taglib/fileref.h>
+#include <taglib/mp4file.h>
+#include <taglib/tpropertymap.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -367,3 +375,214 @@ TEST_F(OrvelBatchTest, StopSignalsLeaveNothingBehindAndSaySo)
 }
 
 } // namespace
+
+namespace {
+
+// A 16-bit stereo source of sox's making, as FLAC with an album title when one is given; the
+// WAV stays for the expected values.
+QString MakeSource(const QString& folder, const QString& name, const QString& synth,
+                   const QString& album)
+{
+    QDir().mkpath(folder);
+    const QString wav = folder + u"/../"_s + name + u".wav"_s;
+    const QString flac = folder + u'/' + name + u".flac"_s;
+    EXPECT_TRUE(fixtures::Run(
+        u"sh"_s, {u"-c"_s, u"sox -n -r 44100 -c 2 -b 16 \"$1\" synth 2 "_s + synth, u"sh"_s, wav}));
+    EXPECT_TRUE(fixtures::MakeFlac(wav, flac));
+    if (!album.isEmpty()) {
+        EXPECT_TRUE(fixtures::Run(u"metaflac"_s, {u"--set-tag=ALBUM="_s + album, flac}));
+    }
+    return wav;
+}
+
+// The loudness fields of a result as the tag library reads them, names in upper case.
+QMap<QString, QString> LoudnessTags(const QString& path)
+{
+    QMap<QString, QString> tags;
+    const QByteArray name = QFile::encodeName(path);
+    TagLib::FileRef file(name.constData(), false);
+    if (file.isNull())
+        return tags;
+    if (auto* mp4 = dynamic_cast<TagLib::MP4::File*>(file.file())) {
+        for (const auto& [key, item] : mp4->tag()->itemMap()) {
+            const QString text = QString::fromStdString(key.to8Bit(true));
+            if (text.startsWith(u"----:com.apple.iTunes:replaygain_"_s))
+                tags.insert(text.mid(22).toUpper(),
+                            QString::fromStdString(item.toStringList().front().to8Bit(true)));
+        }
+        return tags;
+    }
+    for (const auto& [key, values] : file.file()->properties()) {
+        const QString text = QString::fromStdString(key.to8Bit(true));
+        if (text.startsWith(u"REPLAYGAIN_"_s) || text.startsWith(u"R128_"_s))
+            tags.insert(text, QString::fromStdString(values.front().to8Bit(true)));
+    }
+    return tags;
+}
+
+bool ProcessEnded(qint64 pid)
+{
+    siginfo_t info{};
+    return waitid(P_PID, id_t(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid != 0;
+}
+
+QString Output(const QString& program, const QStringList& arguments)
+{
+    QProcess process;
+    process.start(QStandardPaths::findExecutable(program), arguments);
+    process.waitForFinished(60000);
+    return QString::fromUtf8(process.readAllStandardOutput() + process.readAllStandardError());
+}
+
+} // namespace
+
+// Three albums (a folder whose files share an album title, with one file of another title; a
+// folder without titles, where the folder is the album) through each of the seven coders: every
+// result holds its track values and its album's, which a player's reader (ffprobe, opusinfo) sees
+// too.
+TEST_F(OrvelBatchTest, EveryCoderWritesTheTrackAndAlbumValuesOfThreeAlbums)
+{
+    const QString a = Path(u"lib/A"_s);
+    const QString b = Path(u"lib/B"_s);
+    const struct
+    {
+        QString folder;
+        QString name;
+        QString wav;
+    } sources[] = {
+        {u"A"_s, u"a1"_s, MakeSource(a, u"a1"_s, u"sine 440 vol 0.5"_s, u"Alpha"_s)},
+        {u"A"_s, u"a2"_s, MakeSource(a, u"a2"_s, u"pinknoise vol 0.1"_s, u"Alpha"_s)},
+        {u"B"_s, u"b1"_s, MakeSource(b, u"b1"_s, u"sine 1000 vol 0.2"_s, QString())},
+        {u"B"_s, u"b2"_s, MakeSource(b, u"b2"_s, u"whitenoise vol 0.05"_s, QString())},
+        // Another album title in the same folder: an album of its own.
+        {u"A"_s, u"other"_s, MakeSource(a, u"other"_s, u"sine 200 vol 0.7"_s, u"Beta"_s)},
+    };
+    QMap<QString, CTrackLoudness> tracks;
+    for (const auto& source : sources) {
+        QString error;
+        ASSERT_TRUE(MeasureWavLoudness(source.wav, tracks[source.name], &error));
+        QFile::remove(source.wav); // the batch reads only what is in lib/A and lib/B
+    }
+    const auto album = [&](const QString& folder, const QString& name) {
+        if (name == u"other"_s)
+            return std::pair{tracks[name].Loudness(), tracks[name].truePeak};
+        const QString first = folder == u"A"_s ? u"a1"_s : u"b1"_s;
+        const QString second = folder == u"A"_s ? u"a2"_s : u"b2"_s;
+        return std::pair{GatedLoudness({&tracks[first], &tracks[second]}),
+                         std::max(tracks[first].truePeak, tracks[second].truePeak)};
+    };
+
+    const struct
+    {
+        QString coder;
+        QString extension;
+    } coders[] = {{u"FLAC"_s, u"flac"_s},        {u"LAME MP3"_s, u"mp3"_s},
+                  {u"AAC (ffmpeg)"_s, u"m4a"_s}, {u"Ogg Vorbis"_s, u"ogg"_s},
+                  {u"Opus"_s, u"opus"_s},        {u"WAV"_s, u"wav"_s},
+                  {u"WavPack"_s, u"wv"_s}};
+    for (const auto& coder : coders) {
+        SCOPED_TRACE(coder.coder.toStdString());
+        const Result run = Batch(u"--coder '%1' --output out/%2 --keep-folders --replaygain album "
+                                 u"--threads 2 lib"_s.arg(coder.coder, coder.extension));
+        ASSERT_EQ(run.status, 0) << run.err.toStdString();
+        for (const auto& source : sources) {
+            const QString result =
+                Path(u"out/%1/%2/%3.%1"_s.arg(coder.extension, source.folder, source.name));
+            const QMap<QString, QString> tags = LoudnessTags(result);
+            const CTrackLoudness& track = tracks[source.name];
+            const auto [albumLoudness, albumPeak] = album(source.folder, source.name);
+            // ffprobe reads no ID3 chunk in a WAV file; MediaInfo does.
+            const QString probe =
+                (coder.extension == u"wav"_s
+                     ? Output(u"mediainfo"_s, {result}).replace(u':', u'=')
+                     : Output(u"ffprobe"_s, {u"-v"_s, u"error"_s, u"-show_entries"_s,
+                                             u"format_tags:stream_tags"_s, result}))
+                    .remove(u' ');
+            if (coder.extension == u"opus"_s) {
+                EXPECT_EQ(tags.value(u"R128_TRACK_GAIN"_s), R128GainText(track.Loudness()));
+                EXPECT_EQ(tags.value(u"R128_ALBUM_GAIN"_s), R128GainText(albumLoudness));
+                EXPECT_FALSE(tags.contains(u"REPLAYGAIN_TRACK_GAIN"_s));
+                EXPECT_TRUE(Output(u"opusinfo"_s, {result})
+                                .contains(u"R128_ALBUM_GAIN="_s + R128GainText(albumLoudness)));
+                EXPECT_TRUE(probe.contains(u"R128_TRACK_GAIN="_s, Qt::CaseInsensitive));
+                continue;
+            }
+            EXPECT_EQ(tags.value(u"REPLAYGAIN_TRACK_GAIN"_s), ReplayGainText(track.Loudness()));
+            EXPECT_EQ(tags.value(u"REPLAYGAIN_TRACK_PEAK"_s), PeakText(track.truePeak));
+            EXPECT_EQ(tags.value(u"REPLAYGAIN_ALBUM_GAIN"_s), ReplayGainText(albumLoudness));
+            EXPECT_EQ(tags.value(u"REPLAYGAIN_ALBUM_PEAK"_s), PeakText(albumPeak));
+            EXPECT_TRUE(probe.contains(u"replaygain_album_gain="_s +
+                                           ReplayGainText(albumLoudness).remove(u' '),
+                                       Qt::CaseInsensitive))
+                << probe.toStdString();
+        }
+    }
+}
+
+// orvel-batch killed while an album's values are being written: every result under its own
+// name is whole (decodes to its source's length); the rest are hidden files for the next start.
+TEST_F(OrvelBatchTest, AKillDuringAlbumWritingLeavesEveryResultWhole)
+{
+    constexpr int kFiles = 24;
+    for (int i = 0; i < kFiles; ++i) {
+        const QString wav = MakeSource(Path(u"lib"_s), u"t%1"_s.arg(i, 2, 10, QChar(u'0')),
+                                       u"sine %1 vol 0.3"_s.arg(200 + 50 * i), u"Kill"_s);
+        QFile::remove(wav);
+    }
+    const QString expected = Path(u"tmp/expected.wav"_s);
+    ASSERT_TRUE(fixtures::Run(
+        u"flac"_s, {u"-d"_s, u"-s"_s, u"-f"_s, u"-o"_s, expected, Path(u"lib/t00.flac"_s)}));
+    const qint64 sourceBytes = QFileInfo(expected).size();
+    bool killedMidway = false;
+    for (int attempt = 0; attempt < 4 && !killedMidway; ++attempt) {
+        const QString out = Path(u"out%1"_s.arg(attempt));
+        QDir().mkpath(out);
+        const qint64 pid =
+            os::SpawnProcess(QString::fromUtf8(ORVEL_BATCH_PROGRAM),
+                             {u"--program-folder"_s, SourceTreePath(u"data"_s), u"--coder"_s,
+                              u"FLAC"_s, u"--output"_s, out, u"--replaygain"_s, u"album"_s,
+                              u"--threads"_s, u"2"_s, Path(u"lib"_s)},
+                             false);
+        ASSERT_GT(pid, 0);
+        QDir folder(out);
+        // The album is written once all of its results wait; the first one placed shows it began.
+        while (folder.entryList({u"*.flac"_s}, QDir::Files).isEmpty() && !ProcessEnded(pid))
+            QThread::usleep(200);
+        ::kill(pid_t(pid), SIGKILL);
+        os::ReapProcess(pid);
+        const QStringList placed = folder.entryList({u"t*.flac"_s}, QDir::Files);
+        const QStringList hidden = folder.entryList({u".orv*"_s}, QDir::Files | QDir::Hidden);
+        killedMidway = !placed.isEmpty() && !hidden.isEmpty();
+        for (const QString& name : placed) {
+            const QString decoded = Path(u"tmp/decoded.wav"_s);
+            EXPECT_TRUE(fixtures::Run(
+                u"flac"_s, {u"-d"_s, u"-s"_s, u"-f"_s, u"-o"_s, decoded, folder.filePath(name)}))
+                << name.toStdString();
+            EXPECT_EQ(QFileInfo(decoded).size(), sourceBytes) << name.toStdString();
+        }
+    }
+    EXPECT_TRUE(killedMidway) << "no kill landed while the album was being written";
+}
+
+// An album of which a file fails gets no album values (they would be the loudness of part of
+// it); its other results still get their track values and go to their names.
+TEST_F(OrvelBatchTest, AnAlbumMissingAFailedFileGetsTrackValuesOnly)
+{
+    QFile::remove(MakeSource(Path(u"lib/C"_s), u"good"_s, u"sine 500 vol 0.4"_s, u"Gamma"_s));
+    QFile damaged(Path(u"lib/C/damaged.flac"_s));
+    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+    damaged.write("fLaC and then nothing");
+    damaged.close();
+
+    const Result run = Batch(u"--coder FLAC --output out --replaygain album lib"_s);
+    EXPECT_EQ(run.status, 1) << run.err.toStdString();
+    const QMap<QString, QString> tags = LoudnessTags(Path(u"out/good.flac"_s));
+    EXPECT_TRUE(tags.contains(u"REPLAYGAIN_TRACK_GAIN"_s));
+    EXPECT_FALSE(tags.contains(u"REPLAYGAIN_ALBUM_GAIN"_s));
+    EXPECT_TRUE(QDir(Path(u"out"_s)).entryList({u".orv*"_s}, QDir::Hidden | QDir::Files).isEmpty());
+
+    const Result bad = Batch(u"--coder FLAC --output out2 --replaygain loud lib"_s);
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_TRUE(bad.err.contains(u"--replaygain takes off, track or album"_s))
+        << bad.err.toStdString();
+}

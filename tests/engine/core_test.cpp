@@ -1,5 +1,6 @@
 #include "audio_fixtures.h"
 #include "engine/core.h"
+#include "support/wav_bytes.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -483,3 +484,41 @@ TEST_F(CoreTest, DestroyingABusyCoreStopsItsProgramsAndWaitsForItsWorkers)
 }
 
 } // namespace
+
+// With album values, a finished result waits under its hidden name for the rest of its
+// folder; Stop ends the album's last file, and the waiting result then goes to its name with
+// its track values (the album's are unknown).
+TEST_F(CoreTest, StopMovesTheResultsThatWaitForTheirAlbumToTheirNames)
+{
+    const auto wavJob = [this](const QString& name, double seconds) {
+        auto job = Job<CCoder>(name, seconds, 0, folder.filePath(name + u".out"_s));
+        QFile wav(job->GetInputFile());
+        EXPECT_TRUE(wav.open(QIODevice::WriteOnly));
+        wav.write(WavBytes(8000, 8000, false));
+        return job;
+    };
+    auto quick = wavJob(u"Quick"_s, 0);
+    auto slow = wavJob(u"Slow"_s, 30);
+
+    CCore core;
+    core.SetThreadsCount(2);
+    // The recorder writes no encoding of its input, so its result cannot pass the check.
+    core.SetResultOptions({true, true, ReplayGainMode::TrackAndAlbum, false});
+    core.AddProcess(quick.get());
+    core.AddProcess(slow.get());
+    core.Start();
+    QElapsedTimer timer;
+    timer.start();
+    while (core.GetHeldResultCount() < 1 && timer.elapsed() < 10000)
+        QThread::msleep(5);
+    ASSERT_EQ(core.GetHeldResultCount(), 1);
+    EXPECT_FALSE(QFile::exists(quick->GetOutputFile()));
+    EXPECT_EQ(HiddenOutputs().size(), 2);
+
+    EXPECT_TRUE(core.Stop());
+    ASSERT_TRUE(core.WaitForWorkers(5000));
+    EXPECT_EQ(core.GetHeldResultCount(), 0);
+    EXPECT_TRUE(QFile::exists(quick->GetOutputFile()));
+    EXPECT_FALSE(QFile::exists(slow->GetOutputFile()));
+    EXPECT_TRUE(HiddenOutputs().isEmpty());
+}

@@ -122,7 +122,7 @@ TEST(FlacTagsTest, SeesTheTagsMetaflacWrites)
     EXPECT_TRUE(HasReplayGainTags(path));
 }
 
-TEST(ReplayGainJobTest, FilesOfOneFolderFormOneAlbum)
+TEST(ReplayGainJobTest, FilesOfOneFolderWithoutAlbumTitlesFormOneAlbum)
 {
     const QStringList files = {u"/m/a/1.flac"_s, u"/m/b/1.flac"_s, u"/m/a/2.flac"_s,
                                u"/m/a/1.flac"_s, u"/m/b/sub/1.flac"_s};
@@ -136,19 +136,23 @@ TEST(ReplayGainJobTest, FilesOfOneFolderFormOneAlbum)
     EXPECT_TRUE(GroupIntoAlbums({}).isEmpty());
 }
 
-TEST(ReplayGainJobTest, AnAlbumIsOneMetaflacRunWithEveryFileQuoted)
+TEST(ReplayGainJobTest, AFileIsOneDecoderRunWithItsPathsQuoted)
 {
-    CAlbumRun run(u"/usr/bin/metaflac"_s, {u"/m/it's \"live\"/1.flac"_s, u"/m/-x.flac"_s});
-    EXPECT_EQ(run.GetKind(), 0);
-    EXPECT_EQ(run.GetExecutable(), u"/usr/bin/metaflac"_s);
-    EXPECT_EQ(SplitCommandLine(run.GetParameters()),
-              (QStringList{u"--add-replay-gain"_s, u"/m/it's \"live\"/1.flac"_s, u"/m/-x.flac"_s}));
+    CDecodeRun run(u"/usr/bin/ffmpeg"_s, u"/m/it's \"live\"/-1.flac"_s, u"/t/orv1.wav"_s);
+    EXPECT_EQ(run.GetKind(), 1);
+    EXPECT_EQ(run.GetExecutable(), u"/usr/bin/ffmpeg"_s);
+    const QStringList arguments = SplitCommandLine(run.GetParameters());
+    EXPECT_EQ(arguments.mid(4, 2), (QStringList{u"-i"_s, u"/m/it's \"live\"/-1.flac"_s}));
+    EXPECT_EQ(arguments.last(), u"/t/orv1.wav"_s);
 }
 
+// Files of three formats in three albums, one of them with a damaged file: each measured file
+// gets its values (its album's only where the whole album was measured), the damaged one is
+// named, and the files keep their audio.
 TEST(ReplayGainJobTest, TagsEveryAlbumOnItsOwnCoreAndNamesTheFilesLeftUntagged)
 {
-    const QString metaflac = QStandardPaths::findExecutable(u"metaflac"_s);
-    ASSERT_FALSE(metaflac.isEmpty());
+    const QString ffmpeg = QStandardPaths::findExecutable(u"ffmpeg"_s);
+    ASSERT_FALSE(ffmpeg.isEmpty());
     QTemporaryDir dir;
     for (const char16_t* folder : {u"a b", u"c", u"damaged"})
         ASSERT_TRUE(QDir(dir.path()).mkdir(QString::fromUtf16(folder)));
@@ -156,26 +160,36 @@ TEST(ReplayGainJobTest, TagsEveryAlbumOnItsOwnCoreAndNamesTheFilesLeftUntagged)
                               dir.filePath(u"a b/2.flac"_s)};
     for (const QString& file : good)
         MakeFlac(file);
-    // One damaged file spoils its whole album: metaflac measures an album together.
-    const QStringList spoiled = {dir.filePath(u"damaged/1.flac"_s),
-                                 dir.filePath(u"damaged/2.flac"_s)};
-    MakeFlac(spoiled[0]);
-    Write(dir, u"damaged/2.flac"_s, "not a flac file");
+    const QString wav = dir.filePath(u"c/tone.wav"_s);
+    ASSERT_EQ(QProcess::execute(u"sox"_s, {u"-n"_s, u"-r"_s, u"48000"_s, wav, u"synth"_s, u"0.5"_s,
+                                           u"sine"_s, u"300"_s}),
+              0);
+    const QString mp3 = dir.filePath(u"damaged/tone.mp3"_s);
+    ASSERT_EQ(QProcess::execute(u"lame"_s, {u"--quiet"_s, wav, mp3}), 0);
+    const QStringList spoiled = {dir.filePath(u"damaged/1.flac"_s)};
+    Write(dir, u"damaged/1.flac"_s, "not a flac file");
+    const qint64 flacBytes = QFileInfo(good[0]).size();
 
     CCore core;
-    CReplayGainJob job(core, metaflac);
-    ASSERT_TRUE(job.Start(good + spoiled));
+    CReplayGainJob job(core, ffmpeg);
+    ASSERT_TRUE(job.Start(good + spoiled + QStringList{wav, mp3}));
     EXPECT_EQ(job.TotalAlbums(), 3);
     EXPECT_FALSE(job.Start(good)) << "a second run while the first one goes";
     QElapsedTimer timer;
     timer.start();
-    while (job.IsRunning() && !timer.hasExpired(30000))
+    while (job.IsRunning() && !timer.hasExpired(60000))
         QThread::msleep(20);
     ASSERT_FALSE(job.IsRunning());
 
-    EXPECT_EQ(job.Files(), (QStringList{good[0], good[2], good[1], spoiled[0], spoiled[1]}));
+    EXPECT_EQ(job.Files(), (QStringList{good[0], good[2], good[1], wav, spoiled[0], mp3}));
     EXPECT_EQ(job.UntaggedFiles(), spoiled);
-    EXPECT_FALSE(CReplayGainJob(core, QString()).Start(good)) << "without metaflac";
+    const std::optional<QStringList> comments = ReadFlacComments(good[0]);
+    ASSERT_TRUE(comments);
+    EXPECT_TRUE(comments->filter(u"REPLAYGAIN_ALBUM_GAIN="_s).size() == 1);
+    EXPECT_GT(QFileInfo(good[0]).size(), flacBytes - 1);
+    EXPECT_TRUE(
+        QDir(dir.filePath(u"a b"_s)).entryList({u".orv*"_s}, QDir::Hidden | QDir::Files).isEmpty());
+    EXPECT_FALSE(CReplayGainJob(core, QString()).Start(good)) << "without ffmpeg";
 }
 
 #ifdef ORVEL_EXAMPLE_PLUGIN
@@ -192,8 +206,8 @@ TEST(ExamplePluginTest, LoadsThroughThePluginContractWithACoreOfItsOwn)
 
     EXPECT_EQ(recorder.Count(), 0);
     ASSERT_EQ(plugins.Count(), 1);
-    EXPECT_EQ(plugins.At(0).name, u"ReplayGain tagger for FLAC"_s);
-    EXPECT_EQ(plugins.At(0).version, u"1.0"_s);
+    EXPECT_EQ(plugins.At(0).name, u"ReplayGain tagger"_s);
+    EXPECT_EQ(plugins.At(0).version, u"2.0"_s);
     auto* core = dynamic_cast<CCore*>(plugins.At(0).core.get());
     ASSERT_NE(core, nullptr);
     EXPECT_FALSE(core->IsRunning());

@@ -288,7 +288,7 @@ TEST_F(MainWindowCommandsTest, APluginThatFailsToLoadGetsNoItemAndTheNextOneOpen
     EXPECT_EQ(bar[2]->text(), EnglishPack().GetString(301));
     const QList<QAction*> items = bar[2]->menu()->actions();
     ASSERT_EQ(items.size(), 1);
-    EXPECT_EQ(items[0]->text(), u"ReplayGain tagger for FLAC"_s);
+    EXPECT_EQ(items[0]->text(), u"ReplayGain tagger"_s);
 
     bool shown = false;
     WhenModalShown(u"replayGainDialog"_s, [&shown](QWidget* dialog) {

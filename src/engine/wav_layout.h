@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+// Where a WAV file keeps its samples and how they are stored.
+struct WavLayout
+{
+    enum class Encoding
+    {
+        Integer, // PCM, unsigned for 8 bits, signed beyond
+        Float,   // IEEE floating point
+    };
+
+    Encoding encoding = Encoding::Integer;
+    int channels = 0;
+    int sampleRate = 0;
+    int bitsPerSample = 0; // of the container: 8, 16, 24, 32 or 64
+    qint64 dataOffset = 0; // first byte of the first frame
+    qint64 frameCount = 0; // whole frames present in the file
+    int BytesPerFrame() const { return channels * (bitsPerSample / 8); }
+};
+
+// Reads the layout from the first `size` bytes of a WAV file (RIFF or RF64, plain or
+// WAVE_FORMAT_EXTENSIBLE, PCM or floating point). A data chunk whose size is unknown (0 or all
+// ones, as streaming writers leave it) or runs past the end holds what the file holds. False,
+// with the reason in *error, for anything else.
+bool ReadWavLayout(const uchar* bytes, qint64 size, WavLayout& layout, QString* error);
