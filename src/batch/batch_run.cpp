@@ -224,14 +224,21 @@ QList<CFileInfo*> CBatchRun::Plan(const CBatchOptions& options)
     }
 
     const bool decodeOnly = coder == coders.back().get();
+    // Job lines may run on other machines, whose runtime folders are not ours.
+    if (!decodeOnly && !options.jobs) {
+        QList<const CFileInfo*> all;
+        for (qsizetype i = 0; i < files.Count(); ++i)
+            all << files.At(i);
+        ChooseTempFolder(all, options.threads > 0 ? options.threads : settings.core.threadsCount);
+    }
     QList<CFileInfo*> planned;
     for (qsizetype i = 0; i < files.Count(); ++i) {
         CFileInfo& file = *files.At(i);
         const QString folder = commonFolder.isEmpty()
                                    ? outputFolder
                                    : MirroredOutputFolder(outputFolder, commonFolder, file.folder);
-        if (!PlanFile(file, decoders, decodeOnly ? nullptr : coder, presetIndex, folder,
-                      decodeOnly) ||
+        if (!PlanFile(file, decoders, decodeOnly ? nullptr : coder, presetIndex, folder, decodeOnly,
+                      settings.general.directInput != 0) ||
             (!file.coder && !file.decoder)) {
             // Covers, playlists and notes beside the music are no sources.
             if (foundInFolders.contains(&file)) {

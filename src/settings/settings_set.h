@@ -48,6 +48,8 @@ public:
     qint32 startLongFilesFirst = 1;
     // With an output folder: each result at its source's path below the files' common folder.
     qint32 keepFolderStructure = 0;
+    // A coder whose encoder reads the source itself (its "Inputs.ini") gets it with no WAV step.
+    qint32 directInput = 1;
     QString outputFolder;
 };
 

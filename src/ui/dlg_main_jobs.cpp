@@ -83,6 +83,15 @@ void CDlgMain::Apply()
         }
         commonFolder = DeepestCommonFolder(paths);
     }
+    if (!decodeOnly) {
+        QList<const CFileInfo*> targets;
+        for (int row : TargetRows()) {
+            if (const CFileInfo* file = FileAt(row)) {
+                targets << file;
+            }
+        }
+        ChooseTempFolder(targets, settings.core.threadsCount);
+    }
     for (int row : TargetRows()) {
         PlanRow(row, decodeOnly, presetIndex, commonFolder);
     }
@@ -106,7 +115,8 @@ void CDlgMain::PlanRow(int row, bool decodeOnly, int presetIndex, const QString&
     if (!outputFolder.isEmpty() && !commonFolder.isEmpty()) {
         outputFolder = MirroredOutputFolder(outputFolder, commonFolder, file->folder);
     }
-    if (!PlanFile(*file, decoders, currentCoder, presetIndex, outputFolder, decodeOnly)) {
+    if (!PlanFile(*file, decoders, currentCoder, presetIndex, outputFolder, decodeOnly,
+                  settings.general.directInput != 0)) {
         CurrentNotifier()->Notify(
             INotifier::Icon::Error, language.GetString(MainText::kErrorCaption),
             language.GetString(MainText::kCannotPlan) + u'\n' + file->path + u'\n' +

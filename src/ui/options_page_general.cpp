@@ -29,6 +29,7 @@ constexpr int kAtomicOutputs = 241;
 constexpr int kSkipUpToDate = 242;
 constexpr int kStartLongFilesFirst = 263;
 constexpr int kKeepFolderStructure = 264;
+constexpr int kDirectInput = 390;
 } // namespace Text
 
 } // namespace
@@ -54,6 +55,7 @@ void COptionsPageGeneral::BuildControls(QWidget* page)
     AddFlag(layout, u"skipUpToDate"_s, Text::kSkipUpToDate, general.skipUpToDate);
     AddFlag(layout, u"startLongFilesFirst"_s, Text::kStartLongFilesFirst,
             general.startLongFilesFirst);
+    AddFlag(layout, u"directInput"_s, Text::kDirectInput, general.directInput);
     sameAsOriginal = AddFlag(layout, u"outputFolderSameAsOriginal"_s, Text::kSameAsOriginal,
                              general.outputFolderSameAsOriginal);
 
