@@ -3,6 +3,7 @@
 #include "batch/batch_options.h"
 #include "batch/batch_run.h"
 #include "engine/instance_session.h"
+#include "filelist/property_cache.h"
 #include "foundation/os.h"
 
 #include <QCoreApplication>
@@ -16,6 +17,7 @@ int main(int argc, char** argv)
     BeginInstanceSession();
     QCoreApplication application(argc, argv);
     os::UseUtf8CharacterSet();
+    SetPropertyCachePath(CPropertyCache::DefaultPath());
     QTextStream out(stdout);
     QTextStream err(stderr);
 

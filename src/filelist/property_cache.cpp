@@ -1,0 +1,266 @@
+#include "filelist/property_cache.h"
+
+#include "engine/file_info.h"
+#include "foundation/os.h"
+
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStandardPaths>
+#include <QVariant>
+#include <atomic>
+#include <mutex>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+using AudioText = CMediaInfoLibrary::AudioText;
+
+// The columns that hold the texts; a field added here needs a new schema version.
+struct Field
+{
+    const char16_t* column;
+    QString AudioText::*member;
+};
+constexpr Field kFields[] = {
+    {u"format", &AudioText::format},         {u"bit_rate", &AudioText::bitRate},
+    {u"channels", &AudioText::channels},     {u"sampling_rate", &AudioText::samplingRate},
+    {u"resolution", &AudioText::resolution}, {u"duration", &AudioText::duration},
+};
+
+// Waiting for another process's write; longer than any write of ours takes.
+constexpr int kBusyTimeoutMs = 5000;
+// SQLite's primary result codes for a file that is no database or is damaged.
+constexpr int kSqliteCorrupt = 11;
+constexpr int kSqliteNotADatabase = 26;
+
+std::atomic<int> connectionCount{0};
+std::mutex cachePathMutex;
+QString cachePath;
+
+QString FieldColumns()
+{
+    QStringList columns;
+    for (const Field& field : kFields)
+        columns << QString::fromUtf16(field.column);
+    return columns.join(u", "_s);
+}
+
+qint64 Today()
+{
+    return QDate::currentDate().toJulianDay();
+}
+
+// Texts worth keeping: what the library said of a file it knows. A file read without the
+// library, or one a helper died on, is read again next time.
+bool Keepable(const AudioText& text)
+{
+    return !text.format.isEmpty() && text.format != QStringView(kMediaInfoMissingText);
+}
+
+} // namespace
+
+CPropertyCache::CPropertyCache(const QString& databasePath)
+    : path(databasePath), connection(u"orvel-properties-%1"_s.arg(connectionCount.fetch_add(1)))
+{
+    if (path.isEmpty() || !QSqlDatabase::isDriverAvailable(u"QSQLITE"_s))
+        return;
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    usable = Open(true);
+}
+
+CPropertyCache::~CPropertyCache()
+{
+    Close();
+}
+
+QString CPropertyCache::DefaultPath()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
+           u"/orvel/properties.sqlite"_s;
+}
+
+bool CPropertyCache::Open(bool retryAfterDamage)
+{
+    bool damaged = false;
+    {
+        QSqlDatabase database = QSqlDatabase::addDatabase(u"QSQLITE"_s, connection);
+        database.setDatabaseName(path);
+        database.setConnectOptions(u"QSQLITE_BUSY_TIMEOUT=%1"_s.arg(kBusyTimeoutMs));
+        if (database.open() && Prepare(database))
+            return true;
+        damaged = IsDamage(database.lastError()) || lastDamage;
+    }
+    Close();
+    if (!retryAfterDamage || !damaged)
+        return false;
+    MoveDamagedAside();
+    return Open(false);
+}
+
+bool CPropertyCache::Prepare(QSqlDatabase& database)
+{
+    QSqlQuery query(database);
+    const auto run = [&](const QString& statement) {
+        if (query.exec(statement))
+            return true;
+        lastDamage = IsDamage(query.lastError());
+        return false;
+    };
+    if (!run(u"PRAGMA journal_mode=WAL"_s) || !run(u"PRAGMA synchronous=NORMAL"_s) ||
+        !run(u"PRAGMA user_version"_s) || !query.next())
+        return false;
+    const int version = query.value(0).toInt();
+    if (version > kSchemaVersion)
+        return false; // a newer program's records: left as they are
+    if (version != 0 && version < kSchemaVersion && !run(u"DROP TABLE IF EXISTS properties"_s))
+        return false;
+    return run(u"CREATE TABLE IF NOT EXISTS properties (path TEXT PRIMARY KEY NOT NULL, "
+               u"size INTEGER NOT NULL, modified_ns INTEGER NOT NULL, used_day INTEGER NOT "
+               u"NULL, %1) WITHOUT ROWID"_s.arg(FieldColumns())) &&
+           run(u"CREATE INDEX IF NOT EXISTS properties_used ON properties (used_day)"_s) &&
+           run(u"PRAGMA user_version = %1"_s.arg(kSchemaVersion)) &&
+           run(u"DELETE FROM properties WHERE used_day < %1"_s.arg(Today() - kKeepDays));
+}
+
+void CPropertyCache::Close()
+{
+    {
+        QSqlDatabase database = QSqlDatabase::database(connection, false);
+        if (database.isValid())
+            database.close();
+    }
+    if (QSqlDatabase::contains(connection))
+        QSqlDatabase::removeDatabase(connection);
+}
+
+bool CPropertyCache::IsDamage(const QSqlError& error) const
+{
+    bool numeric = false;
+    const int code = error.nativeErrorCode().toInt(&numeric) & 0xff; // extended codes keep it
+    return numeric && (code == kSqliteCorrupt || code == kSqliteNotADatabase);
+}
+
+void CPropertyCache::MoveDamagedAside()
+{
+    // Kept for a look, once: the next damaged file takes its place.
+    const QString aside = path + u".damaged"_s;
+    QFile::remove(aside);
+    if (!QFile::rename(path, aside))
+        QFile::remove(path);
+    QFile::remove(path + u"-wal"_s);
+    QFile::remove(path + u"-shm"_s);
+}
+
+std::vector<CPropertyCache::Entry> CPropertyCache::Find(const QStringList& paths)
+{
+    std::vector<Entry> entries(size_t(paths.size()));
+    for (qsizetype i = 0; i < paths.size(); ++i) {
+        Entry& entry = entries[size_t(i)];
+        entry.stamped = os::FileStamp(paths[i], entry.size, entry.modifiedNs);
+    }
+    if (!usable)
+        return entries;
+    bool damaged = false;
+    {
+        QSqlDatabase database = QSqlDatabase::database(connection, false);
+        database.transaction();
+        QSqlQuery query(database);
+        query.setForwardOnly(true);
+        query.prepare(
+            u"SELECT size, modified_ns, used_day, %1 FROM properties WHERE path = ?"_s.arg(
+                FieldColumns()));
+        for (qsizetype i = 0; i < paths.size(); ++i) {
+            Entry& entry = entries[size_t(i)];
+            if (!entry.stamped)
+                continue;
+            query.bindValue(0, paths[i]);
+            if (!query.exec()) {
+                damaged = IsDamage(query.lastError());
+                break;
+            }
+            if (!query.next() || query.value(0).toLongLong() != entry.size ||
+                query.value(1).toLongLong() != entry.modifiedNs)
+                continue;
+            entry.found = true;
+            entry.usedDay = query.value(2).toLongLong();
+            int column = 3;
+            for (const Field& field : kFields)
+                entry.text.*field.member = query.value(column++).toString();
+        }
+        query.finish();
+        database.commit();
+    }
+    if (damaged) {
+        for (Entry& entry : entries)
+            entry.found = false;
+        Close();
+        MoveDamagedAside();
+        usable = Open(false);
+    }
+    return entries;
+}
+
+void CPropertyCache::Store(const QStringList& paths, const std::vector<Entry>& entries,
+                           const std::vector<AudioText>& texts)
+{
+    const qint64 today = Today();
+    bool anyWrite = false;
+    for (size_t i = 0; i < entries.size() && !anyWrite; ++i)
+        anyWrite = entries[i].found ? entries[i].usedDay < today : entries[i].stamped;
+    if (!usable || !anyWrite)
+        return;
+    QSqlDatabase database = QSqlDatabase::database(connection, false);
+    if (!database.transaction())
+        return; // locked for too long by another process: kept next time
+    QSqlQuery insert(database);
+    QStringList marks(std::size(kFields), u"?"_s);
+    insert.prepare(u"INSERT OR REPLACE INTO properties (path, size, modified_ns, used_day, %1) "
+                   u"VALUES (?, ?, ?, ?, %2)"_s.arg(FieldColumns(), marks.join(u", "_s)));
+    QSqlQuery touch(database);
+    touch.prepare(u"UPDATE properties SET used_day = ? WHERE path = ?"_s);
+    bool written = true;
+    for (qsizetype i = 0; i < paths.size() && written; ++i) {
+        const Entry& entry = entries[size_t(i)];
+        if (entry.found) {
+            // Once a day at most, so a list read again and again costs no writes.
+            if (entry.usedDay < today) {
+                touch.bindValue(0, today);
+                touch.bindValue(1, paths[i]);
+                written = touch.exec();
+            }
+            continue;
+        }
+        if (!entry.stamped || size_t(i) >= texts.size() || !Keepable(texts[size_t(i)]))
+            continue;
+        insert.bindValue(0, paths[i]);
+        insert.bindValue(1, entry.size);
+        insert.bindValue(2, entry.modifiedNs);
+        insert.bindValue(3, today);
+        int column = 4;
+        for (const Field& field : kFields)
+            insert.bindValue(column++, texts[size_t(i)].*field.member);
+        written = insert.exec();
+    }
+    insert.finish();
+    touch.finish();
+    if (!written || !database.commit())
+        database.rollback();
+}
+
+void SetPropertyCachePath(const QString& path)
+{
+    std::lock_guard lock(cachePathMutex);
+    cachePath = path;
+}
+
+QString PropertyCachePath()
+{
+    std::lock_guard lock(cachePathMutex);
+    return cachePath;
+}
