@@ -743,8 +743,17 @@ void CCore::DropFromQueue(IProcess* process, RunResult::Outcome outcome, bool co
 
 void CCore::EndRunIfIdle()
 {
-    if (queue.isEmpty() && active.empty())
-        running = false;
+    if (!queue.isEmpty() || !active.empty() || !running)
+        return;
+    running = false;
+    if (runEnded)
+        runEnded();
+}
+
+void CCore::SetRunEndedCallback(std::function<void()> callback)
+{
+    std::lock_guard lock(mutex);
+    runEnded = std::move(callback);
 }
 
 void CCore::ResizeSlots(int count)
