@@ -167,6 +167,25 @@ ReadUncached(const QStringList& paths, int threads, const ReadProgress& progress
     return records;
 }
 
+// The records of the first `end` paths that the cache knows, made on several threads: each
+// still opens its file, and a list read again is mostly such files.
+void RecordKnown(const QStringList& paths, const std::vector<CPropertyCache::Entry>& entries,
+                 qsizetype end, std::vector<std::unique_ptr<CFileInfo>>& records, int threads)
+{
+    const auto stripe = [&](int first) {
+        for (qsizetype i = first; i < end; i += threads) {
+            if (entries[size_t(i)].found)
+                records[size_t(i)] = Record(paths[i], entries[size_t(i)].text);
+        }
+    };
+    std::vector<std::thread> workers;
+    for (int first = 1; first < threads; ++first)
+        workers.emplace_back(stripe, first);
+    stripe(0);
+    for (std::thread& worker : workers)
+        worker.join();
+}
+
 } // namespace
 
 std::vector<std::unique_ptr<CFileInfo>> ReadFileInfos(const QStringList& paths, int threads,
@@ -204,10 +223,7 @@ std::vector<std::unique_ptr<CFileInfo>> ReadFileInfos(const QStringList& paths, 
         records[size_t(missingAt[k])] = std::move(read[k]);
         texts[size_t(missingAt[k])] = readTexts[k];
     }
-    for (qsizetype i = 0; i < end; ++i) {
-        if (entries[size_t(i)].found)
-            records[size_t(i)] = Record(paths[i], entries[size_t(i)].text);
-    }
+    RecordKnown(paths, entries, end, records, ThreadCount(threads, known));
     records.resize(size_t(end));
     cache.Store(paths, entries, texts);
     if (progress && missing.isEmpty())

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -21,34 +22,45 @@ namespace {
 
 using AudioText = CMediaInfoLibrary::AudioText;
 
-// The columns that hold the texts; a field added here needs a new schema version.
-struct Field
-{
-    const char16_t* column;
-    QString AudioText::*member;
+// The texts of a record, in this order, joined by the unit separator into one column: one value
+// to bind and read per record instead of one per field. A field added here (at the end) needs a
+// new schema version.
+constexpr QString AudioText::*kFields[] = {
+    &AudioText::format,       &AudioText::bitRate,    &AudioText::channels,
+    &AudioText::samplingRate, &AudioText::resolution, &AudioText::duration,
 };
-constexpr Field kFields[] = {
-    {u"format", &AudioText::format},         {u"bit_rate", &AudioText::bitRate},
-    {u"channels", &AudioText::channels},     {u"sampling_rate", &AudioText::samplingRate},
-    {u"resolution", &AudioText::resolution}, {u"duration", &AudioText::duration},
-};
+constexpr QChar kSeparator = u'\x1f';
 
 // Waiting for another process's write; longer than any write of ours takes.
 constexpr int kBusyTimeoutMs = 5000;
 // SQLite's primary result codes for a file that is no database or is damaged.
 constexpr int kSqliteCorrupt = 11;
 constexpr int kSqliteNotADatabase = 26;
+// Up to this many records per path asked for, one pass over the table is quicker than a
+// lookup per path.
+constexpr qint64 kScanRecordsPerPath = 4;
 
 std::atomic<int> connectionCount{0};
 std::mutex cachePathMutex;
 QString cachePath;
 
-QString FieldColumns()
+QString Packed(const AudioText& text)
 {
-    QStringList columns;
-    for (const Field& field : kFields)
-        columns << QString::fromUtf16(field.column);
-    return columns.join(u", "_s);
+    QStringList fields;
+    for (QString AudioText::*field : kFields)
+        fields << text.*field;
+    return fields.join(kSeparator);
+}
+
+bool Unpack(const QString& packed, AudioText& text)
+{
+    const QStringList fields = packed.split(kSeparator);
+    if (fields.size() != qsizetype(std::size(kFields)))
+        return false;
+    qsizetype i = 0;
+    for (QString AudioText::*field : kFields)
+        text.*field = fields[i++];
+    return true;
 }
 
 qint64 Today()
@@ -60,7 +72,13 @@ qint64 Today()
 // library, or one a helper died on, is read again next time.
 bool Keepable(const AudioText& text)
 {
-    return !text.format.isEmpty() && text.format != QStringView(kMediaInfoMissingText);
+    if (text.format.isEmpty() || text.format == QStringView(kMediaInfoMissingText))
+        return false;
+    for (QString AudioText::*field : kFields) {
+        if ((text.*field).contains(kSeparator))
+            return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -122,7 +140,7 @@ bool CPropertyCache::Prepare(QSqlDatabase& database)
         return false;
     return run(u"CREATE TABLE IF NOT EXISTS properties (path TEXT PRIMARY KEY NOT NULL, "
                u"size INTEGER NOT NULL, modified_ns INTEGER NOT NULL, used_day INTEGER NOT "
-               u"NULL, %1) WITHOUT ROWID"_s.arg(FieldColumns())) &&
+               u"NULL, texts TEXT NOT NULL) WITHOUT ROWID"_s) &&
            run(u"CREATE INDEX IF NOT EXISTS properties_used ON properties (used_day)"_s) &&
            run(u"PRAGMA user_version = %1"_s.arg(kSchemaVersion)) &&
            run(u"DELETE FROM properties WHERE used_day < %1"_s.arg(Today() - kKeepDays));
@@ -172,27 +190,46 @@ std::vector<CPropertyCache::Entry> CPropertyCache::Find(const QStringList& paths
         database.transaction();
         QSqlQuery query(database);
         query.setForwardOnly(true);
-        query.prepare(
-            u"SELECT size, modified_ns, used_day, %1 FROM properties WHERE path = ?"_s.arg(
-                FieldColumns()));
-        for (qsizetype i = 0; i < paths.size(); ++i) {
-            Entry& entry = entries[size_t(i)];
-            if (!entry.stamped)
-                continue;
-            query.bindValue(0, paths[i]);
-            if (!query.exec()) {
-                damaged = IsDamage(query.lastError());
-                break;
+        const auto take = [&](Entry& entry) {
+            if (query.value(1).toLongLong() != entry.size ||
+                query.value(2).toLongLong() != entry.modifiedNs)
+                return;
+            entry.found = Unpack(query.value(4).toString(), entry.text);
+            entry.usedDay = query.value(3).toLongLong();
+        };
+        const QString columns =
+            u"SELECT path, size, modified_ns, used_day, texts FROM properties"_s;
+        qint64 records = -1;
+        if (query.exec(u"SELECT count(*) FROM properties"_s) && query.next())
+            records = query.value(0).toLongLong();
+        if (records >= 0 && records <= kScanRecordsPerPath * paths.size()) {
+            // A list read again, or a cache that is still small: one pass over the table.
+            QMultiHash<QString, qsizetype> index; // a path may be listed twice
+            index.reserve(paths.size());
+            for (qsizetype i = 0; i < paths.size(); ++i)
+                index.insert(paths[i], i);
+            if (query.exec(columns)) {
+                while (query.next()) {
+                    const auto [first, last] = index.equal_range(query.value(0).toString());
+                    for (auto at = first; at != last; ++at) {
+                        if (entries[size_t(*at)].stamped)
+                            take(entries[size_t(*at)]);
+                    }
+                }
             }
-            if (!query.next() || query.value(0).toLongLong() != entry.size ||
-                query.value(1).toLongLong() != entry.modifiedNs)
-                continue;
-            entry.found = true;
-            entry.usedDay = query.value(2).toLongLong();
-            int column = 3;
-            for (const Field& field : kFields)
-                entry.text.*field.member = query.value(column++).toString();
+        } else if (records >= 0) {
+            query.prepare(columns + u" WHERE path = ?"_s);
+            for (qsizetype i = 0; i < paths.size(); ++i) {
+                if (!entries[size_t(i)].stamped)
+                    continue;
+                query.bindValue(0, paths[i]);
+                if (!query.exec())
+                    break;
+                if (query.next())
+                    take(entries[size_t(i)]);
+            }
         }
+        damaged = IsDamage(query.lastError());
         query.finish();
         database.commit();
     }
@@ -219,9 +256,8 @@ void CPropertyCache::Store(const QStringList& paths, const std::vector<Entry>& e
     if (!database.transaction())
         return; // locked for too long by another process: kept next time
     QSqlQuery insert(database);
-    QStringList marks(std::size(kFields), u"?"_s);
-    insert.prepare(u"INSERT OR REPLACE INTO properties (path, size, modified_ns, used_day, %1) "
-                   u"VALUES (?, ?, ?, ?, %2)"_s.arg(FieldColumns(), marks.join(u", "_s)));
+    insert.prepare(u"INSERT OR REPLACE INTO properties (path, size, modified_ns, used_day, texts) "
+                   u"VALUES (?, ?, ?, %1, ?)"_s.arg(today));
     QSqlQuery touch(database);
     touch.prepare(u"UPDATE properties SET used_day = ? WHERE path = ?"_s);
     bool written = true;
@@ -241,10 +277,7 @@ void CPropertyCache::Store(const QStringList& paths, const std::vector<Entry>& e
         insert.bindValue(0, paths[i]);
         insert.bindValue(1, entry.size);
         insert.bindValue(2, entry.modifiedNs);
-        insert.bindValue(3, today);
-        int column = 4;
-        for (const Field& field : kFields)
-            insert.bindValue(column++, texts[size_t(i)].*field.member);
+        insert.bindValue(3, Packed(texts[size_t(i)]));
         written = insert.exec();
     }
     insert.finish();
