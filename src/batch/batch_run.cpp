@@ -182,10 +182,32 @@ bool CBatchRun::AddInputs(const QStringList& inputs)
             err << "\rReading " << done << " of " << total << " files" << Qt::flush;
         return true;
     };
+    // Files named one by one (a shell's glob) are read together, as a folder's are: on all
+    // cores, and with the properties cache asked once.
+    QStringList pending;
+    QStringList pendingInputs;
+    const auto addPending = [&] {
+        const qsizetype before = files.Count();
+        files.AddPaths(pending, pending.size() > 1 ? progress : ReadProgress());
+        qsizetype next = before;
+        for (qsizetype i = 0; i < pending.size(); ++i) {
+            if (next < files.Count() && files.At(next)->path == pending[i]) {
+                ++next;
+                continue;
+            }
+            err << "cannot be read, left out: " << pendingInputs[i] << '\n';
+            ++leftOutCount;
+        }
+        if (terminal && pending.size() > 1)
+            err << '\n';
+        pending.clear();
+        pendingInputs.clear();
+    };
     for (const QString& input : inputs) {
         const QFileInfo info(input);
         const QString path = info.absoluteFilePath();
         if (info.isDir()) {
+            addPending();
             const qsizetype before = files.Count();
             files.AddFolder(path, true, progress);
             for (qsizetype i = before; i < files.Count(); ++i)
@@ -195,11 +217,12 @@ bool CBatchRun::AddInputs(const QStringList& inputs)
         } else if (!info.exists()) {
             err << "orvel-batch: no such file or folder: " << input << '\n';
             return false;
-        } else if (!files.AddPath(path, true)) {
-            err << "cannot be read, left out: " << input << '\n';
-            ++leftOutCount;
+        } else {
+            pending << FoldDoubledSeparators(path);
+            pendingInputs << input;
         }
     }
+    addPending();
     return true;
 }
 

@@ -14,6 +14,7 @@
 #include <QStandardPaths>
 #include <QVariant>
 #include <atomic>
+#include <limits>
 #include <mutex>
 
 using namespace Qt::StringLiterals;
@@ -39,6 +40,7 @@ constexpr int kSqliteNotADatabase = 26;
 // Up to this many records per path asked for, one pass over the table is quicker than a
 // lookup per path.
 constexpr qint64 kScanRecordsPerPath = 4;
+constexpr qsizetype kFewestForScan = 64;
 
 std::atomic<int> connectionCount{0};
 std::mutex cachePathMutex;
@@ -136,14 +138,21 @@ bool CPropertyCache::Prepare(QSqlDatabase& database)
     const int version = query.value(0).toInt();
     if (version > kSchemaVersion)
         return false; // a newer program's records: left as they are
-    if (version != 0 && version < kSchemaVersion && !run(u"DROP TABLE IF EXISTS properties"_s))
-        return false;
-    return run(u"CREATE TABLE IF NOT EXISTS properties (path TEXT PRIMARY KEY NOT NULL, "
-               u"size INTEGER NOT NULL, modified_ns INTEGER NOT NULL, used_day INTEGER NOT "
-               u"NULL, texts TEXT NOT NULL) WITHOUT ROWID"_s) &&
-           run(u"CREATE INDEX IF NOT EXISTS properties_used ON properties (used_day)"_s) &&
-           run(u"PRAGMA user_version = %1"_s.arg(kSchemaVersion)) &&
-           run(u"DELETE FROM properties WHERE used_day < %1"_s.arg(Today() - kKeepDays));
+    if (version < kSchemaVersion) {
+        if (version != 0 && !run(u"DROP TABLE IF EXISTS properties"_s))
+            return false;
+        if (!run(u"CREATE TABLE IF NOT EXISTS properties (path TEXT PRIMARY KEY NOT NULL, "
+                 u"size INTEGER NOT NULL, modified_ns INTEGER NOT NULL, used_day INTEGER NOT "
+                 u"NULL, texts TEXT NOT NULL) WITHOUT ROWID"_s) ||
+            !run(u"CREATE INDEX IF NOT EXISTS properties_used ON properties (used_day)"_s) ||
+            !run(u"PRAGMA user_version = %1"_s.arg(kSchemaVersion)))
+            return false;
+    }
+    // Once per process: a pruning is a write, and a reading opens the cache anew.
+    static std::atomic<bool> pruned{false};
+    if (pruned.exchange(true))
+        return true;
+    return run(u"DELETE FROM properties WHERE used_day < %1"_s.arg(Today() - kKeepDays));
 }
 
 void CPropertyCache::Close()
@@ -199,9 +208,13 @@ std::vector<CPropertyCache::Entry> CPropertyCache::Find(const QStringList& paths
         };
         const QString columns =
             u"SELECT path, size, modified_ns, used_day, texts FROM properties"_s;
-        qint64 records = -1;
-        if (query.exec(u"SELECT count(*) FROM properties"_s) && query.next())
-            records = query.value(0).toLongLong();
+        // A few paths are looked up one by one; counting a large table would cost more.
+        qint64 records = std::numeric_limits<qint64>::max();
+        if (paths.size() >= kFewestForScan) {
+            records = -1;
+            if (query.exec(u"SELECT count(*) FROM properties"_s) && query.next())
+                records = query.value(0).toLongLong();
+        }
         if (records >= 0 && records <= kScanRecordsPerPath * paths.size()) {
             // A list read again, or a cache that is still small: one pass over the table.
             QMultiHash<QString, qsizetype> index; // a path may be listed twice

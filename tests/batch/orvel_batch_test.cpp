@@ -8,6 +8,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
 
@@ -50,6 +51,7 @@ protected:
         QProcess process;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(u"TMPDIR"_s, Path(u"tmp"_s));
+        environment.insert(u"XDG_CACHE_HOME"_s, Path(u"cache"_s));
         environment.insert(u"BATCH"_s, QString::fromUtf8(ORVEL_BATCH_PROGRAM));
         process.setProcessEnvironment(environment);
         process.setWorkingDirectory(dir.path());
@@ -121,6 +123,16 @@ TEST_F(OrvelBatchTest, ConvertsATreeAndReportsTheFileThatFailed)
     const Result fresh = Batch(u"--coder 'LAME MP3' --output fresh lib/A"_s);
     EXPECT_EQ(fresh.status, 0) << fresh.err.toStdString();
     EXPECT_TRUE(QFileInfo::exists(Path(u"fresh/one.mp3"_s)));
+    EXPECT_TRUE(QFileInfo::exists(Path(u"cache/orvel/properties.sqlite"_s)));
+
+    // Files named one by one are read together; one that cannot be read is named, in place.
+    ASSERT_EQ(mkfifo(QFile::encodeName(Path(u"pipe"_s)).constData(), 0600), 0);
+    const Result named = Batch(u"--coder 'LAME MP3' --output named lib/A/one.flac pipe "
+                               "lib/top.flac"_s);
+    EXPECT_EQ(named.status, 1);
+    EXPECT_TRUE(named.err.contains(u"cannot be read, left out: pipe"_s)) << named.err.toStdString();
+    for (const QString& output : {u"named/one.mp3"_s, u"named/top.mp3"_s})
+        EXPECT_TRUE(QFileInfo::exists(Path(output))) << output.toStdString();
 }
 
 TEST_F(OrvelBatchTest, BadArgumentsEndWithStatusTwoAndAnOwnOutputIsRefused)
