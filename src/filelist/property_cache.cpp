@@ -101,8 +101,8 @@ CPropertyCache::~CPropertyCache()
 
 QString CPropertyCache::DefaultPath()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
-           u"/orvel/properties.sqlite"_s;
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+    return folder.isEmpty() ? QString() : folder + u"/orvel/properties.sqlite"_s;
 }
 
 bool CPropertyCache::Open(bool retryAfterDamage)

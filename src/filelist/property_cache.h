@@ -19,8 +19,9 @@ class QSqlError;
 class CPropertyCache
 {
 public:
-    // The layout of the records. A version that adds fields adds their columns (older files
-    // are emptied and made anew); a file of a newer layout is left alone and not used.
+    // The layout of the records. A version that adds fields (tags, say) appends them to each
+    // record's packed texts, and older files are emptied and made anew; a file of a newer
+    // layout is left alone and not used.
     static constexpr int kSchemaVersion = 1;
     // Records not used for this many days are removed.
     static constexpr int kKeepDays = 120;
@@ -53,7 +54,8 @@ public:
     void Store(const QStringList& paths, const std::vector<Entry>& entries,
                const std::vector<CMediaInfoLibrary::AudioText>& texts);
 
-    // "orvel/properties.sqlite" in the user's cache folder (XDG_CACHE_HOME, else ~/.cache).
+    // "orvel/properties.sqlite" in the user's cache folder (XDG_CACHE_HOME, else ~/.cache);
+    // empty when there is none.
     static QString DefaultPath();
 
 private:
