@@ -70,18 +70,34 @@ xargs2() { # job
     printf '%s\0' "${files[@]}" | JOB="$1" xargs -0 -n1 -P2 sh -c "$1" _
 }
 
-declare -A best
+# Processor seconds (user and system) of every program this shell has waited for: the work
+# itself, which a busy machine does not inflate the way it inflates the elapsed time.
+# Called in this shell, not in a subshell, whose `times` would count only its own children.
+cpu_seconds() { # variable
+    times >"$work/times"
+    printf -v "$1" '%s' "$(awk 'NR == 2 {
+        split($1, u, /[ms]/); split($2, s, /[ms]/); print u[1] * 60 + u[2] + s[1] * 60 + s[2] }' \
+        "$work/times")"
+}
+
+declare -A best cpu
 measure() { # name extension command...
-    local name=$1 start end t
+    local name=$1 start end t c0 c
     fresh "$name"
+    cpu_seconds c0
     start=$(date +%s.%N)
     "${@:3}"
     end=$(date +%s.%N)
+    cpu_seconds c
+    c=$(echo "$c - $c0" | bc -l)
     check "$name" "$2"
     t=$(echo "$end - $start" | bc -l)
-    printf '  %-26s %7.2f s\n' "$name" "$t"
+    printf '  %-26s %7.2f s elapsed %7.2f s processor\n' "$name" "$t" "$c"
     if [ -z "${best[$name]:-}" ] || [ "$(echo "$t < ${best[$name]}" | bc -l)" -eq 1 ]; then
         best[$name]=$t
+    fi
+    if [ -z "${cpu[$name]:-}" ] || [ "$(echo "$c < ${cpu[$name]}" | bc -l)" -eq 1 ]; then
+        cpu[$name]=$c
     fi
 }
 
@@ -119,21 +135,20 @@ for round in $(seq 1 "$rounds"); do
     fi
 done
 
-ratio() { echo "${best[$1]} / ${best[$2]}" | bc -l; }
+ratio() { # name name: elapsed and processor ratios
+    printf 'elapsed %.3f  processor %.3f' "$(echo "${best[$1]} / ${best[$2]}" | bc -l)" \
+        "$(echo "${cpu[$1]} / ${cpu[$2]}" | bc -l)"
+}
 echo
 echo "best of $rounds; 64 FLAC files of 20 s, 2 at a time"
 for format in opus ogg; do
-    printf '%s: orvel direct / orvel WAV step on disk  = %.3f\n' "$format" \
-        "$(ratio $format-orvel-direct $format-orvel-wav-disk)"
-    printf '%s: orvel WAV step on tmpfs / on disk      = %.3f\n' "$format" \
-        "$(ratio $format-orvel-wav-tmpfs $format-orvel-wav-disk)"
-    printf '%s: orvel direct / xargs -P2 decode+encode = %.3f (target: at most 0.92)\n' "$format" \
-        "$(ratio $format-orvel-direct $format-xargs-wav)"
-    printf '%s: xargs encode only / decode+encode     = %.3f (the floor)\n' "$format" \
-        "$(ratio $format-xargs-direct $format-xargs-wav)"
+    echo "$format: orvel direct / orvel WAV step on disk:  $(ratio $format-orvel-direct $format-orvel-wav-disk)"
+    echo "$format: orvel WAV step on tmpfs / on disk:      $(ratio $format-orvel-wav-tmpfs $format-orvel-wav-disk)"
+    echo "$format: orvel direct / xargs -P2 decode+encode: $(ratio $format-orvel-direct $format-xargs-wav) (target: at most 0.92)"
+    echo "$format: xargs encode only / decode+encode:      $(ratio $format-xargs-direct $format-xargs-wav) (the floor)"
 done
 if [ "$soundconverter_ok" = yes ]; then
-    printf 'mp3: orvel / SoundConverter = %.3f\n' "$(ratio mp3-orvel mp3-soundconverter)"
+    echo "mp3: orvel / SoundConverter: $(ratio mp3-orvel mp3-soundconverter)"
 else
     echo "mp3: SoundConverter is not installed here (or cannot run its batch mode): no figure"
 fi
