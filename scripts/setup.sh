@@ -9,7 +9,7 @@ cd "$root"
 
 packages=(
     cmake ninja-build g++ ccache pkg-config
-    qt6-base-dev libgl-dev
+    qt6-base-dev libgl-dev libqt6sql6-sqlite
     libgtest-dev libgmock-dev libbenchmark-dev
     libmediainfo0v5 mediainfo libtag1-dev
     libebur128-dev

@@ -1,5 +1,6 @@
 #include "engine/instance_session.h"
 #include "engine/notifier.h"
+#include "filelist/property_cache.h"
 #include "foundation/os.h"
 #include "ui/app_icon.h"
 #include "ui/application_run.h"
@@ -17,6 +18,7 @@ int main(int argc, char** argv)
     os::UseUtf8CharacterSet();
     // A logout's SIGHUP or a SIGTERM stops a run and saves, as a close does (RunApplication).
     os::CatchStopSignals();
+    SetPropertyCachePath(CPropertyCache::DefaultPath());
     QApplication::setWindowIcon(ApplicationIcon());
     // The main window ends the program itself, after it has saved its state.
     QApplication::setQuitOnLastWindowClosed(false);

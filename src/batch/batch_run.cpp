@@ -5,6 +5,7 @@
 #include "engine/job_planning.h"
 #include "engine/output_tree.h"
 #include "engine/planned_jobs.h"
+#include "engine/replay_gain.h"
 #include "engine/run_report.h"
 #include "engine/time_estimate.h"
 #include "filelist/folder_walk.h"
@@ -117,6 +118,13 @@ int CBatchRun::Run(const CBatchOptions& options)
         ListCoders();
         return kAllConverted;
     }
+    if (options.replayGain >= 0) {
+        settings.general.replayGain = options.replayGain > 0 ? 1 : 0;
+        settings.general.replayGainAlbum = options.replayGain == 2 ? 1 : 0;
+    }
+    // One file is no album: a --jobs line writes track values only.
+    if (oneJob)
+        settings.general.replayGainAlbum = 0;
     QString outputFolder;
     if (!SelectCoder(options) || !ResolveOutputFolder(options, outputFolder) ||
         !AddInputs(options.inputs))
@@ -142,13 +150,6 @@ int CBatchRun::Run(const CBatchOptions& options)
         return ExitStatus(0);
     }
     const int threads = options.threads > 0 ? options.threads : settings.core.threadsCount;
-    if (options.replayGain >= 0) {
-        settings.general.replayGain = options.replayGain > 0 ? 1 : 0;
-        settings.general.replayGainAlbum = options.replayGain == 2 ? 1 : 0;
-    }
-    // One file is no album: a --jobs line writes track values only.
-    if (oneJob)
-        settings.general.replayGainAlbum = 0;
     return Convert(ordered, oneJob ? 1 : threads);
 }
 
@@ -223,18 +224,32 @@ bool CBatchRun::AddInputs(const QStringList& inputs)
             err << "\rReading " << done << " of " << total << " files" << Qt::flush;
         return os::CaughtStopSignal() == 0;
     };
+    // Files named one by one (a shell's glob) are read together, as a folder's are: on all
+    // cores, and with the properties cache asked once.
+    QStringList pending;
+    const auto addPending = [&] {
+        QStringList notOpened;
+        files.AddPaths(pending, pending.size() > 1 ? progress : ReadProgress(), &notOpened);
+        for (const QString& path : std::as_const(notOpened))
+            Report(path, u"cannot be read"_s);
+        if (terminal && pending.size() > 1)
+            err << '\n';
+        pending.clear();
+    };
     for (const QString& input : inputs) {
         const QFileInfo info(input);
         const QString path = info.absoluteFilePath();
         if (info.isDir()) {
+            addPending();
             AddFolder(path, progress);
-        } else if (!info.exists()) {
+        } else if (!info.exists() && !info.isSymLink()) {
             err << "orvel-batch: no such file or folder: " << input << '\n';
             return false;
-        } else if (!files.AddPath(path, true)) {
-            Report(path, u"cannot be read"_s);
+        } else {
+            pending << FoldDoubledSeparators(path);
         }
     }
+    addPending();
     return true;
 }
 
@@ -291,14 +306,23 @@ QList<CFileInfo*> CBatchRun::Plan(const CBatchOptions& options, const QString& o
     }
 
     const bool decodeOnly = coder == coders.back().get();
+    // Job lines may run on other machines, whose runtime folders are not ours.
+    if (!decodeOnly && !options.jobs) {
+        QList<const CFileInfo*> all;
+        for (qsizetype i = 0; i < files.Count(); ++i)
+            all << files.At(i);
+        ChooseTempFolder(all, options.threads > 0 ? options.threads : settings.core.threadsCount);
+    }
     QList<CFileInfo*> planned;
     for (qsizetype i = 0; i < files.Count(); ++i) {
         CFileInfo& file = *files.At(i);
         const QString folder = commonFolder.isEmpty()
                                    ? outputFolder
                                    : MirroredOutputFolder(outputFolder, commonFolder, file.folder);
-        if (!PlanFile(file, decoders, decodeOnly ? nullptr : coder, presetIndex, folder,
-                      decodeOnly) ||
+        if (!PlanFile(file, decoders, decodeOnly ? nullptr : coder, presetIndex, folder, decodeOnly,
+                      settings.general.directInput != 0 &&
+                          !LoudnessNeedsDecodedAudio(ReplayGainModeOf(
+                              settings.general.replayGain, settings.general.replayGainAlbum))) ||
             (!file.coder && !file.decoder)) {
             // Covers, playlists and notes beside the music are no sources.
             if (foundInFolders.contains(&file)) {

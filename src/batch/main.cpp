@@ -3,6 +3,7 @@
 #include "batch/batch_options.h"
 #include "batch/batch_run.h"
 #include "engine/instance_session.h"
+#include "filelist/property_cache.h"
 #include "foundation/os.h"
 
 #include <QCoreApplication>
@@ -19,6 +20,7 @@ int main(int argc, char** argv)
     // Ctrl+C, a kill or a closed terminal stop the run as Stop does in the window: programs
     // ended, hidden results and WAVs removed, the summary printed.
     os::CatchStopSignals();
+    SetPropertyCachePath(CPropertyCache::DefaultPath());
     QTextStream out(stdout);
     QTextStream err(stderr);
 

@@ -57,6 +57,7 @@ void LoadCoder(CCoder& coder, const QString& executablePath)
 
     ReadEntries(AppendPath(codecFolder, u"Presets.ini"_s),
                 AppendPath(codecFolder, u"Extensions.ini"_s), coder.GetEntries(), true);
+    coder.inputs = ReadExtensionLines(AppendPath(codecFolder, u"Inputs.ini"_s));
     coder.fileSize = FileSize32(executablePath);
 }
 
@@ -95,6 +96,20 @@ void ReadEntries(const QString& pairedPath, const QString& extensionsPath,
         entry.commandLine = ReadNonEmptyLine(pairedFile);
         entries.append(entry);
     }
+}
+
+QStringList ReadExtensionLines(const QString& path)
+{
+    QStringList extensions;
+    CTextFileRead file(path);
+    QString line;
+    while (file.ReadLine(line)) {
+        const QString extension = TrimWhiteSpace(line).toLower();
+        if (!extension.isEmpty()) {
+            extensions.append(extension);
+        }
+    }
+    return extensions;
 }
 
 quint32 FileSize32(const QString& path)

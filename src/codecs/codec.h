@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 // One preset of a coder, or one handled extension of a decoder.
 struct CodecEntry
@@ -70,6 +71,8 @@ public:
 
     // Per job: the decoder run whose output this coder reads; not owned.
     CDecoder* decoder = nullptr;
+    // Source extensions (lower case, no dot) its encoder reads itself, from "Inputs.ini".
+    QStringList inputs;
 };
 
 // Appends the entries described by an extensions file and its paired file ("Presets.ini"
@@ -77,6 +80,10 @@ public:
 // reads as empty; a read error raises CTextFileException.
 void ReadEntries(const QString& pairedPath, const QString& extensionsPath,
                  QList<CodecEntry>& entries, bool withNames);
+
+// The non-empty lines of a line file, trimmed and lower-cased; empty when it cannot be opened.
+// A read error raises CTextFileException.
+QStringList ReadExtensionLines(const QString& path);
 
 // The size of a file in bytes (low 32 bits), 0xFFFFFFFF when it cannot be read.
 quint32 FileSize32(const QString& path);

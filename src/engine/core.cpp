@@ -872,10 +872,20 @@ void CCore::EndRunIfIdle()
 {
     if (!queue.isEmpty() || !active.empty())
         return;
+    const bool wasRunning = running;
     running = false;
     // Albums that can no longer complete (a file of theirs never ran, or the run was stopped)
     // go to their names with track values only; moving them takes no time.
     NoteReleaseFailures(ReleaseResults(albums->TakeAll()), nullptr, nullptr);
+    // Told once per run; after a Stop the windows know already.
+    if (wasRunning && runEnded)
+        runEnded();
+}
+
+void CCore::SetRunEndedCallback(std::function<void()> callback)
+{
+    std::lock_guard lock(mutex);
+    runEnded = std::move(callback);
 }
 
 void CCore::ResizeSlots(int count)

@@ -8,6 +8,7 @@
 #include <QList>
 #include <QString>
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <orvel/icore.h>
@@ -120,6 +121,10 @@ public:
     // within the time limit.
     bool WaitForWorkers(int timeoutMs);
 
+    // Called once a run has ended (IsRunning turns false), on the thread that ended it and with
+    // the core's lock held: it may only post, never call back into the core. Empty: none.
+    void SetRunEndedCallback(std::function<void()> callback);
+
 private:
     struct ActiveRun;
 
@@ -168,4 +173,5 @@ private:
     QList<IProcess*> failedInRun; // decoders whose coders must not start
     quint64 generation = 0;       // bumped by Start; late results of older runs are dropped
     std::unique_ptr<CAlbumGate> albums;
+    std::function<void()> runEnded;
 };

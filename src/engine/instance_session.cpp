@@ -37,6 +37,16 @@ bool IsListedOutput(const QString& path)
            CInstanceSession::IsTemporaryOutputName(QFileInfo(path).fileName());
 }
 
+// An absolute, clean path of an intermediate WAV in the user's runtime folder, where planning
+// puts the WAVs when that folder has room.
+bool IsRuntimeWav(const QString& path)
+{
+    const QString runtime = os::RuntimeFolder();
+    const QFileInfo info(path);
+    return !runtime.isEmpty() && QDir::isAbsolutePath(path) && QDir::cleanPath(path) == path &&
+           info.path() == runtime && CInstanceSession::IsTemporaryWavName(info.fileName());
+}
+
 int RemoveEndedSession(const QString& folder, const QString& sessionPath)
 {
     const int descriptor = os::OpenLockedFile(sessionPath);
@@ -55,7 +65,8 @@ int RemoveEndedSession(const QString& folder, const QString& sessionPath)
                 if (CInstanceSession::IsTemporaryWavName(name) &&
                     RemoveListedFile(folder + os::kPathSeparator + name, owner))
                     ++removed;
-                else if (IsListedOutput(name) && RemoveListedFile(name, owner))
+                else if ((IsListedOutput(name) || IsRuntimeWav(name)) &&
+                         RemoveListedFile(name, owner))
                     ++removed;
             }
             QFile::remove(sessionPath);
@@ -104,11 +115,13 @@ void CInstanceSession::Record(const QString& temporaryPath)
     if (descriptor < 0)
         return;
     const QFileInfo info(temporaryPath);
-    if (QDir::cleanPath(info.path()) != QDir::cleanPath(folder) ||
-        !IsTemporaryWavName(info.fileName()))
-        return;
-    // Written straight through to the file: a crash a moment later must still find it.
-    os::WriteAll(descriptor, QFile::encodeName(info.fileName()) + '\n');
+    // Written straight through to the file: a crash a moment later must still find it. A WAV
+    // in the runtime folder is listed by its whole path.
+    if (QDir::cleanPath(info.path()) == QDir::cleanPath(folder) &&
+        IsTemporaryWavName(info.fileName()))
+        os::WriteAll(descriptor, QFile::encodeName(info.fileName()) + '\n');
+    else if (IsRuntimeWav(temporaryPath))
+        os::WriteAll(descriptor, QFile::encodeName(temporaryPath) + '\n');
 }
 
 void CInstanceSession::RecordOutput(const QString& temporaryOutputPath)

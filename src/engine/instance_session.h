@@ -18,8 +18,9 @@ public:
     // Creates and locks this instance's session file in `folder`.
     bool Begin(const QString& folder);
 
-    // Lists a temporary file handed out by this instance. Only names in the session's folder
-    // of the temporary WAV form are kept, so a damaged record can never name another file.
+    // Lists a temporary file handed out by this instance. Only names of the temporary WAV form
+    // in the session's folder or in the user's runtime folder are kept, so a damaged record can
+    // never name another file.
     void Record(const QString& temporaryPath);
 
     // Lists the hidden name a result is written under until it is whole (an absolute path in

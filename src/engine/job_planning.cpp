@@ -8,7 +8,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
+#include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <mutex>
 #include <new>
 
@@ -23,6 +25,14 @@ constexpr int kTempNameAttempts = 64;
 std::mutex tempNamesMutex;
 QSet<QString> tempNamesHandedOut;
 
+// Room kept free in a memory-backed folder beyond the WAVs themselves.
+constexpr qint64 kRuntimeFolderReserve = qint64(64) << 20;
+// Decoders write at most 32-bit samples (some widen 24-bit sources to 32, or write floats).
+constexpr int kWidestSampleBytes = 4;
+
+std::mutex tempFolderMutex;
+bool wavsInRuntimeFolder = false; // under tempFolderMutex
+
 QString OutputInFolder(const QString& outputFolder, const QString& path)
 {
     return CleanedPath(AppendPath(outputFolder, FileNamePart(CleanedPath(path))));
@@ -32,7 +42,49 @@ QString OutputInFolder(const QString& outputFolder, const QString& path)
 
 QString TempFolder()
 {
-    return os::TemporaryFolder();
+    const QString runtime = os::RuntimeFolder();
+    std::lock_guard lock(tempFolderMutex);
+    return wavsInRuntimeFolder && !runtime.isEmpty() ? runtime : os::TemporaryFolder();
+}
+
+qint64 EstimatedWavBytes(const CFileInfo& file)
+{
+    if (file.duration <= 0 || file.sampleRate <= 0 || file.channels <= 0)
+        return -1;
+    // Lossy sources name no resolution: their decoders may write floats.
+    const int sampleBytes = file.resolution > 0 && file.resolution <= 16 ? 2 : kWidestSampleBytes;
+    // Opus decodes at 48 kHz whatever rate the source names.
+    const qint64 rate = std::max(file.sampleRate, 48000);
+    const qint64 samples = (file.duration * rate + 999) / 1000;
+    return samples * file.channels * sampleBytes + 4096;
+}
+
+bool HoldsLargestWavs(qint64 freeBytes, QList<qint64> wavBytes, int slots)
+{
+    if (freeBytes <= 0 || wavBytes.contains(-1))
+        return false;
+    std::sort(wavBytes.begin(), wavBytes.end(), std::greater<>());
+    // A finished decoder's WAV may wait for its coder while the next decoder writes: one more
+    // WAV than there are slots, and a quarter on top.
+    qint64 needed = 0;
+    for (qsizetype i = 0; i < wavBytes.size() && i <= slots; ++i)
+        needed += wavBytes[i];
+    return needed + needed / 4 + kRuntimeFolderReserve <= freeBytes;
+}
+
+QString ChooseTempFolder(const QList<const CFileInfo*>& files, int slots)
+{
+    const QString runtime = os::RuntimeFolder();
+    bool useRuntime = false;
+    if (!runtime.isEmpty()) {
+        QList<qint64> sizes;
+        for (const CFileInfo* file : files)
+            sizes << EstimatedWavBytes(*file);
+        useRuntime = HoldsLargestWavs(os::FreeSpace(runtime), sizes, std::max(slots, 1));
+    }
+    std::lock_guard lock(tempFolderMutex);
+    wavsInRuntimeFolder = useRuntime;
+    return useRuntime ? runtime : os::TemporaryFolder();
 }
 
 QString ResolvedPath(const QString& path)
@@ -219,13 +271,31 @@ bool PrepareCoder(CFileInfo& file, const QString& commandTemplate, const QString
     return true;
 }
 
+bool CoderReadsSource(const CFileInfo& file, const CCoder& coder, bool directInput)
+{
+    if (!directInput || coder.inputs.isEmpty())
+        return false;
+    return coder.inputs.contains(ExtensionPart(CleanedPath(file.path)).toLower());
+}
+
 bool PlanFile(CFileInfo& file, const PlannedDecoders& decoders, CCoder* coder, int presetIndex,
-              const QString& outputFolder, bool decodeOnly)
+              const QString& outputFolder, bool decodeOnly, bool directInput)
 {
     if (!decodeOnly && !(coder && presetIndex >= 0 && presetIndex < coder->GetEntries().size())) {
         // Without a preset nothing is encoded, so nothing is decoded either: a decoder planned
         // now would leave an earlier coder unlinked and its WAV would never be deleted.
         ResetJobs(file);
+        return true;
+    }
+    if (!decodeOnly && CoderReadsSource(file, *coder, directInput)) {
+        if (file.coder)
+            file.coder->decoder = nullptr;
+        file.decoder.reset();
+        file.decoderInput.clear();
+        const CodecEntry entry = coder->GetEntries()[presetIndex];
+        AssignCoder(coder, file);
+        PrepareCoder(file, entry.commandLine, outputFolder);
+        file.presetName = entry.name;
         return true;
     }
     const bool decoded = PrepareDecoder(file, decoders, outputFolder, decodeOnly);

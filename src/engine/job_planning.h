@@ -46,12 +46,18 @@ bool AssignCoder(CCoder* definition, CFileInfo& file);
 // output (beside the source or in outputFolder) and argument string.
 bool PrepareCoder(CFileInfo& file, const QString& commandTemplate, const QString& outputFolder);
 
+// The one place that decides whether the coder reads the source itself, with no decoder run and
+// no intermediate WAV: direct input is wanted and the coder's "Inputs.ini" lists the source's
+// extension. A feature that needs the decoded audio says no here.
+bool CoderReadsSource(const CFileInfo& file, const CCoder& coder, bool directInput);
+
 // Plans both runs of a file the way Apply does: its decoder, then (unless decodeOnly) the coder
-// with the preset at presetIndex. False when the file can be neither decoded nor used as it is
-// (it is no WAV). Without a coder or a preset at presetIndex (a coder without presets) the file
-// is left with nothing planned, and true: a front end refuses that case before it plans.
+// with the preset at presetIndex; with directInput, a coder that reads the source itself gets
+// it as its input and no decoder runs. False when the file can be neither decoded nor used as
+// it is (it is no WAV). Without a coder or a preset at presetIndex (a coder without presets) the
+// file is left with nothing planned, and true: a front end refuses that case before it plans.
 bool PlanFile(CFileInfo& file, const PlannedDecoders& decoders, CCoder* coder, int presetIndex,
-              const QString& outputFolder, bool decodeOnly);
+              const QString& outputFolder, bool decodeOnly, bool directInput = false);
 
 // Forgets the file's planned runs and the paths they were planned with.
 bool ResetJobs(CFileInfo& file);
@@ -59,8 +65,23 @@ bool ResetJobs(CFileInfo& file);
 QString GetDecoderCommandLine(const CFileInfo& file);
 QString GetCoderCommandLine(const CFileInfo& file);
 
-// The temporary folder of the intermediate WAV files.
+// The folder of the intermediate WAV files: the one ChooseTempFolder chose last, the system
+// temporary folder until then.
 QString TempFolder();
+
+// Chooses where the intermediate WAVs of the files planned next go: the user's runtime folder
+// (XDG_RUNTIME_DIR, a memory-backed tmpfs on systemd systems, which spares the disk a write and
+// a read of each WAV) when it has room for the largest WAVs that `slots` runs may hold at once,
+// with a margin; else the system temporary folder. Returns the folder chosen.
+QString ChooseTempFolder(const QList<const CFileInfo*>& files, int slots);
+
+// The size of the WAV a decoder writes for the file, from its length and format, generously
+// (a decoder may widen samples); -1 when the properties do not tell it.
+qint64 EstimatedWavBytes(const CFileInfo& file);
+
+// True when freeBytes hold the `slots` largest of the WAVs with a margin. An unknown size (-1)
+// never fits.
+bool HoldsLargestWavs(qint64 freeBytes, QList<qint64> wavBytes, int slots);
 
 // The path a file is known by once links and dot components are resolved; a file that does
 // not exist yet is resolved through its folder. Empty for an empty path.

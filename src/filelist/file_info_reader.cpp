@@ -1,5 +1,6 @@
 #include "filelist/file_info_reader.h"
 
+#include "filelist/property_cache.h"
 #include "filelist/property_probe.h"
 
 #include <algorithm>
@@ -25,6 +26,8 @@ struct ReadState
 {
     const QStringList& paths;
     std::vector<std::unique_ptr<CFileInfo>>& records;
+    // The texts each record was made from, for the cache; entry i written by one worker.
+    std::vector<CMediaInfoLibrary::AudioText>& texts;
     std::atomic<qsizetype> next{0};
     std::atomic<bool> cancelled{false};
     std::mutex mutex;
@@ -41,12 +44,20 @@ struct ReadState
     }
 };
 
-std::unique_ptr<CFileInfo> Read(const QString& path)
+std::unique_ptr<CFileInfo> Record(const QString& path, const CMediaInfoLibrary::AudioText& text)
 {
     auto record = std::make_unique<CFileInfo>();
-    if (!record->Load(path))
+    if (!record->LoadWithTexts(path, text))
         return nullptr;
     return record;
+}
+
+std::unique_ptr<CFileInfo> Read(const QString& path, CMediaInfoLibrary::AudioText& text)
+{
+    if (!FileCanBeOpened(path))
+        return nullptr;
+    text = ReadPropertyTexts(path);
+    return Record(path, text);
 }
 
 void Work(ReadState& state)
@@ -56,17 +67,9 @@ void Work(ReadState& state)
         const qsizetype index = state.next.fetch_add(1);
         if (index >= total)
             return;
-        state.records[size_t(index)] = Read(state.paths[index]);
+        state.records[size_t(index)] = Read(state.paths[index], state.texts[size_t(index)]);
         state.Finished(1);
     }
-}
-
-std::unique_ptr<CFileInfo> Record(const QString& path, const CMediaInfoLibrary::AudioText& text)
-{
-    auto record = std::make_unique<CFileInfo>();
-    if (!record->LoadWithTexts(path, text))
-        return nullptr;
-    return record;
 }
 
 // Reads stretches of paths through one helper. A file the helper dies on is listed without
@@ -85,13 +88,14 @@ void WorkThroughHelper(ReadState& state, const QString& program)
         for (qsizetype at = first; at < end;) {
             const bool helped = probe.Usable() && failures < kHelperFailureLimit;
             if (!helped) {
-                state.records[size_t(at)] = Read(state.paths[at]);
+                state.records[size_t(at)] = Read(state.paths[at], state.texts[size_t(at)]);
                 ++at;
                 continue;
             }
             const auto texts = probe.Read(state.paths.mid(at, end - at));
             for (const auto& text : texts) {
                 state.records[size_t(at)] = Record(state.paths[at], text);
+                state.texts[size_t(at)] = text;
                 ++at;
             }
             if (at < end && probe.Usable()) {
@@ -118,15 +122,16 @@ QString HelperFor(qsizetype paths, int threads)
     return PropertyProbeProgram();
 }
 
-} // namespace
-
-std::vector<std::unique_ptr<CFileInfo>> ReadFileInfos(const QStringList& paths, int threads,
-                                                      const ReadProgress& progress)
+// Reads every path with the library (on threads or through helpers), keeping the texts read.
+std::vector<std::unique_ptr<CFileInfo>>
+ReadUncached(const QStringList& paths, int threads, const ReadProgress& progress,
+             std::vector<CMediaInfoLibrary::AudioText>& texts)
 {
     std::vector<std::unique_ptr<CFileInfo>> records(size_t(paths.size()));
+    texts.assign(size_t(paths.size()), {});
     if (paths.isEmpty())
         return records;
-    ReadState state{paths, records};
+    ReadState state{paths, records, texts};
     const int count = ThreadCount(threads, paths.size());
     const QString helper = HelperFor(paths.size(), count);
     std::vector<std::thread> workers;
@@ -135,7 +140,7 @@ std::vector<std::unique_ptr<CFileInfo>> ReadFileInfos(const QStringList& paths, 
             workers.emplace_back(WorkThroughHelper, std::ref(state), std::cref(helper));
     } else {
         // The first file is read here: the library sets itself up once, on one thread.
-        records[0] = Read(paths[0]);
+        records[0] = Read(paths[0], texts[0]);
         state.next = 1;
         state.done = 1;
         for (int i = 0; i < count; ++i)
@@ -159,5 +164,69 @@ std::vector<std::unique_ptr<CFileInfo>> ReadFileInfos(const QStringList& paths, 
     records.resize(size_t(std::min(state.next.load(), total)));
     if (progress && !state.cancelled.load())
         progress(total, total);
+    return records;
+}
+
+// The records of the first `end` paths that the cache knows, made on several threads: each
+// still opens its file, and a list read again is mostly such files.
+void RecordKnown(const QStringList& paths, const std::vector<CPropertyCache::Entry>& entries,
+                 qsizetype end, std::vector<std::unique_ptr<CFileInfo>>& records, int threads)
+{
+    const auto stripe = [&](int first) {
+        for (qsizetype i = first; i < end; i += threads) {
+            if (entries[size_t(i)].found)
+                records[size_t(i)] = Record(paths[i], entries[size_t(i)].text);
+        }
+    };
+    std::vector<std::thread> workers;
+    for (int first = 1; first < threads; ++first)
+        workers.emplace_back(stripe, first);
+    stripe(0);
+    for (std::thread& worker : workers)
+        worker.join();
+}
+
+} // namespace
+
+std::vector<std::unique_ptr<CFileInfo>> ReadFileInfos(const QStringList& paths, int threads,
+                                                      const ReadProgress& progress)
+{
+    std::vector<CMediaInfoLibrary::AudioText> texts;
+    CPropertyCache cache(PropertyCachePath());
+    if (!cache.Usable() || paths.isEmpty())
+        return ReadUncached(paths, threads, progress, texts);
+
+    // Files the cache knows as they are now are not read again; the rest is read as ever.
+    const std::vector<CPropertyCache::Entry> entries = cache.Find(paths);
+    QStringList missing;
+    std::vector<qsizetype> missingAt;
+    for (qsizetype i = 0; i < paths.size(); ++i) {
+        if (!entries[size_t(i)].found) {
+            missing << paths[i];
+            missingAt.push_back(i);
+        }
+    }
+    const qsizetype known = paths.size() - missing.size();
+    const ReadProgress counted = [&](qsizetype done, qsizetype) {
+        return !progress || progress(known + done, paths.size());
+    };
+    std::vector<CMediaInfoLibrary::AudioText> readTexts;
+    auto read = ReadUncached(missing, threads, progress ? counted : ReadProgress(), readTexts);
+
+    std::vector<std::unique_ptr<CFileInfo>> records(size_t(paths.size()));
+    texts.assign(size_t(paths.size()), {});
+    // A cancel keeps the records up to the first path that was not read.
+    qsizetype end = paths.size();
+    if (read.size() < missingAt.size())
+        end = missingAt[read.size()];
+    for (size_t k = 0; k < read.size(); ++k) {
+        records[size_t(missingAt[k])] = std::move(read[k]);
+        texts[size_t(missingAt[k])] = readTexts[k];
+    }
+    RecordKnown(paths, entries, end, records, ThreadCount(threads, known));
+    records.resize(size_t(end));
+    cache.Store(paths, entries, texts);
+    if (progress && missing.isEmpty())
+        progress(paths.size(), paths.size());
     return records;
 }

@@ -52,10 +52,11 @@ CFileList::~CFileList() = default;
 
 bool CFileList::Add(const QString& path)
 {
-    auto entry = std::make_unique<CFileInfo>();
-    if (!entry->Load(path))
+    // Through the reader, which asks the properties cache first.
+    auto read = ReadFileInfos({path}, 1);
+    if (read.empty() || !read.front())
         return false;
-    entries.push_back(std::move(entry));
+    entries.push_back(std::move(read.front()));
     return true;
 }
 

@@ -78,6 +78,10 @@ bool StandardErrorIsTerminal();
 // The system temporary folder (TMPDIR, else /tmp), without a trailing separator.
 QString TemporaryFolder();
 
+// The user's runtime folder (XDG_RUNTIME_DIR) without a trailing separator, when it is set to
+// an absolute path of a folder the user owns and may write; empty otherwise.
+QString RuntimeFolder();
+
 // The user's home folder, without a trailing separator.
 QString HomeFolder();
 
@@ -163,5 +167,11 @@ int CaughtStopSignal();
 int TakeStopSignal();
 // Readable when one of those signals has arrived; -1 before CatchStopSignals.
 int StopSignalDescriptor();
+// Bytes an ordinary user may still write on the file system holding path; -1 when unknown.
+qint64 FreeSpace(const QString& path);
+
+// The size and the modification time (nanoseconds since the epoch) of the file a path names,
+// links followed; false when it cannot be read.
+bool FileStamp(const QString& path, qint64& size, qint64& modifiedNs);
 
 } // namespace os

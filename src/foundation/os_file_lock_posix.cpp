@@ -87,4 +87,37 @@ bool FileSystemIsFull(const QString& path)
     return status.f_blocks > 0 && status.f_bavail == 0;
 }
 
+QString RuntimeFolder()
+{
+    QString folder = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    while (folder.size() > 1 && folder.endsWith(u'/'))
+        folder.chop(1);
+    if (!folder.startsWith(u'/'))
+        return {};
+    const QByteArray name = QFile::encodeName(folder);
+    struct stat status = {};
+    if (stat(name.constData(), &status) != 0 || !S_ISDIR(status.st_mode) ||
+        status.st_uid != getuid() || access(name.constData(), W_OK | X_OK) != 0)
+        return {};
+    return folder;
+}
+
+qint64 FreeSpace(const QString& path)
+{
+    struct statvfs status = {};
+    if (statvfs(QFile::encodeName(path).constData(), &status) != 0 || status.f_blocks == 0)
+        return -1;
+    return qint64(status.f_bavail) * qint64(status.f_frsize);
+}
+
+bool FileStamp(const QString& path, qint64& size, qint64& modifiedNs)
+{
+    struct stat status = {};
+    if (stat(QFile::encodeName(path).constData(), &status) != 0)
+        return false;
+    size = qint64(status.st_size);
+    modifiedNs = qint64(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec;
+    return true;
+}
+
 } // namespace os

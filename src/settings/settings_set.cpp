@@ -66,7 +66,8 @@ bool CSettingsGeneral::Exchange(bool continueOnError, CSettingsStorage* storage,
            values.Int32(u"StartLongFilesFirst"_s, startLongFilesFirst, 1) &&
            values.Int32(u"KeepFolderStructure"_s, keepFolderStructure, 0) &&
            values.Int32(u"ReplayGain"_s, replayGain, 0) &&
-           values.Int32(u"ReplayGainAlbum"_s, replayGainAlbum, 1) && values.Result();
+           values.Int32(u"ReplayGainAlbum"_s, replayGainAlbum, 1) &&
+           values.Int32(u"DirectInput"_s, directInput, 1) && values.Result();
 }
 
 bool CSettingsDatabase::Exchange(bool continueOnError, CSettingsStorage* storage, bool save,

@@ -62,6 +62,8 @@ public:
     // Results get ReplayGain values: off by default, as it changes the results' bytes.
     qint32 replayGain = 0;
     qint32 replayGainAlbum = 1; // with it, album values too; else track values only
+    // A coder whose encoder reads the source itself (its "Inputs.ini") gets it with no WAV step.
+    qint32 directInput = 1;
     QString outputFolder;
 };
 

@@ -74,9 +74,27 @@ CDlgJobControl::CDlgJobControl(CLanguagePack& languagePack, int& priorityIndex, 
     elapsed.start();
     refreshTimer.setInterval(kRefreshIntervalMs);
     connect(&refreshTimer, &QTimer::timeout, this, &CDlgJobControl::Refresh);
+    // The window closes as the last run ends, not at the next poll; the poll stays for the
+    // counters. Posted: the core calls from a worker with its lock held.
+    if (auto* engine = dynamic_cast<CCore*>(&core)) {
+        engine->SetRunEndedCallback([this] {
+            QMetaObject::invokeMethod(this, &CDlgJobControl::OnRunEnded, Qt::QueuedConnection);
+        });
+    }
 }
 
-CDlgJobControl::~CDlgJobControl() = default;
+CDlgJobControl::~CDlgJobControl()
+{
+    if (auto* engine = dynamic_cast<CCore*>(&core))
+        engine->SetRunEndedCallback({});
+}
+
+void CDlgJobControl::OnRunEnded()
+{
+    // Before exec() has shown the window, its first cycle does this.
+    if (refreshTimer.isActive())
+        Refresh();
+}
 
 void CDlgJobControl::CreateControls()
 {

@@ -19,7 +19,7 @@ class QPushButton;
 
 // The modal window shown while the core converts: the running programs, how many processes
 // have started out of how many, the processor load, the priority of the running programs and
-// Stop. It polls the core twice a second and closes itself when the core has finished.
+// Stop. It polls the core twice a second, and closes itself as soon as the core has finished.
 class CDlgJobControl : public QDialog
 {
     Q_OBJECT
@@ -70,6 +70,7 @@ private:
     void UpdateStatus();
     void OnPriorityChanged(int index);
     void OnStop();
+    void OnRunEnded();
     void Finish(int result);
     void ReportFailures();
     void ReportUnwrittenTags(const QList<RunResult>& results);

@@ -4,6 +4,7 @@
 #include "engine/notifier.h"
 #include "engine/output_tree.h"
 #include "engine/planned_jobs.h"
+#include "engine/replay_gain.h"
 #include "engine/run_report.h"
 #include "extensions/language_pack.h"
 #include "foundation/path_helpers.h"
@@ -101,6 +102,15 @@ void CDlgMain::Apply()
         }
         commonFolder = DeepestCommonFolder(paths);
     }
+    if (!decodeOnly) {
+        QList<const CFileInfo*> targets;
+        for (int row : TargetRows()) {
+            if (const CFileInfo* file = FileAt(row)) {
+                targets << file;
+            }
+        }
+        ChooseTempFolder(targets, settings.core.threadsCount);
+    }
     for (int row : TargetRows()) {
         PlanRow(row, decodeOnly, presetIndex, commonFolder);
     }
@@ -124,7 +134,10 @@ void CDlgMain::PlanRow(int row, bool decodeOnly, int presetIndex, const QString&
     if (!outputFolder.isEmpty() && !commonFolder.isEmpty()) {
         outputFolder = MirroredOutputFolder(outputFolder, commonFolder, file->folder);
     }
-    if (!PlanFile(*file, decoders, currentCoder, presetIndex, outputFolder, decodeOnly)) {
+    if (!PlanFile(*file, decoders, currentCoder, presetIndex, outputFolder, decodeOnly,
+                  settings.general.directInput != 0 &&
+                      !LoudnessNeedsDecodedAudio(ReplayGainModeOf(
+                          settings.general.replayGain, settings.general.replayGainAlbum)))) {
         CurrentNotifier()->Notify(
             INotifier::Icon::Error, language.GetString(MainText::kErrorCaption),
             language.GetString(MainText::kCannotPlan) + u'\n' + file->path + u'\n' +

@@ -34,6 +34,7 @@ constexpr int kKeepFolderStructure = 264;
 constexpr int kWriteReplayGain = 340;
 constexpr int kReplayGainTrack = 341;
 constexpr int kReplayGainAlbum = 342;
+constexpr int kDirectInput = 390;
 } // namespace Text
 
 } // namespace
@@ -72,6 +73,7 @@ void COptionsPageGeneral::BuildControls(QWidget* page)
            UiText::kStartLongFilesFirstTip,
            u"The longest files start first, so that no long file runs alone at the end."_s);
     AddReplayGainControls(layout);
+    AddFlag(layout, u"directInput"_s, Text::kDirectInput, general.directInput);
     sameAsOriginal = AddFlag(layout, u"outputFolderSameAsOriginal"_s, Text::kSameAsOriginal,
                              general.outputFolderSameAsOriginal);
 

@@ -18,6 +18,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <random>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <taglib/fileref.h>
 #include <taglib/mp4file.h>
@@ -65,6 +66,7 @@ protected:
         QProcess process;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(u"TMPDIR"_s, Path(u"tmp"_s));
+        environment.insert(u"XDG_CACHE_HOME"_s, Path(u"cache"_s));
         environment.insert(u"BATCH"_s, QString::fromUtf8(ORVEL_BATCH_PROGRAM));
         process.setProcessEnvironment(environment);
         process.setWorkingDirectory(dir.path());
@@ -164,6 +166,16 @@ TEST_F(OrvelBatchTest, ConvertsATreeAndReportsTheFileThatFailed)
     const Result fresh = Batch(u"--coder 'LAME MP3' --output fresh lib/A"_s);
     EXPECT_EQ(fresh.status, 0) << fresh.err.toStdString();
     EXPECT_TRUE(QFileInfo::exists(Path(u"fresh/one.mp3"_s)));
+    EXPECT_TRUE(QFileInfo::exists(Path(u"cache/orvel/properties.sqlite"_s)));
+
+    // Files named one by one are read together; one that cannot be read is named, in place.
+    ASSERT_EQ(mkfifo(QFile::encodeName(Path(u"pipe"_s)).constData(), 0600), 0);
+    const Result named = Batch(u"--coder 'LAME MP3' --output named lib/A/one.flac pipe "
+                               "lib/top.flac"_s);
+    EXPECT_EQ(named.status, 1);
+    EXPECT_TRUE(named.err.contains(u"/pipe: cannot be read"_s)) << named.err.toStdString();
+    for (const QString& output : {u"named/one.mp3"_s, u"named/top.mp3"_s})
+        EXPECT_TRUE(QFileInfo::exists(Path(output))) << output.toStdString();
 }
 
 TEST_F(OrvelBatchTest, BadArgumentsEndWithStatusTwoAndAnOwnOutputIsRefused)
@@ -268,7 +280,7 @@ TEST_F(OrvelBatchTest, JobLinesForAnyNameConvertOrNameItAndRunNothingElse)
     }
     // Nothing made outside the output folders, and the sources as they were.
     EXPECT_EQ(Shell(u"ls -AR lib | md5sum"_s).out.toStdString(), before.toStdString());
-    EXPECT_EQ(Shell(u"ls -A"_s).out.toStdString(), "lib\nout\nout2\ntmp\n");
+    EXPECT_EQ(Shell(u"ls -A"_s).out.toStdString(), "cache\nlib\nout\nout2\ntmp\n");
     EXPECT_TRUE(TemporaryWavs().isEmpty());
     Shell(u"rm -rf lib"_s); // names that are not UTF-8 are beyond QDir
 }

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
@@ -267,6 +268,59 @@ TEST_F(ConversionTest, FailingAndMissingEncodersFailOnlyTheirOwnFiles)
     EXPECT_TRUE(QFile::exists(files[3]->outputPath));
     EXPECT_FALSE(QFile::exists(files[2]->outputPath));
     EXPECT_TRUE(LeftoverTempFiles().isEmpty()) << LeftoverTempFiles().join(u' ').toStdString();
+}
+
+// The audio of a result, decoded to raw 32-bit samples; empty when it cannot be decoded.
+QByteArray DecodedAudio(const QString& path)
+{
+    const QString raw = path + u".raw"_s;
+    if (!fixtures::Run(u"ffmpeg"_s, {u"-nostdin"_s, u"-v"_s, u"error"_s, u"-y"_s, u"-i"_s, path,
+                                     u"-f"_s, u"s32le"_s, raw}))
+        return {};
+    QFile file(raw);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+TEST_F(ConversionTest, DirectInputGivesTheAudioOfTheWavStep)
+{
+    const QString wav = root.filePath(u"base.wav"_s);
+    ASSERT_TRUE(fixtures::MakeWav(wav, 48000, 2, 24, 1.5));
+    const QString source = sources + u"/Ünï 'q\"uoted\" -sóng.flac"_s;
+    ASSERT_TRUE(fixtures::MakeFlac(wav, source));
+    auto opusenc = InstallCoder(u"opusenc"_s, u"opus"_s, u"--quiet --bitrate 96 %in% %out%"_s);
+    PlannedDecoders decoders;
+    decoders.push_back(std::make_unique<CDecoder>(*flacDecoder));
+
+    std::vector<std::unique_ptr<CFileInfo>> files;
+    for (CCoder* coder : {oggenc.get(), flacCoder.get(), opusenc.get()}) {
+        // Read as the coder folder states it, in any case and spacing.
+        WriteLines(QFileInfo(coder->GetExecutable()).path() + u"/Inputs.ini"_s,
+                   {u" AIFF"_s, u""_s, u"Flac "_s});
+        ASSERT_TRUE(coder->Load(coder->GetExecutable()));
+        ASSERT_EQ(coder->inputs, (QStringList{u"aiff"_s, u"flac"_s}));
+        for (const bool direct : {true, false}) {
+            const QString out = root.filePath(u"out/%1-%2/"_s.arg(coder->GetName()).arg(direct));
+            QDir().mkpath(out);
+            files.push_back(LoadSource(source));
+            CFileInfo& file = *files.back();
+            ASSERT_TRUE(PlanFile(file, decoders, coder, 0, out, false, direct));
+            EXPECT_EQ(file.decoder == nullptr, direct);
+            EXPECT_EQ(file.coder->GetInputFile() == source, direct);
+            EXPECT_TRUE(file.coder->GetTempFile().isEmpty() == direct);
+        }
+    }
+    CCore core;
+    RunAll(core, files);
+    EXPECT_TRUE(core.GetFailedRuns().isEmpty());
+    EXPECT_EQ(core.GetStartedCount(), 9);
+    for (size_t i = 0; i < files.size(); i += 2) {
+        SCOPED_TRACE(files[i]->outputPath.toStdString());
+        const QByteArray direct = DecodedAudio(files[i]->outputPath);
+        EXPECT_FALSE(direct.isEmpty());
+        EXPECT_TRUE(direct == DecodedAudio(files[i + 1]->outputPath));
+    }
+    EXPECT_TRUE(LeftoverTempFiles().isEmpty()) << LeftoverTempFiles().join(u' ').toStdString();
+    EXPECT_TRUE(QFile::exists(source));
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include <QHash>
 #include <QTemporaryDir>
 #include <QThread>
+#include <atomic>
 #include <csignal>
 #include <gtest/gtest.h>
 #include <memory>
@@ -247,12 +248,16 @@ TEST_F(CoreTest, FailuresAreRecordedAndTheRunStillEnds)
 
     CCore core;
     core.SetThreadsCount(2);
+    std::atomic<int> ends{0};
+    core.SetRunEndedCallback([&ends] { ++ends; });
     for (IProcess* p :
          {(IProcess*)badDecoder.get(), (IProcess*)orphan.get(), (IProcess*)failingCoder.get(),
           (IProcess*)missing.get(), (IProcess*)selfKiller.get(), (IProcess*)good.get()})
         core.AddProcess(p);
     core.Start();
     ASSERT_TRUE(WaitUntilIdle(core));
+    ASSERT_TRUE(core.WaitForWorkers(10000));
+    EXPECT_EQ(ends.load(), 1) << "told once, as the last run ended";
 
     EXPECT_EQ(core.GetStartedCount(), core.GetRunResults().size());
     const auto t = ReadLog();

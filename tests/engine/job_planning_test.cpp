@@ -287,3 +287,75 @@ TEST(JobPlanningTest, SameFileSeesThroughSpellingsAndLinks)
 }
 
 } // namespace
+
+TEST(JobPlanningTest, DirectInputPlansNoDecoderForWhatTheEncoderReads)
+{
+    PlannedDecoders decoders;
+    decoders.push_back(DecoderFor(u"flac"_s, {u"flac"_s, u"mp3"_s}));
+    auto coder = CoderFor({u"ogg"_s});
+    coder->inputs = QStringList{u"flac"_s};
+    auto file = Source(u"/m/A.FLAC"_s);
+    ASSERT_TRUE(PlanFile(*file, decoders, coder.get(), 0, u"/out/"_s, false, false));
+    ASSERT_TRUE(file->decoder);
+
+    // Replanned with direct input: the earlier decoder and its WAV are gone.
+    ASSERT_TRUE(PlanFile(*file, decoders, coder.get(), 0, u"/out/"_s, false, true));
+    EXPECT_FALSE(file->decoder);
+    EXPECT_TRUE(file->decoderInput.isEmpty());
+    EXPECT_EQ(file->coder->decoder, nullptr);
+    EXPECT_EQ(file->coder->GetInputFile(), u"/m/A.FLAC"_s);
+    EXPECT_TRUE(file->coder->GetTempFile().isEmpty()); // the core never deletes a source
+    EXPECT_EQ(file->outputPath, u"/out/A.ogg"_s);
+    EXPECT_EQ(file->presetName, u"preset ogg"_s);
+
+    // What the encoder does not read, and decode-only planning, still go through a decoder.
+    auto mp3 = Source(u"/m/b.mp3"_s);
+    ASSERT_TRUE(PlanFile(*mp3, decoders, coder.get(), 0, QString(), false, true));
+    EXPECT_TRUE(mp3->decoder);
+    ASSERT_TRUE(PlanFile(*file, decoders, nullptr, 0, QString(), true, true));
+    EXPECT_TRUE(file->decoder);
+    EXPECT_FALSE(file->coder);
+}
+
+TEST(JobPlanningTest, IntermediateWavsGoToTheRuntimeFolderOnlyWhenTheyFit)
+{
+    auto song = Source(u"/m/a.flac"_s);
+    song->duration = 240000;
+    song->resolution = 16;
+    EXPECT_EQ(EstimatedWavBytes(*song), 240LL * 48000 * 2 * 2 + 4096);
+    song->resolution = 0; // a lossy source may decode to floats
+    EXPECT_EQ(EstimatedWavBytes(*song), 240LL * 48000 * 2 * 4 + 4096);
+    song->duration = 0;
+    EXPECT_EQ(EstimatedWavBytes(*song), -1);
+
+    constexpr qint64 kMiB = qint64(1) << 20;
+    const struct
+    {
+        qint64 free;
+        QList<qint64> wavs;
+        int slots;
+        bool fits;
+    } cases[] = {
+        {1000 * kMiB, {100 * kMiB, 100 * kMiB, 100 * kMiB}, 2, true},
+        {400 * kMiB, {100 * kMiB, 100 * kMiB, 100 * kMiB}, 2, false}, // 3 WAVs, margin, reserve
+        {400 * kMiB, {200 * kMiB, 10 * kMiB, 10 * kMiB, 10 * kMiB}, 1, true},
+        {1000 * kMiB, {10 * kMiB, -1}, 2, false}, // a length nobody knows
+        {-1, {10 * kMiB}, 2, false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(HoldsLargestWavs(c.free, c.wavs, c.slots), c.fits) << c.free << ' ' << c.slots;
+
+    QTemporaryDir runtime;
+    const QByteArray before = qgetenv("XDG_RUNTIME_DIR");
+    qputenv("XDG_RUNTIME_DIR", runtime.path().toUtf8());
+    song->duration = 20000;
+    EXPECT_EQ(ChooseTempFolder({song.get()}, 2), runtime.path());
+    EXPECT_EQ(TempFolder(), runtime.path());
+    song->duration = 0;
+    EXPECT_EQ(ChooseTempFolder({song.get()}, 2), os::TemporaryFolder());
+    EXPECT_EQ(TempFolder(), os::TemporaryFolder());
+    if (before.isNull())
+        qunsetenv("XDG_RUNTIME_DIR");
+    else
+        qputenv("XDG_RUNTIME_DIR", before);
+}

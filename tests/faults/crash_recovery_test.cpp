@@ -188,16 +188,23 @@ TEST_F(CrashRecoveryTest, ADamagedRecordRemovesNothingButTemporaryWavsOfItsFolde
     EXPECT_TRUE(SessionFiles().isEmpty());
 }
 
-// In one process, too: a session stays untouched while it is open, and its WAVs are listed the
-// moment their names are handed out.
+// In one process, too: a session stays untouched while it is open, and its WAVs (in its folder
+// or in the user's runtime folder) are listed the moment their names are handed out.
 TEST_F(CrashRecoveryTest, OpenSessionsAreLeftAloneAndEndedOnesCleanedUp)
 {
+    const QString runtime = root.filePath(u"run"_s);
+    ASSERT_TRUE(QDir().mkpath(runtime));
+    const QByteArray runtimeBefore = qgetenv("XDG_RUNTIME_DIR");
+    qputenv("XDG_RUNTIME_DIR", runtime.toUtf8());
     CInstanceSession running;
     ASSERT_TRUE(running.Begin(tmp));
     const QString wav = tmp + u"/orvABCDEF01.wav"_s;
+    const QString runtimeWav = runtime + u"/orvABCDEF03.wav"_s;
     running.Record(wav);
     running.Record(root.filePath(u"elsewhere/orvABCDEF02.wav"_s)); // not in its folder
+    running.Record(runtimeWav);
     QFile(wav).open(QIODevice::WriteOnly);
+    QFile(runtimeWav).open(QIODevice::WriteOnly);
 
     EXPECT_EQ(CInstanceSession::RemoveFilesOfEndedSessions(tmp), 0);
     EXPECT_TRUE(QFile::exists(wav));
@@ -208,16 +215,21 @@ TEST_F(CrashRecoveryTest, OpenSessionsAreLeftAloneAndEndedOnesCleanedUp)
     QFile copy(path);
     ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
     const QByteArray listed = copy.readAll();
-    EXPECT_EQ(listed, "orvABCDEF01.wav\n");
+    EXPECT_EQ(listed, "orvABCDEF01.wav\n" + QFile::encodeName(runtimeWav) + '\n');
     running.End();
     EXPECT_FALSE(QFile::exists(path));
     QFile orphan(path);
     ASSERT_TRUE(orphan.open(QIODevice::WriteOnly));
     orphan.write(listed);
     orphan.close();
-    EXPECT_EQ(CInstanceSession::RemoveFilesOfEndedSessions(tmp), 1);
+    EXPECT_EQ(CInstanceSession::RemoveFilesOfEndedSessions(tmp), 2);
     EXPECT_FALSE(QFile::exists(wav));
+    EXPECT_FALSE(QFile::exists(runtimeWav));
     EXPECT_TRUE(SessionFiles().isEmpty());
+    if (runtimeBefore.isNull())
+        qunsetenv("XDG_RUNTIME_DIR");
+    else
+        qputenv("XDG_RUNTIME_DIR", runtimeBefore);
 }
 
 } // namespace

@@ -115,7 +115,7 @@ TEST_F(SettingsSetTest, SaveWritesEverySectionInItsOrder)
                                 "ShowWarnings=1\r\nAddOnlyExists=1\r\n"
                                 "CopyTags=1\r\nAtomicOutputs=1\r\nSkipUpToDate=1\r\n"
                                 "StartLongFilesFirst=1\r\nKeepFolderStructure=0\r\n"
-                                "ReplayGain=0\r\nReplayGainAlbum=1\r\n"
+                                "ReplayGain=0\r\nReplayGainAlbum=1\r\nDirectInput=1\r\n"
                                 "[Settings.Database]\r\nFindByFileName=0\r\n");
 }
 
@@ -164,8 +164,7 @@ TEST_F(SettingsSetTest, HandEditedFileSurvivesLoadAndSave)
     expected = Replaced(expected, "coderindex = 3abc\r\n", "coderindex=3\r\n");
     expected = Replaced(expected, placement + "05\r\n", "Placement=6265666F726573\r\n");
     expected = Replaced(expected, "Priority=high\r\n", "Priority=1\r\n");
-    expected =
-        Replaced(expected, "ReplayGainAlbum=1\r\n", "ReplayGainAlbum=1\r\nShowWarnings=1\r\n");
+    expected = Replaced(expected, "DirectInput=1\r\n", "DirectInput=1\r\nShowWarnings=1\r\n");
     EXPECT_EQ(ReadText(Path()), expected);
 }
 

@@ -1,0 +1,312 @@
+#include "filelist/property_cache.h"
+
+#include "engine/file_info.h"
+#include "foundation/os.h"
+
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStandardPaths>
+#include <QVariant>
+#include <atomic>
+#include <limits>
+#include <mutex>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+using AudioText = CMediaInfoLibrary::AudioText;
+
+// The texts of a record, in this order, joined by the unit separator into one column: one value
+// to bind and read per record instead of one per field. A field added here (at the end) needs a
+// new schema version.
+constexpr QString AudioText::*kFields[] = {
+    &AudioText::format,       &AudioText::bitRate,    &AudioText::channels,
+    &AudioText::samplingRate, &AudioText::resolution, &AudioText::duration,
+};
+constexpr QChar kSeparator = u'\x1f';
+
+// Waiting for another process's write; longer than any write of ours takes.
+constexpr int kBusyTimeoutMs = 5000;
+// SQLite's primary result codes for a file that is no database or is damaged.
+constexpr int kSqliteCorrupt = 11;
+constexpr int kSqliteNotADatabase = 26;
+// Up to this many records per path asked for, one pass over the table is quicker than a
+// lookup per path.
+constexpr qint64 kScanRecordsPerPath = 4;
+constexpr qsizetype kFewestForScan = 64;
+
+std::atomic<int> connectionCount{0};
+std::mutex cachePathMutex;
+QString cachePath;
+
+QString Packed(const AudioText& text)
+{
+    QStringList fields;
+    for (QString AudioText::*field : kFields)
+        fields << text.*field;
+    return fields.join(kSeparator);
+}
+
+bool Unpack(const QString& packed, AudioText& text)
+{
+    const QStringList fields = packed.split(kSeparator);
+    if (fields.size() != qsizetype(std::size(kFields)))
+        return false;
+    qsizetype i = 0;
+    for (QString AudioText::*field : kFields)
+        text.*field = fields[i++];
+    return true;
+}
+
+qint64 Today()
+{
+    return QDate::currentDate().toJulianDay();
+}
+
+// Texts worth keeping: what the library said of a file it knows. A file read without the
+// library, or one a helper died on, is read again next time.
+bool Keepable(const AudioText& text)
+{
+    if (text.format.isEmpty() || text.format == QStringView(kMediaInfoMissingText))
+        return false;
+    for (QString AudioText::*field : kFields) {
+        if ((text.*field).contains(kSeparator))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+CPropertyCache::CPropertyCache(const QString& databasePath)
+    : path(databasePath), connection(u"orvel-properties-%1"_s.arg(connectionCount.fetch_add(1)))
+{
+    if (path.isEmpty() || !QSqlDatabase::isDriverAvailable(u"QSQLITE"_s))
+        return;
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    usable = Open(true);
+}
+
+CPropertyCache::~CPropertyCache()
+{
+    Close();
+}
+
+QString CPropertyCache::DefaultPath()
+{
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+    return folder.isEmpty() ? QString() : folder + u"/orvel/properties.sqlite"_s;
+}
+
+bool CPropertyCache::Open(bool retryAfterDamage)
+{
+    bool damaged = false;
+    {
+        QSqlDatabase database = QSqlDatabase::addDatabase(u"QSQLITE"_s, connection);
+        database.setDatabaseName(path);
+        database.setConnectOptions(u"QSQLITE_BUSY_TIMEOUT=%1"_s.arg(kBusyTimeoutMs));
+        if (database.open() && Prepare(database))
+            return true;
+        damaged = IsDamage(database.lastError()) || lastDamage;
+    }
+    Close();
+    if (!retryAfterDamage || !damaged)
+        return false;
+    MoveDamagedAside();
+    return Open(false);
+}
+
+bool CPropertyCache::Prepare(QSqlDatabase& database)
+{
+    QSqlQuery query(database);
+    const auto run = [&](const QString& statement) {
+        if (query.exec(statement))
+            return true;
+        lastDamage = IsDamage(query.lastError());
+        return false;
+    };
+    if (!run(u"PRAGMA journal_mode=WAL"_s) || !run(u"PRAGMA synchronous=NORMAL"_s) ||
+        !run(u"PRAGMA user_version"_s) || !query.next())
+        return false;
+    const int version = query.value(0).toInt();
+    if (version > kSchemaVersion)
+        return false; // a newer program's records: left as they are
+    if (version < kSchemaVersion) {
+        if (version != 0 && !run(u"DROP TABLE IF EXISTS properties"_s))
+            return false;
+        if (!run(u"CREATE TABLE IF NOT EXISTS properties (path TEXT PRIMARY KEY NOT NULL, "
+                 u"size INTEGER NOT NULL, modified_ns INTEGER NOT NULL, used_day INTEGER NOT "
+                 u"NULL, texts TEXT NOT NULL) WITHOUT ROWID"_s) ||
+            !run(u"CREATE INDEX IF NOT EXISTS properties_used ON properties (used_day)"_s) ||
+            !run(u"PRAGMA user_version = %1"_s.arg(kSchemaVersion)))
+            return false;
+    }
+    // Once per process: a pruning is a write, and a reading opens the cache anew.
+    static std::atomic<bool> pruned{false};
+    if (pruned.exchange(true))
+        return true;
+    return run(u"DELETE FROM properties WHERE used_day < %1"_s.arg(Today() - kKeepDays));
+}
+
+void CPropertyCache::Close()
+{
+    {
+        QSqlDatabase database = QSqlDatabase::database(connection, false);
+        if (database.isValid())
+            database.close();
+    }
+    if (QSqlDatabase::contains(connection))
+        QSqlDatabase::removeDatabase(connection);
+}
+
+bool CPropertyCache::IsDamage(const QSqlError& error) const
+{
+    bool numeric = false;
+    const int code = error.nativeErrorCode().toInt(&numeric) & 0xff; // extended codes keep it
+    return numeric && (code == kSqliteCorrupt || code == kSqliteNotADatabase);
+}
+
+void CPropertyCache::MoveDamagedAside()
+{
+    // Kept for a look, once: the next damaged file takes its place.
+    const QString aside = path + u".damaged"_s;
+    QFile::remove(aside);
+    if (!QFile::rename(path, aside))
+        QFile::remove(path);
+    QFile::remove(path + u"-wal"_s);
+    QFile::remove(path + u"-shm"_s);
+}
+
+std::vector<CPropertyCache::Entry> CPropertyCache::Find(const QStringList& paths)
+{
+    std::vector<Entry> entries(size_t(paths.size()));
+    for (qsizetype i = 0; i < paths.size(); ++i) {
+        Entry& entry = entries[size_t(i)];
+        entry.stamped = os::FileStamp(paths[i], entry.size, entry.modifiedNs);
+    }
+    if (!usable)
+        return entries;
+    bool damaged = false;
+    {
+        QSqlDatabase database = QSqlDatabase::database(connection, false);
+        database.transaction();
+        QSqlQuery query(database);
+        query.setForwardOnly(true);
+        const auto take = [&](Entry& entry) {
+            if (query.value(1).toLongLong() != entry.size ||
+                query.value(2).toLongLong() != entry.modifiedNs)
+                return;
+            entry.found = Unpack(query.value(4).toString(), entry.text);
+            entry.usedDay = query.value(3).toLongLong();
+        };
+        const QString columns =
+            u"SELECT path, size, modified_ns, used_day, texts FROM properties"_s;
+        // A few paths are looked up one by one; counting a large table would cost more.
+        qint64 records = std::numeric_limits<qint64>::max();
+        if (paths.size() >= kFewestForScan) {
+            records = -1;
+            if (query.exec(u"SELECT count(*) FROM properties"_s) && query.next())
+                records = query.value(0).toLongLong();
+        }
+        if (records >= 0 && records <= kScanRecordsPerPath * paths.size()) {
+            // A list read again, or a cache that is still small: one pass over the table.
+            QMultiHash<QString, qsizetype> index; // a path may be listed twice
+            index.reserve(paths.size());
+            for (qsizetype i = 0; i < paths.size(); ++i)
+                index.insert(paths[i], i);
+            if (query.exec(columns)) {
+                while (query.next()) {
+                    const auto [first, last] = index.equal_range(query.value(0).toString());
+                    for (auto at = first; at != last; ++at) {
+                        if (entries[size_t(*at)].stamped)
+                            take(entries[size_t(*at)]);
+                    }
+                }
+            }
+        } else if (records >= 0) {
+            query.prepare(columns + u" WHERE path = ?"_s);
+            for (qsizetype i = 0; i < paths.size(); ++i) {
+                if (!entries[size_t(i)].stamped)
+                    continue;
+                query.bindValue(0, paths[i]);
+                if (!query.exec())
+                    break;
+                if (query.next())
+                    take(entries[size_t(i)]);
+            }
+        }
+        damaged = IsDamage(query.lastError());
+        query.finish();
+        database.commit();
+    }
+    if (damaged) {
+        for (Entry& entry : entries)
+            entry.found = false;
+        Close();
+        MoveDamagedAside();
+        usable = Open(false);
+    }
+    return entries;
+}
+
+void CPropertyCache::Store(const QStringList& paths, const std::vector<Entry>& entries,
+                           const std::vector<AudioText>& texts)
+{
+    const qint64 today = Today();
+    bool anyWrite = false;
+    for (size_t i = 0; i < entries.size() && !anyWrite; ++i)
+        anyWrite = entries[i].found ? entries[i].usedDay < today : entries[i].stamped;
+    if (!usable || !anyWrite)
+        return;
+    QSqlDatabase database = QSqlDatabase::database(connection, false);
+    if (!database.transaction())
+        return; // locked for too long by another process: kept next time
+    QSqlQuery insert(database);
+    insert.prepare(u"INSERT OR REPLACE INTO properties (path, size, modified_ns, used_day, texts) "
+                   u"VALUES (?, ?, ?, %1, ?)"_s.arg(today));
+    QSqlQuery touch(database);
+    touch.prepare(u"UPDATE properties SET used_day = ? WHERE path = ?"_s);
+    bool written = true;
+    for (qsizetype i = 0; i < paths.size() && written; ++i) {
+        const Entry& entry = entries[size_t(i)];
+        if (entry.found) {
+            // Once a day at most, so a list read again and again costs no writes.
+            if (entry.usedDay < today) {
+                touch.bindValue(0, today);
+                touch.bindValue(1, paths[i]);
+                written = touch.exec();
+            }
+            continue;
+        }
+        if (!entry.stamped || size_t(i) >= texts.size() || !Keepable(texts[size_t(i)]))
+            continue;
+        insert.bindValue(0, paths[i]);
+        insert.bindValue(1, entry.size);
+        insert.bindValue(2, entry.modifiedNs);
+        insert.bindValue(3, Packed(texts[size_t(i)]));
+        written = insert.exec();
+    }
+    insert.finish();
+    touch.finish();
+    if (!written || !database.commit())
+        database.rollback();
+}
+
+void SetPropertyCachePath(const QString& path)
+{
+    std::lock_guard lock(cachePathMutex);
+    cachePath = path;
+}
+
+QString PropertyCachePath()
+{
+    std::lock_guard lock(cachePathMutex);
+    return cachePath;
+}

@@ -1,0 +1,112 @@
+#include "filelist/file_list.h"
+#include "filelist/property_cache.h"
+#include "support/wav_bytes.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+class PropertyCacheTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        database = dir.filePath(u"cache/properties.sqlite"_s);
+        song = dir.filePath(u"song.wav"_s);
+        QFile file(song);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(WavBytes(8000, 8, true));
+    }
+
+    void TearDown() override { SetPropertyCachePath({}); }
+
+    // What the file list reads for the song now.
+    QString ListedFormat()
+    {
+        CFileList list;
+        EXPECT_EQ(list.AddPaths({song}), 1);
+        return list.Count() == 1 ? list.At(0)->format : QString();
+    }
+
+    // Stores texts for the song as it is now, the way a reading does.
+    void Remember(CPropertyCache& cache, const QString& format)
+    {
+        auto entries = cache.Find({song});
+        entries[0].found = false;
+        CMediaInfoLibrary::AudioText text;
+        text.format = format;
+        text.samplingRate = u"96000"_s;
+        cache.Store({song}, entries, {text});
+    }
+
+    QTemporaryDir dir;
+    QString database;
+    QString song;
+};
+
+// The chain the programs use: a reading stores what the library said, the next reading takes
+// the record, and a file whose time changed (same size) is read again.
+TEST_F(PropertyCacheTest, ReadingsUseTheCacheUntilTheFileChanges)
+{
+    SetPropertyCachePath(database);
+    EXPECT_EQ(ListedFormat(), u"PCM"_s);
+    {
+        CPropertyCache cache(database);
+        ASSERT_TRUE(cache.Usable());
+        const auto entries = cache.Find({song, dir.filePath(u"missing.wav"_s)});
+        EXPECT_TRUE(entries[0].found);
+        EXPECT_EQ(entries[0].text.format, u"PCM"_s);
+        EXPECT_FALSE(entries[1].found);
+
+        // A second connection (as another process has) sees what the first writes.
+        CPropertyCache other(database);
+        Remember(other, u"Remembered"_s);
+    }
+    EXPECT_EQ(ListedFormat(), u"Remembered"_s);
+    CFileList single;
+    ASSERT_TRUE(single.Add(song));
+    EXPECT_EQ(single.At(0)->sampleRate, 96000);
+
+    // One nanosecond later, same size: read again, and the new reading is kept.
+    struct stat status = {};
+    ASSERT_EQ(stat(QFile::encodeName(song).constData(), &status), 0);
+    status.st_mtim.tv_nsec = (status.st_mtim.tv_nsec + 1) % 1000000000;
+    const struct timespec times[2] = {status.st_atim, status.st_mtim};
+    ASSERT_EQ(utimensat(AT_FDCWD, QFile::encodeName(song).constData(), times, 0), 0);
+    EXPECT_EQ(ListedFormat(), u"PCM"_s);
+    CPropertyCache cache(database);
+    EXPECT_EQ(cache.Find({song})[0].text.format, u"PCM"_s);
+}
+
+TEST_F(PropertyCacheTest, ADamagedDatabaseIsMovedAsideAndMadeAnew)
+{
+    QDir().mkpath(QFileInfo(database).path());
+    QFile damaged(database);
+    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+    damaged.write(QByteArray(8192, '\x5a'));
+    damaged.close();
+
+    CPropertyCache cache(database);
+    ASSERT_TRUE(cache.Usable());
+    EXPECT_EQ(QFileInfo(database + u".damaged"_s).size(), 8192);
+    Remember(cache, u"Remembered"_s);
+    EXPECT_EQ(cache.Find({song})[0].text.format, u"Remembered"_s);
+
+    // A folder where the database should be: no cache, and reading goes on without one.
+    const QString blocked = dir.filePath(u"blocked"_s);
+    ASSERT_TRUE(QDir().mkpath(blocked));
+    SetPropertyCachePath(blocked);
+    EXPECT_FALSE(CPropertyCache(blocked).Usable());
+    EXPECT_EQ(ListedFormat(), u"PCM"_s);
+    EXPECT_TRUE(QFileInfo(blocked).isDir());
+}
+
+} // namespace
