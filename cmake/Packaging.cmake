@@ -8,6 +8,7 @@ set(ORVEL_DEB_MAINTAINER "The orvel developers <orvel@orvel.example.org>")
 # Qt plugins) it cannot see, so it is named here; add such packages to this list.
 set(ORVEL_DEB_RUNTIME_DEPENDS
     libmediainfo0v5 # the MediaInfo library, opened when files are read
+    libqt6sql6-sqlite # the SQLite driver of the properties cache, a Qt plugin
 )
 
 # Recommends: the packages whose programs the shipped coders and decoders run, as their scripts
