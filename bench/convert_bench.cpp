@@ -13,12 +13,16 @@
 //   orvel_convert_bench replaygain THREADS ROUNDS OUTPUT_FOLDER FLAC_TEMPLATE LAME_TEMPLATE FILE...
 //       as results, with tags and hidden outputs on both times and ReplayGain track and album
 //       values off and on.
+//   orvel_convert_bench checkcost FILE...
+//       prints what reading each file's stream duration back and checking it takes, in
+//       milliseconds per file, as the core does once for a run's input and once for its result.
 //   orvel_convert_bench overhead JOBS THREADS
 //       prints the time per job of JOBS runs of /bin/true spawned and reaped one after another,
 //       and of the same runs through the core on THREADS slots, in milliseconds.
 #include "engine/core.h"
 #include "engine/file_info.h"
 #include "engine/job_planning.h"
+#include "engine/result_check.h"
 #include "foundation/os.h"
 
 #include <QCoreApplication>
@@ -175,6 +179,22 @@ int Overhead(int jobs, int threads)
     return 0;
 }
 
+int CheckCost(const QStringList& files)
+{
+    constexpr int kRounds = 5;
+    QElapsedTimer timer;
+    timer.start();
+    int failed = 0;
+    for (int round = 0; round < kRounds; ++round) {
+        for (const QString& file : files)
+            failed += CheckResult(file, StreamDurationMs(file)).Passed() ? 0 : 1;
+    }
+    std::printf("result check: %.3f ms per file (%lld files)\n",
+                double(timer.nsecsElapsed()) / 1e6 / double(kRounds * files.size()),
+                static_cast<long long>(files.size()));
+    return failed == 0 ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -200,6 +220,8 @@ int main(int argc, char** argv)
         return Alternate("ReplayGain values", options, 1.03, args[2].toInt(), args[3].toInt(),
                          args[4], args[5], args[6], args.mid(7));
     }
+    if (args.size() >= 3 && args[1] == u"checkcost"_s)
+        return CheckCost(args.mid(2));
     if (args.size() == 4 && args[1] == u"overhead"_s)
         return Overhead(args[2].toInt(), args[3].toInt());
     std::fprintf(stderr,
