@@ -61,10 +61,10 @@ void Work(ReadState& state)
     }
 }
 
-std::unique_ptr<CFileInfo> Record(const QString& path, const CMediaInfoLibrary::AudioText& text)
+std::unique_ptr<CFileInfo> Record(const QString& path, const ProbeAnswer& answer)
 {
     auto record = std::make_unique<CFileInfo>();
-    if (!record->LoadWithTexts(path, text))
+    if (!record->LoadWithTexts(path, answer.text, answer.tags))
         return nullptr;
     return record;
 }
@@ -89,9 +89,9 @@ void WorkThroughHelper(ReadState& state, const QString& program)
                 ++at;
                 continue;
             }
-            const auto texts = probe.Read(state.paths.mid(at, end - at));
-            for (const auto& text : texts) {
-                state.records[size_t(at)] = Record(state.paths[at], text);
+            const auto answers = probe.Read(state.paths.mid(at, end - at));
+            for (const auto& answer : answers) {
+                state.records[size_t(at)] = Record(state.paths[at], answer);
                 ++at;
             }
             if (at < end && probe.Usable()) {
