@@ -3,6 +3,7 @@
 #include "codecs/codec.h"
 #include "engine/command_template.h"
 #include "engine/file_info.h"
+#include "engine/name_pattern.h"
 
 #include <QList>
 #include <QString>
@@ -13,6 +14,18 @@
 // command lines, and which files they read and write. Runs on the user-interface thread.
 
 using PlannedDecoders = std::vector<std::unique_ptr<CDecoder>>;
+
+// How results are named: from the pattern below their output folder (or the source's folder
+// when results go beside their sources), or, with an empty pattern, after their source.
+struct ResultNaming
+{
+    CNamePattern pattern;
+    bool fatSafe = false;
+};
+
+// The path of the file's result with the extension: see ResultNaming.
+QString ResultPathOf(const CFileInfo& file, const QString& outputFolder, const QString& extension,
+                     const ResultNaming& naming);
 
 // The prefix of every intermediate WAV name.
 inline constexpr const char16_t* kTempFilePrefix = u"orv";
@@ -36,7 +49,7 @@ QString MakeTemporaryOutputName(const QString& outputPath);
 // In decode-only mode the WAV is the result (beside the source or in outputFolder), otherwise
 // an intermediate file in the temporary folder.
 bool PrepareDecoder(CFileInfo& file, const PlannedDecoders& decoders, const QString& outputFolder,
-                    bool decodeOnly);
+                    bool decodeOnly, const ResultNaming& naming = {});
 
 // Gives the file its own copy of the coder (linked to the file's decoder run), or removes
 // its coder run when there is no definition. A coder without entries is refused.
@@ -44,14 +57,15 @@ bool AssignCoder(CCoder* definition, CFileInfo& file);
 
 // Fills the file's coder run from the template: input (the decoder's WAV or the source),
 // output (beside the source or in outputFolder) and argument string.
-bool PrepareCoder(CFileInfo& file, const QString& commandTemplate, const QString& outputFolder);
+bool PrepareCoder(CFileInfo& file, const QString& commandTemplate, const QString& outputFolder,
+                  const ResultNaming& naming = {});
 
 // Plans both runs of a file the way Apply does: its decoder, then (unless decodeOnly) the coder
 // with the preset at presetIndex. False when the file can be neither decoded nor used as it is
 // (it is no WAV). Without a coder or a preset at presetIndex (a coder without presets) the file
 // is left with nothing planned, and true: a front end refuses that case before it plans.
 bool PlanFile(CFileInfo& file, const PlannedDecoders& decoders, CCoder* coder, int presetIndex,
-              const QString& outputFolder, bool decodeOnly);
+              const QString& outputFolder, bool decodeOnly, const ResultNaming& naming = {});
 
 // Forgets the file's planned runs and the paths they were planned with.
 bool ResetJobs(CFileInfo& file);

@@ -287,3 +287,47 @@ TEST(JobPlanningTest, SameFileSeesThroughSpellingsAndLinks)
 }
 
 } // namespace
+
+namespace {
+
+// Names from tags below the output folder (or the source's folder), in decode-only planning
+// too; two files whose tags give one name are left out by the rules that guard every result.
+TEST(JobPlanningTest, ResultsNamedFromTagsMeetTheCollisionRules)
+{
+    PlannedDecoders decoders;
+    decoders.push_back(DecoderFor(u"flac"_s, {u"flac"_s}));
+    auto coder = CoderFor({u"mp3"_s});
+    ResultNaming naming{CNamePattern(u"<albumartist>/<album>/[<disc>-]<track> - <title>"_s)};
+    auto first = Source(u"/m/Rips/a.flac"_s);
+    first->tags = {u"AC/DC"_s, {}, u"Live"_s, u"Hell?"_s, {}, {}, 0, 3, 0};
+    auto twin = Source(u"/m/Other/b.flac"_s);
+    twin->tags = first->tags;
+    auto plain = Source(u"/m/Rips/c.flac"_s);
+    const struct
+    {
+        CFileInfo* file;
+        QString outputFolder;
+        bool decodeOnly;
+        QString expected;
+    } cases[] = {
+        {first.get(), u"/out/"_s, false, u"/out/AC_DC/Live/03 - Hell?.mp3"_s},
+        {plain.get(), u"/out/"_s, false, u"/out/c.mp3"_s},
+        {plain.get(), QString(), false, u"/m/Rips/c.mp3"_s},
+        {first.get(), QString(), true, u"/m/Rips/AC_DC/Live/03 - Hell?.wav"_s},
+        {twin.get(), u"/out/"_s, false, u"/out/AC_DC/Live/03 - Hell?.mp3"_s},
+    };
+    for (const auto& c : cases) {
+        ASSERT_TRUE(
+            PlanFile(*c.file, decoders, coder.get(), 0, c.outputFolder, c.decodeOnly, naming));
+        CCodec* result = c.decodeOnly ? static_cast<CCodec*>(c.file->decoder.get())
+                                      : static_cast<CCodec*>(c.file->coder.get());
+        EXPECT_EQ(result->GetOutputFile(), c.expected);
+    }
+    ASSERT_TRUE(PlanFile(*first, decoders, coder.get(), 0, u"/out/"_s, false, naming));
+    const QList<LeftOutReason> reasons =
+        FindLeftOutJobs({JobOf(*first), JobOf(*plain), JobOf(*twin)});
+    EXPECT_EQ(reasons, (QList<LeftOutReason>{LeftOutReason::None, LeftOutReason::None,
+                                             LeftOutReason::SharedOutput}));
+}
+
+} // namespace
