@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 // The main window's geometry, section "Settings.Window".
 class CSettingsWindow : public CSettings
@@ -60,6 +61,17 @@ public:
     // With an output folder: each result at its source's path below the files' common folder.
     qint32 keepFolderStructure = 0;
     QString outputFolder;
+    // Results are named from their tags by this pattern; empty: after their source.
+    QString namePattern;
+    qint32 fatSafeNames = 0; // names from tags avoid what FAT and exFAT refuse
+    static constexpr int kRecentNamePatterns = 5;
+    QStringList recentNamePatterns; // the last ones used, newest first
+
+    // Puts a pattern first among the recent ones (an empty one is not kept).
+    void RememberNamePattern(const QString& pattern);
+
+private:
+    bool ExchangeRecentPatterns(CSettingsExchange& values);
 };
 
 // Section "Settings.Database".

@@ -60,6 +60,10 @@ bool CDlgMain::OutputFolderUsable()
         text = LanguageTextOr(language, UiText::kNoOutputFolder,
                               u"No output folder is set, and the results are not to be written "
                               u"beside their sources. Choose one in the options."_s);
+    } else if (const CNamePattern pattern(settings.general.namePattern); !pattern.IsValid()) {
+        text = LanguageTextOr(language, UiText::kBadNamePattern,
+                              u"The name pattern in the options is not valid:"_s) +
+               u'\n' + pattern.Error();
     } else if (!OutputFolder().isEmpty() && !CanMakeFolder(OutputFolder())) {
         text = LanguageTextOr(language, UiText::kFolderNotMade,
                               u"The output folder cannot be created:"_s) +
@@ -124,7 +128,9 @@ void CDlgMain::PlanRow(int row, bool decodeOnly, int presetIndex, const QString&
     if (!outputFolder.isEmpty() && !commonFolder.isEmpty()) {
         outputFolder = MirroredOutputFolder(outputFolder, commonFolder, file->folder);
     }
-    if (!PlanFile(*file, decoders, currentCoder, presetIndex, outputFolder, decodeOnly)) {
+    const ResultNaming naming{CNamePattern(settings.general.namePattern),
+                              settings.general.fatSafeNames != 0};
+    if (!PlanFile(*file, decoders, currentCoder, presetIndex, outputFolder, decodeOnly, naming)) {
         CurrentNotifier()->Notify(
             INotifier::Icon::Error, language.GetString(MainText::kErrorCaption),
             language.GetString(MainText::kCannotPlan) + u'\n' + file->path + u'\n' +

@@ -25,6 +25,7 @@ inline constexpr int kStartLongFilesFirst = 263; // option
 inline constexpr int kKeepFolderStructure = 264; // option
 inline constexpr int kNoOutputFolder = 414;      // Apply, Start: results go nowhere
 inline constexpr int kFolderNotMade = 415;       // Apply, Start: the folder follows
+inline constexpr int kBadNamePattern = 366;      // Apply: the pattern's fault follows
 } // namespace UiText
 
 // The pack's text for id, or fallback when the pack has none.
