@@ -119,7 +119,7 @@ int CBatchRun::Run(const CBatchOptions& options)
     }
     QString outputFolder;
     if (!SelectCoder(options) || !ResolveOutputFolder(options, outputFolder) ||
-        !AddInputs(options.inputs))
+        !SelectNaming(options) || !AddInputs(options.inputs))
         return kBadArguments;
     if (const int signal = os::CaughtStopSignal(); signal != 0) {
         PrintSummary(0, signal);
@@ -271,6 +271,25 @@ bool CBatchRun::ResolveOutputFolder(const CBatchOptions& options, QString& folde
     return true;
 }
 
+bool CBatchRun::SelectNaming(const CBatchOptions& options)
+{
+    naming = {};
+    naming.fatSafe =
+        options.fatSafeNames >= 0 ? options.fatSafeNames != 0 : settings.general.fatSafeNames != 0;
+    if (!options.resultName.isEmpty()) {
+        naming.fixedName = options.resultName;
+        return true;
+    }
+    const QString text =
+        options.namePatternGiven ? options.namePattern : settings.general.namePattern;
+    naming.pattern = CNamePattern(text);
+    if (naming.pattern.IsValid())
+        return true;
+    err << "orvel-batch: the name pattern " << (options.namePatternGiven ? "" : "of Settings.ini ")
+        << "is not valid: " << naming.pattern.Error() << '\n';
+    return false;
+}
+
 QList<CFileInfo*> CBatchRun::Plan(const CBatchOptions& options, const QString& outputFolder)
 {
     const bool keep = options.keepFolders >= 0 ? options.keepFolders != 0
@@ -290,8 +309,8 @@ QList<CFileInfo*> CBatchRun::Plan(const CBatchOptions& options, const QString& o
         const QString folder = commonFolder.isEmpty()
                                    ? outputFolder
                                    : MirroredOutputFolder(outputFolder, commonFolder, file.folder);
-        if (!PlanFile(file, decoders, decodeOnly ? nullptr : coder, presetIndex, folder,
-                      decodeOnly) ||
+        if (!PlanFile(file, decoders, decodeOnly ? nullptr : coder, presetIndex, folder, decodeOnly,
+                      naming) ||
             (!file.coder && !file.decoder)) {
             // Covers, playlists and notes beside the music are no sources.
             if (foundInFolders.contains(&file)) {
@@ -371,6 +390,9 @@ QString CBatchRun::JobLine(CFileInfo& file, const CBatchOptions& options) const
     if (presetIndex >= 0)
         words << u"--preset"_s << JobValue(coder->GetEntries()[presetIndex].name);
     words << u"--output"_s << JobValue(resultFolder) << u"--flat"_s;
+    // The name the whole batch gave the result, as it is: the line needs no tags read again.
+    if (!naming.pattern.IsEmpty() || !settings.general.namePattern.isEmpty())
+        words << u"--result-name"_s << JobValue(FileNamePart(FinalOutputOf(file)));
     if (options.overwrite)
         words << u"--overwrite"_s;
     words << u"--"_s << JobValue(file.path);

@@ -21,6 +21,9 @@ struct ResultNaming
 {
     CNamePattern pattern;
     bool fatSafe = false;
+    // A name already built, extension included, that replaces the pattern: one file of a
+    // batch handed on by itself keeps the name the whole batch gave it.
+    QString fixedName;
 };
 
 // The path of the file's result with the extension: see ResultNaming.
