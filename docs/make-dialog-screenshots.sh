@@ -1,11 +1,13 @@
 #!/bin/bash
 # Makes docs/options-general.png, options-core.png, options-plugins.png, options-database.png,
+# options-names.png,
 # codecs-info.png and console.png: orvel runs on a copy of the built program folder under a
 # virtual X server, and each window is opened through the Program menu as a user would.
 # Needs xvfb-run, xdotool and ImageMagick's import; run after a debug build.
 . "$(dirname "$0")/screenshot_session.sh"
 rm -f "$work/program/Settings.ini" "$work/program/FileList.m3u"
-printf '[Settings]\r\nOptionsInitialPage=0\r\n[Settings.Core]\r\nThreadsCount=2\r\n' \
+printf '[Settings]\r\nOptionsInitialPage=0\r\n[Settings.Core]\r\nThreadsCount=2\r\n%s\r\n%s\r\n' \
+    '[Settings.General]' 'NamePattern=<albumartist>/<album>/[<disc>-]<track> - <title>' \
     >"$work/program/Settings.ini"
 cd "$work/program"
 ./orvel >/dev/null 2>&1 &
@@ -36,7 +38,7 @@ program_command() {
 shot() { import -window "$1" -frame "$here/$2"; }
 
 options=$(program_command o "Options")
-for page in general core plugins database; do
+for page in general core plugins database names; do
     shot "$options" "options-$page.png"
     # The page tree has the focus: the next page is one row down.
     xdotool key Down
