@@ -60,6 +60,10 @@ bool ParseOption(const QStringList& arguments, qsizetype& i, CBatchOptions& opti
         options.fatSafeNames = 1;
         return true;
     }
+    if (name == u"--number-shared"_s && inlineValue.isNull()) {
+        options.numberShared = 1;
+        return true;
+    }
     if (name == u"--name-pattern"_s) {
         options.namePatternGiven = true;
         return TakeValue(arguments, i, inlineValue, options.namePattern, error);
@@ -226,6 +230,8 @@ Settings.ini, which orvel-batch reads as the window does and never writes.
                         [<disc>-]<track> - <title>" (default: the saved pattern;
                         "" names them after their sources); see the manual
   --fat-safe-names      names from tags avoid what FAT and exFAT refuse
+  --number-shared       number a name from tags that an earlier file has (default:
+                        leave that file out)
   --threads N           programs that run at the same time (1 to 64)
   --long-first          start the longest files first (--list-order: in the order given)
   --overwrite           replace results that exist already (default: leave those out)

@@ -283,6 +283,9 @@ bool CBatchRun::SelectNaming(const CBatchOptions& options)
     const QString text =
         options.namePatternGiven ? options.namePattern : settings.general.namePattern;
     naming.pattern = CNamePattern(text);
+    const bool numbered = options.numberShared >= 0 ? options.numberShared != 0
+                                                    : settings.general.numberSharedNames != 0;
+    naming.numberedAgainst = numbered ? &takenNames : nullptr;
     if (naming.pattern.IsValid())
         return true;
     err << "orvel-batch: the name pattern " << (options.namePatternGiven ? "" : "of Settings.ini ")

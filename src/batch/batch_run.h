@@ -70,6 +70,7 @@ private:
     CCoder* coder = nullptr;
     int presetIndex = -1;
     ResultNaming naming;
+    QSet<QString> takenNames; // names from tags given so far, when they are numbered
     CFileList files;
     CCore core;
     const CLanguagePack englishTexts; // empty: the reports' English wording

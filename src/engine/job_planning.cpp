@@ -28,6 +28,24 @@ QString OutputInFolder(const QString& outputFolder, const QString& path)
     return CleanedPath(AppendPath(outputFolder, FileNamePart(CleanedPath(path))));
 }
 
+// The path, or the first "name (N).extension" beside it that is not taken; taken from now on.
+QString NumberedAgainst(QSet<QString>& taken, const QString& path)
+{
+    QString numbered = path;
+    const QString extension = ExtensionPart(path);
+    const QString dotted = extension.isEmpty() ? QString() : u'.' + extension;
+    QString folder = path;
+    RemoveFileSpec(folder);
+    QString stem = FileNamePart(path);
+    RemoveExtension(stem);
+    for (int number = 2; taken.contains(numbered); ++number) {
+        const QString suffix = u" (%1)"_s.arg(number) + dotted;
+        numbered = AppendPath(folder, SafeNameComponent(stem, false, suffix) + suffix);
+    }
+    taken.insert(numbered);
+    return numbered;
+}
+
 } // namespace
 
 QString ResultPathOf(const CFileInfo& file, const QString& outputFolder, const QString& extension,
@@ -48,7 +66,9 @@ QString ResultPathOf(const CFileInfo& file, const QString& outputFolder, const Q
     RemoveExtension(sourceName);
     const NameFields fields{file.tags, sourceName, FileNamePart(sourceFolder)};
     const QString name = naming.pattern.ResultPath(fields, ExtensionPart(path), naming.fatSafe);
-    return CleanedPath(AppendPath(outputFolder.isEmpty() ? sourceFolder : outputFolder, name));
+    const QString result =
+        CleanedPath(AppendPath(outputFolder.isEmpty() ? sourceFolder : outputFolder, name));
+    return naming.numberedAgainst ? NumberedAgainst(*naming.numberedAgainst, result) : result;
 }
 
 QString TempFolder()

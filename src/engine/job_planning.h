@@ -6,6 +6,7 @@
 #include "engine/name_pattern.h"
 
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <memory>
 #include <vector>
@@ -24,6 +25,10 @@ struct ResultNaming
     // A name already built, extension included, that replaces the pattern: one file of a
     // batch handed on by itself keeps the name the whole batch gave it.
     QString fixedName;
+    // When set, a name from the pattern that one of these paths already has gets " (2)",
+    // " (3)"... before its extension, and each path given is added: the later of two files
+    // whose tags give one name is numbered instead of left out.
+    QSet<QString>* numberedAgainst = nullptr;
 };
 
 // The path of the file's result with the extension: see ResultNaming.

@@ -66,8 +66,9 @@ bool CSettingsGeneral::Exchange(bool continueOnError, CSettingsStorage* storage,
            values.Int32(u"StartLongFilesFirst"_s, startLongFilesFirst, 1) &&
            values.Int32(u"KeepFolderStructure"_s, keepFolderStructure, 0) &&
            values.String(u"NamePattern"_s, namePattern, QString()) &&
-           values.Int32(u"FatSafeNames"_s, fatSafeNames, 0) && ExchangeRecentPatterns(values) &&
-           values.Result();
+           values.Int32(u"FatSafeNames"_s, fatSafeNames, 0) &&
+           values.Int32(u"NumberSharedNames"_s, numberSharedNames, 0) &&
+           ExchangeRecentPatterns(values) && values.Result();
 }
 
 bool CSettingsGeneral::ExchangeRecentPatterns(CSettingsExchange& values)

@@ -64,6 +64,8 @@ public:
     // Results are named from their tags by this pattern; empty: after their source.
     QString namePattern;
     qint32 fatSafeNames = 0; // names from tags avoid what FAT and exFAT refuse
+    // The later of two files whose tags give one name is numbered instead of left out.
+    qint32 numberSharedNames = 0;
     static constexpr int kRecentNamePatterns = 5;
     QStringList recentNamePatterns; // the last ones used, newest first
 

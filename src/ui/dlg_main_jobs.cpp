@@ -105,8 +105,18 @@ void CDlgMain::Apply()
         }
         commonFolder = DeepestCommonFolder(paths);
     }
-    for (int row : TargetRows()) {
-        PlanRow(row, decodeOnly, presetIndex, commonFolder);
+    // Names from tags are numbered against the results of the rows not planned now.
+    const QList<int> targets = TargetRows();
+    QSet<QString> takenNames;
+    for (int row = 0; row < fileList.Count(); ++row) {
+        const CFileInfo* file = fileList.At(row);
+        if (!targets.contains(row) && (file->coder || file->decoder)) {
+            takenNames.insert(file->coder ? file->coder->GetOutputFile()
+                                          : file->decoder->GetOutputFile());
+        }
+    }
+    for (int row : targets) {
+        PlanRow(row, decodeOnly, presetIndex, commonFolder, takenNames);
     }
     AdjustFileListColumns();
     list->UnlockRedraw();
@@ -118,7 +128,8 @@ void CDlgMain::Apply()
     }
 }
 
-void CDlgMain::PlanRow(int row, bool decodeOnly, int presetIndex, const QString& commonFolder)
+void CDlgMain::PlanRow(int row, bool decodeOnly, int presetIndex, const QString& commonFolder,
+                       QSet<QString>& takenNames)
 {
     CFileInfo* file = FileAt(row);
     if (file == nullptr) {
@@ -129,7 +140,8 @@ void CDlgMain::PlanRow(int row, bool decodeOnly, int presetIndex, const QString&
         outputFolder = MirroredOutputFolder(outputFolder, commonFolder, file->folder);
     }
     const ResultNaming naming{CNamePattern(settings.general.namePattern),
-                              settings.general.fatSafeNames != 0};
+                              settings.general.fatSafeNames != 0, QString(),
+                              settings.general.numberSharedNames != 0 ? &takenNames : nullptr};
     if (!PlanFile(*file, decoders, currentCoder, presetIndex, outputFolder, decodeOnly, naming)) {
         CurrentNotifier()->Notify(
             INotifier::Icon::Error, language.GetString(MainText::kErrorCaption),

@@ -22,6 +22,7 @@ constexpr int kHelp = 362;
 constexpr int kFatSafe = 363;
 constexpr int kExample = 364;
 constexpr int kNotValid = 365;
+constexpr int kNumberShared = 367;
 } // namespace Text
 
 // Tags of an invented file, to show what the pattern makes of them.
@@ -95,6 +96,7 @@ void COptionsPageNames::BuildControls(QWidget* page)
     layout->addWidget(pattern);
     layout->addWidget(help);
     AddFlag(layout, u"fatSafeNames"_s, Text::kFatSafe, general.fatSafeNames);
+    AddFlag(layout, u"numberSharedNames"_s, Text::kNumberShared, general.numberSharedNames);
     layout->addWidget(preview);
     layout->addStretch(1);
     UpdatePreview();

@@ -421,6 +421,11 @@ TEST_F(OrvelBatchTest, NamesFromTagsAreThePreviewedOnesAndNeverShared)
         EXPECT_GT(QFileInfo(Path(u"jobs/"_s + name)).size(), 1000) << name.toStdString();
     }
     EXPECT_EQ(Batch(u"--coder 'Ogg Vorbis' --name-pattern '<titel>' in"_s).status, 2);
+
+    // Numbered instead of left out: the twin's result is the next free name.
+    const Result numbered = Batch(arguments.arg(u"numbered"_s, u"--number-shared"_s));
+    EXPECT_EQ(numbered.status, 0) << numbered.err.toStdString();
+    EXPECT_GT(QFileInfo(Path(u"numbered/Artist/Album/04 - Four (2).ogg"_s)).size(), 1000);
 }
 
 } // namespace

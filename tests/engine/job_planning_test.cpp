@@ -328,6 +328,25 @@ TEST(JobPlanningTest, ResultsNamedFromTagsMeetTheCollisionRules)
         FindLeftOutJobs({JobOf(*first), JobOf(*plain), JobOf(*twin)});
     EXPECT_EQ(reasons, (QList<LeftOutReason>{LeftOutReason::None, LeftOutReason::None,
                                              LeftOutReason::SharedOutput}));
+
+    // Numbered instead, the later ones get the next free number, within 255 bytes.
+    QSet<QString> taken;
+    naming.numberedAgainst = &taken;
+    auto third = Source(u"/m/Third/c.flac"_s);
+    third->tags = first->tags;
+    third->tags.title = QString(300, u'x');
+    auto fourth = Source(u"/m/Fourth/d.flac"_s);
+    fourth->tags = third->tags;
+    QStringList outputs;
+    for (CFileInfo* file : {first.get(), twin.get(), third.get(), fourth.get()}) {
+        ASSERT_TRUE(PlanFile(*file, decoders, coder.get(), 0, u"/out/"_s, false, naming));
+        outputs << file->outputPath;
+    }
+    const QString longName = u"03 - "_s + QString(246, u'x');
+    EXPECT_EQ(outputs, (QStringList{u"/out/AC_DC/Live/03 - Hell?.mp3"_s,
+                                    u"/out/AC_DC/Live/03 - Hell? (2).mp3"_s,
+                                    u"/out/AC_DC/Live/"_s + longName + u".mp3"_s,
+                                    u"/out/AC_DC/Live/"_s + longName.left(247) + u" (2).mp3"_s}));
 }
 
 } // namespace

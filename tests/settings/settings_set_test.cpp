@@ -119,6 +119,7 @@ TEST_F(SettingsSetTest, SaveWritesEverySectionInItsOrder)
                                 "CopyTags=1\r\nAtomicOutputs=1\r\nSkipUpToDate=1\r\n"
                                 "StartLongFilesFirst=1\r\nKeepFolderStructure=0\r\n"
                                 "NamePattern=<artist>/<title>\r\nFatSafeNames=0\r\n"
+                                "NumberSharedNames=0\r\n"
                                 "RecentNamePattern1=<artist>/<title>\r\n"
                                 "RecentNamePattern2=<title>\r\nRecentNamePattern3=\r\n"
                                 "RecentNamePattern4=\r\nRecentNamePattern5=\r\n"
