@@ -54,9 +54,9 @@ QString ResultPathOf(const CFileInfo& file, const QString& outputFolder, const Q
     QString path = CleanedPath(file.path);
     RenameExtension(path, extension);
     if (!naming.fixedName.isEmpty()) {
-        QString folder = outputFolder;
-        RemoveFileSpec(path);
-        return CleanedPath(AppendPath(folder.isEmpty() ? path : folder, naming.fixedName));
+        RemoveFileSpec(path); // the source's folder
+        return CleanedPath(
+            AppendPath(outputFolder.isEmpty() ? path : outputFolder, naming.fixedName));
     }
     if (naming.pattern.IsEmpty())
         return outputFolder.isEmpty() ? path : OutputInFolder(outputFolder, path);

@@ -243,7 +243,7 @@ QString CNamePattern::ResultPath(const NameFields& fields, const QString& extens
     // A file name that came out empty is the source's own.
     QString last = components.takeLast();
     if (last.isEmpty())
-        last = fields.fileName;
+        last = ValueInComponent(fields.fileName);
     components.removeAll(QString());
     QString name = SafeNameComponent(last, fatSafe, dotted);
     if (name.isEmpty())
