@@ -1,5 +1,6 @@
 #!/bin/bash
 # Makes docs/options-general.png, options-core.png, options-plugins.png, options-database.png,
+# options-names.png,
 # codecs-info.png and console.png, and the options pages under the German pack
 # (options-*-de.png): orvel runs on a copy of the built program folder under a virtual X server,
 # and each window is opened through the Program menu as a user would.
@@ -51,7 +52,7 @@ shot() { import -window "$1" -frame "$here/$2"; }
 option_pages() {
     local options
     options=$(program_command o "$1")
-    for page in general core plugins database; do
+    for page in general core plugins database names; do
         shot "$options" "options-$page$2.png"
         # The page tree has the focus: the next page is one row down.
         xdotool key Down

@@ -56,6 +56,18 @@ bool ParseOption(const QStringList& arguments, qsizetype& i, CBatchOptions& opti
         options.keepFolders = 0;
         return true;
     }
+    if (name == u"--fat-safe-names"_s && inlineValue.isNull()) {
+        options.fatSafeNames = 1;
+        return true;
+    }
+    if (name == u"--number-shared"_s && inlineValue.isNull()) {
+        options.numberShared = 1;
+        return true;
+    }
+    if (name == u"--name-pattern"_s) {
+        options.namePatternGiven = true;
+        return TakeValue(arguments, i, inlineValue, options.namePattern, error);
+    }
     if (name == u"--long-first"_s && inlineValue.isNull()) {
         options.longFilesFirst = 1;
         return true;
@@ -73,6 +85,7 @@ bool ParseOption(const QStringList& arguments, qsizetype& i, CBatchOptions& opti
         {u"--preset", &options.preset},
         {u"--output", &options.output},
         {u"--program-folder", &options.programFolder},
+        {u"--result-name", &options.resultName},
     };
     for (const auto& option : values) {
         if (name == QStringView(option.name))
@@ -107,7 +120,7 @@ bool ParseOption(const QStringList& arguments, qsizetype& i, CBatchOptions& opti
 // The values a --jobs line escapes.
 bool UnescapeJobValues(CBatchOptions& options, QString& error)
 {
-    for (QString* value : {&options.programFolder, &options.output}) {
+    for (QString* value : {&options.programFolder, &options.output, &options.resultName}) {
         if (!JobLineUnescape(*value, *value)) {
             error = u"a badly escaped value: %1"_s.arg(*value);
             return false;
@@ -183,6 +196,13 @@ bool ParseBatchArguments(const QStringList& arguments, CBatchOptions& options, Q
         return true;
     if (options.job && !UnescapeJobValues(options, error))
         return false;
+    // A name of one component, never a way out of the output folder.
+    if (!options.resultName.isEmpty() &&
+        (!options.job || options.resultName.contains(u'/') || options.resultName == u"."_s ||
+         options.resultName == u".."_s)) {
+        error = u"--result-name is a file name for a --job line"_s;
+        return false;
+    }
     if (outputGiven && options.output.trimmed().isEmpty()) {
         // An unset variable in a script: writing beside the sources instead is no answer.
         error = u"--output needs a folder"_s;
@@ -221,6 +241,12 @@ Settings.ini, which orvel-batch reads as the window does and never writes.
   --output DIR          write the results into DIR
   --beside-source       write each result beside its source
   --keep-folders        below DIR, keep the folders of the sources (--flat: do not)
+  --name-pattern TEXT   name results from their tags, as "<albumartist>/<album>/
+                        [<disc>-]<track> - <title>" (default: the saved pattern;
+                        "" names them after their sources); see the manual
+  --fat-safe-names      names from tags avoid what FAT and exFAT refuse
+  --number-shared       number a name from tags that an earlier file has (default:
+                        leave that file out)
   --threads N           programs that run at the same time (1 to 64)
   --long-first          start the longest files first (--list-order: in the order given)
   --overwrite           replace results that exist already (default: leave those out)

@@ -24,6 +24,11 @@ struct CBatchOptions
     bool overwrite = false;
     bool help = false;
     QString programFolder; // empty: the folder of orvel-batch
+    QString namePattern;   // --name-pattern; only when namePatternGiven, else from the settings
+    bool namePatternGiven = false;
+    int fatSafeNames = -1; // -1: from the settings
+    int numberShared = -1; // -1: from the settings
+    QString resultName;    // --result-name of a --job line: the name the batch gave its result
     QStringList inputs;    // files and folders, in the order given
 };
 

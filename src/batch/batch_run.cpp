@@ -127,7 +127,7 @@ int CBatchRun::Run(const CBatchOptions& options)
         settings.general.replayGainAlbum = 0;
     QString outputFolder;
     if (!SelectCoder(options) || !ResolveOutputFolder(options, outputFolder) ||
-        !AddInputs(options.inputs))
+        !SelectNaming(options) || !AddInputs(options.inputs))
         return kBadArguments;
     if (const int signal = os::CaughtStopSignal(); signal != 0) {
         PrintSummary(0, signal);
@@ -293,6 +293,28 @@ bool CBatchRun::ResolveOutputFolder(const CBatchOptions& options, QString& folde
     return true;
 }
 
+bool CBatchRun::SelectNaming(const CBatchOptions& options)
+{
+    naming = {};
+    naming.fatSafe =
+        options.fatSafeNames >= 0 ? options.fatSafeNames != 0 : settings.general.fatSafeNames != 0;
+    if (!options.resultName.isEmpty()) {
+        naming.fixedName = options.resultName;
+        return true;
+    }
+    const QString text =
+        options.namePatternGiven ? options.namePattern : settings.general.namePattern;
+    naming.pattern = CNamePattern(text);
+    const bool numbered = options.numberShared >= 0 ? options.numberShared != 0
+                                                    : settings.general.numberSharedNames != 0;
+    naming.numberedAgainst = numbered ? &takenNames : nullptr;
+    if (naming.pattern.IsValid())
+        return true;
+    err << "orvel-batch: the name pattern " << (options.namePatternGiven ? "" : "of Settings.ini ")
+        << "is not valid: " << naming.pattern.Error() << '\n';
+    return false;
+}
+
 QList<CFileInfo*> CBatchRun::Plan(const CBatchOptions& options, const QString& outputFolder)
 {
     const bool keep = options.keepFolders >= 0 ? options.keepFolders != 0
@@ -322,7 +344,8 @@ QList<CFileInfo*> CBatchRun::Plan(const CBatchOptions& options, const QString& o
         if (!PlanFile(file, decoders, decodeOnly ? nullptr : coder, presetIndex, folder, decodeOnly,
                       settings.general.directInput != 0 &&
                           !LoudnessNeedsDecodedAudio(ReplayGainModeOf(
-                              settings.general.replayGain, settings.general.replayGainAlbum))) ||
+                              settings.general.replayGain, settings.general.replayGainAlbum)),
+                      naming) ||
             (!file.coder && !file.decoder)) {
             // Covers, playlists and notes beside the music are no sources.
             if (foundInFolders.contains(&file)) {
@@ -406,6 +429,9 @@ QString CBatchRun::JobLine(CFileInfo& file, const CBatchOptions& options) const
     const bool gains =
         options.replayGain >= 0 ? options.replayGain > 0 : settings.general.replayGain != 0;
     words << u"--replaygain"_s << (gains ? u"track"_s : u"off"_s);
+    // The name the whole batch gave the result, as it is: the line needs no tags read again.
+    if (!naming.pattern.IsEmpty() || !settings.general.namePattern.isEmpty())
+        words << u"--result-name"_s << JobValue(FileNamePart(FinalOutputOf(file)));
     if (options.overwrite)
         words << u"--overwrite"_s;
     words << u"--"_s << JobValue(file.path);

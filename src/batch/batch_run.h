@@ -3,6 +3,7 @@
 #include "batch/batch_options.h"
 #include "codecs/codec_discovery.h"
 #include "engine/core.h"
+#include "engine/job_planning.h"
 #include "extensions/language_pack.h"
 #include "filelist/file_list.h"
 #include "settings/settings_set.h"
@@ -43,6 +44,7 @@ private:
     bool AddInputs(const QStringList& inputs);
     void AddFolder(const QString& folder, const ReadProgress& progress);
     bool ResolveOutputFolder(const CBatchOptions& options, QString& folder);
+    bool SelectNaming(const CBatchOptions& options);
     QList<CFileInfo*> Plan(const CBatchOptions& options, const QString& outputFolder);
     // The files that may run; the others are reported with their reason.
     QList<CFileInfo*> LeaveOut(const QList<CFileInfo*>& planned, bool overwrite);
@@ -67,6 +69,8 @@ private:
     DecoderList decoders;
     CCoder* coder = nullptr;
     int presetIndex = -1;
+    ResultNaming naming;
+    QSet<QString> takenNames; // names from tags given so far, when they are numbered
     CFileList files;
     CCore core;
     const CLanguagePack englishTexts; // empty: the reports' English wording

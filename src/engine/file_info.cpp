@@ -81,14 +81,17 @@ bool CFileInfo::Load(const QString& filePath)
     if (!FileCanBeOpened(filePath))
         return false;
     Fill(filePath, ReadPropertyTexts(filePath));
+    tags = ReadSourceTags(filePath);
     return true;
 }
 
-bool CFileInfo::LoadWithTexts(const QString& filePath, const CMediaInfoLibrary::AudioText& text)
+bool CFileInfo::LoadWithTexts(const QString& filePath, const CMediaInfoLibrary::AudioText& text,
+                              const SourceTags& sourceTags)
 {
     if (!FileCanBeOpened(filePath))
         return false;
     Fill(filePath, text);
+    tags = sourceTags;
     return true;
 }
 

@@ -2,6 +2,7 @@
 
 #include "codecs/codec.h"
 #include "engine/media_info_library.h"
+#include "engine/source_tags.h"
 
 #include <QString>
 #include <QtGlobal>
@@ -37,12 +38,13 @@ public:
     CFileInfo& operator=(const CFileInfo&) = delete;
     virtual ~CFileInfo() = default;
 
-    // Fills the record from the file and the MediaInfo library; false only when the file
-    // cannot be opened for reading (the record then stays empty).
+    // Fills the record from the file, the MediaInfo library and the tag library; false only
+    // when the file cannot be opened for reading (the record then stays empty).
     virtual bool Load(const QString& filePath);
-    // Fills the record from texts already read (by ReadPropertyTexts, here or in a helper
-    // process); false when the file cannot be opened for reading.
-    bool LoadWithTexts(const QString& filePath, const CMediaInfoLibrary::AudioText& text);
+    // Fills the record from texts and tags already read (by ReadPropertyTexts and
+    // ReadSourceTags, here or in a helper process); false when the file cannot be opened.
+    bool LoadWithTexts(const QString& filePath, const CMediaInfoLibrary::AudioText& text,
+                       const SourceTags& sourceTags = {});
 
     int sampleRate = 0;
     double bitRate = 0.0; // kbit/s
@@ -55,6 +57,7 @@ public:
     QString fileName;
     QString folder;
     qint64 size = 0; // bytes
+    SourceTags tags; // read when the file is added, for names built from them
     QString decoderInput;
     QString outputPath;
     QString presetName;

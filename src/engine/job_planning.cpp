@@ -38,7 +38,48 @@ QString OutputInFolder(const QString& outputFolder, const QString& path)
     return CleanedPath(AppendPath(outputFolder, FileNamePart(CleanedPath(path))));
 }
 
+// The path, or the first "name (N).extension" beside it that is not taken; taken from now on.
+QString NumberedAgainst(QSet<QString>& taken, const QString& path)
+{
+    QString numbered = path;
+    const QString extension = ExtensionPart(path);
+    const QString dotted = extension.isEmpty() ? QString() : u'.' + extension;
+    QString folder = path;
+    RemoveFileSpec(folder);
+    QString stem = FileNamePart(path);
+    RemoveExtension(stem);
+    for (int number = 2; taken.contains(numbered); ++number) {
+        const QString suffix = u" (%1)"_s.arg(number) + dotted;
+        numbered = AppendPath(folder, SafeNameComponent(stem, false, suffix) + suffix);
+    }
+    taken.insert(numbered);
+    return numbered;
+}
+
 } // namespace
+
+QString ResultPathOf(const CFileInfo& file, const QString& outputFolder, const QString& extension,
+                     const ResultNaming& naming)
+{
+    QString path = CleanedPath(file.path);
+    RenameExtension(path, extension);
+    if (!naming.fixedName.isEmpty()) {
+        RemoveFileSpec(path); // the source's folder
+        return CleanedPath(
+            AppendPath(outputFolder.isEmpty() ? path : outputFolder, naming.fixedName));
+    }
+    if (naming.pattern.IsEmpty())
+        return outputFolder.isEmpty() ? path : OutputInFolder(outputFolder, path);
+    QString sourceFolder = CleanedPath(file.path);
+    RemoveFileSpec(sourceFolder);
+    QString sourceName = FileNamePart(CleanedPath(file.path));
+    RemoveExtension(sourceName);
+    const NameFields fields{file.tags, sourceName, FileNamePart(sourceFolder)};
+    const QString name = naming.pattern.ResultPath(fields, ExtensionPart(path), naming.fatSafe);
+    const QString result =
+        CleanedPath(AppendPath(outputFolder.isEmpty() ? sourceFolder : outputFolder, name));
+    return naming.numberedAgainst ? NumberedAgainst(*naming.numberedAgainst, result) : result;
+}
 
 QString TempFolder()
 {
@@ -164,7 +205,7 @@ QString MakeTemporaryOutputName(const QString& outputPath)
 }
 
 bool PrepareDecoder(CFileInfo& file, const PlannedDecoders& decoders, const QString& outputFolder,
-                    bool decodeOnly)
+                    bool decodeOnly, const ResultNaming& naming)
 {
     // The coder keeps no link to a decoder run that is gone.
     if (file.coder)
@@ -198,10 +239,7 @@ bool PrepareDecoder(CFileInfo& file, const PlannedDecoders& decoders, const QStr
     FillTemplateValues(values, file); // only the input and the source's numbers are used
     QString wavPath;
     if (decodeOnly) {
-        wavPath = CleanedPath(file.path);
-        RenameExtension(wavPath, u".wav"_s);
-        if (!outputFolder.isEmpty())
-            wavPath = OutputInFolder(outputFolder, wavPath);
+        wavPath = ResultPathOf(file, outputFolder, u".wav"_s, naming);
     } else {
         wavPath = MakeTempFileName(TempFolder(), u".wav"_s);
         if (wavPath.isEmpty())
@@ -242,7 +280,8 @@ bool AssignCoder(CCoder* definition, CFileInfo& file)
     return true;
 }
 
-bool PrepareCoder(CFileInfo& file, const QString& commandTemplate, const QString& outputFolder)
+bool PrepareCoder(CFileInfo& file, const QString& commandTemplate, const QString& outputFolder,
+                  const ResultNaming& naming)
 {
     if (!file.coder)
         return false;
@@ -258,8 +297,9 @@ bool PrepareCoder(CFileInfo& file, const QString& commandTemplate, const QString
     } else {
         job.SetTempFile(QString()); // never let the core delete a source file
     }
-    if (!outputFolder.isEmpty())
-        values.outputPath = OutputInFolder(outputFolder, values.outputPath);
+    // The output takes the extension of the coder's first preset, whatever preset was chosen.
+    values.outputPath =
+        ResultPathOf(file, outputFolder, job.GetEntries().first().extension, naming);
 
     QString parameters;
     if (!ExpandTemplate(commandTemplate, parameters, values))
@@ -279,7 +319,8 @@ bool CoderReadsSource(const CFileInfo& file, const CCoder& coder, bool directInp
 }
 
 bool PlanFile(CFileInfo& file, const PlannedDecoders& decoders, CCoder* coder, int presetIndex,
-              const QString& outputFolder, bool decodeOnly, bool directInput)
+              const QString& outputFolder, bool decodeOnly, bool directInput,
+              const ResultNaming& naming)
 {
     if (!decodeOnly && !(coder && presetIndex >= 0 && presetIndex < coder->GetEntries().size())) {
         // Without a preset nothing is encoded, so nothing is decoded either: a decoder planned
@@ -294,11 +335,11 @@ bool PlanFile(CFileInfo& file, const PlannedDecoders& decoders, CCoder* coder, i
         file.decoderInput.clear();
         const CodecEntry entry = coder->GetEntries()[presetIndex];
         AssignCoder(coder, file);
-        PrepareCoder(file, entry.commandLine, outputFolder);
+        PrepareCoder(file, entry.commandLine, outputFolder, naming);
         file.presetName = entry.name;
         return true;
     }
-    const bool decoded = PrepareDecoder(file, decoders, outputFolder, decodeOnly);
+    const bool decoded = PrepareDecoder(file, decoders, outputFolder, decodeOnly, naming);
     const bool usable = decoded || file.fileType == kSourceWav;
     if (decodeOnly) {
         // A coder from an earlier plan would read a WAV that the new decoder no longer
@@ -308,7 +349,7 @@ bool PlanFile(CFileInfo& file, const PlannedDecoders& decoders, CCoder* coder, i
     } else if (usable) {
         const CodecEntry entry = coder->GetEntries()[presetIndex];
         AssignCoder(coder, file);
-        PrepareCoder(file, entry.commandLine, outputFolder);
+        PrepareCoder(file, entry.commandLine, outputFolder, naming);
         file.presetName = entry.name;
     }
     return usable;

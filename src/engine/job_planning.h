@@ -3,8 +3,10 @@
 #include "codecs/codec.h"
 #include "engine/command_template.h"
 #include "engine/file_info.h"
+#include "engine/name_pattern.h"
 
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <memory>
 #include <vector>
@@ -13,6 +15,25 @@
 // command lines, and which files they read and write. Runs on the user-interface thread.
 
 using PlannedDecoders = std::vector<std::unique_ptr<CDecoder>>;
+
+// How results are named: from the pattern below their output folder (or the source's folder
+// when results go beside their sources), or, with an empty pattern, after their source.
+struct ResultNaming
+{
+    CNamePattern pattern;
+    bool fatSafe = false;
+    // A name already built, extension included, that replaces the pattern: one file of a
+    // batch handed on by itself keeps the name the whole batch gave it.
+    QString fixedName;
+    // When set, a name from the pattern that one of these paths already has gets " (2)",
+    // " (3)"... before its extension, and each path given is added: the later of two files
+    // whose tags give one name is numbered instead of left out.
+    QSet<QString>* numberedAgainst = nullptr;
+};
+
+// The path of the file's result with the extension: see ResultNaming.
+QString ResultPathOf(const CFileInfo& file, const QString& outputFolder, const QString& extension,
+                     const ResultNaming& naming);
 
 // The prefix of every intermediate WAV name.
 inline constexpr const char16_t* kTempFilePrefix = u"orv";
@@ -36,7 +57,7 @@ QString MakeTemporaryOutputName(const QString& outputPath);
 // In decode-only mode the WAV is the result (beside the source or in outputFolder), otherwise
 // an intermediate file in the temporary folder.
 bool PrepareDecoder(CFileInfo& file, const PlannedDecoders& decoders, const QString& outputFolder,
-                    bool decodeOnly);
+                    bool decodeOnly, const ResultNaming& naming = {});
 
 // Gives the file its own copy of the coder (linked to the file's decoder run), or removes
 // its coder run when there is no definition. A coder without entries is refused.
@@ -44,7 +65,8 @@ bool AssignCoder(CCoder* definition, CFileInfo& file);
 
 // Fills the file's coder run from the template: input (the decoder's WAV or the source),
 // output (beside the source or in outputFolder) and argument string.
-bool PrepareCoder(CFileInfo& file, const QString& commandTemplate, const QString& outputFolder);
+bool PrepareCoder(CFileInfo& file, const QString& commandTemplate, const QString& outputFolder,
+                  const ResultNaming& naming = {});
 
 // The one place that decides whether the coder reads the source itself, with no decoder run and
 // no intermediate WAV: direct input is wanted and the coder's "Inputs.ini" lists the source's
@@ -57,7 +79,8 @@ bool CoderReadsSource(const CFileInfo& file, const CCoder& coder, bool directInp
 // it is (it is no WAV). Without a coder or a preset at presetIndex (a coder without presets) the
 // file is left with nothing planned, and true: a front end refuses that case before it plans.
 bool PlanFile(CFileInfo& file, const PlannedDecoders& decoders, CCoder* coder, int presetIndex,
-              const QString& outputFolder, bool decodeOnly, bool directInput = false);
+              const QString& outputFolder, bool decodeOnly, bool directInput = false,
+              const ResultNaming& naming = {});
 
 // Forgets the file's planned runs and the paths they were planned with.
 bool ResetJobs(CFileInfo& file);

@@ -26,8 +26,9 @@ struct ReadState
 {
     const QStringList& paths;
     std::vector<std::unique_ptr<CFileInfo>>& records;
-    // The texts each record was made from, for the cache; entry i written by one worker.
-    std::vector<CMediaInfoLibrary::AudioText>& texts;
+    // The texts and tags each record was made from, for the cache; entry i written by one
+    // worker.
+    std::vector<ProbeAnswer>& texts;
     std::atomic<qsizetype> next{0};
     std::atomic<bool> cancelled{false};
     std::mutex mutex;
@@ -44,20 +45,21 @@ struct ReadState
     }
 };
 
-std::unique_ptr<CFileInfo> Record(const QString& path, const CMediaInfoLibrary::AudioText& text)
+std::unique_ptr<CFileInfo> Record(const QString& path, const ProbeAnswer& answer)
 {
     auto record = std::make_unique<CFileInfo>();
-    if (!record->LoadWithTexts(path, text))
+    if (!record->LoadWithTexts(path, answer.text, answer.tags))
         return nullptr;
     return record;
 }
 
-std::unique_ptr<CFileInfo> Read(const QString& path, CMediaInfoLibrary::AudioText& text)
+std::unique_ptr<CFileInfo> Read(const QString& path, ProbeAnswer& answer)
 {
     if (!FileCanBeOpened(path))
         return nullptr;
-    text = ReadPropertyTexts(path);
-    return Record(path, text);
+    answer.text = ReadPropertyTexts(path);
+    answer.tags = ReadSourceTags(path);
+    return Record(path, answer);
 }
 
 void Work(ReadState& state)
@@ -92,10 +94,10 @@ void WorkThroughHelper(ReadState& state, const QString& program)
                 ++at;
                 continue;
             }
-            const auto texts = probe.Read(state.paths.mid(at, end - at));
-            for (const auto& text : texts) {
-                state.records[size_t(at)] = Record(state.paths[at], text);
-                state.texts[size_t(at)] = text;
+            const auto answers = probe.Read(state.paths.mid(at, end - at));
+            for (const auto& answer : answers) {
+                state.records[size_t(at)] = Record(state.paths[at], answer);
+                state.texts[size_t(at)] = answer;
                 ++at;
             }
             if (at < end && probe.Usable()) {
@@ -123,9 +125,9 @@ QString HelperFor(qsizetype paths, int threads)
 }
 
 // Reads every path with the library (on threads or through helpers), keeping the texts read.
-std::vector<std::unique_ptr<CFileInfo>>
-ReadUncached(const QStringList& paths, int threads, const ReadProgress& progress,
-             std::vector<CMediaInfoLibrary::AudioText>& texts)
+std::vector<std::unique_ptr<CFileInfo>> ReadUncached(const QStringList& paths, int threads,
+                                                     const ReadProgress& progress,
+                                                     std::vector<ProbeAnswer>& texts)
 {
     std::vector<std::unique_ptr<CFileInfo>> records(size_t(paths.size()));
     texts.assign(size_t(paths.size()), {});
@@ -175,7 +177,7 @@ void RecordKnown(const QStringList& paths, const std::vector<CPropertyCache::Ent
     const auto stripe = [&](int first) {
         for (qsizetype i = first; i < end; i += threads) {
             if (entries[size_t(i)].found)
-                records[size_t(i)] = Record(paths[i], entries[size_t(i)].text);
+                records[size_t(i)] = Record(paths[i], entries[size_t(i)].answer);
         }
     };
     std::vector<std::thread> workers;
@@ -191,7 +193,7 @@ void RecordKnown(const QStringList& paths, const std::vector<CPropertyCache::Ent
 std::vector<std::unique_ptr<CFileInfo>> ReadFileInfos(const QStringList& paths, int threads,
                                                       const ReadProgress& progress)
 {
-    std::vector<CMediaInfoLibrary::AudioText> texts;
+    std::vector<ProbeAnswer> texts;
     CPropertyCache cache(PropertyCachePath());
     if (!cache.Usable() || paths.isEmpty())
         return ReadUncached(paths, threads, progress, texts);
@@ -210,7 +212,7 @@ std::vector<std::unique_ptr<CFileInfo>> ReadFileInfos(const QStringList& paths, 
     const ReadProgress counted = [&](qsizetype done, qsizetype) {
         return !progress || progress(known + done, paths.size());
     };
-    std::vector<CMediaInfoLibrary::AudioText> readTexts;
+    std::vector<ProbeAnswer> readTexts;
     auto read = ReadUncached(missing, threads, progress ? counted : ReadProgress(), readTexts);
 
     std::vector<std::unique_ptr<CFileInfo>> records(size_t(paths.size()));

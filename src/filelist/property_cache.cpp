@@ -23,13 +23,21 @@ namespace {
 
 using AudioText = CMediaInfoLibrary::AudioText;
 
-// The texts of a record, in this order, joined by the unit separator into one column: one value
-// to bind and read per record instead of one per field. A field added here (at the end) needs a
-// new schema version.
+// The texts of a record, in this order, then the tags, joined by the unit separator into one
+// column: one value to bind and read per record instead of one per field. A field added here
+// (at the end) needs a new schema version.
 constexpr QString AudioText::*kFields[] = {
     &AudioText::format,       &AudioText::bitRate,    &AudioText::channels,
     &AudioText::samplingRate, &AudioText::resolution, &AudioText::duration,
 };
+constexpr QString SourceTags::*kTagTexts[] = {
+    &SourceTags::artist, &SourceTags::albumArtist, &SourceTags::album,
+    &SourceTags::title,  &SourceTags::genre,       &SourceTags::composer,
+};
+constexpr int SourceTags::*kTagNumbers[] = {&SourceTags::year, &SourceTags::track,
+                                            &SourceTags::disc};
+constexpr qsizetype kPackedCount =
+    qsizetype(std::size(kFields) + std::size(kTagTexts) + std::size(kTagNumbers));
 constexpr QChar kSeparator = u'\x1f';
 
 // Waiting for another process's write; longer than any write of ours takes.
@@ -46,22 +54,30 @@ std::atomic<int> connectionCount{0};
 std::mutex cachePathMutex;
 QString cachePath;
 
-QString Packed(const AudioText& text)
+QString Packed(const ProbeAnswer& answer)
 {
     QStringList fields;
     for (QString AudioText::*field : kFields)
-        fields << text.*field;
+        fields << answer.text.*field;
+    for (QString SourceTags::*tag : kTagTexts)
+        fields << answer.tags.*tag;
+    for (int SourceTags::*number : kTagNumbers)
+        fields << QString::number(answer.tags.*number);
     return fields.join(kSeparator);
 }
 
-bool Unpack(const QString& packed, AudioText& text)
+bool Unpack(const QString& packed, ProbeAnswer& answer)
 {
     const QStringList fields = packed.split(kSeparator);
-    if (fields.size() != qsizetype(std::size(kFields)))
+    if (fields.size() != kPackedCount)
         return false;
     qsizetype i = 0;
     for (QString AudioText::*field : kFields)
-        text.*field = fields[i++];
+        answer.text.*field = fields[i++];
+    for (QString SourceTags::*tag : kTagTexts)
+        answer.tags.*tag = fields[i++];
+    for (int SourceTags::*number : kTagNumbers)
+        answer.tags.*number = fields[i++].toInt();
     return true;
 }
 
@@ -72,12 +88,17 @@ qint64 Today()
 
 // Texts worth keeping: what the library said of a file it knows. A file read without the
 // library, or one a helper died on, is read again next time.
-bool Keepable(const AudioText& text)
+bool Keepable(const ProbeAnswer& answer)
 {
+    const AudioText& text = answer.text;
     if (text.format.isEmpty() || text.format == QStringView(kMediaInfoMissingText))
         return false;
     for (QString AudioText::*field : kFields) {
         if ((text.*field).contains(kSeparator))
+            return false;
+    }
+    for (QString SourceTags::*tag : kTagTexts) {
+        if ((answer.tags.*tag).contains(kSeparator))
             return false;
     }
     return true;
@@ -203,7 +224,7 @@ std::vector<CPropertyCache::Entry> CPropertyCache::Find(const QStringList& paths
             if (query.value(1).toLongLong() != entry.size ||
                 query.value(2).toLongLong() != entry.modifiedNs)
                 return;
-            entry.found = Unpack(query.value(4).toString(), entry.text);
+            entry.found = Unpack(query.value(4).toString(), entry.answer);
             entry.usedDay = query.value(3).toLongLong();
         };
         const QString columns =
@@ -257,7 +278,7 @@ std::vector<CPropertyCache::Entry> CPropertyCache::Find(const QStringList& paths
 }
 
 void CPropertyCache::Store(const QStringList& paths, const std::vector<Entry>& entries,
-                           const std::vector<AudioText>& texts)
+                           const std::vector<ProbeAnswer>& texts)
 {
     const qint64 today = Today();
     bool anyWrite = false;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/media_info_library.h"
+#include "filelist/property_probe.h"
 
 #include <QString>
 #include <QStringList>
@@ -22,7 +22,7 @@ public:
     // The layout of the records. A version that adds fields (tags, say) appends them to each
     // record's packed texts, and older files are emptied and made anew; a file of a newer
     // layout is left alone and not used.
-    static constexpr int kSchemaVersion = 1;
+    static constexpr int kSchemaVersion = 2; // 2: the tags that result names are made of
     // Records not used for this many days are removed.
     static constexpr int kKeepDays = 120;
 
@@ -30,7 +30,8 @@ public:
     struct Entry
     {
         bool found = false;
-        CMediaInfoLibrary::AudioText text;
+        ProbeAnswer answer; // the properties' texts and the tags
+
         bool stamped = false;
         qint64 size = 0;
         qint64 modifiedNs = 0;
@@ -52,7 +53,7 @@ public:
     // Find took, and marks the found ones as used today. Texts of a file the library did not
     // know, or read without the library, are not kept.
     void Store(const QStringList& paths, const std::vector<Entry>& entries,
-               const std::vector<CMediaInfoLibrary::AudioText>& texts);
+               const std::vector<ProbeAnswer>& texts);
 
     // "orvel/properties.sqlite" in the user's cache folder (XDG_CACHE_HOME, else ~/.cache);
     // empty when there is none.

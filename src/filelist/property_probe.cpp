@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QProcess>
+#include <iterator>
 #include <mutex>
 #include <utility>
 
@@ -28,6 +29,15 @@ constexpr QString AudioText::*kFields[] = {
     &AudioText::samplingRate, &AudioText::resolution, &AudioText::duration,
 };
 
+constexpr QString SourceTags::*kTagTexts[] = {
+    &SourceTags::artist, &SourceTags::albumArtist, &SourceTags::album,
+    &SourceTags::title,  &SourceTags::genre,       &SourceTags::composer,
+};
+constexpr int SourceTags::*kTagNumbers[] = {&SourceTags::year, &SourceTags::track,
+                                            &SourceTags::disc};
+constexpr qsizetype kAnswerTexts =
+    std::size(kFields) + std::size(kTagTexts) + std::size(kTagNumbers);
+
 } // namespace
 
 CPropertyProbe::CPropertyProbe(const QString& helperProgram, const QString& libraryName)
@@ -40,9 +50,9 @@ CPropertyProbe::~CPropertyProbe()
     Stop();
 }
 
-std::vector<CMediaInfoLibrary::AudioText> CPropertyProbe::Read(const QStringList& paths)
+std::vector<ProbeAnswer> CPropertyProbe::Read(const QStringList& paths)
 {
-    std::vector<CMediaInfoLibrary::AudioText> answers;
+    std::vector<ProbeAnswer> answers;
     if (paths.isEmpty() || !EnsureStarted())
         return answers;
     QByteArray request;
@@ -53,9 +63,9 @@ std::vector<CMediaInfoLibrary::AudioText> CPropertyProbe::Read(const QStringList
     answers.reserve(size_t(paths.size()));
     bool answering = true;
     while (answers.size() < size_t(paths.size())) {
-        CMediaInfoLibrary::AudioText text;
-        if (TakeProbeAnswer(received, text)) {
-            answers.push_back(std::move(text));
+        ProbeAnswer answer;
+        if (TakeProbeAnswer(received, answer)) {
+            answers.push_back(std::move(answer));
             continue;
         }
         if (!answering)
@@ -131,24 +141,37 @@ void SetPropertyProbeProgram(const QString& program)
     namedProgram = program;
 }
 
-QByteArray EncodeProbeAnswer(const CMediaInfoLibrary::AudioText& text)
+QByteArray EncodeProbeAnswer(const ProbeAnswer& answer)
 {
-    QByteArray answer;
+    QByteArray bytes;
     for (QString AudioText::*field : kFields)
-        answer += (text.*field).toUtf8() + kEnd;
-    return answer;
+        bytes += (answer.text.*field).toUtf8() + kEnd;
+    for (QString SourceTags::*field : kTagTexts)
+        bytes += (answer.tags.*field).toUtf8() + kEnd;
+    for (int SourceTags::*field : kTagNumbers)
+        bytes += QByteArray::number(answer.tags.*field) + kEnd;
+    return bytes;
 }
 
-bool TakeProbeAnswer(QByteArray& buffer, CMediaInfoLibrary::AudioText& text)
+bool TakeProbeAnswer(QByteArray& buffer, ProbeAnswer& answer)
 {
+    // Nothing is taken before the whole answer is there.
+    QList<QString> texts;
     qsizetype at = 0;
-    for (QString AudioText::*field : kFields) {
+    while (texts.size() < kAnswerTexts) {
         const qsizetype end = buffer.indexOf(kEnd, at);
         if (end < 0)
             return false;
-        text.*field = QString::fromUtf8(buffer.constData() + at, end - at);
+        texts << QString::fromUtf8(buffer.constData() + at, end - at);
         at = end + 1;
     }
     buffer.remove(0, at);
+    qsizetype next = 0;
+    for (QString AudioText::*field : kFields)
+        answer.text.*field = texts[next++];
+    for (QString SourceTags::*field : kTagTexts)
+        answer.tags.*field = texts[next++];
+    for (int SourceTags::*field : kTagNumbers)
+        answer.tags.*field = texts[next++].toInt();
     return true;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/media_info_library.h"
+#include "engine/source_tags.h"
 
 #include <QByteArray>
 #include <QString>
@@ -9,6 +10,13 @@
 #include <vector>
 
 class QProcess;
+
+// What a helper reads of one file: the MediaInfo texts and the tags.
+struct ProbeAnswer
+{
+    CMediaInfoLibrary::AudioText text;
+    SourceTags tags;
+};
 
 // One orvel-probe helper process, which reads files' properties with its own copy of the
 // MediaInfo library. Threads of one process gain little when they read files together (the
@@ -21,10 +29,10 @@ public:
     CPropertyProbe& operator=(const CPropertyProbe&) = delete;
     ~CPropertyProbe();
 
-    // The texts of the paths, in order. Fewer come back when the helper stopped answering
+    // The answers for the paths, in order. Fewer come back when the helper stopped answering
     // (it could not start, died, or was silent for too long): while Usable() the first path
     // without an answer is the one it failed on, and the next call starts a new helper.
-    std::vector<CMediaInfoLibrary::AudioText> Read(const QStringList& paths);
+    std::vector<ProbeAnswer> Read(const QStringList& paths);
 
     // False once a helper could not be started, or died before it ever answered: reading
     // goes on without one.
@@ -48,7 +56,8 @@ QString PropertyProbeProgram();
 void SetPropertyProbeProgram(const QString& program);
 
 // What passes between the two processes: each path as UTF-8 closed by a NUL byte; each
-// answer as the six texts of AudioText, in their declared order, each closed by a NUL byte.
-QByteArray EncodeProbeAnswer(const CMediaInfoLibrary::AudioText& text);
+// answer as the six texts of AudioText, in their declared order, then the nine tag fields of
+// SourceTags (numbers in decimal), each closed by a NUL byte.
+QByteArray EncodeProbeAnswer(const ProbeAnswer& answer);
 // Takes one whole answer from the front of the buffer; false while it is not all there.
-bool TakeProbeAnswer(QByteArray& buffer, CMediaInfoLibrary::AudioText& text);
+bool TakeProbeAnswer(QByteArray& buffer, ProbeAnswer& answer);

@@ -1,5 +1,5 @@
-// orvel-probe: reads the properties of the files named on its input, for the file list, which
-// starts one per core when it adds many files.
+// orvel-probe: reads the properties and tags of the files named on its input, for the file list,
+// which starts one per core when it adds many files.
 //
 //   orvel-probe [--library FILE]
 //
@@ -32,8 +32,9 @@ int main(int argc, char** argv)
             path += char(c);
             continue;
         }
+        const QString name = QString::fromStdString(path);
         const QByteArray answer =
-            EncodeProbeAnswer(ReadPropertyTexts(QString::fromStdString(path)));
+            EncodeProbeAnswer({ReadPropertyTexts(name), ReadSourceTags(name)});
         path.clear();
         if (std::fwrite(answer.constData(), 1, size_t(answer.size()), stdout) !=
                 size_t(answer.size()) ||

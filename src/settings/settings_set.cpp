@@ -67,7 +67,32 @@ bool CSettingsGeneral::Exchange(bool continueOnError, CSettingsStorage* storage,
            values.Int32(u"KeepFolderStructure"_s, keepFolderStructure, 0) &&
            values.Int32(u"ReplayGain"_s, replayGain, 0) &&
            values.Int32(u"ReplayGainAlbum"_s, replayGainAlbum, 1) &&
-           values.Int32(u"DirectInput"_s, directInput, 1) && values.Result();
+           values.Int32(u"DirectInput"_s, directInput, 1) &&
+           values.String(u"NamePattern"_s, namePattern, QString()) &&
+           values.Int32(u"FatSafeNames"_s, fatSafeNames, 0) &&
+           values.Int32(u"NumberSharedNames"_s, numberSharedNames, 0) &&
+           ExchangeRecentPatterns(values) && values.Result();
+}
+
+bool CSettingsGeneral::ExchangeRecentPatterns(CSettingsExchange& values)
+{
+    QStringList patterns = recentNamePatterns;
+    patterns.resize(kRecentNamePatterns);
+    for (int i = 0; i < kRecentNamePatterns; ++i) {
+        if (!values.String(u"RecentNamePattern%1"_s.arg(i + 1), patterns[i], QString()))
+            return false;
+    }
+    patterns.removeAll(QString());
+    recentNamePatterns = patterns;
+    return true;
+}
+
+void CSettingsGeneral::RememberNamePattern(const QString& pattern)
+{
+    recentNamePatterns.removeAll(pattern);
+    if (!pattern.isEmpty())
+        recentNamePatterns.prepend(pattern);
+    recentNamePatterns = recentNamePatterns.mid(0, kRecentNamePatterns);
 }
 
 bool CSettingsDatabase::Exchange(bool continueOnError, CSettingsStorage* storage, bool save,

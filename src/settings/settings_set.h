@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 // The main window's geometry, section "Settings.Window".
 class CSettingsWindow : public CSettings
@@ -65,6 +66,19 @@ public:
     // A coder whose encoder reads the source itself (its "Inputs.ini") gets it with no WAV step.
     qint32 directInput = 1;
     QString outputFolder;
+    // Results are named from their tags by this pattern; empty: after their source.
+    QString namePattern;
+    qint32 fatSafeNames = 0; // names from tags avoid what FAT and exFAT refuse
+    // The later of two files whose tags give one name is numbered instead of left out.
+    qint32 numberSharedNames = 0;
+    static constexpr int kRecentNamePatterns = 5;
+    QStringList recentNamePatterns; // the last ones used, newest first
+
+    // Puts a pattern first among the recent ones (an empty one is not kept).
+    void RememberNamePattern(const QString& pattern);
+
+private:
+    bool ExchangeRecentPatterns(CSettingsExchange& values);
 };
 
 // Section "Settings.Database".

@@ -61,6 +61,10 @@ bool CDlgMain::OutputFolderUsable()
         text = LanguageTextOr(language, UiText::kNoOutputFolder,
                               u"No output folder is set, and the results are not to be written "
                               u"beside their sources. Choose one in the options."_s);
+    } else if (const CNamePattern pattern(settings.general.namePattern); !pattern.IsValid()) {
+        text = LanguageTextOr(language, UiText::kBadNamePattern,
+                              u"The name pattern in the options is not valid:"_s) +
+               u'\n' + pattern.Error();
     } else if (!OutputFolder().isEmpty() && !CanMakeFolder(OutputFolder())) {
         text = LanguageTextOr(language, UiText::kFolderNotMade,
                               u"The output folder cannot be created:"_s) +
@@ -103,16 +107,26 @@ void CDlgMain::Apply()
         commonFolder = DeepestCommonFolder(paths);
     }
     if (!decodeOnly) {
-        QList<const CFileInfo*> targets;
+        QList<const CFileInfo*> targetFiles;
         for (int row : TargetRows()) {
             if (const CFileInfo* file = FileAt(row)) {
-                targets << file;
+                targetFiles << file;
             }
         }
-        ChooseTempFolder(targets, settings.core.threadsCount);
+        ChooseTempFolder(targetFiles, settings.core.threadsCount);
     }
-    for (int row : TargetRows()) {
-        PlanRow(row, decodeOnly, presetIndex, commonFolder);
+    // Names from tags are numbered against the results of the rows not planned now.
+    const QList<int> targets = TargetRows();
+    QSet<QString> takenNames;
+    for (int row = 0; row < fileList.Count(); ++row) {
+        const CFileInfo* file = fileList.At(row);
+        if (!targets.contains(row) && (file->coder || file->decoder)) {
+            takenNames.insert(file->coder ? file->coder->GetOutputFile()
+                                          : file->decoder->GetOutputFile());
+        }
+    }
+    for (int row : targets) {
+        PlanRow(row, decodeOnly, presetIndex, commonFolder, takenNames);
     }
     AdjustFileListColumns();
     list->UnlockRedraw();
@@ -124,7 +138,8 @@ void CDlgMain::Apply()
     }
 }
 
-void CDlgMain::PlanRow(int row, bool decodeOnly, int presetIndex, const QString& commonFolder)
+void CDlgMain::PlanRow(int row, bool decodeOnly, int presetIndex, const QString& commonFolder,
+                       QSet<QString>& takenNames)
 {
     CFileInfo* file = FileAt(row);
     if (file == nullptr) {
@@ -134,10 +149,14 @@ void CDlgMain::PlanRow(int row, bool decodeOnly, int presetIndex, const QString&
     if (!outputFolder.isEmpty() && !commonFolder.isEmpty()) {
         outputFolder = MirroredOutputFolder(outputFolder, commonFolder, file->folder);
     }
+    const ResultNaming naming{CNamePattern(settings.general.namePattern),
+                              settings.general.fatSafeNames != 0, QString(),
+                              settings.general.numberSharedNames != 0 ? &takenNames : nullptr};
     if (!PlanFile(*file, decoders, currentCoder, presetIndex, outputFolder, decodeOnly,
                   settings.general.directInput != 0 &&
                       !LoudnessNeedsDecodedAudio(ReplayGainModeOf(
-                          settings.general.replayGain, settings.general.replayGainAlbum)))) {
+                          settings.general.replayGain, settings.general.replayGainAlbum)),
+                  naming)) {
         CurrentNotifier()->Notify(
             INotifier::Icon::Error, language.GetString(MainText::kErrorCaption),
             language.GetString(MainText::kCannotPlan) + u'\n' + file->path + u'\n' +

@@ -7,6 +7,7 @@
 #include "ui/options_page_core.h"
 #include "ui/options_page_database.h"
 #include "ui/options_page_general.h"
+#include "ui/options_page_names.h"
 #include "ui/options_page_plugins.h"
 
 #include <orvel/icore.h>
@@ -18,6 +19,8 @@ void AddProgramPages(COptionsDialog& dialog, CLanguagePack& language, const Opti
     dialog.AddPage(std::make_unique<COptionsPagePlugins>(language, sources.plugins));
     dialog.AddPage(std::make_unique<COptionsPageDatabase>(language, sources.databaseRecords,
                                                           sources.databaseDate));
+    // Last, so that the pages before it keep the positions stored as the initial page.
+    dialog.AddPage(std::make_unique<COptionsPageNames>(language));
 }
 
 bool RunOptionsDialog(CLanguagePack& language, CSettingsSet& settings, ICore& core,

@@ -35,9 +35,10 @@ inline constexpr int kAtomicOutputsTip = 305;
 inline constexpr int kSkipUpToDateTip = 306;
 inline constexpr int kStartLongFilesFirstTip = 307;
 inline constexpr int kKeepFolderStructureTip = 308;
-inline constexpr int kSystemProgram = 309; // codecs window: the program a script runs
-inline constexpr int kNotInstalled = 310;  // codecs window: that program is missing
-inline constexpr int kHeldResults = 343;   // status line: results waiting for their album
+inline constexpr int kSystemProgram = 309;  // codecs window: the program a script runs
+inline constexpr int kNotInstalled = 310;   // codecs window: that program is missing
+inline constexpr int kHeldResults = 343;    // status line: results waiting for their album
+inline constexpr int kBadNamePattern = 366; // Apply: the pattern's fault follows
 } // namespace UiText
 
 // The pack's text for id, or fallback when the pack has none.

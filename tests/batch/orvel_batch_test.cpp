@@ -598,3 +598,61 @@ TEST_F(OrvelBatchTest, AnAlbumMissingAFailedFileGetsTrackValuesOnly)
     EXPECT_TRUE(bad.err.contains(u"--replaygain takes off, track or album"_s))
         << bad.err.toStdString();
 }
+
+// Real tagged files of four formats, named from their tags: the results land where the
+// dry run's command lines said and where the --jobs lines put them, and a file whose tags
+// give the name of an earlier one is left out, with its reason, before anything runs.
+TEST_F(OrvelBatchTest, NamesFromTagsAreThePreviewedOnesAndNeverShared)
+{
+    const QString wav = Path(u"tmp/tone.wav"_s);
+    ASSERT_TRUE(fixtures::MakeWav(wav, 44100, 2, 16, 0.5));
+    QDir().mkpath(Path(u"in"_s));
+    ASSERT_TRUE(fixtures::MakeFlac(wav, Path(u"in/a.flac"_s)));
+    ASSERT_TRUE(fixtures::Run(u"metaflac"_s,
+                              {u"--set-tag=ARTIST=AC/DC"_s, u"--set-tag=ALBUM=Live"_s,
+                               u"--set-tag=TITLE=AC/DC: Live?"_s, u"--set-tag=TRACKNUMBER=1"_s,
+                               u"--set-tag=DISCNUMBER=2"_s, Path(u"in/a.flac"_s)}));
+    ASSERT_TRUE(fixtures::Run(u"lame"_s,
+                              {u"--quiet"_s, u"--tt"_s, u"Two"_s, u"--ta"_s, u"Artist"_s, u"--tl"_s,
+                               u"Album"_s, u"--tn"_s, u"2"_s, wav, Path(u"in/b.mp3"_s)}));
+    ASSERT_TRUE(fixtures::Run(
+        u"ffmpeg"_s,
+        {u"-v"_s, u"error"_s, u"-i"_s, wav, u"-c:a"_s, u"aac"_s, u"-metadata"_s, u"title=Three"_s,
+         u"-metadata"_s, u"artist=Guest"_s, u"-metadata"_s, u"album_artist=Artist"_s,
+         u"-metadata"_s, u"album=Album"_s, u"-metadata"_s, u"track=3"_s, Path(u"in/c.m4a"_s)}));
+    ASSERT_TRUE(fixtures::Run(u"oggenc"_s,
+                              {u"-Q"_s, u"-t"_s, u"Four"_s, u"-a"_s, u"Artist"_s, u"-l"_s,
+                               u"Album"_s, u"-N"_s, u"4"_s, u"-o"_s, Path(u"in/d.ogg"_s), wav}));
+    ASSERT_TRUE(QFile::copy(Path(u"in/d.ogg"_s), Path(u"in/e twin.ogg"_s)));
+    QFile::remove(wav);
+
+    const QStringList expected = {u"AC_DC/Live/02-01 - AC_DC: Live?.ogg"_s,
+                                  u"Artist/Album/02 - Two.ogg"_s, u"Artist/Album/03 - Three.ogg"_s,
+                                  u"Artist/Album/04 - Four.ogg"_s};
+    const QString arguments = u"--coder 'Ogg Vorbis' --name-pattern "
+                              "'<albumartist>/<album>/[<disc>-]<track> - <title>' --output %1 "
+                              "%2 in"_s;
+    const Result preview = Batch(arguments.arg(u"out"_s, u"--dry-run"_s));
+    for (const QString& name : expected)
+        EXPECT_TRUE(preview.out.contains(Path(u"out/"_s + name))) << preview.out.toStdString();
+    const QString twinReason =
+        Path(u"in/e twin.ogg"_s) + u": an earlier file writes the same result"_s;
+    EXPECT_TRUE(preview.err.contains(twinReason)) << preview.err.toStdString();
+
+    const Result run = Batch(arguments.arg(u"out"_s, QString()));
+    EXPECT_EQ(run.status, 1) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains(twinReason));
+    const Result lines = Batch(arguments.arg(u"jobs"_s, u"--jobs"_s));
+    EXPECT_TRUE(lines.out.contains(u"--result-name"_s));
+    EXPECT_EQ(Shell(lines.out).status, 0);
+    for (const QString& name : expected) {
+        EXPECT_GT(QFileInfo(Path(u"out/"_s + name)).size(), 1000) << name.toStdString();
+        EXPECT_GT(QFileInfo(Path(u"jobs/"_s + name)).size(), 1000) << name.toStdString();
+    }
+    EXPECT_EQ(Batch(u"--coder 'Ogg Vorbis' --name-pattern '<titel>' in"_s).status, 2);
+
+    // Numbered instead of left out: the twin's result is the next free name.
+    const Result numbered = Batch(arguments.arg(u"numbered"_s, u"--number-shared"_s));
+    EXPECT_EQ(numbered.status, 0) << numbered.err.toStdString();
+    EXPECT_GT(QFileInfo(Path(u"numbered/Artist/Album/04 - Four (2).ogg"_s)).size(), 1000);
+}

@@ -359,3 +359,65 @@ TEST(JobPlanningTest, IntermediateWavsGoToTheRuntimeFolderOnlyWhenTheyFit)
     else
         qputenv("XDG_RUNTIME_DIR", before);
 }
+namespace {
+
+// Names from tags below the output folder (or the source's folder), in decode-only planning
+// too; two files whose tags give one name are left out by the rules that guard every result.
+TEST(JobPlanningTest, ResultsNamedFromTagsMeetTheCollisionRules)
+{
+    PlannedDecoders decoders;
+    decoders.push_back(DecoderFor(u"flac"_s, {u"flac"_s}));
+    auto coder = CoderFor({u"mp3"_s});
+    ResultNaming naming{CNamePattern(u"<albumartist>/<album>/[<disc>-]<track> - <title>"_s)};
+    auto first = Source(u"/m/Rips/a.flac"_s);
+    first->tags = {u"AC/DC"_s, {}, u"Live"_s, u"Hell?"_s, {}, {}, 0, 3, 0};
+    auto twin = Source(u"/m/Other/b.flac"_s);
+    twin->tags = first->tags;
+    auto plain = Source(u"/m/Rips/c.flac"_s);
+    const struct
+    {
+        CFileInfo* file;
+        QString outputFolder;
+        bool decodeOnly;
+        QString expected;
+    } cases[] = {
+        {first.get(), u"/out/"_s, false, u"/out/AC_DC/Live/03 - Hell?.mp3"_s},
+        {plain.get(), u"/out/"_s, false, u"/out/c.mp3"_s},
+        {plain.get(), QString(), false, u"/m/Rips/c.mp3"_s},
+        {first.get(), QString(), true, u"/m/Rips/AC_DC/Live/03 - Hell?.wav"_s},
+        {twin.get(), u"/out/"_s, false, u"/out/AC_DC/Live/03 - Hell?.mp3"_s},
+    };
+    for (const auto& c : cases) {
+        ASSERT_TRUE(PlanFile(*c.file, decoders, coder.get(), 0, c.outputFolder, c.decodeOnly, false,
+                             naming));
+        CCodec* result = c.decodeOnly ? static_cast<CCodec*>(c.file->decoder.get())
+                                      : static_cast<CCodec*>(c.file->coder.get());
+        EXPECT_EQ(result->GetOutputFile(), c.expected);
+    }
+    ASSERT_TRUE(PlanFile(*first, decoders, coder.get(), 0, u"/out/"_s, false, false, naming));
+    const QList<LeftOutReason> reasons =
+        FindLeftOutJobs({JobOf(*first), JobOf(*plain), JobOf(*twin)});
+    EXPECT_EQ(reasons, (QList<LeftOutReason>{LeftOutReason::None, LeftOutReason::None,
+                                             LeftOutReason::SharedOutput}));
+
+    // Numbered instead, the later ones get the next free number, within 255 bytes.
+    QSet<QString> taken;
+    naming.numberedAgainst = &taken;
+    auto third = Source(u"/m/Third/c.flac"_s);
+    third->tags = first->tags;
+    third->tags.title = QString(300, u'x');
+    auto fourth = Source(u"/m/Fourth/d.flac"_s);
+    fourth->tags = third->tags;
+    QStringList outputs;
+    for (CFileInfo* file : {first.get(), twin.get(), third.get(), fourth.get()}) {
+        ASSERT_TRUE(PlanFile(*file, decoders, coder.get(), 0, u"/out/"_s, false, false, naming));
+        outputs << file->outputPath;
+    }
+    const QString longName = u"03 - "_s + QString(246, u'x');
+    EXPECT_EQ(outputs, (QStringList{u"/out/AC_DC/Live/03 - Hell?.mp3"_s,
+                                    u"/out/AC_DC/Live/03 - Hell? (2).mp3"_s,
+                                    u"/out/AC_DC/Live/"_s + longName + u".mp3"_s,
+                                    u"/out/AC_DC/Live/"_s + longName.left(247) + u" (2).mp3"_s}));
+}
+
+} // namespace

@@ -1,3 +1,4 @@
+#include "engine/audio_fixtures.h"
 #include "filelist/file_list.h"
 #include "filelist/property_probe.h"
 #include "settings/settings_set.h"
@@ -185,6 +186,15 @@ TEST_F(FileListTest, AddFolderFindsTenThousandFilesInOrder)
         }
     }
 
+    // The last one is a real FLAC with tags, which travel from the helper too.
+    const QString wav = root + u"/tone.wav"_s;
+    ASSERT_TRUE(fixtures::MakeWav(wav, 8000, 1, 16, 0.1));
+    ASSERT_TRUE(fixtures::MakeFlac(wav, expected.last()));
+    ASSERT_TRUE(
+        fixtures::Run(u"metaflac"_s, {u"--set-tag=TITLE=Tëst/1"_s, u"--set-tag=TRACKNUMBER=9"_s,
+                                      u"--set-tag=DISCNUMBER=2/3"_s, expected.last()}));
+    QFile::remove(wav);
+
     // Read by three helper processes, listed in the walk's order, with the properties a
     // reading here gives; progress ends with all of them.
     SetPropertyProbeProgram(QString::fromUtf8(ORVEL_PROBE_PROGRAM));
@@ -208,6 +218,9 @@ TEST_F(FileListTest, AddFolderFindsTenThousandFilesInOrder)
     const CFileInfo* helped = list.At(list.Count() - 1);
     EXPECT_EQ(std::tuple(helped->format, helped->sampleRate, helped->channels, helped->duration),
               std::tuple(here.format, here.sampleRate, here.channels, here.duration));
+    EXPECT_EQ(helped->tags, here.tags);
+    EXPECT_EQ(std::tuple(here.tags.title, here.tags.track, here.tags.disc),
+              std::tuple(u"Tëst/1"_s, 9, 2));
     SetPropertyProbeProgram({});
 
     // A cancel keeps the files of the beginning of the walk, without a gap.

@@ -41,10 +41,12 @@ protected:
     {
         auto entries = cache.Find({song});
         entries[0].found = false;
-        CMediaInfoLibrary::AudioText text;
-        text.format = format;
-        text.samplingRate = u"96000"_s;
-        cache.Store({song}, entries, {text});
+        ProbeAnswer answer;
+        answer.text.format = format;
+        answer.text.samplingRate = u"96000"_s;
+        answer.tags.title = u"A title"_s;
+        answer.tags.track = 7;
+        cache.Store({song}, entries, {answer});
     }
 
     QTemporaryDir dir;
@@ -63,7 +65,7 @@ TEST_F(PropertyCacheTest, ReadingsUseTheCacheUntilTheFileChanges)
         ASSERT_TRUE(cache.Usable());
         const auto entries = cache.Find({song, dir.filePath(u"missing.wav"_s)});
         EXPECT_TRUE(entries[0].found);
-        EXPECT_EQ(entries[0].text.format, u"PCM"_s);
+        EXPECT_EQ(entries[0].answer.text.format, u"PCM"_s);
         EXPECT_FALSE(entries[1].found);
 
         // A second connection (as another process has) sees what the first writes.
@@ -74,6 +76,9 @@ TEST_F(PropertyCacheTest, ReadingsUseTheCacheUntilTheFileChanges)
     CFileList single;
     ASSERT_TRUE(single.Add(song));
     EXPECT_EQ(single.At(0)->sampleRate, 96000);
+    // The tags that result names are made of come back with the properties.
+    EXPECT_EQ(single.At(0)->tags.title, u"A title"_s);
+    EXPECT_EQ(single.At(0)->tags.track, 7);
 
     // One nanosecond later, same size: read again, and the new reading is kept.
     struct stat status = {};
@@ -83,7 +88,7 @@ TEST_F(PropertyCacheTest, ReadingsUseTheCacheUntilTheFileChanges)
     ASSERT_EQ(utimensat(AT_FDCWD, QFile::encodeName(song).constData(), times, 0), 0);
     EXPECT_EQ(ListedFormat(), u"PCM"_s);
     CPropertyCache cache(database);
-    EXPECT_EQ(cache.Find({song})[0].text.format, u"PCM"_s);
+    EXPECT_EQ(cache.Find({song})[0].answer.text.format, u"PCM"_s);
 }
 
 TEST_F(PropertyCacheTest, ADamagedDatabaseIsMovedAsideAndMadeAnew)
@@ -98,7 +103,7 @@ TEST_F(PropertyCacheTest, ADamagedDatabaseIsMovedAsideAndMadeAnew)
     ASSERT_TRUE(cache.Usable());
     EXPECT_EQ(QFileInfo(database + u".damaged"_s).size(), 8192);
     Remember(cache, u"Remembered"_s);
-    EXPECT_EQ(cache.Find({song})[0].text.format, u"Remembered"_s);
+    EXPECT_EQ(cache.Find({song})[0].answer.text.format, u"Remembered"_s);
 
     // A folder where the database should be: no cache, and reading goes on without one.
     const QString blocked = dir.filePath(u"blocked"_s);

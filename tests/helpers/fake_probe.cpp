@@ -1,4 +1,4 @@
-// Stands in for orvel-probe: answers "Probed" and five empty texts for each path on its
+// Stands in for orvel-probe: answers "Probed" and fourteen empty texts for each path on its
 // input, and dies without a word on a path that contains "crash".
 
 #include <cstdio>
@@ -7,7 +7,8 @@
 
 int main()
 {
-    static const char kAnswer[] = "Probed\0\0\0\0\0"; // with the literal's own: six NULs
+    // With the literal's own: fifteen NULs, the six property texts and the nine tag fields.
+    static const char kAnswer[] = "Probed\0\0\0\0\0\0\0\0\0\0\0\0\0\0";
     std::string path;
     for (int c = std::getchar(); c != EOF; c = std::getchar()) {
         if (c != '\0') {

@@ -104,6 +104,9 @@ TEST_F(SettingsSetTest, SaveWritesEverySectionInItsOrder)
     set.core.threadsCount = 4;
     set.general.outputFolder = u"/home/u/Music/"_s;
     set.window.placement = QByteArray("\x01\x02\xFF", 3);
+    set.general.namePattern = u"<artist>/<title>"_s;
+    for (const QString& used : {u"<artist>/<title>"_s, u"<title>"_s, u"<artist>/<title>"_s})
+        set.general.RememberNamePattern(used);
     ASSERT_TRUE(set.SaveToFile(Path()));
     EXPECT_EQ(ReadText(Path()), "[Settings]\r\n"
                                 "CoderIndex=2\r\nPresetIndex=0\r\nOptionsInitialPage=0\r\n"
@@ -116,7 +119,16 @@ TEST_F(SettingsSetTest, SaveWritesEverySectionInItsOrder)
                                 "CopyTags=1\r\nAtomicOutputs=1\r\nSkipUpToDate=1\r\n"
                                 "StartLongFilesFirst=1\r\nKeepFolderStructure=0\r\n"
                                 "ReplayGain=0\r\nReplayGainAlbum=1\r\nDirectInput=1\r\n"
+                                "NamePattern=<artist>/<title>\r\nFatSafeNames=0\r\n"
+                                "NumberSharedNames=0\r\n"
+                                "RecentNamePattern1=<artist>/<title>\r\n"
+                                "RecentNamePattern2=<title>\r\nRecentNamePattern3=\r\n"
+                                "RecentNamePattern4=\r\nRecentNamePattern5=\r\n"
                                 "[Settings.Database]\r\nFindByFileName=0\r\n");
+    CSettingsSet loaded;
+    ASSERT_TRUE(loaded.LoadFromFile(Path()));
+    EXPECT_EQ(loaded.general.recentNamePatterns,
+              (QStringList{u"<artist>/<title>"_s, u"<title>"_s}));
 }
 
 // The file is written by orvel, then edited by hand; the known values load by the rules of
@@ -164,7 +176,8 @@ TEST_F(SettingsSetTest, HandEditedFileSurvivesLoadAndSave)
     expected = Replaced(expected, "coderindex = 3abc\r\n", "coderindex=3\r\n");
     expected = Replaced(expected, placement + "05\r\n", "Placement=6265666F726573\r\n");
     expected = Replaced(expected, "Priority=high\r\n", "Priority=1\r\n");
-    expected = Replaced(expected, "DirectInput=1\r\n", "DirectInput=1\r\nShowWarnings=1\r\n");
+    expected =
+        Replaced(expected, "RecentNamePattern5=\r\n", "RecentNamePattern5=\r\nShowWarnings=1\r\n");
     EXPECT_EQ(ReadText(Path()), expected);
 }
 

@@ -1,3 +1,4 @@
+#include "engine/audio_fixtures.h"
 #include "engine/console_log.h"
 #include "engine/file_info.h"
 #include "extensions/language_menu.h"
@@ -376,6 +377,43 @@ TEST_F(MainWindowTest, ResultsGoToTheOutputFolderAndASharedOutputRunsOnce)
     // Leaving a job out is said even with warnings off.
     ASSERT_EQ(recorder.Count(), 1);
     EXPECT_TRUE(recorder.Messages().first().text.contains(second));
+}
+
+// Names from tags: the command line shows each result's name, Start writes it there, and a file
+// whose tags give an earlier file's name is left out; a pattern that is not valid plans nothing.
+TEST_F(MainWindowTest, ResultsNamedFromTagsLandAtTheShownNames)
+{
+    window->Settings().general.outputFolderSameAsOriginal = 0;
+    window->Settings().general.outputFolder = folder.Path(u"out/"_s);
+    window->Settings().general.showWarnings = 0;
+    window->Settings().general.namePattern = u"<artist>/[<disc>-]<track> <title>"_s;
+    QStringList paths;
+    for (const auto& [name, title] :
+         {std::pair{u"a.flac"_s, u"Intro?"_s}, std::pair{u"b.flac"_s, u"Outro"_s},
+          std::pair{u"c.flac"_s, u"Outro"_s}}) {
+        paths << folder.MakeFlac(name);
+        ASSERT_TRUE(
+            fixtures::Run(u"metaflac"_s, {u"--set-tag=ARTIST=Band"_s, u"--set-tag=TITLE="_s + title,
+                                          u"--set-tag=TRACKNUMBER=5"_s, paths.last()}));
+    }
+    window->AddPaths(paths);
+    ChooseCoder(1);
+    c.applyButton->click();
+    SelectOnly({0});
+    EXPECT_TRUE(c.coderLineEdit->text().contains(folder.Path(u"out/Band/05 Intro?.mp3"_s)))
+        << c.coderLineEdit->text().toStdString();
+    EXPECT_EQ(File(1).outputPath, folder.Path(u"out/Band/05 Outro.mp3"_s));
+
+    StartAndWait();
+    EXPECT_TRUE(QFileInfo::exists(File(0).outputPath));
+    EXPECT_TRUE(QFileInfo::exists(File(1).outputPath));
+    ASSERT_EQ(recorder.Count(), 1);
+    EXPECT_TRUE(recorder.Messages().first().text.contains(paths[2]));
+
+    window->Settings().general.namePattern = u"[<title>"_s;
+    c.applyButton->click();
+    ASSERT_EQ(recorder.Count(), 2);
+    EXPECT_TRUE(recorder.Messages().last().text.contains(u"\"[\" is not closed"_s));
 }
 
 TEST_F(MainWindowTest, AnEditedCommandLineIsTheOneThatRuns)

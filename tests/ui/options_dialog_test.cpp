@@ -32,7 +32,8 @@ enum
     kGeneral,
     kCore,
     kPlugins,
-    kDatabase
+    kDatabase,
+    kNames
 };
 
 // The real core, with what the options dialog hands it written down.
@@ -99,6 +100,32 @@ TEST_F(OptionsDialogTest, OpensOnTheStoredPageAndStoresThePageShownLast)
     EXPECT_EQ(settings.optionsInitialPage, kDatabase);
     EXPECT_EQ(core.priorities, QList<quint32>{kPriorityHigh});
     EXPECT_EQ(core.threadCounts, QList<int>{3});
+}
+
+// The pattern's drop-down offers the last ones used, then the ready ones; the page shows what a
+// pattern makes of example tags, or what is wrong with it; OK keeps the pattern as the newest.
+TEST_F(OptionsDialogTest, TheNamesPagePreviewsAndRemembersPatterns)
+{
+    settings.optionsInitialPage = kNames;
+    settings.general.recentNamePatterns = {u"<title>"_s};
+    EXPECT_TRUE(Run([](COptionsDialog* dialog) {
+        auto* pattern = Find<QComboBox>(dialog, u"namePattern"_s);
+        auto* preview = Find<QLabel>(dialog, u"namePreview"_s);
+        ASSERT_EQ(pattern->count(), 4);
+        EXPECT_EQ(pattern->itemText(0), u"<title>"_s);
+        EXPECT_EQ(preview->text(), u"Example: source.mp3"_s);
+        pattern->setEditText(u"<album>/[<disc>-]<track:3> <title"_s);
+        EXPECT_EQ(preview->text(),
+                  u"The pattern is not valid: \"<\" is not closed at character 28"_s);
+        pattern->setCurrentIndex(1);
+        EXPECT_EQ(preview->text(), u"Example: Album Artist/Album/01-03 - Title.mp3"_s);
+        Find<QCheckBox>(dialog, u"fatSafeNames"_s)->click();
+        Press(dialog, u"okButton"_s);
+    }));
+    EXPECT_EQ(settings.general.namePattern, u"<albumartist>/<album>/[<disc>-]<track> - <title>"_s);
+    EXPECT_EQ(settings.general.recentNamePatterns,
+              (QStringList{settings.general.namePattern, u"<title>"_s}));
+    EXPECT_EQ(settings.general.fatSafeNames, 1);
 }
 
 // Changes on two pages; only OK keeps them, and only pages that were shown write.
