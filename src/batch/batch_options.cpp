@@ -120,7 +120,8 @@ bool ParseOption(const QStringList& arguments, qsizetype& i, CBatchOptions& opti
 // The values a --jobs line escapes.
 bool UnescapeJobValues(CBatchOptions& options, QString& error)
 {
-    for (QString* value : {&options.programFolder, &options.output, &options.resultName}) {
+    for (QString* value : {&options.programFolder, &options.output, &options.resultName,
+                           &options.coder, &options.preset}) {
         if (!JobLineUnescape(*value, *value)) {
             error = u"a badly escaped value: %1"_s.arg(*value);
             return false;
