@@ -13,6 +13,7 @@
 #include <QSqlQuery>
 #include <QStandardPaths>
 #include <QVariant>
+#include <algorithm>
 #include <atomic>
 #include <limits>
 #include <mutex>
@@ -23,21 +24,9 @@ namespace {
 
 using AudioText = CMediaInfoLibrary::AudioText;
 
-// The texts of a record, in this order, then the tags, joined by the unit separator into one
-// column: one value to bind and read per record instead of one per field. A field added here
-// (at the end) needs a new schema version.
-constexpr QString AudioText::*kFields[] = {
-    &AudioText::format,       &AudioText::bitRate,    &AudioText::channels,
-    &AudioText::samplingRate, &AudioText::resolution, &AudioText::duration,
-};
-constexpr QString SourceTags::*kTagTexts[] = {
-    &SourceTags::artist, &SourceTags::albumArtist, &SourceTags::album,
-    &SourceTags::title,  &SourceTags::genre,       &SourceTags::composer,
-};
-constexpr int SourceTags::*kTagNumbers[] = {&SourceTags::year, &SourceTags::track,
-                                            &SourceTags::disc};
-constexpr qsizetype kPackedCount =
-    qsizetype(std::size(kFields) + std::size(kTagTexts) + std::size(kTagNumbers));
+// A record's texts (AnswerTexts), joined by the unit separator into one column: one value to
+// bind and read per record instead of one per field. A field added to them needs a new schema
+// version.
 constexpr QChar kSeparator = u'\x1f';
 
 // Waiting for another process's write; longer than any write of ours takes.
@@ -56,29 +45,12 @@ QString cachePath;
 
 QString Packed(const ProbeAnswer& answer)
 {
-    QStringList fields;
-    for (QString AudioText::*field : kFields)
-        fields << answer.text.*field;
-    for (QString SourceTags::*tag : kTagTexts)
-        fields << answer.tags.*tag;
-    for (int SourceTags::*number : kTagNumbers)
-        fields << QString::number(answer.tags.*number);
-    return fields.join(kSeparator);
+    return AnswerTexts(answer).join(kSeparator);
 }
 
 bool Unpack(const QString& packed, ProbeAnswer& answer)
 {
-    const QStringList fields = packed.split(kSeparator);
-    if (fields.size() != kPackedCount)
-        return false;
-    qsizetype i = 0;
-    for (QString AudioText::*field : kFields)
-        answer.text.*field = fields[i++];
-    for (QString SourceTags::*tag : kTagTexts)
-        answer.tags.*tag = fields[i++];
-    for (int SourceTags::*number : kTagNumbers)
-        answer.tags.*number = fields[i++].toInt();
-    return true;
+    return AnswerFromTexts(packed.split(kSeparator), answer);
 }
 
 qint64 Today()
@@ -93,15 +65,9 @@ bool Keepable(const ProbeAnswer& answer)
     const AudioText& text = answer.text;
     if (text.format.isEmpty() || text.format == QStringView(kMediaInfoMissingText))
         return false;
-    for (QString AudioText::*field : kFields) {
-        if ((text.*field).contains(kSeparator))
-            return false;
-    }
-    for (QString SourceTags::*tag : kTagTexts) {
-        if ((answer.tags.*tag).contains(kSeparator))
-            return false;
-    }
-    return true;
+    const QStringList texts = AnswerTexts(answer);
+    return std::none_of(texts.cbegin(), texts.cend(),
+                        [](const QString& field) { return field.contains(kSeparator); });
 }
 
 } // namespace

@@ -141,15 +141,37 @@ void SetPropertyProbeProgram(const QString& program)
     namedProgram = program;
 }
 
+QStringList AnswerTexts(const ProbeAnswer& answer)
+{
+    QStringList texts;
+    for (QString AudioText::*field : kFields)
+        texts << answer.text.*field;
+    for (QString SourceTags::*field : kTagTexts)
+        texts << answer.tags.*field;
+    for (int SourceTags::*field : kTagNumbers)
+        texts << QString::number(answer.tags.*field);
+    return texts;
+}
+
+bool AnswerFromTexts(const QStringList& texts, ProbeAnswer& answer)
+{
+    if (texts.size() != kAnswerTexts)
+        return false;
+    qsizetype next = 0;
+    for (QString AudioText::*field : kFields)
+        answer.text.*field = texts[next++];
+    for (QString SourceTags::*field : kTagTexts)
+        answer.tags.*field = texts[next++];
+    for (int SourceTags::*field : kTagNumbers)
+        answer.tags.*field = texts[next++].toInt();
+    return true;
+}
+
 QByteArray EncodeProbeAnswer(const ProbeAnswer& answer)
 {
     QByteArray bytes;
-    for (QString AudioText::*field : kFields)
-        bytes += (answer.text.*field).toUtf8() + kEnd;
-    for (QString SourceTags::*field : kTagTexts)
-        bytes += (answer.tags.*field).toUtf8() + kEnd;
-    for (int SourceTags::*field : kTagNumbers)
-        bytes += QByteArray::number(answer.tags.*field) + kEnd;
+    for (const QString& text : AnswerTexts(answer))
+        bytes += text.toUtf8() + kEnd;
     return bytes;
 }
 
@@ -166,12 +188,5 @@ bool TakeProbeAnswer(QByteArray& buffer, ProbeAnswer& answer)
         at = end + 1;
     }
     buffer.remove(0, at);
-    qsizetype next = 0;
-    for (QString AudioText::*field : kFields)
-        answer.text.*field = texts[next++];
-    for (QString SourceTags::*field : kTagTexts)
-        answer.tags.*field = texts[next++];
-    for (int SourceTags::*field : kTagNumbers)
-        answer.tags.*field = texts[next++].toInt();
-    return true;
+    return AnswerFromTexts(texts, answer);
 }

@@ -18,6 +18,12 @@ struct ProbeAnswer
     SourceTags tags;
 };
 
+// An answer as texts, in the order they travel and are stored: the properties' texts, the tags'
+// texts, the tags' numbers. A field is added only at the end.
+QStringList AnswerTexts(const ProbeAnswer& answer);
+// The answer back; false when the count of texts is not an answer's.
+bool AnswerFromTexts(const QStringList& texts, ProbeAnswer& answer);
+
 // One orvel-probe helper process, which reads files' properties with its own copy of the
 // MediaInfo library. Threads of one process gain little when they read files together (the
 // library serialises much of its work); processes scale with the cores. Used from one thread.
