@@ -35,6 +35,12 @@ if [ ${#missing[@]} -gt 0 ]; then
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
+# CI clones into a new folder each time: compiler cache entries keyed on paths relative to the
+# clone, not on the folder, serve every later clone.
+if [ -n "${CI:-}" ]; then
+    export CCACHE_BASEDIR="$root" CCACHE_NOHASHDIR=1
+fi
+
 build() {
     cmake --preset "$1" >/dev/null
     cmake --build --preset "$1" -j "$(nproc)"
