@@ -67,7 +67,8 @@ protected:
             arguments << u"outputs"_s;
         host.pid = os::SpawnProcess(TestHelperPath(u"orvel_crash_host"_s), arguments, false);
         EXPECT_GT(host.pid, 0);
-        EXPECT_TRUE(WaitUntil([&] { return host.Processes().size() == 2 * jobs; }));
+        // Sanitized builds on a loaded machine take seconds to start the programs.
+        EXPECT_TRUE(WaitUntil([&] { return host.Processes().size() == 2 * jobs; }, 30000));
         hosts.append(host);
         return hosts.last();
     }
