@@ -99,6 +99,10 @@ qint64 StreamDurationMs(const QString& path)
 {
     if (HasExtension(path, u"wav"))
         return WavDurationMs(path);
+    // Only kinds the tag library knows by name: its guess by content reads arbitrary files (a
+    // program, a large non-audio input) through.
+    if (!IsReadableAudioKind(path))
+        return -1;
     std::lock_guard lock(TagLibraryLock());
     const QByteArray name = QFile::encodeName(path);
     TagLib::FileRef file(name.constData(), true, TagLib::AudioProperties::Accurate);
