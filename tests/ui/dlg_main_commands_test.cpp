@@ -439,7 +439,9 @@ TEST_F(MainWindowCommandsTest, TheStoredPriorityIsTheOneTheProgramsRunAt)
     folder.WriteFile(u"Coders/Nice/Presets.ini"_s, "Niceness\r\n%in% %out%\r\n");
     folder.WriteFile(u"Coders/Nice/Extensions.ini"_s, "txt\r\n");
     folder.WriteFile(u"Coders/Nice/report.name"_s, "Nice\r\n");
-    folder.WriteFile(u"Coders/Nice/report"_s, "#!/bin/sh\nnice > \"$2\"\n");
+    // The priority reaches the program's group just after it is spawned: on a loaded machine
+    // its very first instructions may still run at ours, so it looks a moment later.
+    folder.WriteFile(u"Coders/Nice/report"_s, "#!/bin/sh\nsleep 0.5\nnice > \"$2\"\n");
     QFile(folder.Path(u"Coders/Nice/report"_s))
         .setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner);
     Open();
