@@ -49,7 +49,8 @@ FileOutcome OutcomeOf(CFileInfo& file, const QHash<const IProcess*, RunResult>& 
         if (run == nullptr)
             continue;
         const auto found = ended.constFind(run);
-        if (found == ended.cend())
+        // A result held for its album's values is not at its name yet, and may still fail.
+        if (found == ended.cend() || found->held)
             outcome.done = false;
         else if (found->Failed())
             outcome.failed = true;

@@ -465,7 +465,21 @@ void CCore::SettleAlbum(ActiveRun& run, RunResult::Outcome& outcome)
     // The album's tags are written in this run's slot, before it frees it.
     const QList<CReleaseFailure> failures = ReleaseResults(released);
     std::lock_guard lock(mutex);
-    NoteReleaseFailures(failures, &run, &outcome);
+    NoteRelease(released, failures, &run, &outcome);
+}
+
+void CCore::NoteRelease(const CReleasedResults& released, const QList<CReleaseFailure>& failures,
+                        ActiveRun* own, RunResult::Outcome* outcome)
+{
+    for (const CHeldResult& result : released.results) {
+        if (own && result.process == own->process)
+            own->held = false;
+        for (RunResult& record : results) {
+            if (record.process == result.process)
+                record.held = false;
+        }
+    }
+    NoteReleaseFailures(failures, own, outcome);
 }
 
 void CCore::NoteReleaseFailures(const QList<CReleaseFailure>& failures, ActiveRun* own,
@@ -719,6 +733,7 @@ void CCore::Record(const ActiveRun& run, RunResult::Outcome outcome, int code)
     result.errorOutput = run.errorOutput;
     result.tagError = run.tagError;
     result.check = run.check;
+    result.held = run.held;
     results.append(result);
 }
 
@@ -751,7 +766,8 @@ void CCore::EndRunIfIdle()
     running = false;
     // Albums that can no longer complete (a file of theirs never ran, or the run was stopped)
     // go to their names with track values only; moving them takes no time.
-    NoteReleaseFailures(ReleaseResults(albums->TakeAll()), nullptr, nullptr);
+    const CReleasedResults left = albums->TakeAll();
+    NoteRelease(left, ReleaseResults(left), nullptr, nullptr);
     // Told once per run; after a Stop the windows know already.
     if (wasRunning && runEnded)
         runEnded();

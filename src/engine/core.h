@@ -46,6 +46,8 @@ struct RunResult
     QString tagError;
     // What reading the result back found (BadResult).
     ResultCheck check;
+    // The result waits under its hidden name for its album's values: not yet at its name.
+    bool held = false;
 
     static constexpr int kKeptErrorBytes = 4096;
 
@@ -78,6 +80,7 @@ struct ResultOptions
 
 class CAlbumGate;
 struct CReleaseFailure;
+struct CReleasedResults;
 
 // Runs the queued decoder and coder jobs on a fixed number of worker slots with detached worker
 // threads; a worker whose program has ended runs the next startable one itself. A coder waits until
@@ -136,6 +139,9 @@ private:
     void FinishResult(ActiveRun& run, RunResult::Outcome& outcome);
     void MeasureWhileRunning(ActiveRun& run);
     void SettleAlbum(ActiveRun& run, RunResult::Outcome& outcome);
+    // Under the lock: the released results are at their names now, or failed there.
+    void NoteRelease(const CReleasedResults& released, const QList<CReleaseFailure>& failures,
+                     ActiveRun* own, RunResult::Outcome* outcome);
     void NoteReleaseFailures(const QList<CReleaseFailure>& failures, ActiveRun* own,
                              RunResult::Outcome* outcome);
     void TakeSlot(ActiveRun* run, qint64 pid);

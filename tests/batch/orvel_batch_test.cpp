@@ -88,7 +88,8 @@ protected:
     }
 
     // A copy of the shipped program folder with a coder whose presets misbehave as encoders
-    // do on a full disk or under a signal: a third of the audio, an empty file, a hang.
+    // do on a full disk or under a signal: a third of the audio, an empty file, a hang; or
+    // that put a folder where the result of a.wav goes.
     QString FaultyProgramFolder(const QByteArray& settings = {})
     {
         const QString folder = Path(u"prog"_s);
@@ -98,12 +99,17 @@ protected:
                                                   "short) exec sox \"$2\" \"$3\" trim 0 1 ;;\n"
                                                   "empty) : > \"$3\" ;;\n"
                                                   "slow) cp \"$2\" \"$3\"; exec sleep 60 ;;\n"
+                                                  "block) cp \"$2\" \"$3\"\n"
+                                                  "  case \"$2\" in */b.wav) sleep 1\n"
+                                                  "  mkdir -p \"${3%/*}/a.wav/in the way\" ;;\n"
+                                                  "  esac ;;\n"
                                                   "esac\n");
         QFile::setPermissions(Path(u"prog/Coders/Faulty/faulty"_s),
                               QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        WriteFile(u"prog/Coders/Faulty/Extensions.ini"_s, "wav\nwav\nwav\n");
-        WriteFile(u"prog/Coders/Faulty/Presets.ini"_s, "Short\nshort %in% %out%\nEmpty\n"
-                                                       "empty %in% %out%\nSlow\nslow %in% %out%\n");
+        WriteFile(u"prog/Coders/Faulty/Extensions.ini"_s, "wav\nwav\nwav\nwav\n");
+        WriteFile(u"prog/Coders/Faulty/Presets.ini"_s,
+                  "Short\nshort %in% %out%\nEmpty\nempty %in% %out%\nSlow\nslow %in% %out%\n"
+                  "Block\nblock %in% %out%\n");
         if (!settings.isEmpty())
             WriteFile(u"prog/Settings.ini"_s, settings);
         return folder;
@@ -577,7 +583,8 @@ TEST_F(OrvelBatchTest, AKillDuringAlbumWritingLeavesEveryResultWhole)
 }
 
 // An album of which a file fails gets no album values (they would be the loudness of part of
-// it); its other results still get their track values and go to their names.
+// it); its other results still get their track values and go to their names. A result that
+// cannot go to its name fails, though its program succeeded.
 TEST_F(OrvelBatchTest, AnAlbumMissingAFailedFileGetsTrackValuesOnly)
 {
     QFile::remove(MakeSource(Path(u"lib/C"_s), u"good"_s, u"sine 500 vol 0.4"_s, u"Gamma"_s));
@@ -592,6 +599,18 @@ TEST_F(OrvelBatchTest, AnAlbumMissingAFailedFileGetsTrackValuesOnly)
     EXPECT_TRUE(tags.contains(u"REPLAYGAIN_TRACK_GAIN"_s));
     EXPECT_FALSE(tags.contains(u"REPLAYGAIN_ALBUM_GAIN"_s));
     EXPECT_TRUE(QDir(Path(u"out"_s)).entryList({u".orv*"_s}, QDir::Hidden | QDir::Files).isEmpty());
+
+    // A result held for its album is reported only once it is at its name: one that cannot
+    // get there is a failure, never first "converted".
+    FaultyProgramFolder();
+    QDir().mkpath(Path(u"album"_s));
+    for (const QString& name : {u"album/a.wav"_s, u"album/b.wav"_s})
+        ASSERT_TRUE(fixtures::MakeWav(Path(name), 44100, 2, 16, 1.0));
+    const Result blocked = Shell(u"\"$BATCH\" --program-folder prog --coder Faulty --preset Block "
+                                 "--output blocked --replaygain album album"_s);
+    EXPECT_EQ(blocked.status, 1) << blocked.err.toStdString();
+    EXPECT_FALSE(blocked.out.contains(u"/a.wav ->"_s)) << blocked.out.toStdString();
+    EXPECT_TRUE(blocked.out.contains(u"1 converted, 1 failed"_s)) << blocked.out.toStdString();
 
     const Result bad = Batch(u"--coder FLAC --output out2 --replaygain loud lib"_s);
     EXPECT_EQ(bad.status, 2);
