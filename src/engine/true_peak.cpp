@@ -11,7 +11,7 @@ namespace {
 constexpr int kTaps = 49;
 constexpr size_t kLanes = 8;
 constexpr size_t kStretch = 32; // the outputs the filter is skipped or run for at once
-constexpr size_t kGroups = 4; // vectors of outputs computed at once
+constexpr size_t kGroups = 4;   // vectors of outputs computed at once
 using Lanes = float __attribute__((vector_size(kLanes * sizeof(float))));
 
 ORVEL_ALWAYS_INLINE Lanes Load(const float* values)
