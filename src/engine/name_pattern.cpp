@@ -1,5 +1,7 @@
 #include "engine/name_pattern.h"
 
+#include <QRegularExpression>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -181,6 +183,15 @@ bool IsFatRefused(QChar c)
     return QStringView(u"\"*:<>?\\|").contains(c);
 }
 
+// Names Windows keeps for its devices, whatever follows their first dot: a card written here
+// with "Aux.mp3" on it would show a file that no program there can open.
+bool IsDeviceName(const QString& name)
+{
+    const QString stem = name.section(u'.', 0, 0).trimmed().toUpper();
+    static const QRegularExpression devices(u"^(CON|PRN|AUX|NUL|COM[1-9]|LPT[1-9])$"_s);
+    return devices.match(stem).hasMatch();
+}
+
 qsizetype Utf8Bytes(char32_t codePoint)
 {
     return codePoint < 0x80 ? 1 : codePoint < 0x800 ? 2 : codePoint < 0x10000 ? 3 : 4;
@@ -267,6 +278,8 @@ QString SafeNameComponent(const QString& name, bool fatSafe, const QString& exte
         safe += fatSafe && IsFatRefused(c) ? QChar(kReplacement) : c;
     }
     safe = TrimEnds(safe);
+    if (fatSafe && IsDeviceName(safe + extension))
+        safe.insert(safe.indexOf(u'.') < 0 ? safe.size() : safe.indexOf(u'.'), u'_');
     const qsizetype room = kComponentBytes - extension.toUtf8().size();
     if (safe.toUtf8().size() > room)
         safe = TrimEnds(CutToBytes(safe, room));

@@ -63,5 +63,6 @@ struct CNamePattern::Node
 
 // One path component made safe: control characters removed, leading dots, dashes and spaces
 // and trailing dots and spaces dropped, with fatSafe the FAT and exFAT refusals replaced by
-// "_", and cut at a character boundary so that it and the extension fit 255 bytes of UTF-8.
+// "_" (and "_" put after a name Windows keeps for a device, such as "Aux"), and cut at a
+// character boundary so that it and the extension fit 255 bytes of UTF-8.
 QString SafeNameComponent(const QString& name, bool fatSafe, const QString& extension = {});

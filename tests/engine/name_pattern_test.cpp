@@ -73,6 +73,9 @@ TEST(NamePatternTest, ValuesNeverMakeUnsafeNames)
     const Case cases[] = {
         {u"AC/DC"_s, u"AC/DC: Live?"_s, false, u"AC_DC/AC_DC: Live?.flac"_s},
         {u"AC/DC"_s, u"AC/DC: Live?"_s, true, u"AC_DC/AC_DC_ Live_.flac"_s},
+        {u"Con"_s, u"aux.live"_s, true, u"Con_/aux_.live.flac"_s},
+        {u"Con"_s, u"Lpt1"_s, false, u"Con/Lpt1.flac"_s},
+        {u"Console"_s, u"nul "_s, true, u"Console/nul_.flac"_s},
         {u"..hidden"_s, u"-rf ."_s, false, u"hidden/rf.flac"_s},
         {u"a\u0001b\nc"_s, u"x\u0000y \t. "_s, false, u"abc/x_y.flac"_s},
         {u"."_s, u".."_s, false, u"01 source.flac"_s},
