@@ -10,7 +10,7 @@
 #else
 #define ORVEL_WIDE_VECTORS
 #endif
-#if defined(__GNUC__) && !defined(__clang__)
+#if defined(__GNUC__) // GCC and clang
 #pragma GCC diagnostic ignored "-Wpsabi"
 #endif
 #define ORVEL_ALWAYS_INLINE [[gnu::always_inline]] inline
