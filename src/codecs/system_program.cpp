@@ -1,9 +1,13 @@
 #include "codecs/system_program.h"
 
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <algorithm>
+#include <memory>
+#include <vector>
 
 using namespace Qt::StringLiterals;
 
@@ -61,21 +65,31 @@ QString WrappedProgramName(const QString& scriptPath)
     return execWord;
 }
 
-SystemProgram FindSystemProgram(const QString& name)
+QList<SystemProgram> FindSystemPrograms(const QStringList& names)
 {
-    SystemProgram program{name, QStandardPaths::findExecutable(name), {}};
-    if (!program.IsInstalled()) {
-        return program;
+    QList<SystemProgram> programs;
+    std::vector<std::unique_ptr<QProcess>> runs;
+    for (const QString& name : names) {
+        programs.append({name, QStandardPaths::findExecutable(name), {}});
+        auto run = std::make_unique<QProcess>();
+        if (programs.back().IsInstalled()) {
+            run->setProcessChannelMode(QProcess::MergedChannels);
+            run->setStandardInputFile(QProcess::nullDevice());
+            run->start(programs.back().path, {u"--version"_s});
+        }
+        runs.push_back(std::move(run));
     }
-    QProcess run;
-    run.setProcessChannelMode(QProcess::MergedChannels);
-    run.setStandardInputFile(QProcess::nullDevice());
-    run.start(program.path, {u"--version"_s});
-    if (!run.waitForFinished(kVersionTimeoutMs)) {
-        run.kill();
-        run.waitForFinished();
-        return program;
+    const QDeadlineTimer deadline(kVersionTimeoutMs);
+    for (qsizetype i = 0; i < programs.size(); ++i) {
+        QProcess& run = *runs[size_t(i)];
+        if (!programs[i].IsInstalled())
+            continue;
+        if (!run.waitForFinished(int(std::max<qint64>(0, deadline.remainingTime())))) {
+            run.kill();
+            run.waitForFinished();
+            continue;
+        }
+        programs[i].version = VersionIn(QString::fromUtf8(run.readAll()));
     }
-    program.version = VersionIn(QString::fromUtf8(run.readAll()));
-    return program;
+    return programs;
 }

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QList>
 #include <QString>
+#include <QStringList>
 
 // The shipped coders and decoders are small shell scripts that run a program of the system
 // (flac, lame, ...). These find that program, so that the windows can say whether it is there.
@@ -17,5 +19,6 @@ struct SystemProgram
 // line's "exec". Empty for anything that is not a "#!" script, or a script that names none.
 QString WrappedProgramName(const QString& scriptPath);
 
-// Looks name up in PATH and asks it for its version (a few seconds at most; stdin closed).
-SystemProgram FindSystemProgram(const QString& name);
+// Looks each name up in PATH and asks all the programs found for their versions at once (stdin
+// closed): the wait is that of the slowest, and a few seconds at most for all of them.
+QList<SystemProgram> FindSystemPrograms(const QStringList& names);

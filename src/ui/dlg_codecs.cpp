@@ -39,32 +39,29 @@ constexpr int kWindowWidth = 288; // dialog units
 constexpr int kWindowHeight = 256;
 constexpr int kSizeDecimals = 0; // the exact mode writes every byte
 
-// "flac 1.4.2", or "flac: not installed"; empty for an executable that is no wrapper. Programs
-// are asked once per window: a coder and a decoder often run the same one.
-QString ProgramText(const QString& executable, const CLanguagePack& language,
-                    QHash<QString, QString>& known)
+// The program the codec's wrapper script runs; empty for an executable that is no wrapper.
+QString ProgramNameOf(CCodec& codec)
 {
-    const QString name = WrappedProgramName(executable);
-    if (name.isEmpty()) {
-        return {};
-    }
-    if (!known.contains(name)) {
-        const SystemProgram program = FindSystemProgram(name);
-        known[name] = !program.IsInstalled()
-                          ? FormatLanguageText(LanguageTextOr(language, UiText::kNotInstalled,
-                                                              u"%s: not installed"_s),
-                                               {name})
-                          : (program.name + u' ' + program.version).trimmed();
-    }
-    return known[name];
+    return WrappedProgramName(CleanedPath(codec.GetExecutable()));
 }
 
-CDlgCodecs::Row RowOf(CCodec& codec, const CLanguagePack& language, QHash<QString, QString>& known)
+// "flac 1.4.2", or "flac: not installed".
+QString ProgramText(const SystemProgram& program, const CLanguagePack& language)
+{
+    if (!program.IsInstalled()) {
+        return FormatLanguageText(
+            LanguageTextOr(language, UiText::kNotInstalled, u"%s: not installed"_s),
+            {program.name});
+    }
+    return (program.name + u' ' + program.version).trimmed();
+}
+
+CDlgCodecs::Row RowOf(CCodec& codec, const QHash<QString, QString>& programs)
 {
     const QString executable = CleanedPath(codec.GetExecutable());
     return {codec.GetName(), FileNamePart(executable),
             FormatSize(qint32(codec.GetFileSize()), kSizeModeExact, kSizeDecimals),
-            ProgramText(executable, language, known)};
+            programs.value(ProgramNameOf(codec))};
 }
 
 } // namespace
@@ -132,12 +129,33 @@ void CDlgCodecs::SetTexts()
 void CDlgCodecs::AddCodecs(CoderList& coders, DecoderList& decoders)
 {
     // The last coder is the decode-only entry: no program stands behind it.
-    QHash<QString, QString> programs;
+    std::vector<CCodec*> shown;
     for (size_t i = 0; i + 1 < coders.size(); ++i) {
-        AddCoder(RowOf(*coders[i], language, programs));
+        shown.push_back(coders[i].get());
     }
     for (auto& decoder : decoders) {
-        AddDecoder(RowOf(*decoder, language, programs));
+        shown.push_back(decoder.get());
+    }
+    // Each program is asked once, a coder and a decoder often running the same one, and all
+    // at once: the window waits for the slowest only.
+    QStringList names;
+    for (CCodec* codec : shown) {
+        const QString name = ProgramNameOf(*codec);
+        if (!name.isEmpty() && !names.contains(name)) {
+            names.append(name);
+        }
+    }
+    QHash<QString, QString> programs;
+    for (const SystemProgram& program : FindSystemPrograms(names)) {
+        programs.insert(program.name, ProgramText(program, language));
+    }
+    const size_t coderCount = coders.empty() ? 0 : coders.size() - 1;
+    for (size_t i = 0; i < shown.size(); ++i) {
+        if (i < coderCount) {
+            AddCoder(RowOf(*shown[i], programs));
+        } else {
+            AddDecoder(RowOf(*shown[i], programs));
+        }
     }
 }
 
