@@ -137,7 +137,8 @@ CTruePeak::CTruePeak(int channelCount, int sampleRate) : channels(channelCount)
     // Phase 0 falls on the samples themselves (its other taps are zeros of the sinc, which
     // libebur128 leaves out too): its outputs are the samples.
     const size_t taps = size_t(kTaps / factor);
-    std::vector<std::vector<double>> phases{size_t(factor)};
+    std::vector<std::vector<double>> phases;
+    phases.resize(size_t(factor));
     for (int j = 0; j < kTaps; ++j) {
         const double m = j - (kTaps - 1) / 2.0;
         const double sinc = std::sin(m * M_PI / factor) / (m * M_PI / factor);
