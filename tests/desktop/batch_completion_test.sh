@@ -24,11 +24,14 @@ complete_line()
 
 expect()
 {
-    local what=$1 wanted=$2
+    local what=$1 wanted=$2 got
     shift 2
-    if ! complete_line "$@" | grep -qxF -- "$wanted"; then
+    # Taken whole first: "| grep -q" may close the pipe before all candidates are written, and
+    # with pipefail the writer's SIGPIPE failed the case though the candidate was there.
+    got=$(complete_line "$@")
+    if ! grep -qxF -- "$wanted" <<<"$got"; then
         echo "FAIL: $what: no candidate '$wanted' for: $*" >&2
-        complete_line "$@" | sed 's/^/  got: /' >&2
+        sed 's/^/  got: /' <<<"$got" >&2
         failures=$((failures + 1))
     fi
 }
