@@ -1,5 +1,6 @@
 #include "engine/result_check.h"
 
+#include "engine/ogg_duration.h"
 #include "engine/tag_copy.h"
 
 #include <QFile>
@@ -10,6 +11,8 @@
 #include <taglib/fileref.h>
 #include <taglib/mpegfile.h>
 #include <taglib/mpegproperties.h>
+#include <taglib/opusfile.h>
+#include <taglib/vorbisfile.h>
 #include <taglib/xingheader.h>
 
 using namespace Qt::StringLiterals;
@@ -111,6 +114,12 @@ qint64 StreamDurationMs(const QString& path)
     const qint64 lengthMs = file.audioProperties()->lengthInMilliseconds();
     if (auto* mp3 = dynamic_cast<TagLib::MPEG::File*>(file.file()))
         return Mp3DurationMs(*mp3, lengthMs);
+    // The library may end these streams at the wrong page (see OggDurationMs).
+    if (dynamic_cast<TagLib::Ogg::Vorbis::File*>(file.file()) ||
+        dynamic_cast<TagLib::Ogg::Opus::File*>(file.file())) {
+        const qint64 oggMs = OggDurationMs(path);
+        return oggMs >= 0 ? oggMs : lengthMs;
+    }
     return lengthMs;
 }
 
