@@ -1,6 +1,7 @@
 #include "engine/job_planning.h"
 #include "engine/planned_jobs.h"
 #include "foundation/os.h"
+#include "support/environment_scope.h"
 
 #include <QDir>
 #include <QFile>
@@ -346,18 +347,13 @@ TEST(JobPlanningTest, IntermediateWavsGoToTheRuntimeFolderOnlyWhenTheyFit)
         EXPECT_EQ(HoldsLargestWavs(c.free, c.wavs, c.slots), c.fits) << c.free << ' ' << c.slots;
 
     QTemporaryDir runtime;
-    const QByteArray before = qgetenv("XDG_RUNTIME_DIR");
-    qputenv("XDG_RUNTIME_DIR", runtime.path().toUtf8());
+    const CEnvironmentScope runtimeFolder("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
     song->duration = 20000;
     EXPECT_EQ(ChooseTempFolder({song.get()}, 2), runtime.path());
     EXPECT_EQ(TempFolder(), runtime.path());
     song->duration = 0;
     EXPECT_EQ(ChooseTempFolder({song.get()}, 2), os::TemporaryFolder());
     EXPECT_EQ(TempFolder(), os::TemporaryFolder());
-    if (before.isNull())
-        qunsetenv("XDG_RUNTIME_DIR");
-    else
-        qputenv("XDG_RUNTIME_DIR", before);
 }
 namespace {
 

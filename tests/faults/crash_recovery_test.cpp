@@ -195,8 +195,7 @@ TEST_F(CrashRecoveryTest, OpenSessionsAreLeftAloneAndEndedOnesCleanedUp)
 {
     const QString runtime = root.filePath(u"run"_s);
     ASSERT_TRUE(QDir().mkpath(runtime));
-    const QByteArray runtimeBefore = qgetenv("XDG_RUNTIME_DIR");
-    qputenv("XDG_RUNTIME_DIR", runtime.toUtf8());
+    const CEnvironmentScope runtimeFolder("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
     CInstanceSession running;
     ASSERT_TRUE(running.Begin(tmp));
     const QString wav = tmp + u"/orvABCDEF01.wav"_s;
@@ -227,10 +226,6 @@ TEST_F(CrashRecoveryTest, OpenSessionsAreLeftAloneAndEndedOnesCleanedUp)
     EXPECT_FALSE(QFile::exists(wav));
     EXPECT_FALSE(QFile::exists(runtimeWav));
     EXPECT_TRUE(SessionFiles().isEmpty());
-    if (runtimeBefore.isNull())
-        qunsetenv("XDG_RUNTIME_DIR");
-    else
-        qputenv("XDG_RUNTIME_DIR", runtimeBefore);
 }
 
 } // namespace

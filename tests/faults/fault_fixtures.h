@@ -6,6 +6,7 @@
 #include "engine/job_planning.h"
 #include "engine/planned_jobs.h"
 #include "foundation/command_line.h"
+#include "support/environment_scope.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -29,22 +30,13 @@ namespace faults {
 class CTemporaryFolderScope
 {
 public:
-    explicit CTemporaryFolderScope(const QString& folder) : previous(qgetenv("TMPDIR"))
+    explicit CTemporaryFolderScope(const QString& folder)
+        : temporary("TMPDIR", QFile::encodeName(folder))
     {
-        qputenv("TMPDIR", QFile::encodeName(folder));
     }
-    ~CTemporaryFolderScope()
-    {
-        if (previous.isNull())
-            qunsetenv("TMPDIR");
-        else
-            qputenv("TMPDIR", previous);
-    }
-    CTemporaryFolderScope(const CTemporaryFolderScope&) = delete;
-    CTemporaryFolderScope& operator=(const CTemporaryFolderScope&) = delete;
 
 private:
-    QByteArray previous;
+    CEnvironmentScope temporary;
 };
 
 // A folder for one test: "tmp" holds the intermediate WAVs (TMPDIR points at it for the

@@ -1,6 +1,7 @@
 #include "engine/console_log.h"
 #include "foundation/os.h"
 #include "program_folder.h"
+#include "support/environment_scope.h"
 #include "support/notifier_recorder.h"
 #include "ui/application_run.h"
 #include "ui/dlg_main.h"
@@ -11,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <csignal>
 #include <gtest/gtest.h>
@@ -249,8 +251,11 @@ TEST(ApplicationRunTest, AStopSignalDuringARunCleansUpSavesAndEnds)
     folder.WriteFile(u"Coders/Hang/Presets.ini"_s, "Hang\n%in% %out%\n");
     folder.WriteFile(u"Coders/Hang/Extensions.ini"_s, "wav\n");
     const QString flac = folder.MakeFlac(u"a.flac"_s);
-    const QStringList wavsBefore =
-        QDir(os::TemporaryFolder()).entryList({u"orv*.wav"_s}, QDir::Files);
+    // The run's WAV in a folder of its own: tests beside this one come and go in the shared one.
+    QTemporaryDir wavs;
+    ASSERT_TRUE(wavs.isValid());
+    const CEnvironmentScope temporary("TMPDIR", QFile::encodeName(wavs.path()));
+    const CEnvironmentScope runtime("XDG_RUNTIME_DIR", QFile::encodeName(wavs.path()));
     os::CatchStopSignals();
     CloseMainWindowWhenShown([&](CDlgMain* window) {
         window->AddPaths({flac});
@@ -274,6 +279,6 @@ TEST(ApplicationRunTest, AStopSignalDuringARunCleansUpSavesAndEnds)
     EXPECT_TRUE(QDir(folder.Path(u"Music"_s))
                     .entryList({u".orv*"_s}, QDir::Files | QDir::Hidden)
                     .isEmpty());
-    EXPECT_EQ(QDir(os::TemporaryFolder()).entryList({u"orv*.wav"_s}, QDir::Files), wavsBefore);
+    EXPECT_TRUE(QDir(wavs.path()).entryList({u"orv*.wav"_s}, QDir::Files).isEmpty());
     EXPECT_EQ(ReadAll(folder.Path(u"FileList.m3u"_s)), flac.toUtf8() + "\r\n");
 }
