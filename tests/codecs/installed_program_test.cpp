@@ -3,6 +3,7 @@
 #include "engine/core.h"
 #include "engine/file_info.h"
 #include "engine/job_planning.h"
+#include "support/environment_scope.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -37,31 +38,6 @@ QByteArray ReadAll(const QString& path)
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
-
-// Sets an environment variable for the programs this process starts, until the end of a scope.
-class ScopedVariable
-{
-public:
-    ScopedVariable(const char* name, const QByteArray& value)
-        : variable(name), before(qgetenv(name))
-    {
-        qputenv(name, value);
-    }
-    ~ScopedVariable()
-    {
-        if (before.isNull()) {
-            qunsetenv(variable);
-        } else {
-            qputenv(variable, before);
-        }
-    }
-    ScopedVariable(const ScopedVariable&) = delete;
-    ScopedVariable& operator=(const ScopedVariable&) = delete;
-
-private:
-    const char* variable;
-    QByteArray before;
-};
 
 // What MediaInfo says of a file's first audio stream.
 struct Audio
@@ -114,7 +90,7 @@ protected:
         tmp = work.filePath(u"tmp"_s);
         ASSERT_TRUE(QDir().mkpath(tmp));
         // The intermediate WAVs go where the test sees them.
-        tmpVariable = std::make_unique<ScopedVariable>("TMPDIR", tmp.toUtf8());
+        tmpVariable = std::make_unique<CEnvironmentScope>("TMPDIR", tmp.toUtf8());
     }
 
     QString Prefix() const { return work.filePath(u"prefix"_s); }
@@ -193,7 +169,7 @@ protected:
     QProcessEnvironment environment;
     QString folder;
     QString tmp;
-    std::unique_ptr<ScopedVariable> tmpVariable;
+    std::unique_ptr<CEnvironmentScope> tmpVariable;
     ExecutableDatabase database;
     CoderList coders;
     DecoderList decoders;
@@ -319,7 +295,7 @@ TEST_F(InstalledProgramTest, AMissingProgramHidesNothingAndSaysWhatToInstall)
     ASSERT_TRUE(QFile::link(Work(u"removed/lame"_s), bin + u"/lame"_s));
     ASSERT_TRUE(QFile::remove(folder + u"/Decoders/FLAC/flac"_s));
     ASSERT_TRUE(QFile::link(Work(u"removed/flac"_s), folder + u"/Decoders/FLAC/flac"_s));
-    const ScopedVariable path("PATH", bin.toUtf8());
+    const CEnvironmentScope path("PATH", bin.toUtf8());
 
     Discover();
     EXPECT_EQ(CoderNames().size(), 8);
