@@ -19,26 +19,49 @@ bool MoveIntoPlace(const QString& written, const QString& output)
     return !error;
 }
 
-// The album values of one album title's results.
-void WriteAlbum(const std::vector<const CHeldResult*>& album, QList<CReleaseFailure>& failures)
+struct AlbumValues
 {
-    std::vector<const CTrackLoudness*> tracks;
-    double albumPeak = 0.0;
-    for (const CHeldResult* result : album) {
-        tracks.push_back(&result->loudness);
-        albumPeak = std::max(albumPeak, result->loudness.truePeak);
+    double loudness = 0.0;
+    double peak = 0.0;
+};
+
+// Each album title's loudness, gated over all of its results' blocks, and its peak.
+QHash<QString, AlbumValues> MeasureAlbums(const std::vector<CHeldResult>& results)
+{
+    QHash<QString, std::vector<const CTrackLoudness*>> tracks;
+    QHash<QString, AlbumValues> albums;
+    for (const CHeldResult& result : results) {
+        tracks[result.album].push_back(&result.loudness);
+        double& peak = albums[result.album].peak;
+        peak = std::max(peak, result.loudness.truePeak);
     }
-    const double albumLoudness = GatedLoudness(tracks);
-    for (const CHeldResult* result : album) {
-        ReplayGainValues values;
-        values.trackLoudness = result->loudness.Loudness();
-        values.trackPeak = result->loudness.truePeak;
-        values.hasAlbum = true;
-        values.albumLoudness = albumLoudness;
-        values.albumPeak = albumPeak;
-        QString error;
-        if (!CopyTags(QString(), result->writtenFile, &error, &values))
-            failures.append({result->process, true, error});
+    for (auto album = albums.begin(); album != albums.end(); ++album)
+        album->loudness = GatedLoudness(tracks.value(album.key()));
+    return albums;
+}
+
+void WriteAlbumValues(const CHeldResult& result, const AlbumValues& album,
+                      QList<CReleaseFailure>& failures)
+{
+    ReplayGainValues values;
+    values.trackLoudness = result.loudness.Loudness();
+    values.trackPeak = result.loudness.truePeak;
+    values.hasAlbum = true;
+    values.albumLoudness = album.loudness;
+    values.albumPeak = album.peak;
+    QString error;
+    if (!CopyTags(QString(), result.writtenFile, &error, &values))
+        failures.append({result.process, true, error});
+}
+
+void Place(const CHeldResult& result, QList<CReleaseFailure>& failures)
+{
+    if (result.writtenFile == result.outputFile)
+        return;
+    if (!MoveIntoPlace(result.writtenFile, result.outputFile)) {
+        QFile::remove(result.writtenFile);
+        failures.append({result.process, false,
+                         u"\"%1\" could not be moved to its name"_s.arg(result.outputFile)});
     }
 }
 
@@ -102,21 +125,14 @@ int CAlbumGate::HeldCount()
 QList<CReleaseFailure> ReleaseResults(const CReleasedResults& released)
 {
     QList<CReleaseFailure> failures;
-    if (released.withAlbumValues) {
-        QHash<QString, std::vector<const CHeldResult*>> albums;
-        for (const CHeldResult& result : released.results)
-            albums[result.album].push_back(&result);
-        for (const auto& album : std::as_const(albums))
-            WriteAlbum(album, failures);
-    }
+    const QHash<QString, AlbumValues> albums =
+        released.withAlbumValues ? MeasureAlbums(released.results) : QHash<QString, AlbumValues>();
+    // One result at a time, tagged and then moved to its name: a crash part-way leaves the ones
+    // done at their names, whole, and the others hidden.
     for (const CHeldResult& result : released.results) {
-        if (result.writtenFile == result.outputFile)
-            continue;
-        if (!MoveIntoPlace(result.writtenFile, result.outputFile)) {
-            QFile::remove(result.writtenFile);
-            failures.append({result.process, false,
-                             u"\"%1\" could not be moved to its name"_s.arg(result.outputFile)});
-        }
+        if (released.withAlbumValues)
+            WriteAlbumValues(result, albums.value(result.album), failures);
+        Place(result, failures);
     }
     return failures;
 }

@@ -68,6 +68,6 @@ struct CReleaseFailure
     QString reason;
 };
 
-// Writes the album values of each album among the results (grouped by album title) when
-// asked, then moves every result to its own name. Returns what went wrong, per result.
+// Gives each result, one at a time, its album's values when asked (an album being the results
+// of one album title) and moves it to its own name. Returns what went wrong, per result.
 QList<CReleaseFailure> ReleaseResults(const CReleasedResults& released);
