@@ -3,6 +3,7 @@
 #include "engine/job_planning.h"
 #include "engine/loudness.h"
 #include "engine/replay_gain.h"
+#include "engine/run_files.h"
 #include "engine/tag_copy.h"
 #include "foundation/command_line.h"
 #include "foundation/os.h"
@@ -13,7 +14,6 @@
 #include <QHash>
 #include <QThread>
 #include <algorithm>
-#include <filesystem>
 #include <memory>
 #include <vector>
 
@@ -57,15 +57,10 @@ bool WriteValues(const QString& file, const ReplayGainValues& values)
     const QString copy = target.isEmpty() ? QString() : MakeTemporaryOutputName(target);
     if (copy.isEmpty() || !QFile::copy(target, copy))
         return false;
-    std::error_code error;
-    if (CopyTags(QString(), copy, nullptr, &values))
-        std::filesystem::rename(QFile::encodeName(copy).toStdString(),
-                                QFile::encodeName(target).toStdString(), error);
-    else
-        error = std::make_error_code(std::errc::io_error);
-    if (error)
+    const bool written = CopyTags(QString(), copy, nullptr, &values) && PlaceResult(copy, target);
+    if (!written)
         QFile::remove(copy);
-    return !error;
+    return written;
 }
 
 } // namespace
@@ -198,21 +193,17 @@ void CReplayGainJob::TagAlbum(const QStringList& album)
     }
     const std::vector<Measured> measured = MeasureAll(runs);
     std::vector<const CTrackLoudness*> tracks;
-    double albumPeak = 0.0;
-    for (const Measured& item : measured) {
+    for (const Measured& item : measured)
         tracks.push_back(&item.loudness);
-        albumPeak = std::max(albumPeak, item.loudness.truePeak);
-    }
     // As in a conversion: an album with a file that could not be measured gets no album values.
     const bool wholeAlbum =
         std::all_of(measured.begin(), measured.end(), [](const Measured& item) { return item.ok; });
-    const double albumLoudness = GatedLoudness(tracks);
+    const CAlbumLoudness albumValues = MeasureAlbum(tracks);
     for (size_t i = 0; i < runs.size(); ++i) {
         if (!measured[i].ok)
             continue;
-        const ReplayGainValues values{measured[i].loudness.Loudness(),
-                                      measured[i].loudness.truePeak, wholeAlbum, albumLoudness,
-                                      albumPeak};
+        const ReplayGainValues values =
+            ReplayGainValuesOf(measured[i].loudness, wholeAlbum ? &albumValues : nullptr);
         if (WriteValues(runs[i]->Source(), values)) {
             std::lock_guard lock(mutex);
             tagged.insert(runs[i]->Source());

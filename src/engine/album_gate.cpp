@@ -1,54 +1,31 @@
 #include "engine/album_gate.h"
 
 #include "engine/replay_gain.h"
+#include "engine/run_files.h"
 #include "engine/tag_copy.h"
 
 #include <QFile>
-#include <algorithm>
-#include <filesystem>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
-bool MoveIntoPlace(const QString& written, const QString& output)
-{
-    std::error_code error;
-    std::filesystem::rename(QFile::encodeName(written).toStdString(),
-                            QFile::encodeName(output).toStdString(), error);
-    return !error;
-}
-
-struct AlbumValues
-{
-    double loudness = 0.0;
-    double peak = 0.0;
-};
-
-// Each album title's loudness, gated over all of its results' blocks, and its peak.
-QHash<QString, AlbumValues> MeasureAlbums(const std::vector<CHeldResult>& results)
+// Each album title's values, over all of its results.
+QHash<QString, CAlbumLoudness> MeasureAlbums(const std::vector<CHeldResult>& results)
 {
     QHash<QString, std::vector<const CTrackLoudness*>> tracks;
-    QHash<QString, AlbumValues> albums;
-    for (const CHeldResult& result : results) {
+    for (const CHeldResult& result : results)
         tracks[result.album].push_back(&result.loudness);
-        double& peak = albums[result.album].peak;
-        peak = std::max(peak, result.loudness.truePeak);
-    }
-    for (auto album = albums.begin(); album != albums.end(); ++album)
-        album->loudness = GatedLoudness(tracks.value(album.key()));
+    QHash<QString, CAlbumLoudness> albums;
+    for (auto album = tracks.cbegin(); album != tracks.cend(); ++album)
+        albums.insert(album.key(), MeasureAlbum(album.value()));
     return albums;
 }
 
-void WriteAlbumValues(const CHeldResult& result, const AlbumValues& album,
+void WriteAlbumValues(const CHeldResult& result, const CAlbumLoudness& album,
                       QList<CReleaseFailure>& failures)
 {
-    ReplayGainValues values;
-    values.trackLoudness = result.loudness.Loudness();
-    values.trackPeak = result.loudness.truePeak;
-    values.hasAlbum = true;
-    values.albumLoudness = album.loudness;
-    values.albumPeak = album.peak;
+    const ReplayGainValues values = ReplayGainValuesOf(result.loudness, &album);
     QString error;
     if (!CopyTags(QString(), result.writtenFile, &error, &values))
         failures.append({result.process, true, error});
@@ -58,7 +35,7 @@ void Place(const CHeldResult& result, QList<CReleaseFailure>& failures)
 {
     if (result.writtenFile == result.outputFile)
         return;
-    if (!MoveIntoPlace(result.writtenFile, result.outputFile)) {
+    if (!PlaceResult(result.writtenFile, result.outputFile)) {
         QFile::remove(result.writtenFile);
         failures.append({result.process, false,
                          u"\"%1\" could not be moved to its name"_s.arg(result.outputFile)});
@@ -125,8 +102,9 @@ int CAlbumGate::HeldCount()
 QList<CReleaseFailure> ReleaseResults(const CReleasedResults& released)
 {
     QList<CReleaseFailure> failures;
-    const QHash<QString, AlbumValues> albums =
-        released.withAlbumValues ? MeasureAlbums(released.results) : QHash<QString, AlbumValues>();
+    const QHash<QString, CAlbumLoudness> albums = released.withAlbumValues
+                                                      ? MeasureAlbums(released.results)
+                                                      : QHash<QString, CAlbumLoudness>();
     // One result at a time, tagged and then moved to its name: a crash part-way leaves the ones
     // done at their names, whole, and the others hidden.
     for (const CHeldResult& result : released.results) {

@@ -4,6 +4,7 @@
 #include "engine/job_planning.h"
 #include "engine/loudness.h"
 #include "engine/planned_jobs.h"
+#include "engine/replay_gain.h"
 #include "engine/run_files.h"
 #include "engine/tag_copy.h"
 #include "foundation/os.h"
@@ -427,9 +428,7 @@ void CCore::FinishResult(ActiveRun& run, RunResult::Outcome& outcome)
 {
     if (!run.isCoder)
         return;
-    ReplayGainValues gains;
-    gains.trackLoudness = run.loudness.Loudness();
-    gains.trackPeak = run.loudness.truePeak;
+    const ReplayGainValues gains = ReplayGainValuesOf(run.loudness);
     // A failed tag copy is reported; the audio is still the result.
     const QString tagSource = run.options.copyTags ? run.sourceFile : QString();
     if (!tagSource.isEmpty() || run.measured)

@@ -170,6 +170,15 @@ double GatedLoudness(const std::vector<const CTrackLoudness*>& tracks)
                       : std::max(kAbsoluteGate, EnergyToLoudness(sum / double(count)));
 }
 
+CAlbumLoudness MeasureAlbum(const std::vector<const CTrackLoudness*>& tracks)
+{
+    CAlbumLoudness album;
+    for (const CTrackLoudness* track : tracks)
+        album.peak = std::max(album.peak, track->truePeak);
+    album.loudness = GatedLoudness(tracks);
+    return album;
+}
+
 bool MeasureWavLoudness(const QString& path, CTrackLoudness& result, QString* error,
                         const std::atomic<bool>* cancel)
 {

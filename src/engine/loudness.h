@@ -21,6 +21,14 @@ struct CTrackLoudness
 // blocks of several files together, as an album's loudness is defined.
 double GatedLoudness(const std::vector<const CTrackLoudness*>& tracks);
 
+// An album's values: its loudness gated over all of its tracks' blocks, and its largest peak.
+struct CAlbumLoudness
+{
+    double loudness = 0.0; // LUFS
+    double peak = 0.0;     // linear
+};
+CAlbumLoudness MeasureAlbum(const std::vector<const CTrackLoudness*>& tracks);
+
 // Measures a PCM or floating-point WAV file (RIFF, RF64 or WAVE_FORMAT_EXTENSIBLE) as players
 // read it, channels in the file's order. False, with the reason in *error, for a file that is
 // not such a WAV or cannot be read, or when *cancel turns true.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/loudness.h"
+
 #include <QString>
 
 namespace TagLib {
@@ -39,6 +41,14 @@ struct ReplayGainValues
     double albumLoudness = 0.0;
     double albumPeak = 0.0;
 };
+
+// A track's values, with its album's when it has one.
+inline ReplayGainValues ReplayGainValuesOf(const CTrackLoudness& track,
+                                           const CAlbumLoudness* album = nullptr)
+{
+    return {track.Loudness(), track.truePeak, album != nullptr, album ? album->loudness : 0.0,
+            album ? album->peak : 0.0};
+}
 
 // ReplayGain 2.0 plays at -18 LUFS; Opus players (RFC 7845) level to -23 LUFS.
 inline constexpr double kReplayGainReference = -18.0;
