@@ -2,6 +2,7 @@
 
 #include "engine/ogg_duration.h"
 #include "engine/tag_copy.h"
+#include "engine/wav_layout.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -21,16 +22,10 @@ namespace {
 
 constexpr qint64 kMinimumToleranceMs = 500;
 constexpr qint64 kTolerancePerMille = 10;
-constexpr quint32 kUnknownChunkSize = 0xFFFFFFFFu;
 
 bool HasExtension(const QString& path, QStringView extension)
 {
     return QFileInfo(path).suffix().compare(extension, Qt::CaseInsensitive) == 0;
-}
-
-quint32 ReadLittle32(const QByteArray& bytes, qsizetype at)
-{
-    return qFromLittleEndian<quint32>(bytes.constData() + at);
 }
 
 // The sample frames a RIFF or RF64 WAV holds: its data chunk as far as the file really reaches
@@ -38,35 +33,14 @@ quint32 ReadLittle32(const QByteArray& bytes, qsizetype at)
 qint64 WavDurationMs(const QString& path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    const qint64 size = file.open(QIODevice::ReadOnly) ? file.size() : 0;
+    const uchar* bytes = size > 0 ? file.map(0, size) : nullptr;
+    WavChunks chunks;
+    if (!bytes || !FindWavChunks(bytes, size, chunks, nullptr) || chunks.formatSize < 16 ||
+        chunks.dataOffset < 0)
         return -1;
-    const QByteArray head = file.read(12);
-    if (head.size() < 12 || (!head.startsWith("RIFF") && !head.startsWith("RF64")) ||
-        head.mid(8, 4) != "WAVE")
-        return -1;
-    quint32 bytesPerSecond = 0;
-    while (!file.atEnd()) {
-        const QByteArray chunk = file.read(8);
-        if (chunk.size() < 8)
-            return -1;
-        const quint32 size = ReadLittle32(chunk, 4);
-        if (chunk.startsWith("fmt ")) {
-            const QByteArray format = file.read(16);
-            if (format.size() < 16)
-                return -1;
-            bytesPerSecond = ReadLittle32(format, 8);
-            file.seek(file.pos() - 16);
-        } else if (chunk.startsWith("data")) {
-            if (bytesPerSecond == 0)
-                return -1;
-            const qint64 present = file.size() - file.pos();
-            const qint64 promised = size == kUnknownChunkSize || size == 0 ? present : size;
-            return std::min(present, promised) * 1000 / bytesPerSecond;
-        }
-        if (!file.seek(file.pos() + size + (size & 1)))
-            return -1;
-    }
-    return -1;
+    const quint32 bytesPerSecond = qFromLittleEndian<quint32>(chunks.format + 8);
+    return bytesPerSecond == 0 ? -1 : chunks.dataSize * 1000 / bytesPerSecond;
 }
 
 // An MP3's length is exact only from the frame count of its Xing or Info frame; without one the

@@ -69,37 +69,49 @@ bool ReadFormat(const uchar* chunk, qint64 chunkSize, WavLayout& layout, QString
 
 } // namespace
 
-bool ReadWavLayout(const uchar* bytes, qint64 size, WavLayout& layout, QString* error)
+bool FindWavChunks(const uchar* bytes, qint64 size, WavChunks& chunks, QString* error)
 {
-    layout = WavLayout();
+    chunks = WavChunks();
     if (size < 12 || !(Is(bytes, "RIFF") || Is(bytes, "RF64")) || !Is(bytes + 8, "WAVE"))
         return Fail(error, u"it is no WAV file"_s);
     quint64 rf64DataSize = 0;
-    bool haveFormat = false;
     for (qint64 at = 12; at + kChunkHeader <= size;) {
         const uchar* chunk = bytes + at + kChunkHeader;
         const quint32 declared = Read32(bytes + at + 4);
         const qint64 available = size - at - kChunkHeader;
         if (Is(bytes + at, "data")) {
-            if (!haveFormat)
+            if (!chunks.format)
                 return Fail(error, u"its samples come before their format"_s);
             quint64 dataSize = declared;
             if (declared == kUnknownSize && rf64DataSize > 0)
                 dataSize = rf64DataSize;
             if (dataSize == 0 || dataSize == kUnknownSize || dataSize > quint64(available))
                 dataSize = quint64(available);
-            layout.dataOffset = at + kChunkHeader;
-            layout.frameCount = qint64(dataSize) / layout.BytesPerFrame();
-            return layout.frameCount > 0 || Fail(error, u"it holds no samples"_s);
+            chunks.dataOffset = at + kChunkHeader;
+            chunks.dataSize = qint64(dataSize);
+            return true;
         }
         if (Is(bytes + at, "ds64") && available >= kDs64Size)
             rf64DataSize = qFromLittleEndian<quint64>(chunk + 8);
         if (Is(bytes + at, "fmt ")) {
-            if (!ReadFormat(chunk, qMin<qint64>(declared, available), layout, error))
-                return false;
-            haveFormat = true;
+            chunks.format = chunk;
+            chunks.formatSize = qMin<qint64>(declared, available);
         }
         at += kChunkHeader + qint64(declared) + (declared & 1);
     }
-    return Fail(error, haveFormat ? u"it holds no samples"_s : u"it has no format chunk"_s);
+    return chunks.format != nullptr || Fail(error, u"it has no format chunk"_s);
+}
+
+bool ReadWavLayout(const uchar* bytes, qint64 size, WavLayout& layout, QString* error)
+{
+    layout = WavLayout();
+    WavChunks chunks;
+    if (!FindWavChunks(bytes, size, chunks, error) ||
+        !ReadFormat(chunks.format, chunks.formatSize, layout, error))
+        return false;
+    if (chunks.dataOffset < 0)
+        return Fail(error, u"it holds no samples"_s);
+    layout.dataOffset = chunks.dataOffset;
+    layout.frameCount = chunks.dataSize / layout.BytesPerFrame();
+    return layout.frameCount > 0 || Fail(error, u"it holds no samples"_s);
 }

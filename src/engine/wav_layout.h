@@ -21,6 +21,21 @@ struct WavLayout
     int BytesPerFrame() const { return channels * (bitsPerSample / 8); }
 };
 
+// Where a RIFF or RF64 WAV keeps its format and its samples, whatever their encoding. The data
+// chunk holds what the file holds when its size is unknown (0 or all ones, as streaming writers
+// leave it; an RF64 file's ds64 chunk gives it) or runs past the end.
+struct WavChunks
+{
+    const uchar* format = nullptr; // the format chunk's body
+    qint64 formatSize = 0;
+    qint64 dataOffset = -1; // -1: no data chunk
+    qint64 dataSize = 0;
+};
+
+// Finds the chunks in the first `size` bytes of a file. False, with the reason in *error, for
+// a file that is no WAV, has no format chunk, or has its samples before their format.
+bool FindWavChunks(const uchar* bytes, qint64 size, WavChunks& chunks, QString* error);
+
 // Reads the layout from the first `size` bytes of a WAV file (RIFF or RF64, plain or
 // WAVE_FORMAT_EXTENSIBLE, PCM or floating point). A data chunk whose size is unknown (0 or all
 // ones, as streaming writers leave it) or runs past the end holds what the file holds. False,
