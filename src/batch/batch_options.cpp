@@ -48,21 +48,23 @@ bool ParseOption(const QStringList& arguments, qsizetype& i, CBatchOptions& opti
             return true;
         }
     }
-    if (name == u"--keep-folders"_s && inlineValue.isNull()) {
-        options.keepFolders = 1;
-        return true;
-    }
-    if (name == u"--flat"_s && inlineValue.isNull()) {
-        options.keepFolders = 0;
-        return true;
-    }
-    if (name == u"--fat-safe-names"_s && inlineValue.isNull()) {
-        options.fatSafeNames = 1;
-        return true;
-    }
-    if (name == u"--number-shared"_s && inlineValue.isNull()) {
-        options.numberShared = 1;
-        return true;
+    // Options that override a setting; without them the setting holds.
+    const struct
+    {
+        const char16_t* name;
+        int* setting;
+        int value;
+    } overrides[] = {
+        {u"--keep-folders", &options.keepFolders, 1},
+        {u"--flat", &options.keepFolders, 0},
+        {u"--fat-safe-names", &options.fatSafeNames, 1},
+        {u"--number-shared", &options.numberShared, 1},
+    };
+    for (const auto& option : overrides) {
+        if (name == QStringView(option.name) && inlineValue.isNull()) {
+            *option.setting = option.value;
+            return true;
+        }
     }
     if (name == u"--name-pattern"_s) {
         options.namePatternGiven = true;
