@@ -19,11 +19,11 @@
 //   orvel_convert_bench overhead JOBS THREADS
 //       prints the time per job of JOBS runs of /bin/true spawned and reaped one after another,
 //       and of the same runs through the core on THREADS slots, in milliseconds.
-#include "engine/core.h"
-#include "engine/file_info.h"
-#include "engine/job_planning.h"
-#include "engine/result_check.h"
+#include "audio/result_check.h"
 #include "foundation/os.h"
+#include "planning/file_info.h"
+#include "planning/job_planning.h"
+#include "run/core.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -4,10 +4,10 @@
 // the FLAC files carry tags, and the tags of the same files read alone tell what reading them
 // adds. bench/file_list.sh prints the ratios.
 
-#include "engine/source_tags.h"
 #include "filelist/file_list.h"
 #include "filelist/property_probe.h"
 #include "support/wav_bytes.h"
+#include "tags/source_tags.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 // ExpandTemplate: a failed expansion leaves the result alone, and a successful one hands each
 // path to the program as the text around it plus exactly the path, whatever the path holds.
-#include "engine/command_template.h"
+#include "codecs/command_template.h"
 #include "foundation/command_line.h"
 #include "fuzz_support.h"
 

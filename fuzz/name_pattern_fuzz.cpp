@@ -1,7 +1,7 @@
 // CNamePattern: any pattern and any tag values give either a reported fault or a relative path
 // whose every component is safe to create below the output folder.
-#include "engine/name_pattern.h"
 #include "fuzz_support.h"
+#include "planning/name_pattern.h"
 
 #include <QRegularExpression>
 

@@ -1,8 +1,8 @@
 // The WAV reader behind the loudness meter on any bytes: a layout it accepts lies inside the
 // file, and measuring the file reads nothing beyond it (the sanitizers watch the mapping).
-#include "engine/loudness.h"
-#include "engine/wav_layout.h"
+#include "audio/wav_layout.h"
 #include "fuzz_support.h"
+#include "loudness/loudness.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

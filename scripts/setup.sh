@@ -14,7 +14,7 @@ packages=(
     libmediainfo0v5 mediainfo libtag1-dev
     libebur128-dev
     flac lame vorbis-tools opus-tools wavpack sox ffmpeg
-    desktop-file-utils parallel
+    desktop-file-utils parallel python3
     dpkg-dev file lintian appstream
     xvfb xauth
     clang libclang-rt-14-dev clang-format
@@ -60,6 +60,7 @@ test)
     build debug
     if [ -n "${CI:-}" ]; then
         bash scripts/check-format.sh
+        python3 scripts/check-includes.py
         # The engine's threads under ThreadSanitizer, the whole suite under AddressSanitizer
         # and UndefinedBehaviorSanitizer, every parser briefly fuzzed on its seeds; the debug
         # run comes last so its summary closes the output.

@@ -1,12 +1,12 @@
 #include "replay_gain_job.h"
 
-#include "engine/job_planning.h"
-#include "engine/loudness.h"
-#include "engine/replay_gain.h"
-#include "engine/run_files.h"
-#include "engine/tag_copy.h"
 #include "foundation/command_line.h"
 #include "foundation/os.h"
+#include "loudness/loudness.h"
+#include "planning/job_planning.h"
+#include "run/run_files.h"
+#include "tags/replay_gain.h"
+#include "tags/tag_copy.h"
 
 #include <QElapsedTimer>
 #include <QFile>

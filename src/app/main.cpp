@@ -1,6 +1,6 @@
-#include "engine/instance_session.h"
-#include "engine/notifier.h"
 #include "filelist/property_cache.h"
+#include "foundation/instance_session.h"
+#include "foundation/notifier.h"
 #include "foundation/os.h"
 #include "ui/app_icon.h"
 #include "ui/application_run.h"

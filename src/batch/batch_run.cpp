@@ -1,17 +1,17 @@
 #include "batch/batch_run.h"
 
 #include "batch/shell_line.h"
-#include "engine/job_order.h"
-#include "engine/job_planning.h"
-#include "engine/output_tree.h"
-#include "engine/planned_jobs.h"
-#include "engine/replay_gain.h"
-#include "engine/run_report.h"
-#include "engine/time_estimate.h"
 #include "filelist/folder_walk.h"
 #include "foundation/command_line.h"
 #include "foundation/os.h"
 #include "foundation/path_helpers.h"
+#include "planning/job_order.h"
+#include "planning/job_planning.h"
+#include "planning/output_tree.h"
+#include "planning/planned_jobs.h"
+#include "report/run_report.h"
+#include "report/time_estimate.h"
+#include "tags/replay_gain.h"
 
 #include <QCoreApplication>
 #include <QDir>

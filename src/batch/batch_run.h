@@ -2,10 +2,10 @@
 
 #include "batch/batch_options.h"
 #include "codecs/codec_discovery.h"
-#include "engine/core.h"
-#include "engine/job_planning.h"
 #include "extensions/language_pack.h"
 #include "filelist/file_list.h"
+#include "planning/job_planning.h"
+#include "run/core.h"
 #include "settings/settings_set.h"
 
 #include <QSet>

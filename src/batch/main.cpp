@@ -2,8 +2,8 @@
 
 #include "batch/batch_options.h"
 #include "batch/batch_run.h"
-#include "engine/instance_session.h"
 #include "filelist/property_cache.h"
+#include "foundation/instance_session.h"
 #include "foundation/os.h"
 
 #include <QCoreApplication>

@@ -1,7 +1,5 @@
 #include "extensions/language_catalogue.h"
 
-#include "extensions/language_pack.h"
-
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -91,7 +89,7 @@ bool CLanguageCatalogue::Parse(const QByteArray& json, QString* error)
     for (auto it = stringObject.begin(); it != stringObject.end(); ++it) {
         const std::optional<int> id = ResourceId(it.key());
         if (id && it.value().isString())
-            strings.insert(*id, it.value().toString().left(CLanguagePack::kStringBufferSize - 1));
+            strings.insert(*id, it.value().toString().left(kStringBufferSize - 1));
     }
     const QJsonObject menuObject = document.object().value(u"menus"_s).toObject();
     for (auto it = menuObject.begin(); it != menuObject.end(); ++it) {

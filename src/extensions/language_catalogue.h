@@ -18,6 +18,8 @@ class CLanguageCatalogue : public OrvelLanguageModule
 public:
     // Largest catalogue read; anything bigger is not a language pack.
     static constexpr qint64 kMaxFileSize = 16 * 1024 * 1024;
+    // A string is read through a buffer of this many characters, the terminator included.
+    static constexpr int kStringBufferSize = 1024;
 
     // The catalogue at path, or null with *error describing why it could not be read.
     static std::unique_ptr<CLanguageCatalogue> Load(const QString& path, QString* error);

@@ -1,7 +1,5 @@
 #include "extensions/language_menu.h"
 
-#include "extensions/language_pack.h"
-
 using namespace Qt::StringLiterals;
 
 LanguageMenuItem LanguageMenuItem::Command(const QString& text, int commandId)

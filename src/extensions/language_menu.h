@@ -61,3 +61,7 @@ LanguageMenu BuiltInMenu(int menuId);
 
 // Every command id a menu holds, in menu order, pop-ups included.
 std::vector<int> MenuCommandIds(const LanguageMenu& menu);
+
+// Menus the main window takes from the language pack.
+inline constexpr int kMainMenuId = 203;
+inline constexpr int kFileListMenuId = 215;

@@ -1,7 +1,7 @@
 #include "extensions/language_pack.h"
 
-#include "engine/notifier.h"
 #include "extensions/language_catalogue.h"
+#include "foundation/notifier.h"
 #include "foundation/path_helpers.h"
 
 #include <QDir>

@@ -1,17 +1,12 @@
 #pragma once
 
+#include "extensions/language_catalogue.h"
 #include "extensions/language_menu.h"
 
 #include <QString>
 #include <QtGlobal>
 #include <memory>
 #include <orvel/plugin.h>
-
-class CLanguageCatalogue;
-
-// Menus the main window takes from the language pack.
-inline constexpr int kMainMenuId = 203;
-inline constexpr int kFileListMenuId = 215;
 
 // Error captions, messages and the exit code of start-up's language step.
 inline constexpr int kErrorCaptionStringId = 119;
@@ -28,7 +23,7 @@ public:
     static constexpr int kMaxEntries = 100;
     static constexpr int kMaxIdentifiers = 10;
     // A string is read through a buffer of this many characters, the terminator included.
-    static constexpr int kStringBufferSize = 1024;
+    static constexpr int kStringBufferSize = CLanguageCatalogue::kStringBufferSize;
 
     struct LanguageEntry
     {

@@ -1,11 +1,11 @@
 #include "extensions/plugin.h"
 
 #include "codecs/codec_discovery.h"
-#include "engine/core.h"
-#include "engine/error_box.h"
 #include "extensions/language_pack.h"
+#include "foundation/error_box.h"
 #include "foundation/os.h"
 #include "foundation/path_helpers.h"
+#include "run/core.h"
 
 #include <QFileInfo>
 #include <QLibrary>

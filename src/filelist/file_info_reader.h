@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/file_info.h"
+#include "planning/file_info.h"
 
 #include <QStringList>
 #include <functional>

@@ -4,8 +4,8 @@
 #include "foundation/os.h"
 #include "foundation/path_helpers.h"
 #include "foundation/text_file.h"
+#include "foundation/whole_file_writer.h"
 #include "settings/settings_set.h"
-#include "settings/whole_file_writer.h"
 
 #include <QUrl>
 #include <algorithm>

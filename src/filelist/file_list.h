@@ -1,7 +1,7 @@
 #pragma once
 
-#include "engine/file_info.h"
 #include "filelist/file_info_reader.h"
+#include "planning/file_info.h"
 
 #include <QList>
 #include <QString>

@@ -1,7 +1,7 @@
 #include "filelist/property_cache.h"
 
-#include "engine/file_info.h"
 #include "foundation/os.h"
+#include "planning/file_info.h"
 
 #include <QDate>
 #include <QDir>

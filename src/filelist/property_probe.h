@@ -1,7 +1,7 @@
 #pragma once
 
-#include "engine/media_info_library.h"
-#include "engine/source_tags.h"
+#include "audio/media_info_library.h"
+#include "tags/source_tags.h"
 
 #include <QByteArray>
 #include <QString>

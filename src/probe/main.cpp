@@ -6,9 +6,9 @@
 // Input: paths, each closed by a NUL byte. Output: one answer per path, in order, written as
 // soon as it is read. The end of the input ends the program.
 
-#include "engine/file_info.h"
 #include "filelist/property_probe.h"
 #include "foundation/os.h"
+#include "planning/file_info.h"
 
 #include <QCoreApplication>
 #include <cstdio>

@@ -1,7 +1,7 @@
 #include "settings/ini_file.h"
 
 #include "foundation/path_helpers.h"
-#include "settings/whole_file_writer.h"
+#include "foundation/whole_file_writer.h"
 
 #include <QFile>
 #include <QFileInfo>

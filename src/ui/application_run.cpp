@@ -1,8 +1,8 @@
 #include "ui/application_run.h"
 
-#include "engine/notifier.h"
 #include "extensions/language_pack.h"
 #include "extensions/system_language.h"
+#include "foundation/notifier.h"
 #include "foundation/os.h"
 #include "ui/dlg_main.h"
 #include "ui/qt_translations.h"

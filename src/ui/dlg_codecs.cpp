@@ -1,10 +1,10 @@
 #include "ui/dlg_codecs.h"
 
 #include "codecs/system_program.h"
-#include "engine/size_text.h"
 #include "extensions/language_format.h"
 #include "extensions/language_pack.h"
 #include "foundation/path_helpers.h"
+#include "report/size_text.h"
 #include "settings/settings_set.h"
 #include "ui/dialog_units.h"
 #include "ui/sort_list_view_ex.h"

@@ -1,7 +1,7 @@
 #include "ui/dlg_console.h"
 
-#include "engine/console_log.h"
 #include "extensions/language_pack.h"
+#include "foundation/console_log.h"
 #include "ui/dialog_units.h"
 
 #include <QBoxLayout>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "engine/core.h"
-#include "engine/time_estimate.h"
+#include "report/time_estimate.h"
+#include "run/core.h"
 
 #include <QDialog>
 #include <QElapsedTimer>

@@ -1,9 +1,9 @@
 #include "ui/dlg_main.h"
 
-#include "engine/file_info.h"
-#include "engine/job_planning.h"
-#include "engine/size_text.h"
 #include "extensions/language_pack.h"
+#include "planning/file_info.h"
+#include "planning/job_planning.h"
+#include "report/size_text.h"
 #include "ui/dlg_console.h"
 #include "ui/file_adder.h"
 #include "ui/list_view_ex.h"

@@ -2,9 +2,9 @@
 
 #include "codecs/codec_discovery.h"
 #include "codecs/executable_database.h"
-#include "engine/core.h"
 #include "extensions/plugin.h"
 #include "filelist/file_list.h"
+#include "run/core.h"
 #include "settings/settings_set.h"
 #include "ui/main_window_controls.h"
 

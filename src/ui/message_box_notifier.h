@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/notifier.h"
+#include "foundation/notifier.h"
 
 // Shows what the program tells the user in a message box over the active window. Messages
 // from other threads are shown on the user-interface thread without waiting for the user.

@@ -1,7 +1,7 @@
 #include "ui/options_page_names.h"
 
-#include "engine/name_pattern.h"
 #include "extensions/language_pack.h"
+#include "planning/name_pattern.h"
 #include "settings/settings_set.h"
 #include "ui/ui_texts.h"
 

@@ -1,8 +1,8 @@
 #include "ui/options_page_plugins.h"
 
-#include "engine/size_text.h"
 #include "extensions/language_pack.h"
 #include "extensions/plugin.h"
+#include "report/size_text.h"
 #include "ui/sort_list_view_ex.h"
 
 #include <QLabel>

@@ -1,8 +1,8 @@
-#include "engine/audio_fixtures.h"
-#include "engine/loudness.h"
-#include "engine/replay_gain.h"
 #include "foundation/os.h"
+#include "loudness/loudness.h"
+#include "support/audio_fixtures.h"
 #include "support/test_paths.h"
+#include "tags/replay_gain.h"
 
 #include <QDateTime>
 #include <QDir>

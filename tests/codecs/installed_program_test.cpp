@@ -1,8 +1,8 @@
 #include "codec_tree.h"
 #include "codecs/codec_discovery.h"
-#include "engine/core.h"
-#include "engine/file_info.h"
-#include "engine/job_planning.h"
+#include "planning/file_info.h"
+#include "planning/job_planning.h"
+#include "run/core.h"
 #include "support/environment_scope.h"
 
 #include <QDir>

@@ -1,9 +1,9 @@
-#include "engine/core.h"
 #include "extensions/language_pack.h"
 #include "extensions/plugin.h"
 #include "flac_tags.h"
 #include "foundation/command_line.h"
 #include "replay_gain_job.h"
+#include "run/core.h"
 #include "support/notifier_recorder.h"
 
 #include <QDir>

@@ -1,5 +1,5 @@
-#include "engine/instance_session.h"
 #include "fault_fixtures.h"
+#include "foundation/instance_session.h"
 #include "support/test_paths.h"
 
 #include <QTemporaryDir>

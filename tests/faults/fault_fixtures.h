@@ -1,11 +1,11 @@
 #pragma once
 
-#include "engine/audio_fixtures.h"
-#include "engine/core.h"
-#include "engine/file_info.h"
-#include "engine/job_planning.h"
-#include "engine/planned_jobs.h"
 #include "foundation/command_line.h"
+#include "planning/file_info.h"
+#include "planning/job_planning.h"
+#include "planning/planned_jobs.h"
+#include "run/core.h"
+#include "support/audio_fixtures.h"
 #include "support/environment_scope.h"
 
 #include <QCryptographicHash>

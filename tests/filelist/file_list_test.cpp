@@ -1,7 +1,7 @@
-#include "engine/audio_fixtures.h"
 #include "filelist/file_list.h"
 #include "filelist/property_probe.h"
 #include "settings/settings_set.h"
+#include "support/audio_fixtures.h"
 #include "support/wav_bytes.h"
 
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "engine/command_template.h"
+#include "codecs/command_template.h"
 #include "foundation/command_line.h"
 #include "foundation/os.h"
 #include "foundation/process.h"

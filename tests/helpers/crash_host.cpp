@@ -7,10 +7,10 @@
 //                                                    OUT_LIST, whose names go to OUT_LIST
 // The WAVs go to the temporary folder (TMPDIR); their names are appended to WAV_LIST.
 #include "codecs/codec.h"
-#include "engine/core.h"
-#include "engine/instance_session.h"
-#include "engine/job_planning.h"
 #include "foundation/command_line.h"
+#include "foundation/instance_session.h"
+#include "planning/job_planning.h"
+#include "run/core.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/notifier.h"
+#include "foundation/notifier.h"
 
 #include <QList>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "engine/console_log.h"
+#include "foundation/console_log.h"
 #include "foundation/os.h"
 #include "program_folder.h"
 #include "support/environment_scope.h"

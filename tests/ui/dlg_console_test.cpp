@@ -1,4 +1,4 @@
-#include "engine/console_log.h"
+#include "foundation/console_log.h"
 #include "ui/dlg_console.h"
 #include "ui_test_support.h"
 

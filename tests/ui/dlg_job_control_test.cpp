@@ -1,4 +1,4 @@
-#include "engine/console_log.h"
+#include "foundation/console_log.h"
 #include "support/notifier_recorder.h"
 #include "ui/dlg_job_control.h"
 #include "ui/sort_list_view_ex.h"

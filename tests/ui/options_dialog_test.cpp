@@ -1,6 +1,6 @@
-#include "engine/core.h"
-#include "engine/size_text.h"
 #include "extensions/plugin.h"
+#include "report/size_text.h"
+#include "run/core.h"
 #include "settings/settings_set.h"
 #include "ui/list_view_ex.h"
 #include "ui/options_command.h"

@@ -1,0 +1,82 @@
+#pragma once
+
+#include "audio/media_info_library.h"
+#include "codecs/codec.h"
+#include "foundation/number_text.h"
+#include "tags/source_tags.h"
+
+#include <QString>
+#include <QtGlobal>
+#include <memory>
+
+// Classification of a source file by its lower-cased extension.
+enum SourceType : int
+{
+    kSourceUnknown = 0,
+    kSourceApe = 1,
+    kSourceAac = 2,
+    kSourceWav = 3,
+    kSourceMp3 = 4,
+    kSourceOgg = 5,
+    kSourceFlac = 6,
+    kSourceSpx = 7,
+    kSourceOfr = 8,
+    kSourceWv = 9,
+    kSourceM4a = 10,
+    kSourceTta = 11,
+};
+
+// The format text of every file read while the MediaInfo library is absent. Stored files and
+// users may rely on it, so it keeps its historic wording.
+inline constexpr const char16_t* kMediaInfoMissingText = u"Unable to load MediaInfo.dll";
+
+// One source file of the list: its properties and the decoder and coder runs planned for it.
+class CFileInfo
+{
+public:
+    CFileInfo() = default;
+    CFileInfo(const CFileInfo&) = delete;
+    CFileInfo& operator=(const CFileInfo&) = delete;
+    virtual ~CFileInfo() = default;
+
+    // Fills the record from the file, the MediaInfo library and the tag library; false only
+    // when the file cannot be opened for reading (the record then stays empty).
+    virtual bool Load(const QString& filePath);
+    // Fills the record from texts and tags already read (by ReadPropertyTexts and
+    // ReadSourceTags, here or in a helper process); false when the file cannot be opened.
+    bool LoadWithTexts(const QString& filePath, const CMediaInfoLibrary::AudioText& text,
+                       const SourceTags& sourceTags = {});
+
+    int sampleRate = 0;
+    double bitRate = 0.0; // kbit/s
+    int channels = 0;
+    int fileType = kSourceUnknown;
+    QString format;
+    int resolution = 0;
+    qint64 duration = 0; // milliseconds of audio; 0 when MediaInfo does not know it
+    QString path;
+    QString fileName;
+    QString folder;
+    qint64 size = 0; // bytes
+    SourceTags tags; // read when the file is added, for names built from them
+    QString decoderInput;
+    QString outputPath;
+    QString presetName;
+    std::unique_ptr<CCoder> coder;
+    std::unique_ptr<CDecoder> decoder;
+    // A run of this file's jobs failed the last time they ran (Retry failed runs them again).
+    bool lastRunFailed = false;
+
+private:
+    void Fill(const QString& filePath, const CMediaInfoLibrary::AudioText& text);
+};
+
+// The texts Load reads from the MediaInfo library for a file: the library's own, or the fixed
+// missing-library texts when it cannot be loaded.
+CMediaInfoLibrary::AudioText ReadPropertyTexts(const QString& path);
+
+// True when the path names an existing regular file that can be opened for reading.
+bool FileCanBeOpened(const QString& path);
+
+// The source type for an extension (compared in lower case).
+int SourceTypeOf(const QString& extension);

@@ -1,0 +1,397 @@
+#include "planning/job_planning.h"
+
+#include "foundation/instance_session.h"
+#include "foundation/os.h"
+#include "foundation/path_helpers.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSet>
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+#include <mutex>
+#include <new>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Attempts at finding an unused temporary name before giving up; with 2^32 names a clash is
+// already rare, many in a row mean the folder is unusable.
+constexpr int kTempNameAttempts = 64;
+
+std::mutex tempNamesMutex;
+QSet<QString> tempNamesHandedOut;
+
+// Room kept free in a memory-backed folder beyond the WAVs themselves.
+constexpr qint64 kRuntimeFolderReserve = qint64(64) << 20;
+// Decoders write at most 32-bit samples (some widen 24-bit sources to 32, or write floats).
+constexpr int kWidestSampleBytes = 4;
+
+std::mutex tempFolderMutex;
+bool wavsInRuntimeFolder = false; // under tempFolderMutex
+
+QString OutputInFolder(const QString& outputFolder, const QString& path)
+{
+    return CleanedPath(AppendPath(outputFolder, FileNamePart(CleanedPath(path))));
+}
+
+// The path, or the first "name (N).extension" beside it that is not taken; taken from now on.
+QString NumberedAgainst(QSet<QString>& taken, const QString& path)
+{
+    QString numbered = path;
+    const QString extension = ExtensionPart(path);
+    const QString dotted = extension.isEmpty() ? QString() : u'.' + extension;
+    QString folder = path;
+    RemoveFileSpec(folder);
+    QString stem = FileNamePart(path);
+    RemoveExtension(stem);
+    for (int number = 2; taken.contains(numbered); ++number) {
+        const QString suffix = u" (%1)"_s.arg(number) + dotted;
+        numbered = AppendPath(folder, SafeNameComponent(stem, false, suffix) + suffix);
+    }
+    taken.insert(numbered);
+    return numbered;
+}
+
+} // namespace
+
+QString ResultPathOf(const CFileInfo& file, const QString& outputFolder, const QString& extension,
+                     const ResultNaming& naming)
+{
+    QString path = CleanedPath(file.path);
+    RenameExtension(path, extension);
+    if (!naming.fixedName.isEmpty()) {
+        RemoveFileSpec(path); // the source's folder
+        return CleanedPath(
+            AppendPath(outputFolder.isEmpty() ? path : outputFolder, naming.fixedName));
+    }
+    if (naming.pattern.IsEmpty())
+        return outputFolder.isEmpty() ? path : OutputInFolder(outputFolder, path);
+    QString sourceFolder = CleanedPath(file.path);
+    RemoveFileSpec(sourceFolder);
+    QString sourceName = FileNamePart(CleanedPath(file.path));
+    RemoveExtension(sourceName);
+    const NameFields fields{file.tags, sourceName, FileNamePart(sourceFolder)};
+    const QString name = naming.pattern.ResultPath(fields, ExtensionPart(path), naming.fatSafe);
+    const QString result =
+        CleanedPath(AppendPath(outputFolder.isEmpty() ? sourceFolder : outputFolder, name));
+    return naming.numberedAgainst ? NumberedAgainst(*naming.numberedAgainst, result) : result;
+}
+
+QString TempFolder()
+{
+    const QString runtime = os::RuntimeFolder();
+    std::lock_guard lock(tempFolderMutex);
+    return wavsInRuntimeFolder && !runtime.isEmpty() ? runtime : os::TemporaryFolder();
+}
+
+qint64 EstimatedWavBytes(const CFileInfo& file)
+{
+    if (file.duration <= 0 || file.sampleRate <= 0 || file.channels <= 0)
+        return -1;
+    // Lossy sources name no resolution: their decoders may write floats.
+    const int sampleBytes = file.resolution > 0 && file.resolution <= 16 ? 2 : kWidestSampleBytes;
+    // Opus decodes at 48 kHz whatever rate the source names.
+    const qint64 rate = std::max(file.sampleRate, 48000);
+    const qint64 samples = (file.duration * rate + 999) / 1000;
+    return samples * file.channels * sampleBytes + 4096;
+}
+
+bool HoldsLargestWavs(qint64 freeBytes, QList<qint64> wavBytes, int slots)
+{
+    if (freeBytes <= 0 || wavBytes.contains(-1))
+        return false;
+    std::sort(wavBytes.begin(), wavBytes.end(), std::greater<>());
+    // A finished decoder's WAV may wait for its coder while the next decoder writes: one more
+    // WAV than there are slots, and a quarter on top.
+    qint64 needed = 0;
+    for (qsizetype i = 0; i < wavBytes.size() && i <= slots; ++i)
+        needed += wavBytes[i];
+    return needed + needed / 4 + kRuntimeFolderReserve <= freeBytes;
+}
+
+QString ChooseTempFolder(const QList<const CFileInfo*>& files, int slots)
+{
+    const QString runtime = os::RuntimeFolder();
+    bool useRuntime = false;
+    if (!runtime.isEmpty()) {
+        QList<qint64> sizes;
+        for (const CFileInfo* file : files)
+            sizes << EstimatedWavBytes(*file);
+        useRuntime = HoldsLargestWavs(os::FreeSpace(runtime), sizes, std::max(slots, 1));
+    }
+    std::lock_guard lock(tempFolderMutex);
+    wavsInRuntimeFolder = useRuntime;
+    return useRuntime ? runtime : os::TemporaryFolder();
+}
+
+QString ResolvedPath(const QString& path)
+{
+    if (path.isEmpty())
+        return {};
+    const QFileInfo info(path);
+    const QString canonical = info.canonicalFilePath();
+    if (!canonical.isEmpty())
+        return canonical;
+    const QString folder = info.absoluteDir().canonicalPath();
+    if (!folder.isEmpty())
+        return folder + os::kPathSeparator + info.fileName();
+    return CleanedPath(path);
+}
+
+bool FillTemplateValues(TemplateValues& values, const CFileInfo& file)
+{
+    values.inputPath = file.path;
+    values.sampleRate = file.sampleRate;
+    values.channels = file.channels;
+    values.outputPath.clear();
+    if (!file.coder)
+        return true;
+    // The output takes the extension of the coder's first preset, whatever preset was chosen.
+    const QList<CodecEntry>& entries = file.coder->GetEntries();
+    if (entries.isEmpty())
+        return false;
+    values.outputPath = CleanedPath(file.path);
+    RenameExtension(values.outputPath, entries.first().extension);
+    return true;
+}
+
+QString MakeTempFileName(const QString& folder, const QString& extension)
+{
+    const QString dottedExtension =
+        extension.startsWith(u'.') || extension.isEmpty() ? extension : u'.' + extension;
+    std::lock_guard lock(tempNamesMutex);
+    for (int attempt = 0; attempt < kTempNameAttempts; ++attempt) {
+        const QString number =
+            u"%1"_s.arg(qulonglong(os::SecureRandom32()), 8, 16, QChar(u'0')).toUpper();
+        const QString name = CleanedPath(
+            AppendPath(folder, QString::fromUtf16(kTempFilePrefix) + number + dottedExtension));
+        const QFileInfo info(name);
+        if (info.exists() || info.isSymLink() || tempNamesHandedOut.contains(name))
+            continue;
+        tempNamesHandedOut.insert(name);
+        // Listed before any program can write it, so a start after a crash finds it.
+        RecordTemporaryFile(name);
+        return name;
+    }
+    return QString();
+}
+
+QString MakeTemporaryOutputName(const QString& outputPath)
+{
+    if (outputPath.isEmpty())
+        return QString();
+    const QFileInfo output(outputPath);
+    const QString suffix = output.suffix();
+    const QString extension = suffix.isEmpty() ? QString() : u'.' + suffix;
+    const QString folder = output.absolutePath();
+    std::lock_guard lock(tempNamesMutex);
+    for (int attempt = 0; attempt < kTempNameAttempts; ++attempt) {
+        const QString number =
+            u"%1"_s.arg(qulonglong(os::SecureRandom32()), 8, 16, QChar(u'0')).toUpper();
+        const QString name =
+            QDir::cleanPath(folder + os::kPathSeparator + u".orv"_s + number + extension);
+        const QFileInfo info(name);
+        if (info.exists() || info.isSymLink() || tempNamesHandedOut.contains(name))
+            continue;
+        tempNamesHandedOut.insert(name);
+        RecordTemporaryOutput(name);
+        return name;
+    }
+    return QString();
+}
+
+bool PrepareDecoder(CFileInfo& file, const PlannedDecoders& decoders, const QString& outputFolder,
+                    bool decodeOnly, const ResultNaming& naming)
+{
+    // The coder keeps no link to a decoder run that is gone.
+    if (file.coder)
+        file.coder->decoder = nullptr;
+    file.decoder.reset();
+
+    const QString extension = ExtensionPart(CleanedPath(file.path)).toLower();
+    const CDecoder* definition = nullptr;
+    const CodecEntry* entry = nullptr;
+    for (const auto& decoder : decoders) {
+        for (const CodecEntry& candidate : decoder->GetEntries()) {
+            if (candidate.extension == extension) {
+                definition = decoder.get();
+                entry = &candidate;
+                break;
+            }
+        }
+        if (definition)
+            break;
+    }
+    if (!definition)
+        return false;
+
+    try {
+        file.decoder = std::make_unique<CDecoder>(*definition);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+
+    TemplateValues values;
+    FillTemplateValues(values, file); // only the input and the source's numbers are used
+    QString wavPath;
+    if (decodeOnly) {
+        wavPath = ResultPathOf(file, outputFolder, u".wav"_s, naming);
+    } else {
+        wavPath = MakeTempFileName(TempFolder(), u".wav"_s);
+        if (wavPath.isEmpty())
+            return false;
+    }
+
+    CDecoder& job = *file.decoder;
+    job.SetTempFile(wavPath);
+    values.outputPath = job.GetTempFile();
+    file.decoderInput = values.inputPath;
+    job.SetInputFile(values.inputPath);
+    job.SetOutputFile(values.outputPath);
+
+    QString parameters;
+    if (!ExpandTemplate(entry->commandLine, parameters, values))
+        return false;
+    job.SetParameters(parameters);
+    return true;
+}
+
+bool AssignCoder(CCoder* definition, CFileInfo& file)
+{
+    if (!definition) {
+        file.coder.reset();
+        return true;
+    }
+    // A coder with no preset names no output extension; planning it would fail later.
+    if (definition->GetEntries().isEmpty())
+        return false;
+    std::unique_ptr<CCoder> job;
+    try {
+        job = std::make_unique<CCoder>(*definition);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    job->decoder = file.decoder.get();
+    file.coder = std::move(job);
+    return true;
+}
+
+bool PrepareCoder(CFileInfo& file, const QString& commandTemplate, const QString& outputFolder,
+                  const ResultNaming& naming)
+{
+    if (!file.coder)
+        return false;
+    TemplateValues values;
+    if (!FillTemplateValues(values, file))
+        return false;
+
+    CCoder& job = *file.coder;
+    job.decoder = file.decoder.get();
+    if (file.decoder) {
+        values.inputPath = file.decoder->GetTempFile();
+        job.SetTempFile(values.inputPath); // deleted by the core once the coder has ended
+    } else {
+        job.SetTempFile(QString()); // never let the core delete a source file
+    }
+    // The output takes the extension of the coder's first preset, whatever preset was chosen.
+    values.outputPath =
+        ResultPathOf(file, outputFolder, job.GetEntries().first().extension, naming);
+
+    QString parameters;
+    if (!ExpandTemplate(commandTemplate, parameters, values))
+        return false;
+    job.SetParameters(parameters);
+    job.SetInputFile(values.inputPath);
+    job.SetOutputFile(values.outputPath);
+    file.outputPath = values.outputPath;
+    return true;
+}
+
+bool CoderReadsSource(const CFileInfo& file, const CCoder& coder, bool directInput)
+{
+    if (!directInput || coder.inputs.isEmpty())
+        return false;
+    return coder.inputs.contains(ExtensionPart(CleanedPath(file.path)).toLower());
+}
+
+bool PlanFile(CFileInfo& file, const PlannedDecoders& decoders, CCoder* coder, int presetIndex,
+              const QString& outputFolder, bool decodeOnly, bool directInput,
+              const ResultNaming& naming)
+{
+    if (!decodeOnly && !(coder && presetIndex >= 0 && presetIndex < coder->GetEntries().size())) {
+        // Without a preset nothing is encoded, so nothing is decoded either: a decoder planned
+        // now would leave an earlier coder unlinked and its WAV would never be deleted.
+        ResetJobs(file);
+        return true;
+    }
+    if (!decodeOnly && CoderReadsSource(file, *coder, directInput)) {
+        if (file.coder)
+            file.coder->decoder = nullptr;
+        file.decoder.reset();
+        file.decoderInput.clear();
+        const CodecEntry entry = coder->GetEntries()[presetIndex];
+        AssignCoder(coder, file);
+        PrepareCoder(file, entry.commandLine, outputFolder, naming);
+        file.presetName = entry.name;
+        return true;
+    }
+    const bool decoded = PrepareDecoder(file, decoders, outputFolder, decodeOnly, naming);
+    const bool usable = decoded || file.fileType == kSourceWav;
+    if (decodeOnly) {
+        // A coder from an earlier plan would read a WAV that the new decoder no longer
+        // writes; in decode-only mode the file has no coder.
+        AssignCoder(nullptr, file);
+        file.presetName.clear();
+    } else if (usable) {
+        const CodecEntry entry = coder->GetEntries()[presetIndex];
+        AssignCoder(coder, file);
+        PrepareCoder(file, entry.commandLine, outputFolder, naming);
+        file.presetName = entry.name;
+    }
+    return usable;
+}
+
+bool ResetJobs(CFileInfo& file)
+{
+    file.decoderInput.clear();
+    file.outputPath.clear();
+    file.presetName.clear();
+    file.coder.reset();
+    file.decoder.reset();
+    return true;
+}
+
+QString GetDecoderCommandLine(const CFileInfo& file)
+{
+    return file.decoder ? file.decoder->GetParameters() : QString();
+}
+
+QString GetCoderCommandLine(const CFileInfo& file)
+{
+    return file.coder ? file.coder->GetParameters() : QString();
+}
+
+bool IsSameFile(const QString& first, const QString& second)
+{
+    if (first.isEmpty() || second.isEmpty())
+        return false;
+    if (CleanedPath(first) == CleanedPath(second))
+        return true;
+    return ResolvedPath(first) == ResolvedPath(second);
+}
+
+bool WritesOwnInput(IProcess* process)
+{
+    auto* codec = dynamic_cast<CCodec*>(process);
+    if (!codec)
+        return false;
+    const QString output = codec->GetOutputFile();
+    if (IsSameFile(codec->GetInputFile(), output))
+        return true;
+    auto* coder = dynamic_cast<CCoder*>(codec);
+    return coder && coder->decoder && IsSameFile(coder->decoder->GetInputFile(), output);
+}

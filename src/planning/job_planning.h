@@ -1,0 +1,119 @@
+#pragma once
+
+#include "codecs/codec.h"
+#include "codecs/command_template.h"
+#include "planning/file_info.h"
+#include "planning/name_pattern.h"
+
+#include <QList>
+#include <QSet>
+#include <QString>
+#include <memory>
+#include <vector>
+
+// Planning of each source file's decoder and coder runs: which programs run, with which
+// command lines, and which files they read and write. Runs on the user-interface thread.
+
+using PlannedDecoders = std::vector<std::unique_ptr<CDecoder>>;
+
+// How results are named: from the pattern below their output folder (or the source's folder
+// when results go beside their sources), or, with an empty pattern, after their source.
+struct ResultNaming
+{
+    CNamePattern pattern;
+    bool fatSafe = false;
+    // A name already built, extension included, that replaces the pattern: one file of a
+    // batch handed on by itself keeps the name the whole batch gave it.
+    QString fixedName;
+    // When set, a name from the pattern that one of these paths already has gets " (2)",
+    // " (3)"... before its extension, and each path given is added: the later of two files
+    // whose tags give one name is numbered instead of left out.
+    QSet<QString>* numberedAgainst = nullptr;
+};
+
+// The path of the file's result with the extension: see ResultNaming.
+QString ResultPathOf(const CFileInfo& file, const QString& outputFolder, const QString& extension,
+                     const ResultNaming& naming);
+
+// The prefix of every intermediate WAV name.
+inline constexpr const char16_t* kTempFilePrefix = u"orv";
+
+// Fills the values of one run from the file. The output path is the source path with the
+// extension of the coder's first entry when the file has a coder job. False (values partly
+// filled) when that coder has no entry.
+bool FillTemplateValues(TemplateValues& values, const CFileInfo& file);
+
+// A fresh name "orv" + eight hex digits + extension in the folder: never an existing file,
+// never a name this process handed out before. Empty when no such name could be found.
+QString MakeTempFileName(const QString& folder, const QString& extension);
+
+// A hidden name beside the result, ".orv" + eight hex digits + the result's extension (kept
+// last: encoders choose the format by it), under which the result is written until it is
+// whole. Never an existing file nor a name handed out before; listed in the instance session
+// at once. Empty when no such name could be found.
+QString MakeTemporaryOutputName(const QString& outputPath);
+
+// Plans the file's decoder run with the first decoder whose entry handles its extension.
+// In decode-only mode the WAV is the result (beside the source or in outputFolder), otherwise
+// an intermediate file in the temporary folder.
+bool PrepareDecoder(CFileInfo& file, const PlannedDecoders& decoders, const QString& outputFolder,
+                    bool decodeOnly, const ResultNaming& naming = {});
+
+// Gives the file its own copy of the coder (linked to the file's decoder run), or removes
+// its coder run when there is no definition. A coder without entries is refused.
+bool AssignCoder(CCoder* definition, CFileInfo& file);
+
+// Fills the file's coder run from the template: input (the decoder's WAV or the source),
+// output (beside the source or in outputFolder) and argument string.
+bool PrepareCoder(CFileInfo& file, const QString& commandTemplate, const QString& outputFolder,
+                  const ResultNaming& naming = {});
+
+// The one place that decides whether the coder reads the source itself, with no decoder run and
+// no intermediate WAV: direct input is wanted and the coder's "Inputs.ini" lists the source's
+// extension. A feature that needs the decoded audio says no here.
+bool CoderReadsSource(const CFileInfo& file, const CCoder& coder, bool directInput);
+
+// Plans both runs of a file the way Apply does: its decoder, then (unless decodeOnly) the coder
+// with the preset at presetIndex; with directInput, a coder that reads the source itself gets
+// it as its input and no decoder runs. False when the file can be neither decoded nor used as
+// it is (it is no WAV). Without a coder or a preset at presetIndex (a coder without presets) the
+// file is left with nothing planned, and true: a front end refuses that case before it plans.
+bool PlanFile(CFileInfo& file, const PlannedDecoders& decoders, CCoder* coder, int presetIndex,
+              const QString& outputFolder, bool decodeOnly, bool directInput = false,
+              const ResultNaming& naming = {});
+
+// Forgets the file's planned runs and the paths they were planned with.
+bool ResetJobs(CFileInfo& file);
+
+QString GetDecoderCommandLine(const CFileInfo& file);
+QString GetCoderCommandLine(const CFileInfo& file);
+
+// The folder of the intermediate WAV files: the one ChooseTempFolder chose last, the system
+// temporary folder until then.
+QString TempFolder();
+
+// Chooses where the intermediate WAVs of the files planned next go: the user's runtime folder
+// (XDG_RUNTIME_DIR, a memory-backed tmpfs on systemd systems, which spares the disk a write and
+// a read of each WAV) when it has room for the largest WAVs that `slots` runs may hold at once,
+// with a margin; else the system temporary folder. Returns the folder chosen.
+QString ChooseTempFolder(const QList<const CFileInfo*>& files, int slots);
+
+// The size of the WAV a decoder writes for the file, from its length and format, generously
+// (a decoder may widen samples); -1 when the properties do not tell it.
+qint64 EstimatedWavBytes(const CFileInfo& file);
+
+// True when freeBytes hold the `slots` largest of the WAVs with a margin. An unknown size (-1)
+// never fits.
+bool HoldsLargestWavs(qint64 freeBytes, QList<qint64> wavBytes, int slots);
+
+// The path a file is known by once links and dot components are resolved; a file that does
+// not exist yet is resolved through its folder. Empty for an empty path.
+QString ResolvedPath(const QString& path);
+
+// True when the two paths name the same file (the same spelling once cleaned, or the same
+// existing file reached through links or dot components). Empty paths are never the same.
+bool IsSameFile(const QString& first, const QString& second);
+
+// True when the run would write a file it reads: its own input, or, for a coder that reads a
+// decoder's WAV, the decoder's source. Such a run destroys the file it works from.
+bool WritesOwnInput(IProcess* process);

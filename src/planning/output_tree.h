@@ -1,0 +1,26 @@
+#pragma once
+
+#include "planning/file_info.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// Results written below an output folder in the same tree as their sources.
+
+// The deepest folder that holds every one of the files, with a trailing separator; "/" for
+// files on different trees, empty for no files.
+QString DeepestCommonFolder(const QStringList& filePaths);
+
+// The output folder of a source in sourceFolder: outputFolder followed by the path of
+// sourceFolder below commonFolder, with a trailing separator.
+QString MirroredOutputFolder(const QString& outputFolder, const QString& commonFolder,
+                             const QString& sourceFolder);
+
+// Creates the folders the planned results go to where they are missing. False, with the
+// first folder that could not be made, when one fails.
+bool CreateOutputFolders(const QList<CFileInfo*>& files, QString* failedFolder = nullptr);
+
+// True when the folder exists or can be made: its nearest existing ancestor is a folder that
+// we may write to.
+bool CanMakeFolder(const QString& folder);

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "planning/file_info.h"
+#include "run/core.h"
+
+#include <QList>
+#include <QString>
+
+// How much audio a run has converted against how much it was given, in milliseconds.
+struct AudioProgress
+{
+    qint64 doneMs = 0;
+    qint64 totalMs = 0;
+};
+
+// A file counts as done once its last run (the coder, or a decoder alone) has ended, however
+// it ended. Files of unknown duration weigh as much as the average known file, or, when no
+// duration is known, every file weighs the same.
+AudioProgress MeasureAudioProgress(const QList<CFileInfo*>& queued, const QList<RunResult>& ended);
+
+// The time the rest of the run will take at the pace so far; -1 until enough is done for the
+// figure to mean something.
+qint64 EstimateRemainingMs(qint64 elapsedMs, const AudioProgress& progress);
+
+// "m:ss", or "h:mm:ss" from an hour on; negative times read as 0.
+QString FormatDuration(qint64 ms);
+
+// The status line: "<elapsedLabel>: 1:05   <remainingLabel>: 2:10", with `estimating` in
+// place of the remaining time until an estimate means something.
+QString TimeStatusText(const QString& elapsedLabel, const QString& remainingLabel,
+                       const QString& estimating, qint64 elapsedMs, const AudioProgress& progress);
