@@ -13,6 +13,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     libmediainfo0v5 mediainfo libtag1-dev
     libebur128-dev
+    libcue-dev libuchardet-dev libicu-dev
     flac lame vorbis-tools opus-tools wavpack sox ffmpeg
     desktop-file-utils parallel python3
     dpkg-dev file lintian appstream
