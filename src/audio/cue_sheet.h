@@ -5,11 +5,13 @@
 #include <QString>
 #include <optional>
 
-// A position in one of the sheet's audio files, in CD frames (1/75 s) from the file's start.
+// A position in one of the sheet's audio files, in CD frames (1/75 s) from the file's start;
+// a FLAC file's own cue sheet states samples instead.
 struct CuePosition
 {
     QString file;
     qint64 frames = 0;
+    qint64 samples = -1; // -1: stated in frames
 
     bool operator==(const CuePosition&) const = default;
 };

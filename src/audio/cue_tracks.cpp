@@ -12,6 +12,8 @@ struct Mark
 
 Mark MarkOf(const CuePosition& position, int sampleRate)
 {
+    if (position.samples >= 0)
+        return {position.file, position.samples};
     return {position.file, CueFramesToSamples(position.frames, sampleRate)};
 }
 
@@ -63,7 +65,7 @@ QList<CueTrackCut> CutCueTracks(const CueSheet& sheet, int sampleRate, CueGapMod
             // lead-in that joins the first track when it is not, whatever the gap mode.
             begin = MarkOf(track.start, sampleRate);
             const Mark fileStart{begin.file, 0};
-            if (track.start.frames > kHiddenTrackMinFrames)
+            if (begin.sample > CueFramesToSamples(kHiddenTrackMinFrames, sampleRate))
                 cuts << CueTrackCut{0, -1, Between(fileStart, begin)};
             else
                 begin = fileStart;

@@ -1,7 +1,10 @@
 #include "audio/cue_sheet.h"
 #include "audio/cue_tracks.h"
+#include "audio/embedded_cue_sheet.h"
 #include "audio/sheet_text.h"
+#include "support/audio_fixtures.h"
 
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <unicode/ucnv.h>
 
@@ -255,4 +258,41 @@ TEST(CueSheetTest, CutsPastTheAudioAreRefused)
     EXPECT_EQ(error, u"track 2 starts past the end of the audio in a.wav"_s);
     EXPECT_FALSE(CheckCueCuts(cuts, {}, &error));
     EXPECT_EQ(error, u"a.wav, named by track 1, holds no audio"_s);
+}
+
+TEST(CueSheetTest, AnImageCarriesItsSheetAsABlockOrATag)
+{
+    QTemporaryDir dir;
+    const QString wav = dir.filePath(u"image.wav"_s), flac = dir.filePath(u"Album.flac"_s);
+    const QString cue = dir.filePath(u"Album.cue"_s);
+    ASSERT_TRUE(fixtures::MakeWav(wav, 44100, 2, 16, 12));
+    QFile sheet(cue);
+    ASSERT_TRUE(sheet.open(QIODevice::WriteOnly));
+    sheet.write("TITLE \"Träume\"\nFILE \"image.wav\" WAVE\n  TRACK 01 AUDIO\n    TITLE \"Eins\"\n"
+                "    INDEX 01 00:00:00\n  TRACK 02 AUDIO\n    TITLE \"Zwei\"\n"
+                "    ISRC DEA123456789\n    INDEX 00 00:05:00\n    INDEX 01 00:06:30\n");
+    sheet.close();
+    ASSERT_TRUE(
+        fixtures::Run(u"flac"_s, {u"-s"_s, u"-f"_s, u"--cuesheet"_s, cue, wav, u"-o"_s, flac}));
+
+    // The block: positions in samples and ISRCs, every track in the image itself.
+    QString error;
+    std::optional<CueSheet> block = ReadEmbeddedCueSheet(flac, &error);
+    ASSERT_TRUE(block) << qPrintable(error);
+    ASSERT_EQ(block->tracks.size(), 2);
+    EXPECT_EQ(block->tracks.at(1).gapStart, (CuePosition{u"Album.flac"_s, 0, 5 * 44100}));
+    EXPECT_EQ(block->tracks.at(1).start, (CuePosition{u"Album.flac"_s, 0, (6 * 75 + 30) * 588}));
+    EXPECT_EQ(block->tracks.at(1).isrc, u"DEA123456789"_s);
+    EXPECT_EQ(CutCueTracks(*block, 44100, CueGapMode::ToPreviousTrack).at(0).pieces,
+              (QList<CuePiece>{{u"Album.flac"_s, 0, (6 * 75 + 30) * 588}}));
+
+    // The tag, where a ripper put the whole sheet: its titles too.
+    ASSERT_TRUE(fixtures::Run(u"metaflac"_s, {u"--set-tag-from-file=CUESHEET="_s + cue, flac}));
+    std::optional<CueSheet> tagged = ReadEmbeddedCueSheet(flac, &error);
+    ASSERT_TRUE(tagged) << qPrintable(error);
+    EXPECT_EQ(tagged->title, u"Träume"_s);
+    EXPECT_EQ(tagged->tracks.at(1).title, u"Zwei"_s);
+    EXPECT_EQ(tagged->tracks.at(1).start, (CuePosition{u"Album.flac"_s, 6 * 75 + 30}));
+
+    EXPECT_FALSE(ReadEmbeddedCueSheet(wav, &error));
 }
