@@ -1,8 +1,13 @@
 #pragma once
 
+#include <QMap>
 #include <QString>
 
 struct ReplayGainValues;
+
+// Fields a result's tags take in place of its source's (property names as the tag library
+// spells them: "TITLE", "TRACKNUMBER" ...); an empty value removes the field.
+using TagFields = QMap<QString, QString>;
 
 // Carries the tags and embedded pictures of a source file over to the result converted from
 // it: the common fields through the tag library's property map, the pictures through each
@@ -15,9 +20,10 @@ struct ReplayGainValues;
 // tags could not be written; its audio is never touched then.
 //
 // With gains, the result also gets those ReplayGain values in place of any the source had;
-// an empty sourcePath then writes the values alone.
+// an empty sourcePath then writes the values alone. With fields, those replace the source's
+// (a track cut from an album image takes its own title and number).
 bool CopyTags(const QString& sourcePath, const QString& targetPath, QString* error = nullptr,
-              const ReplayGainValues* gains = nullptr);
+              const ReplayGainValues* gains = nullptr, const TagFields* fields = nullptr);
 
 // The album title of a file's tags; empty when it has none or cannot be read.
 QString ReadAlbumTitle(const QString& path);

@@ -1,5 +1,6 @@
 #include "faults/fault_fixtures.h"
 #include "foundation/os.h"
+#include "tags/cue_track_tags.h"
 #include "tags/tag_copy.h"
 
 #include <taglib/apefile.h>
@@ -230,3 +231,57 @@ TEST(TagCopyTest, NothingToCopyChangesNothingAndAnUntaggableResultIsReported)
 }
 
 } // namespace
+
+// A track cut from an album image takes the sheet's title, number and album over the image's
+// own, keeps the image's other fields, and never its sheet.
+TEST(TagCopyTest, ATrackOfAnImageTakesItsFieldsFromTheSheet)
+{
+    CScratchFolder root;
+    ASSERT_TRUE(root.isValid());
+    const QString wav = root.filePath(u"image.wav"_s), image = root.filePath(u"image.flac"_s);
+    const QString track = root.filePath(u"track.mp3"_s);
+    ASSERT_TRUE(fixtures::MakeWav(wav, 44100, 2, 16, 0.5));
+    ASSERT_TRUE(fixtures::MakeFlac(wav, image));
+    ASSERT_TRUE(fixtures::Run(u"lame"_s, {u"--quiet"_s, wav, track}));
+    const QByteArray sheetText =
+        "PERFORMER \"Sheet Band\"\nTITLE \"Sheet Album\"\nREM DATE 1994\n"
+        "FILE \"image.wav\" WAVE\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
+        "  TRACK 02 AUDIO\n    TITLE \"Zweiter Titel\"\n"
+        "    PERFORMER \"Gast\"\n    INDEX 01 00:00:20\n";
+    {
+        TagLib::FLAC::File flac(QFile::encodeName(image).constData());
+        TagLib::PropertyMap fields;
+        for (const auto& [key, value] : kFields)
+            fields.replace(key, TagLib::StringList(Text(value)));
+        fields.replace("CUESHEET", TagLib::StringList(sheetText.constData()));
+        flac.setProperties(fields);
+        ASSERT_TRUE(flac.save());
+    }
+    QString error;
+    const std::optional<CueSheet> sheet = ReadCueSheet(sheetText, &error);
+    ASSERT_TRUE(sheet) << qPrintable(error);
+    const TagFields fields = CueTrackFields(*sheet, 1, 2, 2);
+    ASSERT_TRUE(CopyTags(image, track, &error, nullptr, &fields)) << qPrintable(error);
+
+    TagLib::FileRef ref(QFile::encodeName(track).constData(), false);
+    const TagLib::PropertyMap read = ref.file()->properties();
+    const auto value = [&](const char* key) {
+        return read.contains(key) ? QString::fromStdString(read[key].toString().to8Bit(true))
+                                  : u"(missing)"_s;
+    };
+    EXPECT_EQ(value("TITLE"), u"Zweiter Titel"_s);
+    EXPECT_EQ(value("ARTIST"), u"Gast"_s);
+    EXPECT_EQ(value("ALBUM"), u"Sheet Album"_s);
+    EXPECT_EQ(value("ALBUMARTIST"), u"Sheet Band"_s);
+    EXPECT_EQ(value("TRACKNUMBER"), u"2/2"_s);
+    EXPECT_EQ(value("DATE"), u"1994"_s);
+    EXPECT_EQ(value("GENRE"), u"Jazz"_s);
+    EXPECT_EQ(value("CUESHEET"), u"(missing)"_s);
+    const SourceTags names = CueTrackSourceTags(*sheet, 1, 2, ReadSourceTags(image));
+    EXPECT_EQ(names.title, u"Zweiter Titel"_s);
+    EXPECT_EQ(names.artist, u"Gast"_s);
+    EXPECT_EQ(names.albumArtist, u"Sheet Band"_s);
+    EXPECT_EQ(names.track, 2);
+    EXPECT_EQ(names.year, 1994);
+    EXPECT_EQ(names.genre, u"Jazz"_s);
+}
