@@ -15,7 +15,7 @@ packages=(
     libebur128-dev
     libcue-dev libuchardet-dev libicu-dev
     flac lame vorbis-tools opus-tools wavpack sox ffmpeg
-    desktop-file-utils parallel python3
+    desktop-file-utils parallel python3 dbus-daemon
     dpkg-dev file lintian appstream
     xvfb xauth
     clang libclang-rt-14-dev clang-format
