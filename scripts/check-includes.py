@@ -8,7 +8,7 @@ import sys
 
 # From the ground up; a room may include those before it.
 ORDER = ["foundation", "settings", "codecs", "audio", "loudness", "tags", "planning", "run",
-         "filelist", "extensions", "report", "session"]
+         "filelist", "extensions", "report", "library", "session"]
 FRONT_ENDS = ["ui", "batch", "probe"]
 # main() of the window, above the window's room.
 TOP = ["app"]
