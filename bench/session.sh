@@ -5,6 +5,8 @@
 #  2. A list of 10,000 files planned, sorted, ordered and queued until the core runs, through
 #     the session against the steps orvel-batch took before it. Target: ratio at most 1.00
 #     (within the noise of the machine).
+# Each line gives the wall time and the processor time (this process and its programs); on a
+# machine that others share, the processor time is the figure that does not move with them.
 #
 #   bench/session.sh [ROUNDS]     (default 3; the best time of each counts)
 #   BUILD=build/debug bench/session.sh    (default build/release, built when missing)

@@ -27,6 +27,7 @@
 #include <functional>
 #include <limits>
 #include <memory>
+#include <sys/resource.h>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -123,12 +124,18 @@ public:
             PlanFile(*file, decoders, &copy, 0, outputFolder, false);
             file->coder->SetShowWindow(false);
         }
+        // Waits as a front end does, in its event loop, told by the core when the run ends.
+        QEventLoop loop;
+        core.SetRunEndedCallback(
+            [&loop] { QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection); });
         QElapsedTimer timer;
         timer.start();
         QueueFiles(core, list);
         core.Start();
-        core.WaitForWorkers(std::numeric_limits<int>::max());
+        loop.exec();
         const qint64 ns = timer.nsecsElapsed();
+        core.SetRunEndedCallback({});
+        core.WaitForWorkers(std::numeric_limits<int>::max());
         return core.GetFailedRuns().isEmpty() ? ns : -1;
     }
 
@@ -159,6 +166,8 @@ public:
         QElapsedTimer timer;
         timer.start();
         const QList<CFileInfo*> list = Pointers(files);
+        ChooseTempFolder(QList<const CFileInfo*>(list.cbegin(), list.cend()),
+                         settings.core.threadsCount);
         QList<CFileInfo*> planned;
         for (CFileInfo* file : list) {
             if (PlanFile(*file, decoders, &copy, 0, outputFolder, false, false, {}))
@@ -197,26 +206,59 @@ private:
     SessionOverrides overrides;
 };
 
+// Processor time of this process (the core's threads) and of its reaped programs: unlike the
+// wall time, it hardly moves with what else runs on the machine.
+double ProcessorSeconds()
+{
+    double seconds = 0.0;
+    for (int who : {RUSAGE_SELF, RUSAGE_CHILDREN}) {
+        rusage usage{};
+        getrusage(who, &usage);
+        seconds += double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                   double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    }
+    return seconds;
+}
+
+struct Figure
+{
+    double wall = 0.0; // seconds
+    double processor = 0.0;
+};
+
+bool Measure(const std::function<qint64()>& run, Figure& figure)
+{
+    const double before = ProcessorSeconds();
+    const qint64 ns = run();
+    figure = {double(ns) / 1e9, ProcessorSeconds() - before};
+    return ns >= 0;
+}
+
 // Alternates the two, so that a machine that gets busier weighs on both alike.
 int Compare(int rounds, const char* firstName, const std::function<qint64()>& first,
             const char* secondName, const std::function<qint64()>& second)
 {
-    qint64 bestFirst = std::numeric_limits<qint64>::max();
-    qint64 bestSecond = bestFirst;
+    Figure bestFirst{1e30, 1e30};
+    Figure bestSecond = bestFirst;
     for (int round = 0; round < rounds; ++round) {
-        const qint64 a = first();
-        const qint64 b = second();
-        if (a < 0 || b < 0) {
+        Figure a;
+        Figure b;
+        // Which goes first alternates too.
+        const bool firstFirst = round % 2 == 0;
+        if (!(firstFirst ? Measure(first, a) && Measure(second, b)
+                         : Measure(second, b) && Measure(first, a))) {
             std::fprintf(stderr, "a run did not complete\n");
             return 1;
         }
-        std::printf("round %d: %s %.3f s, %s %.3f s\n", round + 1, firstName, double(a) / 1e9,
-                    secondName, double(b) / 1e9);
-        bestFirst = std::min(bestFirst, a);
-        bestSecond = std::min(bestSecond, b);
+        std::printf("round %d: %s %.3f s (processor %.3f s), %s %.3f s (processor %.3f s)\n",
+                    round + 1, firstName, a.wall, a.processor, secondName, b.wall, b.processor);
+        bestFirst = {std::min(bestFirst.wall, a.wall), std::min(bestFirst.processor, a.processor)};
+        bestSecond = {std::min(bestSecond.wall, b.wall),
+                      std::min(bestSecond.processor, b.processor)};
     }
-    std::printf("best: %s %.3f s, %s %.3f s, ratio %.3f\n", firstName, double(bestFirst) / 1e9,
-                secondName, double(bestSecond) / 1e9, double(bestFirst) / double(bestSecond));
+    std::printf("best: %s %.3f s, %s %.3f s, ratio %.3f; processor time ratio %.3f\n", firstName,
+                bestFirst.wall, secondName, bestSecond.wall, bestFirst.wall / bestSecond.wall,
+                bestFirst.processor / bestSecond.processor);
     return 0;
 }
 
