@@ -473,6 +473,14 @@ void CCore::NoteRelease(const CReleasedResults& released, const QList<CReleaseFa
         }
     }
     NoteReleaseFailures(failures, own, outcome);
+    if (!runChanged)
+        return;
+    for (const CHeldResult& result : released.results) {
+        for (const RunResult& record : std::as_const(results)) {
+            if (record.process == result.process)
+                runChanged(record.process, &record);
+        }
+    }
 }
 
 void CCore::NoteReleaseFailures(const QList<CReleaseFailure>& failures, ActiveRun* own,
@@ -506,8 +514,11 @@ void CCore::TakeSlot(ActiveRun* run, qint64 pid)
 {
     run->pid = pid;
     run->state = ActiveRun::State::Running;
-    if (run->generation == generation)
+    if (run->generation == generation) {
         ++startedCount;
+        if (runChanged)
+            runChanged(run->process, nullptr);
+    }
     if (run->stopRequested) {
         // Stop came while the program was being created: end it before it gets far.
         os::KillProcessGroup(pid);
@@ -571,6 +582,9 @@ bool CCore::Stop()
     }
     if (allTerminated)
         running = false;
+    // With no program running, no worker will say so.
+    if (active.empty() && runChanged)
+        runChanged(nullptr, nullptr);
     return allTerminated;
 }
 
@@ -728,6 +742,8 @@ void CCore::Record(const ActiveRun& run, RunResult::Outcome outcome, int code)
     result.check = run.check;
     result.held = run.held;
     results.append(result);
+    if (runChanged)
+        runChanged(result.process, &std::as_const(results).last());
 }
 
 void CCore::DropFromQueue(IProcess* process, RunResult::Outcome outcome, bool countAsDone)
@@ -764,12 +780,20 @@ void CCore::EndRunIfIdle()
     // Told once per run; after a Stop the windows know already.
     if (wasRunning && runEnded)
         runEnded();
+    if (runChanged)
+        runChanged(nullptr, nullptr);
 }
 
 void CCore::SetRunEndedCallback(std::function<void()> callback)
 {
     std::lock_guard lock(mutex);
     runEnded = std::move(callback);
+}
+
+void CCore::SetRunChangedCallback(RunChangedCallback callback)
+{
+    std::lock_guard lock(mutex);
+    runChanged = std::move(callback);
 }
 
 void CCore::ResizeSlots(int count)

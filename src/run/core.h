@@ -62,6 +62,12 @@ public:
     // Called once a run has ended (IsRunning turns false), on the thread that ended it and with
     // the core's lock held: it may only post, never call back into the core. Empty: none.
     void SetRunEndedCallback(std::function<void()> callback);
+    // Called when a run of the current run has started (`ended` null), has ended or has had
+    // its held result released (`ended`: its record as it is now), and with a null process
+    // once no worker is left (a Stop included); on the thread that did it, with the core's
+    // lock held: it may only copy and post. Empty: none.
+    using RunChangedCallback = std::function<void(IProcess* process, const RunResult* ended)>;
+    void SetRunChangedCallback(RunChangedCallback callback);
 
 private:
     struct ActiveRun;
@@ -115,4 +121,5 @@ private:
     quint64 generation = 0;       // bumped by Start; late results of older runs are dropped
     std::unique_ptr<CAlbumGate> albums;
     std::function<void()> runEnded;
+    RunChangedCallback runChanged;
 };
