@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
+#include <QProcess>
 #include <QPushButton>
 #include <gtest/gtest.h>
 
@@ -70,6 +71,30 @@ TEST_F(FirstStartTest, StartOnAFlacLibraryConvertsItWithoutABox)
         EXPECT_GT(QFileInfo(orvel + u'/' + result).size(), 1000) << result.toStdString();
     for (const NotifierRecorder::Message& message : recorder.Messages())
         ADD_FAILURE() << message.text.toStdString();
+}
+
+// A name pattern with folders and the kept structure of a first start: the pattern's folders
+// take the place of the library's, never both.
+TEST_F(FirstStartTest, APatternsFoldersTakeThePlaceOfTheKeptOnes)
+{
+    Open();
+    const QString wav = folder.MakeWav(u"tone.wav"_s);
+    const QString flac = folder.Path(u"Music/Artist/Album/01.flac"_s);
+    QDir().mkpath(QFileInfo(flac).path());
+    QProcess encoder;
+    encoder.start(u"/usr/bin/flac"_s,
+                  {u"-s"_s, u"-f"_s, u"-T"_s, u"ARTIST=Artist"_s, u"-T"_s, u"ALBUM=Album"_s,
+                   u"-T"_s, u"TITLE=Title"_s, u"-T"_s, u"TRACKNUMBER=1"_s, u"-o"_s, flac, wav});
+    ASSERT_TRUE(encoder.waitForFinished(60000) && encoder.exitCode() == 0);
+    QFile::remove(wav);
+    window->Settings().general.namePattern = u"<artist>/<album>/<track> - <title>"_s;
+    window->AddPaths({flac, folder.MakeWav(u"Other/tone.wav"_s)});
+
+    c.startButton->click();
+    EXPECT_GT(QFileInfo(folder.Path(u"home/Music/orvel/Artist/Album/01 - Title.mp3"_s)).size(),
+              1000);
+    EXPECT_FALSE(QFileInfo::exists(folder.Path(u"home/Music/orvel/Artist/Album/Artist"_s)));
+    EXPECT_EQ(recorder.Count(), 0);
 }
 
 // The coder list and the coder's information say what to install; Start says it once and
