@@ -1,6 +1,7 @@
 #include "batch/batch_run.h"
 
 #include "batch/shell_line.h"
+#include "codecs/codec_installation.h"
 #include "filelist/folder_walk.h"
 #include "foundation/command_line.h"
 #include "foundation/os.h"
@@ -83,8 +84,17 @@ int CBatchRun::Run(const CBatchOptions& options)
     if (oneJob)
         settings.general.replayGainAlbum = 0;
     QString outputFolder;
-    if (!SelectCoder(options) || !ResolveOutputFolder(options, outputFolder) ||
-        !SelectNaming(options) || !AddInputs(options.inputs))
+    if (!SelectCoder(options))
+        return kBadArguments;
+    // A coder whose program is missing would fail every file: refused once, before reading any.
+    if (const CodecInstallation installed = InstallationOf(*coder);
+        !installed.installed && !options.dryRun && !options.jobs) {
+        err << "orvel-batch: " << coder->GetName()
+            << " cannot be used: " << NotInstalledText(installed) << '\n';
+        return kSomeFailed;
+    }
+    if (!ResolveOutputFolder(options, outputFolder) || !SelectNaming(options) ||
+        !AddInputs(options.inputs))
         return kBadArguments;
     if (const int signal = os::CaughtStopSignal(); signal != 0) {
         PrintSummary(0, signal);
@@ -138,7 +148,10 @@ bool CBatchRun::LoadProgramFolder(const QString& folder)
 void CBatchRun::ListCoders()
 {
     for (const auto& listed : coders) {
-        out << listed->GetName() << '\n';
+        out << listed->GetName();
+        if (const CodecInstallation installed = InstallationOf(*listed); !installed.installed)
+            out << "  (" << NotInstalledText(installed) << ')';
+        out << '\n';
         for (const CodecEntry& entry : listed->GetEntries())
             out << "    " << entry.name << '\n';
     }

@@ -204,6 +204,28 @@ QString MakeTemporaryOutputName(const QString& outputPath)
     return QString();
 }
 
+const CDecoder* DecoderOf(const QString& path, const PlannedDecoders& decoders,
+                          const CodecEntry** entry)
+{
+    const QString extension = ExtensionPart(CleanedPath(path)).toLower();
+    for (const auto& decoder : decoders) {
+        for (const CodecEntry& candidate : decoder->GetEntries()) {
+            if (candidate.extension == extension) {
+                if (entry)
+                    *entry = &candidate;
+                return decoder.get();
+            }
+        }
+    }
+    return nullptr;
+}
+
+bool IsReadableSource(const QString& path, const PlannedDecoders& decoders)
+{
+    return DecoderOf(path, decoders) != nullptr ||
+           SourceTypeOf(ExtensionPart(CleanedPath(path))) == kSourceWav;
+}
+
 bool PrepareDecoder(CFileInfo& file, const PlannedDecoders& decoders, const QString& outputFolder,
                     bool decodeOnly, const ResultNaming& naming)
 {
@@ -212,20 +234,8 @@ bool PrepareDecoder(CFileInfo& file, const PlannedDecoders& decoders, const QStr
         file.coder->decoder = nullptr;
     file.decoder.reset();
 
-    const QString extension = ExtensionPart(CleanedPath(file.path)).toLower();
-    const CDecoder* definition = nullptr;
     const CodecEntry* entry = nullptr;
-    for (const auto& decoder : decoders) {
-        for (const CodecEntry& candidate : decoder->GetEntries()) {
-            if (candidate.extension == extension) {
-                definition = decoder.get();
-                entry = &candidate;
-                break;
-            }
-        }
-        if (definition)
-            break;
-    }
+    const CDecoder* definition = DecoderOf(file.path, decoders, &entry);
     if (!definition)
         return false;
 

@@ -73,6 +73,13 @@ bool PrepareCoder(CFileInfo& file, const QString& commandTemplate, const QString
 // extension. A feature that needs the decoded audio says no here.
 bool CoderReadsSource(const CFileInfo& file, const CCoder& coder, bool directInput);
 
+// The first decoder whose entries read the path's extension, and that entry; null for none.
+const CDecoder* DecoderOf(const QString& path, const PlannedDecoders& decoders,
+                          const CodecEntry** entry = nullptr);
+// Whether PlanFile can plan the file at all: a decoder reads it, or it is a WAV that the coder
+// reads as it is. Covers, logs and cue sheets beside the music are not.
+bool IsReadableSource(const QString& path, const PlannedDecoders& decoders);
+
 // Plans both runs of a file the way Apply does: its decoder, then (unless decodeOnly) the coder
 // with the preset at presetIndex; with directInput, a coder that reads the source itself gets
 // it as its input and no decoder runs. False when the file can be neither decoded nor used as

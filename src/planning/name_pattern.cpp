@@ -263,6 +263,25 @@ QString CNamePattern::ResultPath(const NameFields& fields, const QString& extens
     return components.join(u'/');
 }
 
+namespace {
+
+bool AnyTextHoldsSeparator(const std::vector<CNamePattern::Node>& nodes)
+{
+    for (const CNamePattern::Node& node : nodes) {
+        if ((node.kind == CNamePattern::Node::Kind::Text && node.text.contains(u'/')) ||
+            AnyTextHoldsSeparator(node.children))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+bool CNamePattern::MakesFolders() const
+{
+    return IsValid() && AnyTextHoldsSeparator(nodes);
+}
+
 QStringList CNamePattern::FieldNames()
 {
     return KnownFields();

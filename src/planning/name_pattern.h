@@ -37,6 +37,10 @@ public:
     // that FAT and exFAT refuse are replaced too. Empty for an empty or invalid pattern.
     QString ResultPath(const NameFields& fields, const QString& extension, bool fatSafe) const;
 
+    // Whether the pattern's own text holds a "/", in an optional part too: its names then make
+    // folders below the output folder, which a kept folder structure must not repeat.
+    bool MakesFolders() const;
+
     // The field names the pattern language knows, without brackets.
     static QStringList FieldNames();
 

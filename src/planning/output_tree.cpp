@@ -54,6 +54,14 @@ QString MirroredOutputFolder(const QString& outputFolder, const QString& commonF
     return folder;
 }
 
+QString ResultFolderOf(const QString& outputFolder, const QString& commonFolder,
+                       const QString& sourceFolder, const CNamePattern& pattern)
+{
+    if (outputFolder.isEmpty() || commonFolder.isEmpty() || pattern.MakesFolders())
+        return outputFolder;
+    return MirroredOutputFolder(outputFolder, commonFolder, sourceFolder);
+}
+
 bool CreateOutputFolders(const QList<CFileInfo*>& files, QString* failedFolder)
 {
     for (const CFileInfo* file : files) {

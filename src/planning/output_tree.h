@@ -1,6 +1,7 @@
 #pragma once
 
 #include "planning/file_info.h"
+#include "planning/name_pattern.h"
 
 #include <QList>
 #include <QString>
@@ -16,6 +17,12 @@ QString DeepestCommonFolder(const QStringList& filePaths);
 // sourceFolder below commonFolder, with a trailing separator.
 QString MirroredOutputFolder(const QString& outputFolder, const QString& commonFolder,
                              const QString& sourceFolder);
+
+// The folder a result goes to: outputFolder; with commonFolder (the folder structure kept),
+// the source's place below it repeated under outputFolder. A name pattern that makes folders
+// takes the place of the kept structure, or each result would nest in both.
+QString ResultFolderOf(const QString& outputFolder, const QString& commonFolder,
+                       const QString& sourceFolder, const CNamePattern& pattern);
 
 // Creates the folders the planned results go to where they are missing. False, with the
 // first folder that could not be made, when one fails.

@@ -131,9 +131,8 @@ QList<int> CConversionSession::Plan(const QList<int>& indexes, CCoder* coder, in
     for (int index : targets) {
         FileRecord& record = files[size_t(index)];
         CFileInfo& file = *record.file;
-        const QString folder = commonFolder.isEmpty()
-                                   ? outputFolder
-                                   : MirroredOutputFolder(outputFolder, commonFolder, file.folder);
+        const QString folder =
+            ResultFolderOf(outputFolder, commonFolder, file.folder, naming.pattern);
         record.failedRun.reset();
         if (!PlanFile(file, decoders, decodeOnly ? nullptr : coder, presetIndex, folder, decodeOnly,
                       directInput, naming) ||

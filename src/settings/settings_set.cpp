@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
 #include <algorithm>
 
 using namespace Qt::StringLiterals;
@@ -121,6 +122,16 @@ bool CSettingsSet::Exchange(bool continueOnError, CSettingsStorage* storage, boo
            values.Result();
 }
 
+QString CSettingsSet::NewUserOutputFolder()
+{
+    QString music = QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
+    if (music.isEmpty())
+        music = AppendPath(os::HomeFolder(), u"Music"_s);
+    QString folder = AppendPath(music, u"orvel"_s);
+    AddBackslash(folder);
+    return folder;
+}
+
 QString CSettingsSet::FilePath(const QString& programFolder)
 {
     return AppendPath(programFolder, QString::fromUtf16(kFileName));
@@ -142,6 +153,13 @@ CSettingsSet::LoadResult CSettingsSet::LoadFromProgramFolder(const QString& prog
     if (!PathExists(CleanedPath(path))) {
         core.threadsCount = std::min(os::ProcessorCount(), CSettingsCore::kMaxThreadsCount);
         database.findByFileName = 1;
+        // The lossless first coder beside the sources made a FLAC library's first Start a row
+        // of warnings that converted nothing.
+        coderIndex = kNewUserCoderIndex;
+        presetIndex = kNewUserPresetIndex;
+        general.outputFolder = NewUserOutputFolder();
+        general.outputFolderSameAsOriginal = 0;
+        general.keepFolderStructure = 1;
         return LoadResult::Missing;
     }
     // The storage reads a file it cannot open as an empty one; that is a failed load.

@@ -110,9 +110,17 @@ public:
         Failed,
     };
     // The program folder's Settings.ini as every front end reads it. Without one, a new user's
-    // defaults: one program per processor, and FindByFileName on, so that "Codecs" recognises
-    // the distribution's encoders whatever their build.
+    // defaults: one program per processor; FindByFileName on, so that "Codecs" recognises the
+    // distribution's encoders whatever their build; and a first Start that converts: a lossy
+    // coder at a transparent preset, into a folder of its own, keeping the folder structure.
     LoadResult LoadFromProgramFolder(const QString& programFolder);
+
+    // LAME MP3 at "VBR V2" in the shipped coders' listing order (a test holds them to it).
+    static constexpr qint32 kNewUserCoderIndex = 1;
+    static constexpr qint32 kNewUserPresetIndex = 1;
+    // "orvel" in the user's music folder (~/Music), with a trailing separator; made when the
+    // first results are written.
+    static QString NewUserOutputFolder();
     // Load and save through the INI storage on that file; errorText tells why a save failed.
     // A load brings numbers that only a hand-edited file holds back into range.
     bool LoadFromFile(const QString& path);

@@ -1,13 +1,16 @@
 #include "ui/dlg_main.h"
 
+#include "codecs/codec_installation.h"
 #include "extensions/language_pack.h"
 #include "planning/file_info.h"
 #include "planning/job_planning.h"
 #include "report/size_text.h"
 #include "ui/dlg_console.h"
 #include "ui/file_adder.h"
+#include "ui/installation_texts.h"
 #include "ui/list_view_ex.h"
 #include "ui/main_window_texts.h"
+#include "ui/ui_texts.h"
 
 #include <QComboBox>
 #include <QDesktopServices>
@@ -99,7 +102,7 @@ void CDlgMain::FillCoderCombo(int wantedIndex)
     const QSignalBlocker quiet(combo);
     combo->clear();
     for (const auto& coder : coders) {
-        combo->addItem(coder->GetName());
+        combo->addItem(CoderListText(*coder, language));
     }
     combo->setCurrentIndex(qMin(wantedIndex, combo->count() - 1));
     SelectCoder(combo->currentIndex());
@@ -152,6 +155,11 @@ void CDlgMain::RefillCoderInfo()
             info->SetCell(row, 0, language.GetString(label));
             info->SetCell(row, 1, value);
             ++row;
+        }
+        if (const QString program = ProgramStateText(InstallationOf(*currentCoder), language);
+            !program.isEmpty()) {
+            info->SetCell(row, 0, LanguageTextOr(language, UiText::kProgramRow, u"Program"_s));
+            info->SetCell(row, 1, program);
         }
     }
     info->AutoSizeColumns(-1);

@@ -183,7 +183,7 @@ void CDlgMain::AddFolder()
         return;
     }
     CFileAdder adder(this, language);
-    ReadPaths(adder, adder.ListFolder(dialog->selectedFiles().constFirst()));
+    ReadPaths(adder, adder.ListFolder(dialog->selectedFiles().constFirst(), decoders));
 }
 
 void CDlgMain::LoadList()
@@ -343,8 +343,11 @@ void CDlgMain::UpdateCodecs()
 
 void CDlgMain::ShowOptions()
 {
+    const QList<int> selected = controls.fileList->GetSelectedRows();
+    const NamePreviewSource preview{&fileList, selected.value(0, -1),
+                                    IsDecodeOnlySelected() ? nullptr : currentCoder, programFolder};
     RunOptionsDialog(language, settings, core,
-                     {plugins, database.GetEntryCount(), database.GetDate()}, this);
+                     {plugins, database.GetEntryCount(), database.GetDate(), preview}, this);
 }
 
 void CDlgMain::ShowCodecsInfo()

@@ -10,6 +10,7 @@
 #include "tags/replay_gain.h"
 #include "ui/dlg_job_control.h"
 #include "ui/dlg_main.h"
+#include "ui/installation_texts.h"
 #include "ui/list_view_ex.h"
 #include "ui/main_window_texts.h"
 #include "ui/ui_texts.h"
@@ -145,13 +146,11 @@ void CDlgMain::PlanRow(int row, bool decodeOnly, int presetIndex, const QString&
     if (file == nullptr) {
         return;
     }
-    QString outputFolder = OutputFolder();
-    if (!outputFolder.isEmpty() && !commonFolder.isEmpty()) {
-        outputFolder = MirroredOutputFolder(outputFolder, commonFolder, file->folder);
-    }
     const ResultNaming naming{CNamePattern(settings.general.namePattern),
                               settings.general.fatSafeNames != 0, QString(),
                               settings.general.numberSharedNames != 0 ? &takenNames : nullptr};
+    const QString outputFolder =
+        ResultFolderOf(OutputFolder(), commonFolder, file->folder, naming.pattern);
     if (!PlanFile(*file, decoders, currentCoder, presetIndex, outputFolder, decodeOnly,
                   settings.general.directInput != 0 &&
                       !LoudnessNeedsDecodedAudio(ReplayGainModeOf(
@@ -185,6 +184,14 @@ void CDlgMain::Start()
     bool anyPlanned = false;
     for (int row = 0; row < fileList.Count() && !anyPlanned; ++row) {
         anyPlanned = fileList.At(row)->coder || fileList.At(row)->decoder;
+    }
+    // A coder whose program is missing would fail every file: refused once, before anything.
+    QList<CCodec*> used{anyPlanned || IsDecodeOnlySelected() ? nullptr : currentCoder};
+    for (int row = 0; row < fileList.Count() && anyPlanned; ++row) {
+        used << fileList.At(row)->coder.get();
+    }
+    if (RefuseMissingPrograms(used, language)) {
+        return;
     }
     if (!anyPlanned) {
         Apply();

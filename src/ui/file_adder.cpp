@@ -1,7 +1,10 @@
 #include "ui/file_adder.h"
 
+#include "extensions/language_format.h"
 #include "extensions/language_pack.h"
 #include "filelist/file_list.h"
+#include "foundation/notifier.h"
+#include "planning/job_planning.h"
 #include "ui/ui_texts.h"
 
 #include <QCoreApplication>
@@ -10,7 +13,7 @@
 
 using namespace Qt::StringLiterals;
 
-CFileAdder::CFileAdder(QWidget* owner, const CLanguagePack& language)
+CFileAdder::CFileAdder(QWidget* owner, const CLanguagePack& languagePack) : language(languagePack)
 {
     const QString label =
         LanguageTextOr(language, UiText::kAddingFiles, u"Adding files to the list\u2026"_s);
@@ -47,13 +50,23 @@ void CFileAdder::Step(int value)
     QCoreApplication::processEvents();
 }
 
-QStringList CFileAdder::ListFolder(const QString& folder)
+QStringList CFileAdder::ListFolder(const QString& folder, const DecoderList& decoders)
 {
     progress->setRange(0, 0);
-    return ListFilesBelow(folder, [this] {
+    const QStringList found = ListFilesBelow(folder, [this] {
         Step(0);
         return !WasCanceled();
     });
+    // Decided by name before anything is read: a cover or a log costs no properties read, and
+    // never stands in the list to fail at Start.
+    QStringList readable;
+    for (const QString& path : found) {
+        if (IsReadableSource(path, decoders))
+            readable << path;
+        else
+            ++leftOut;
+    }
+    return readable;
 }
 
 void CFileAdder::Read(CFileList& list, const QStringList& paths)
@@ -66,4 +79,14 @@ void CFileAdder::Read(CFileList& list, const QStringList& paths)
         Step(int(done));
         return !WasCanceled();
     });
+    progress->hide();
+    if (leftOut > 0) {
+        CurrentNotifier()->Notify(
+            INotifier::Icon::Information, QCoreApplication::applicationName(),
+            FormatLanguageText(
+                LanguageTextOr(language, UiText::kNotAudioLeftOut,
+                               u"Left out, as no decoder reads them (covers, logs, cue sheets): "
+                               u"%s files"_s),
+                {QString::number(leftOut)}));
+    }
 }

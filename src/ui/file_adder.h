@@ -1,5 +1,7 @@
 #pragma once
 
+#include "codecs/codec_discovery.h"
+
 #include <QElapsedTimer>
 #include <QStringList>
 #include <memory>
@@ -24,12 +26,15 @@ public:
     CFileAdder(const CFileAdder&) = delete;
     CFileAdder& operator=(const CFileAdder&) = delete;
 
-    // The files below folder, in the order Add folder adds them. After a Cancel here, Add
-    // adds nothing.
-    QStringList ListFolder(const QString& folder);
+    // The files below folder that a decoder reads, in the order Add folder adds them; the
+    // others (covers, logs, cue sheets beside the music) are left out and counted. After a
+    // Cancel here, Add adds nothing.
+    QStringList ListFolder(const QString& folder, const DecoderList& decoders);
     // Appends the files to the list, their properties read on all cores, until the user
-    // cancels (the files before the cancel stay, in order).
+    // cancels (the files before the cancel stay, in order); then says how many files the
+    // folder listing left out. A file named by the user is added whatever it holds.
     void Read(CFileList& list, const QStringList& paths);
+    qsizetype LeftOutCount() const { return leftOut; }
 
     bool WasCanceled() const;
 
@@ -40,4 +45,6 @@ private:
 
     std::unique_ptr<QProgressDialog> progress;
     QElapsedTimer clock;
+    const CLanguagePack& language;
+    qsizetype leftOut = 0;
 };

@@ -20,7 +20,7 @@ void AddProgramPages(COptionsDialog& dialog, CLanguagePack& language, const Opti
     dialog.AddPage(std::make_unique<COptionsPageDatabase>(language, sources.databaseRecords,
                                                           sources.databaseDate));
     // Last, so that the pages before it keep the positions stored as the initial page.
-    dialog.AddPage(std::make_unique<COptionsPageNames>(language));
+    dialog.AddPage(std::make_unique<COptionsPageNames>(language, sources.namePreview));
 }
 
 bool RunOptionsDialog(CLanguagePack& language, CSettingsSet& settings, ICore& core,

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/options_page_names.h"
+
 #include <QString>
 
 class CLanguagePack;
@@ -15,6 +17,8 @@ struct OptionsSources
     const CPluginList& plugins;
     int databaseRecords = 0;
     QString databaseDate;
+    // The Names page shows the result of this file of the list as Apply would name it.
+    NamePreviewSource namePreview = {};
 };
 
 // The program's pages in tree order: General, Core, Plugins, Database. A new page is one

@@ -1,7 +1,11 @@
 #include "ui/options_page_names.h"
 
+#include "codecs/codec.h"
 #include "extensions/language_pack.h"
+#include "filelist/file_list.h"
+#include "planning/job_planning.h"
 #include "planning/name_pattern.h"
+#include "planning/output_tree.h"
 #include "settings/settings_set.h"
 #include "ui/ui_texts.h"
 
@@ -45,7 +49,8 @@ NameFields ExampleFields()
 
 } // namespace
 
-COptionsPageNames::COptionsPageNames(CLanguagePack& languagePack) : COptionsPage(languagePack)
+COptionsPageNames::COptionsPageNames(CLanguagePack& languagePack, const NamePreviewSource& from)
+    : COptionsPage(languagePack), source(from)
 {
 }
 
@@ -95,12 +100,13 @@ void COptionsPageNames::BuildControls(QWidget* page)
     layout->addWidget(label);
     layout->addWidget(pattern);
     layout->addWidget(help);
-    AddFlag(layout, u"fatSafeNames"_s, Text::kFatSafe, general.fatSafeNames);
+    fatSafe = AddFlag(layout, u"fatSafeNames"_s, Text::kFatSafe, general.fatSafeNames);
     AddFlag(layout, u"numberSharedNames"_s, Text::kNumberShared, general.numberSharedNames);
     layout->addWidget(preview);
     layout->addStretch(1);
     UpdatePreview();
     QObject::connect(pattern, &QComboBox::editTextChanged, page, [this] { UpdatePreview(); });
+    QObject::connect(fatSafe, &QCheckBox::toggled, page, [this] { UpdatePreview(); });
 }
 
 void COptionsPageNames::UpdatePreview()
@@ -111,9 +117,38 @@ void COptionsPageNames::UpdatePreview()
                          u' ' + parsed.Error());
         return;
     }
+    if (const QString result = SelectedResult(parsed); !result.isEmpty()) {
+        preview->setText(
+            LanguageTextOr(language, UiText::kSelectedResult, u"Result of the selected file:"_s) +
+            u' ' + result);
+        return;
+    }
     const QString example =
         parsed.IsEmpty() ? u"source.mp3"_s : parsed.ResultPath(ExampleFields(), u"mp3"_s, false);
     preview->setText(LanguageTextOr(language, Text::kExample, u"Example:"_s) + u' ' + example);
+}
+
+// Planned as Apply plans it, from the stored folder settings and the pattern being typed.
+QString COptionsPageNames::SelectedResult(const CNamePattern& parsed) const
+{
+    const CFileInfo* file = source.files ? source.files->At(source.row) : nullptr;
+    if (file == nullptr)
+        return {};
+    const CSettingsGeneral& general = settings->general;
+    QString commonFolder;
+    const QString outputFolder = general.ResultFolder(source.programFolder);
+    if (general.keepFolderStructure != 0 && !outputFolder.isEmpty()) {
+        QStringList paths;
+        for (qsizetype i = 0; i < source.files->Count(); ++i)
+            paths << source.files->At(i)->path;
+        commonFolder = DeepestCommonFolder(paths);
+    }
+    const QString extension = source.coder && !source.coder->GetEntries().isEmpty()
+                                  ? source.coder->GetEntries().first().extension
+                                  : u".wav"_s;
+    const ResultNaming naming{parsed, fatSafe && fatSafe->isChecked(), QString(), nullptr};
+    return ResultPathOf(*file, ResultFolderOf(outputFolder, commonFolder, file->folder, parsed),
+                        extension, naming);
 }
 
 void COptionsPageNames::OnOK()

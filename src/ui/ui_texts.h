@@ -39,6 +39,15 @@ inline constexpr int kSystemProgram = 309;  // codecs window: the program a scri
 inline constexpr int kNotInstalled = 310;   // codecs window: that program is missing
 inline constexpr int kHeldResults = 343;    // status line: results waiting for their album
 inline constexpr int kBadNamePattern = 366; // Apply: the pattern's fault follows
+inline constexpr int kInstallPackage = 470; // a coder's program is missing: what to install
+inline constexpr int kProgramMissing = 471; // the same, when no package is named
+inline constexpr int kCoderNotInstalledPackage = 472; // coder list: a coder and its package
+inline constexpr int kCoderNotInstalled = 473;        // coder list: no package named
+inline constexpr int kProgramRow = 474;               // coder information: the row's label
+inline constexpr int kProgramInstalled = 475;         // coder information: the program is there
+inline constexpr int kCannotStart = 476;              // Start: the missing programs follow
+inline constexpr int kNotAudioLeftOut = 477;          // Add folder: files no decoder reads
+inline constexpr int kSelectedResult = 478;           // Names page: the selected file's result
 } // namespace UiText
 
 // The pack's text for id, or fallback when the pack has none.

@@ -132,7 +132,12 @@ TEST(JobPlanningTest, TheFirstMatchingEntryOfTheFirstMatchingDecoderWins)
             EXPECT_EQ(file->decoder->GetName(), QString::fromUtf16(chosen));
         else
             EXPECT_FALSE(file->decoder);
+        EXPECT_EQ(IsReadableSource(QString::fromUtf16(path), decoders), chosen != nullptr);
     }
+    // A WAV needs no decoder; a cover or a cue sheet beside the music is read by none.
+    EXPECT_TRUE(IsReadableSource(u"/m/a.WAV"_s, decoders));
+    EXPECT_FALSE(IsReadableSource(u"/m/folder.jpg"_s, decoders));
+    EXPECT_FALSE(IsReadableSource(u"/m/album.cue"_s, decoders));
 }
 
 TEST(JobPlanningTest, WavSourceWithoutDecoderIsEncodedDirectly)

@@ -1,3 +1,4 @@
+#include "planning/job_planning.h"
 #include "planning/output_tree.h"
 
 #include <gtest/gtest.h>
@@ -34,6 +35,43 @@ TEST(OutputTreeTest, ResultsKeepTheirPlaceBelowTheCommonFolder)
         }
     }
     EXPECT_TRUE(DeepestCommonFolder({}).isEmpty());
+}
+
+// With the folder structure kept, a pattern's folders take the place of the source's: a
+// library laid out as Artist/Album gives out/Artist/Album/01 - Title, never the folders twice.
+TEST(OutputTreeTest, APatternThatMakesFoldersTakesThePlaceOfTheKeptStructure)
+{
+    CFileInfo file;
+    file.path = u"/m/lib/Artist/Album/01.flac"_s;
+    file.folder = u"/m/lib/Artist/Album"_s;
+    file.tags.artist = u"Artist"_s;
+    file.tags.album = u"Album"_s;
+    file.tags.title = u"Title"_s;
+    file.tags.track = 1;
+    const struct
+    {
+        const char16_t* pattern;
+        const char16_t* common; // empty: the structure is not kept
+        const char16_t* result;
+    } cases[] = {
+        {u"<artist>/<album>/<track> - <title>", u"/m/lib/", u"/out/Artist/Album/01 - Title.mp3"},
+        {u"[<disc>/]<track> - <title>", u"/m/lib/", u"/out/01 - Title.mp3"},
+        {u"<track> - <title>", u"/m/lib/", u"/out/Artist/Album/01 - Title.mp3"},
+        {u"", u"/m/lib/", u"/out/Artist/Album/01.mp3"},
+        {u"<artist>/<title>", u"", u"/out/Artist/Title.mp3"},
+        {u"<track> - <title>", u"", u"/out/01 - Title.mp3"},
+    };
+    for (const auto& c : cases) {
+        const CNamePattern pattern(QString::fromUtf16(c.pattern));
+        SCOPED_TRACE(QString::fromUtf16(c.pattern).toStdString());
+        ASSERT_TRUE(pattern.IsValid());
+        const QString folder =
+            ResultFolderOf(u"/out/"_s, QString::fromUtf16(c.common), file.folder, pattern);
+        EXPECT_EQ(ResultPathOf(file, folder, u"mp3"_s, {pattern, false, {}, nullptr}),
+                  QString::fromUtf16(c.result));
+    }
+    // Beside their sources nothing is mirrored, whatever the pattern.
+    EXPECT_EQ(ResultFolderOf({}, u"/m/lib/"_s, file.folder, CNamePattern(u"<title>"_s)), QString());
 }
 
 } // namespace

@@ -241,6 +241,12 @@ TEST_F(SettingsSetTest, EveryFrontEndReadsTheSameFolderAndNumbersInRange)
     CSettingsSet fresh;
     EXPECT_EQ(fresh.LoadFromProgramFolder(dir.path()), CSettingsSet::LoadResult::Missing);
     EXPECT_EQ(fresh.database.findByFileName, 1);
+    // A new user converts at the first Start: a lossy coder, into a folder of its own.
+    EXPECT_EQ(fresh.coderIndex, CSettingsSet::kNewUserCoderIndex);
+    EXPECT_EQ(fresh.presetIndex, CSettingsSet::kNewUserPresetIndex);
+    EXPECT_TRUE(fresh.general.ResultFolder(dir.path()).endsWith(u"/Music/orvel/"_s))
+        << fresh.general.ResultFolder(dir.path()).toStdString();
+    EXPECT_EQ(fresh.general.keepFolderStructure, 1);
 }
 
 TEST_F(SettingsSetTest, ResetRestoresDefaultsButNotThePlacement)

@@ -220,6 +220,7 @@ TEST(ApplicationRunTest, AnUnreadableSettingsFileIsReportedAndStartUpGoesOn)
 TEST(ApplicationRunTest, ARunThatEndsAtOnceClosesItsWindowAndTheProgramStillEnds)
 {
     TestProgramFolder folder;
+    folder.WriteBesideSourcesSettings();
     NotifierRecorder recorder;
     const QString wav = folder.MakeWav(u"a.wav"_s);
     CloseMainWindowWhenShown([&](CDlgMain* window) {
@@ -244,6 +245,7 @@ TEST(ApplicationRunTest, ARunThatEndsAtOnceClosesItsWindowAndTheProgramStillEnds
 TEST(ApplicationRunTest, AStopSignalDuringARunCleansUpSavesAndEnds)
 {
     TestProgramFolder folder;
+    folder.WriteBesideSourcesSettings();
     NotifierRecorder recorder;
     folder.WriteFile(u"Coders/Hang/hang"_s, "#!/bin/sh\ncp \"$1\" \"$2\"\nexec sleep 60\n");
     QFile::setPermissions(folder.Path(u"Coders/Hang/hang"_s),

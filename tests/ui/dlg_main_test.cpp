@@ -41,6 +41,7 @@ class MainWindowTest : public ::testing::Test
 protected:
     void SetUp() override
     {
+        folder.WriteBesideSourcesSettings();
         window = std::make_unique<CDlgMain>(EnglishPack());
         ASSERT_TRUE(window->Initialise());
         window->show();

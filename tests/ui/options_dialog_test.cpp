@@ -1,4 +1,6 @@
+#include "codecs/codec.h"
 #include "extensions/plugin.h"
+#include "filelist/file_list.h"
 #include "report/size_text.h"
 #include "run/core.h"
 #include "settings/settings_set.h"
@@ -126,6 +128,42 @@ TEST_F(OptionsDialogTest, TheNamesPagePreviewsAndRemembersPatterns)
     EXPECT_EQ(settings.general.recentNamePatterns,
               (QStringList{settings.general.namePattern, u"<title>"_s}));
     EXPECT_EQ(settings.general.fatSafeNames, 1);
+}
+
+// With a file selected, the preview is the whole path of that file's result from its own
+// tags, planned as Apply plans it: the output folder, the kept structure or the pattern's
+// folders in its place, and the coder's extension.
+TEST_F(OptionsDialogTest, TheNamesPageShowsTheSelectedFilesWholeResultPath)
+{
+    QTemporaryDir music;
+    for (const QString& name : {u"lib/A/B/1.wav"_s, u"lib/C/2.wav"_s}) {
+        QDir().mkpath(QFileInfo(music.filePath(name)).path());
+        QFile file(music.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    CFileList files;
+    files.SetReadThreads(1);
+    ASSERT_EQ(
+        files.AddPaths({music.filePath(u"lib/A/B/1.wav"_s), music.filePath(u"lib/C/2.wav"_s)}), 2);
+    files.At(0)->tags.artist = u"Artist"_s;
+    files.At(0)->tags.title = u"One"_s;
+    CCoder coder;
+    coder.GetEntries().append({u"%in% %out%"_s, u"mp3"_s, u"Preset"_s});
+    settings.optionsInitialPage = kNames;
+    settings.general.outputFolderSameAsOriginal = 0;
+    settings.general.outputFolder = u"/out/"_s;
+    settings.general.keepFolderStructure = 1;
+    settings.general.namePattern = u"<artist>/<title>"_s;
+    WhenModalShown(u"options"_s, [](QWidget* dialog) {
+        auto* pattern = Find<QComboBox>(dialog, u"namePattern"_s);
+        auto* preview = Find<QLabel>(dialog, u"namePreview"_s);
+        EXPECT_EQ(preview->text(), u"Result of the selected file: /out/Artist/One.mp3"_s);
+        pattern->setEditText(QString());
+        EXPECT_EQ(preview->text(), u"Result of the selected file: /out/A/B/1.mp3"_s);
+        Find<QPushButton>(dialog, u"cancelButton"_s)->click();
+    });
+    RunOptionsDialog(EnglishPack(), settings, core,
+                     {plugins, 0, {}, {&files, 0, &coder, music.path()}}, nullptr);
 }
 
 // Changes on two pages; only OK keeps them, and only pages that were shown write.

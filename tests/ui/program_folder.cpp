@@ -53,6 +53,10 @@ TestProgramFolder::TestProgramFolder(Options options)
     EXPECT_TRUE(dir.isValid());
     QDir root(dir.path());
     root.mkpath(u"Music"_s);
+    root.mkpath(u"home"_s);
+    home = std::make_unique<CEnvironmentScope>("HOME", QFile::encodeName(Path(u"home"_s)));
+    configHome = std::make_unique<CEnvironmentScope>("XDG_CONFIG_HOME",
+                                                     QFile::encodeName(Path(u"home/.config"_s)));
     root.mkpath(u"Codecs"_s);
     if (options.withDatabase) {
         WriteFile(u"Base.xml"_s, "<?xml version=\"1.0\"?>\n<Database Date=\"2026-01-01\">\n"
@@ -94,6 +98,12 @@ void TestProgramFolder::WriteFile(const QString& relative, const QByteArray& con
     QFile file(Path(relative));
     ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     file.write(content);
+}
+
+void TestProgramFolder::WriteBesideSourcesSettings() const
+{
+    WriteFile(u"Settings.ini"_s, "[Settings.General]\r\nOutputFolderSameAsOriginal=1\r\n"
+                                 "KeepFolderStructure=0\r\n");
 }
 
 void TestProgramFolder::AddCoder(const QString& folder, const QString& program, const QString& name,

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "support/environment_scope.h"
+
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <memory>
 
 // A program folder in a temporary directory with real coders and decoders (links to the
 // installed encoders), the shipped English pack and a database; the current directory while
@@ -24,6 +27,9 @@ public:
 
     QString Path(const QString& relative = {}) const;
     void WriteFile(const QString& relative, const QByteArray& content) const;
+    // A Settings.ini of a user who writes results beside their sources with the first coder, as
+    // the tests of other things expect; without one, a first start writes to ~/Music/orvel.
+    void WriteBesideSourcesSettings() const;
 
     // Sources in the "Music" folder: a WAV of about a second, and FLAC encoded from it.
     QString MakeWav(const QString& name) const;
@@ -42,5 +48,8 @@ private:
                     const QString& commandLine);
 
     QTemporaryDir dir;
+    // A home of the test's own: a first start's results never land in the real ~/Music.
+    std::unique_ptr<CEnvironmentScope> home;
+    std::unique_ptr<CEnvironmentScope> configHome;
     QString previousCurrent;
 };
