@@ -4,8 +4,6 @@
 #include "tags/replay_gain.h"
 #include "tags/tag_copy.h"
 
-#include <QFile>
-
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -33,13 +31,9 @@ void WriteAlbumValues(const CHeldResult& result, const CAlbumLoudness& album,
 
 void Place(const CHeldResult& result, QList<CReleaseFailure>& failures)
 {
-    if (result.writtenFile == result.outputFile)
-        return;
-    if (!PlaceResult(result.writtenFile, result.outputFile)) {
-        QFile::remove(result.writtenFile);
+    if (!PlaceOrDiscard(result.writtenFile, result.outputFile))
         failures.append({result.process, false,
                          u"\"%1\" could not be moved to its name"_s.arg(result.outputFile)});
-    }
 }
 
 } // namespace
