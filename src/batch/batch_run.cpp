@@ -105,6 +105,7 @@ QString JobValue(const QString& value)
 CBatchRun::CBatchRun(QTextStream& output, QTextStream& errors)
     : out(output), err(errors), terminal(os::StandardErrorIsTerminal())
 {
+    files.SetPropertyCache(&propertyCache);
 }
 
 int CBatchRun::Run(const CBatchOptions& options)
@@ -330,11 +331,13 @@ QList<CFileInfo*> CBatchRun::Plan(const CBatchOptions& options, const QString& o
 
     const bool decodeOnly = coder == coders.back().get();
     // Job lines may run on other machines, whose runtime folders are not ours.
+    QString tempFolder;
     if (!decodeOnly && !options.jobs) {
         QList<const CFileInfo*> all;
         for (qsizetype i = 0; i < files.Count(); ++i)
             all << files.At(i);
-        ChooseTempFolder(all, options.threads > 0 ? options.threads : settings.core.threadsCount);
+        tempFolder = ChooseTempFolder(all, options.threads > 0 ? options.threads
+                                                               : settings.core.threadsCount);
     }
     QList<CFileInfo*> planned;
     for (qsizetype i = 0; i < files.Count(); ++i) {
@@ -346,7 +349,7 @@ QList<CFileInfo*> CBatchRun::Plan(const CBatchOptions& options, const QString& o
                       settings.general.directInput != 0 &&
                           !LoudnessNeedsDecodedAudio(ReplayGainModeOf(
                               settings.general.replayGain, settings.general.replayGainAlbum)),
-                      naming) ||
+                      naming, tempFolder) ||
             (!file.coder && !file.decoder)) {
             // Covers, playlists and notes beside the music are no sources.
             if (foundInFolders.contains(&file)) {

@@ -4,6 +4,7 @@
 #include "codecs/codec_discovery.h"
 #include "extensions/language_pack.h"
 #include "filelist/file_list.h"
+#include "filelist/property_cache.h"
 #include "planning/job_planning.h"
 #include "run/core.h"
 #include "settings/settings_set.h"
@@ -71,6 +72,7 @@ private:
     int presetIndex = -1;
     ResultNaming naming;
     QSet<QString> takenNames; // names from tags given so far, when they are numbered
+    CPropertyCacheFile propertyCache{CPropertyCache::DefaultPath()};
     CFileList files;
     CCore core;
     const CLanguagePack englishTexts; // empty: the reports' English wording
