@@ -48,7 +48,7 @@ void CAlbumGate::Begin(quint64 runGeneration, const QStringList& sourceFolders)
 }
 
 CReleasedResults CAlbumGate::Account(quint64 runGeneration, const QString& sourceFolder,
-                                     std::optional<CHeldResult> result)
+                                     std::optional<CHeldResult> result, const QString& failedAlbum)
 {
     CReleasedResults released;
     std::lock_guard lock(mutex);
@@ -63,11 +63,12 @@ CReleasedResults CAlbumGate::Account(quint64 runGeneration, const QString& sourc
     if (result)
         folder.held.push_back(std::move(*result));
     else
-        folder.failed = true; // an album missing a file gets no album values
+        folder.failedAlbums.insert(failedAlbum); // an album missing a file gets no album values
     if (--folder.pending > 0)
         return released;
     released.results = std::move(folder.held);
-    released.withAlbumValues = !folder.failed;
+    released.withAlbumValues = true;
+    released.incompleteAlbums = std::move(folder.failedAlbums);
     folders.erase(found);
     return released;
 }
@@ -102,7 +103,7 @@ QList<CReleaseFailure> ReleaseResults(const CReleasedResults& released)
     // One result at a time, tagged and then moved to its name: a crash part-way leaves the ones
     // done at their names, whole, and the others hidden.
     for (const CHeldResult& result : released.results) {
-        if (released.withAlbumValues)
+        if (released.withAlbumValues && !released.incompleteAlbums.contains(result.album))
             WriteAlbumValues(result, albums.value(result.album), failures);
         Place(result, failures);
     }

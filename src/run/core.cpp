@@ -411,8 +411,10 @@ void CCore::DropFromQueue(IProcess* process, RunResult::Outcome outcome, bool co
     Record(info, outcome, 0);
     if (info.kind == kDecoderRun)
         failedInRun.append(process);
-    if (auto* coder = dynamic_cast<CCoder*>(process))
+    if (auto* coder = dynamic_cast<CCoder*>(process)) {
         DeleteRunFile(coder->GetTempFile());
+        SettleAlbumUnrun(*coder);
+    }
     if (countAsDone)
         ++startedCount;
 }

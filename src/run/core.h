@@ -97,6 +97,8 @@ private:
 
     // A result's album (result_release.cpp).
     void SettleAlbum(ActiveRun& run, RunResult::Outcome& outcome);
+    // Under the lock: a coder taken out of the queue unrun still ends its folder's wait.
+    void SettleAlbumUnrun(CCoder& coder);
     // Under the lock: the released results are at their names now, or failed there.
     void NoteRelease(const CReleasedResults& released, const QList<CReleaseFailure>& failures,
                      ActiveRun* own, RunResult::Outcome* outcome);

@@ -1,9 +1,11 @@
 // What the core notes of results released from their album's wait: their records say where
 // they are now, and what went wrong on the way.
 
+#include "codecs/codec.h"
 #include "run/active_run.h"
 #include "run/album_gate.h"
 #include "run/core.h"
+#include "tags/tag_copy.h"
 
 using namespace Qt::StringLiterals;
 
@@ -25,15 +27,30 @@ void CCore::SettleAlbum(ActiveRun& run, RunResult::Outcome& outcome)
     if (finish.held)
         held = CHeldResult{run.process,    finish.sourceFile, run.writtenFile,
                            run.outputFile, finish.album,      std::move(finish.meter.loudness)};
-    // A file that failed, or that the meter could not read, still ends its folder's wait.
+    // A file that failed, or that the meter could not read, still ends its folder's wait, and
+    // takes the album values from its own album only: the folder may hold others.
+    const QString failedAlbum = held ? QString() : ReadAlbumTitle(finish.sourceFile);
     const CReleasedResults released =
-        albums->Account(run.generation, finish.sourceFolder, std::move(held));
+        albums->Account(run.generation, finish.sourceFolder, std::move(held), failedAlbum);
     if (released.results.empty())
         return;
     // The album's tags are written in this run's slot, before it frees it.
     const QList<CReleaseFailure> failures = ReleaseResults(released);
     std::lock_guard lock(mutex);
     NoteRelease(released, failures, &run, &outcome);
+}
+
+void CCore::SettleAlbumUnrun(CCoder& coder)
+{
+    if (resultOptions.replayGain != ReplayGainMode::TrackAndAlbum)
+        return;
+    const QString source = SourceOf(coder);
+    const CReleasedResults released =
+        albums->Account(generation, AlbumFolderOf(source), std::nullopt, ReadAlbumTitle(source));
+    // Its folder's other files have ended: their album is tagged now, under the lock as the
+    // run's end does, since no slot of its own is left to do it in.
+    if (!released.results.empty())
+        NoteRelease(released, ReleaseResults(released), nullptr, nullptr);
 }
 
 void CCore::NoteRelease(const CReleasedResults& released, const QList<CReleaseFailure>& failures,
