@@ -14,10 +14,17 @@ struct ProcessInformation
     quint32 threadId = 0;
 };
 
+// What IProcess::GetKind answers. The numbers are part of the plugin contract.
+enum RunKind : int
+{
+    kCoderRun = 0,
+    kDecoderRun = 1,
+};
+
 class IProcess
 {
 public:
-    virtual int GetKind() = 0; // 0 coder run, 1 decoder run
+    virtual int GetKind() = 0; // a RunKind
     virtual bool Start(quint32 flags) = 0;
     virtual bool SetParameters(const QString& parameters) = 0;
     virtual QString GetParameters() = 0;

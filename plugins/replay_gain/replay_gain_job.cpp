@@ -177,8 +177,8 @@ void CReplayGainJob::TagAlbum(const QStringList& album)
     std::vector<std::unique_ptr<CDecodeRun>> runs;
     core.ClearQueue();
     for (const QString& file : album) {
-        runs.push_back(
-            std::make_unique<CDecodeRun>(ffmpeg, file, MakeTempFileName(TempFolder(), u".wav"_s)));
+        runs.push_back(std::make_unique<CDecodeRun>(
+            ffmpeg, file, MakeTempFileName(os::TemporaryFolder(), u".wav"_s)));
         core.AddProcess(runs.back().get());
     }
     core.Start();

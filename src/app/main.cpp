@@ -1,4 +1,3 @@
-#include "filelist/property_cache.h"
 #include "foundation/instance_session.h"
 #include "foundation/notifier.h"
 #include "foundation/os.h"
@@ -18,7 +17,6 @@ int main(int argc, char** argv)
     os::UseUtf8CharacterSet();
     // A logout's SIGHUP or a SIGTERM stops a run and saves, as a close does (RunApplication).
     os::CatchStopSignals();
-    SetPropertyCachePath(CPropertyCache::DefaultPath());
     QApplication::setWindowIcon(ApplicationIcon());
     // The main window ends the program itself, after it has saved its state.
     QApplication::setQuitOnLastWindowClosed(false);

@@ -62,6 +62,7 @@ QString JobValue(const QString& value)
 CBatchRun::CBatchRun(QTextStream& output, QTextStream& errors)
     : out(output), err(errors), terminal(os::StandardErrorIsTerminal())
 {
+    files.SetPropertyCache(&propertyCache);
 }
 
 int CBatchRun::Run(const CBatchOptions& options)

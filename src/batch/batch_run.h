@@ -5,6 +5,7 @@
 #include "extensions/language_pack.h"
 #include "filelist/file_list.h"
 #include "planning/name_pattern.h"
+#include "filelist/property_cache.h"
 #include "run/core.h"
 #include "session/conversion_session.h"
 #include "settings/settings_set.h"
@@ -72,6 +73,7 @@ private:
     CCoder* coder = nullptr;
     int presetIndex = -1;
     CNamePattern pattern; // the pattern the results are named by, when not by their source
+    CPropertyCacheFile propertyCache{CPropertyCache::DefaultPath()};
     CFileList files;
     CCore core;
     std::unique_ptr<CConversionSession> session;

@@ -2,7 +2,6 @@
 
 #include "batch/batch_options.h"
 #include "batch/batch_run.h"
-#include "filelist/property_cache.h"
 #include "foundation/instance_session.h"
 #include "foundation/os.h"
 
@@ -20,7 +19,6 @@ int main(int argc, char** argv)
     // Ctrl+C, a kill or a closed terminal stop the run as Stop does in the window: programs
     // ended, hidden results and WAVs removed, the summary printed.
     os::CatchStopSignals();
-    SetPropertyCachePath(CPropertyCache::DefaultPath());
     QTextStream out(stdout);
     QTextStream err(stderr);
 

@@ -191,11 +191,14 @@ void RecordKnown(const QStringList& paths, const std::vector<CPropertyCache::Ent
 } // namespace
 
 std::vector<std::unique_ptr<CFileInfo>> ReadFileInfos(const QStringList& paths, int threads,
-                                                      const ReadProgress& progress)
+                                                      const ReadProgress& progress,
+                                                      CPropertyCacheFile* cacheFile)
 {
     std::vector<ProbeAnswer> texts;
-    CPropertyCache cache(PropertyCachePath());
-    if (!cache.Usable() || paths.isEmpty())
+    if (!cacheFile || paths.isEmpty())
+        return ReadUncached(paths, threads, progress, texts);
+    CPropertyCache cache(*cacheFile);
+    if (!cache.Usable())
         return ReadUncached(paths, threads, progress, texts);
 
     // Files the cache knows as they are now are not read again; the rest is read as ever.

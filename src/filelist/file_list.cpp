@@ -53,7 +53,7 @@ CFileList::~CFileList() = default;
 bool CFileList::Add(const QString& path)
 {
     // Through the reader, which asks the properties cache first.
-    auto read = ReadFileInfos({path}, 1);
+    auto read = ReadFileInfos({path}, 1, {}, propertyCache);
     if (read.empty() || !read.front())
         return false;
     entries.push_back(std::move(read.front()));
@@ -86,7 +86,7 @@ qsizetype CFileList::AddPaths(const QStringList& paths, const ReadProgress& prog
 {
     qsizetype added = 0;
     qsizetype index = 0;
-    for (auto& record : ReadFileInfos(paths, readThreads, progress)) {
+    for (auto& record : ReadFileInfos(paths, readThreads, progress, propertyCache)) {
         if (record) {
             entries.push_back(std::move(record));
             ++added;

@@ -34,6 +34,8 @@ public:
                        QStringList* notOpened = nullptr);
     // Threads that read properties; 0 (the default) means one per processor.
     void SetReadThreads(int count) { readThreads = count; }
+    // The cache of properties read before; null (as it starts): every file is read.
+    void SetPropertyCache(CPropertyCacheFile* cache) { propertyCache = cache; }
     // False for an index that is not in the list; nothing is removed then.
     bool RemoveAt(qsizetype index);
     void RemoveAll();
@@ -65,6 +67,7 @@ public:
 private:
     std::vector<std::unique_ptr<CFileInfo>> entries;
     int readThreads = 0;
+    CPropertyCacheFile* propertyCache = nullptr;
 };
 
 // The files AddFolder adds, in its order: every file of the folder and of the folders below

@@ -16,7 +16,6 @@
 #include <algorithm>
 #include <atomic>
 #include <limits>
-#include <mutex>
 
 using namespace Qt::StringLiterals;
 
@@ -40,8 +39,6 @@ constexpr qint64 kScanRecordsPerPath = 4;
 constexpr qsizetype kFewestForScan = 64;
 
 std::atomic<int> connectionCount{0};
-std::mutex cachePathMutex;
-QString cachePath;
 
 QString Packed(const ProbeAnswer& answer)
 {
@@ -72,8 +69,9 @@ bool Keepable(const ProbeAnswer& answer)
 
 } // namespace
 
-CPropertyCache::CPropertyCache(const QString& databasePath)
-    : path(databasePath), connection(u"orvel-properties-%1"_s.arg(connectionCount.fetch_add(1)))
+CPropertyCache::CPropertyCache(CPropertyCacheFile& cacheFile)
+    : file(cacheFile), path(cacheFile.Path()),
+      connection(u"orvel-properties-%1"_s.arg(connectionCount.fetch_add(1)))
 {
     if (path.isEmpty() || !QSqlDatabase::isDriverAvailable(u"QSQLITE"_s))
         return;
@@ -135,9 +133,7 @@ bool CPropertyCache::Prepare(QSqlDatabase& database)
             !run(u"PRAGMA user_version = %1"_s.arg(kSchemaVersion)))
             return false;
     }
-    // Once per process: a pruning is a write, and a reading opens the cache anew.
-    static std::atomic<bool> pruned{false};
-    if (pruned.exchange(true))
+    if (!file.TakePruning())
         return true;
     return run(u"DELETE FROM properties WHERE used_day < %1"_s.arg(Today() - kKeepDays));
 }
@@ -284,16 +280,4 @@ void CPropertyCache::Store(const QStringList& paths, const std::vector<Entry>& e
     touch.finish();
     if (!written || !database.commit())
         database.rollback();
-}
-
-void SetPropertyCachePath(const QString& path)
-{
-    std::lock_guard lock(cachePathMutex);
-    cachePath = path;
-}
-
-QString PropertyCachePath()
-{
-    std::lock_guard lock(cachePathMutex);
-    return cachePath;
 }

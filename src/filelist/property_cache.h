@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <atomic>
 #include <vector>
 
 class QSqlDatabase;
@@ -15,6 +16,25 @@ class QSqlError;
 // database at once (write-ahead log, a busy timeout). The database is a cache: a damaged file
 // is moved aside and made anew, a locked one is passed by, and neither is ever fatal.
 //
+// Where a program keeps its properties cache, and whether it has pruned it yet. The front end
+// owns one and hands it to its file list; without one, files are read without a cache.
+class CPropertyCacheFile
+{
+public:
+    explicit CPropertyCacheFile(const QString& databasePath) : path(databasePath) {}
+    CPropertyCacheFile(const CPropertyCacheFile&) = delete;
+    CPropertyCacheFile& operator=(const CPropertyCacheFile&) = delete;
+
+    const QString& Path() const { return path; }
+    // True for the first caller only: a pruning is a write, and every reading opens the cache
+    // anew, so it happens once per program.
+    bool TakePruning() { return !pruned.exchange(true); }
+
+private:
+    const QString path;
+    std::atomic<bool> pruned{false};
+};
+
 // One object is used on one thread (it holds a connection of its own).
 class CPropertyCache
 {
@@ -38,7 +58,7 @@ public:
         qint64 usedDay = 0; // of a found record
     };
 
-    explicit CPropertyCache(const QString& databasePath);
+    explicit CPropertyCache(CPropertyCacheFile& file);
     CPropertyCache(const CPropertyCache&) = delete;
     CPropertyCache& operator=(const CPropertyCache&) = delete;
     ~CPropertyCache();
@@ -66,13 +86,9 @@ private:
     bool IsDamage(const QSqlError& error) const;
     void MoveDamagedAside();
 
+    CPropertyCacheFile& file;
     QString path;
     QString connection;
     bool usable = false;
     bool lastDamage = false;
 };
-
-// The cache every reading of properties uses; empty (as in tests) reads without one. The
-// programs set the default path at start.
-void SetPropertyCachePath(const QString& path);
-QString PropertyCachePath();

@@ -30,9 +30,6 @@ constexpr qint64 kRuntimeFolderReserve = qint64(64) << 20;
 // Decoders write at most 32-bit samples (some widen 24-bit sources to 32, or write floats).
 constexpr int kWidestSampleBytes = 4;
 
-std::mutex tempFolderMutex;
-bool wavsInRuntimeFolder = false; // under tempFolderMutex
-
 QString OutputInFolder(const QString& outputFolder, const QString& path)
 {
     return CleanedPath(AppendPath(outputFolder, FileNamePart(CleanedPath(path))));
@@ -81,13 +78,6 @@ QString ResultPathOf(const CFileInfo& file, const QString& outputFolder, const Q
     return naming.numberedAgainst ? NumberedAgainst(*naming.numberedAgainst, result) : result;
 }
 
-QString TempFolder()
-{
-    const QString runtime = os::RuntimeFolder();
-    std::lock_guard lock(tempFolderMutex);
-    return wavsInRuntimeFolder && !runtime.isEmpty() ? runtime : os::TemporaryFolder();
-}
-
 qint64 EstimatedWavBytes(const CFileInfo& file)
 {
     if (file.duration <= 0 || file.sampleRate <= 0 || file.channels <= 0)
@@ -123,8 +113,6 @@ QString ChooseTempFolder(const QList<const CFileInfo*>& files, int slots)
             sizes << EstimatedWavBytes(*file);
         useRuntime = HoldsLargestWavs(os::FreeSpace(runtime), sizes, std::max(slots, 1));
     }
-    std::lock_guard lock(tempFolderMutex);
-    wavsInRuntimeFolder = useRuntime;
     return useRuntime ? runtime : os::TemporaryFolder();
 }
 
@@ -227,7 +215,7 @@ bool IsReadableSource(const QString& path, const PlannedDecoders& decoders)
 }
 
 bool PrepareDecoder(CFileInfo& file, const PlannedDecoders& decoders, const QString& outputFolder,
-                    bool decodeOnly, const ResultNaming& naming)
+                    bool decodeOnly, const ResultNaming& naming, const QString& tempFolder)
 {
     // The coder keeps no link to a decoder run that is gone.
     if (file.coder)
@@ -251,7 +239,8 @@ bool PrepareDecoder(CFileInfo& file, const PlannedDecoders& decoders, const QStr
     if (decodeOnly) {
         wavPath = ResultPathOf(file, outputFolder, u".wav"_s, naming);
     } else {
-        wavPath = MakeTempFileName(TempFolder(), u".wav"_s);
+        wavPath =
+            MakeTempFileName(tempFolder.isEmpty() ? os::TemporaryFolder() : tempFolder, u".wav"_s);
         if (wavPath.isEmpty())
             return false;
     }
@@ -330,7 +319,7 @@ bool CoderReadsSource(const CFileInfo& file, const CCoder& coder, bool directInp
 
 bool PlanFile(CFileInfo& file, const PlannedDecoders& decoders, CCoder* coder, int presetIndex,
               const QString& outputFolder, bool decodeOnly, bool directInput,
-              const ResultNaming& naming)
+              const ResultNaming& naming, const QString& tempFolder)
 {
     if (!decodeOnly && !(coder && presetIndex >= 0 && presetIndex < coder->GetEntries().size())) {
         // Without a preset nothing is encoded, so nothing is decoded either: a decoder planned
@@ -349,7 +338,8 @@ bool PlanFile(CFileInfo& file, const PlannedDecoders& decoders, CCoder* coder, i
         file.presetName = entry.name;
         return true;
     }
-    const bool decoded = PrepareDecoder(file, decoders, outputFolder, decodeOnly, naming);
+    const bool decoded =
+        PrepareDecoder(file, decoders, outputFolder, decodeOnly, naming, tempFolder);
     const bool usable = decoded || file.fileType == kSourceWav;
     if (decodeOnly) {
         // A coder from an earlier plan would read a WAV that the new decoder no longer

@@ -55,9 +55,11 @@ QString MakeTemporaryOutputName(const QString& outputPath);
 
 // Plans the file's decoder run with the first decoder whose entry handles its extension.
 // In decode-only mode the WAV is the result (beside the source or in outputFolder), otherwise
-// an intermediate file in the temporary folder.
+// an intermediate file in tempFolder (ChooseTempFolder's choice; empty: the system temporary
+// folder).
 bool PrepareDecoder(CFileInfo& file, const PlannedDecoders& decoders, const QString& outputFolder,
-                    bool decodeOnly, const ResultNaming& naming = {});
+                    bool decodeOnly, const ResultNaming& naming = {},
+                    const QString& tempFolder = {});
 
 // Gives the file its own copy of the coder (linked to the file's decoder run), or removes
 // its coder run when there is no definition. A coder without entries is refused.
@@ -85,9 +87,10 @@ bool IsReadableSource(const QString& path, const PlannedDecoders& decoders);
 // it as its input and no decoder runs. False when the file can be neither decoded nor used as
 // it is (it is no WAV). Without a coder or a preset at presetIndex (a coder without presets) the
 // file is left with nothing planned, and true: a front end refuses that case before it plans.
+// The intermediate WAV goes to tempFolder, as PrepareDecoder says.
 bool PlanFile(CFileInfo& file, const PlannedDecoders& decoders, CCoder* coder, int presetIndex,
               const QString& outputFolder, bool decodeOnly, bool directInput = false,
-              const ResultNaming& naming = {});
+              const ResultNaming& naming = {}, const QString& tempFolder = {});
 
 // Forgets the file's planned runs and the paths they were planned with.
 bool ResetJobs(CFileInfo& file);
@@ -95,14 +98,11 @@ bool ResetJobs(CFileInfo& file);
 QString GetDecoderCommandLine(const CFileInfo& file);
 QString GetCoderCommandLine(const CFileInfo& file);
 
-// The folder of the intermediate WAV files: the one ChooseTempFolder chose last, the system
-// temporary folder until then.
-QString TempFolder();
-
-// Chooses where the intermediate WAVs of the files planned next go: the user's runtime folder
-// (XDG_RUNTIME_DIR, a memory-backed tmpfs on systemd systems, which spares the disk a write and
-// a read of each WAV) when it has room for the largest WAVs that `slots` runs may hold at once,
-// with a margin; else the system temporary folder. Returns the folder chosen.
+// Where the intermediate WAVs of the files go: the user's runtime folder (XDG_RUNTIME_DIR, a
+// memory-backed tmpfs on systemd systems, which spares the disk a write and a read of each WAV)
+// when it has room for the largest WAVs that `slots` runs may hold at once, with a margin; else
+// the system temporary folder. The front end that plans keeps the choice and hands it to
+// PlanFile: two plannings in one process never see each other's.
 QString ChooseTempFolder(const QList<const CFileInfo*>& files, int slots);
 
 // The size of the WAV a decoder writes for the file, from its length and format, generously

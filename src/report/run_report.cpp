@@ -38,8 +38,8 @@ constexpr int kCommandNotFound = 127;
 
 QString ProgramOf(const RunResult& run, const CLanguagePack& language)
 {
-    const QString kind = run.kind == 1 ? Text(language, Id::kDecoder, u"Decoder"_s)
-                                       : Text(language, Id::kCoder, u"Coder"_s);
+    const QString kind = run.kind == kDecoderRun ? Text(language, Id::kDecoder, u"Decoder"_s)
+                                                 : Text(language, Id::kCoder, u"Coder"_s);
     return kind + u' ' + FileNamePart(run.executable);
 }
 

@@ -4,8 +4,6 @@
 #include "tags/replay_gain.h"
 #include "tags/tag_copy.h"
 
-#include <QFile>
-
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -33,13 +31,9 @@ void WriteAlbumValues(const CHeldResult& result, const CAlbumLoudness& album,
 
 void Place(const CHeldResult& result, QList<CReleaseFailure>& failures)
 {
-    if (result.writtenFile == result.outputFile)
-        return;
-    if (!PlaceResult(result.writtenFile, result.outputFile)) {
-        QFile::remove(result.writtenFile);
+    if (!PlaceOrDiscard(result.writtenFile, result.outputFile))
         failures.append({result.process, false,
                          u"\"%1\" could not be moved to its name"_s.arg(result.outputFile)});
-    }
 }
 
 } // namespace
@@ -54,7 +48,7 @@ void CAlbumGate::Begin(quint64 runGeneration, const QStringList& sourceFolders)
 }
 
 CReleasedResults CAlbumGate::Account(quint64 runGeneration, const QString& sourceFolder,
-                                     std::optional<CHeldResult> result)
+                                     std::optional<CHeldResult> result, const QString& failedAlbum)
 {
     CReleasedResults released;
     std::lock_guard lock(mutex);
@@ -69,11 +63,12 @@ CReleasedResults CAlbumGate::Account(quint64 runGeneration, const QString& sourc
     if (result)
         folder.held.push_back(std::move(*result));
     else
-        folder.failed = true; // an album missing a file gets no album values
+        folder.failedAlbums.insert(failedAlbum); // an album missing a file gets no album values
     if (--folder.pending > 0)
         return released;
     released.results = std::move(folder.held);
-    released.withAlbumValues = !folder.failed;
+    released.withAlbumValues = true;
+    released.incompleteAlbums = std::move(folder.failedAlbums);
     folders.erase(found);
     return released;
 }
@@ -108,7 +103,7 @@ QList<CReleaseFailure> ReleaseResults(const CReleasedResults& released)
     // One result at a time, tagged and then moved to its name: a crash part-way leaves the ones
     // done at their names, whole, and the others hidden.
     for (const CHeldResult& result : released.results) {
-        if (released.withAlbumValues)
+        if (released.withAlbumValues && !released.incompleteAlbums.contains(result.album))
             WriteAlbumValues(result, albums.value(result.album), failures);
         Place(result, failures);
     }

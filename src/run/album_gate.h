@@ -4,6 +4,7 @@
 
 #include <QHash>
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <mutex>
@@ -29,6 +30,8 @@ struct CReleasedResults
 {
     std::vector<CHeldResult> results;
     bool withAlbumValues = false;
+    // Album titles of the folder that lost a file: their results get track values only.
+    QSet<QString> incompleteAlbums;
 };
 
 // Holds each folder's results until every coder of that folder has ended: only then are its
@@ -39,10 +42,11 @@ class CAlbumGate
 public:
     // A new run: one entry per queued coder, the folder of its source.
     void Begin(quint64 generation, const QStringList& sourceFolders);
-    // A coder of the run has ended, with its result when it succeeded. Gives back the
-    // folder's results once its last coder has ended (with album values when none failed).
+    // A coder of the run has ended, with its result when it succeeded, else the album title of
+    // its source. Gives back the folder's results once its last coder has ended, with album
+    // values for the albums that lost no file.
     CReleasedResults Account(quint64 generation, const QString& sourceFolder,
-                             std::optional<CHeldResult> result);
+                             std::optional<CHeldResult> result, const QString& failedAlbum = {});
     // Everything still held (a run that ended or was stopped): no album values.
     CReleasedResults TakeAll();
     int HeldCount();
@@ -51,7 +55,7 @@ private:
     struct Folder
     {
         int pending = 0;
-        bool failed = false;
+        QSet<QString> failedAlbums;
         std::vector<CHeldResult> held;
     };
 

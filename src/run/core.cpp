@@ -1,24 +1,16 @@
 #include "run/core.h"
 
 #include "foundation/os.h"
-#include "loudness/loudness.h"
 #include "planning/job_planning.h"
-#include "planning/planned_jobs.h"
+#include "run/active_run.h"
 #include "run/album_gate.h"
+#include "run/queue_check.h"
 #include "run/run_files.h"
-#include "tags/replay_gain.h"
-#include "tags/tag_copy.h"
 
-#include <QFile>
-#include <QFileInfo>
-#include <QHash>
 #include <algorithm>
 #include <chrono>
-#include <filesystem>
 #include <system_error>
 #include <thread>
-
-using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -27,98 +19,7 @@ bool IsFailure(RunResult::Outcome outcome, int code)
     return outcome != RunResult::Outcome::Exited || code != 0;
 }
 
-// The file whose tags and album a coder's result takes: its decoder's source, else its input.
-QString SourceOf(CCoder& coder)
-{
-    return coder.decoder ? coder.decoder->GetInputFile() : coder.GetInputFile();
-}
-
-QString FolderOf(const QString& path)
-{
-    return QFileInfo(path).absolutePath();
-}
-
-// The source folder of every queued coder: the albums whose ends the core waits for.
-QStringList SourceFoldersOf(const QList<IProcess*>& queue)
-{
-    QStringList folders;
-    for (IProcess* process : queue) {
-        if (auto* coder = dynamic_cast<CCoder*>(process))
-            folders.append(FolderOf(SourceOf(*coder)));
-    }
-    return folders;
-}
-
-// The queue as jobs: each coder with its decoder when that is queued too, in queue order.
-QList<PlannedJob> JobsOfQueue(const QList<IProcess*>& queue)
-{
-    QList<PlannedJob> jobs;
-    QHash<const CDecoder*, qsizetype> jobOfDecoder;
-    for (IProcess* process : queue) {
-        if (auto* decoder = dynamic_cast<CDecoder*>(process))
-            jobOfDecoder.insert(decoder, -1);
-    }
-    for (IProcess* process : queue) {
-        auto* coder = dynamic_cast<CCoder*>(process);
-        auto* decoder = coder ? coder->decoder : dynamic_cast<CDecoder*>(process);
-        if (!coder && !decoder)
-            continue;
-        if (!decoder || !jobOfDecoder.contains(decoder)) {
-            jobs.append({nullptr, coder});
-            continue;
-        }
-        qsizetype& index = jobOfDecoder[decoder];
-        if (index < 0) {
-            index = jobs.size();
-            jobs.append({decoder, nullptr});
-        }
-        if (coder && !jobs[index].coder)
-            jobs[index].coder = coder;
-        else if (coder)
-            jobs.append({nullptr, coder});
-    }
-    return jobs;
-}
-
 } // namespace
-
-// One launched program, from its launch until its worker has finished with it.
-struct CCore::ActiveRun
-{
-    enum class State
-    {
-        Launching,
-        Running,
-        Ended
-    };
-
-    IProcess* process = nullptr;
-    quint32 priorityClass = kPriorityNormal;
-    quint64 generation = 0;
-    int kind = -1;
-    bool isCoder = false;
-    QString executable;
-    QString inputFile;
-    QString outputFile;
-    QString tempFile;
-    QString sourceFile;  // the file whose tags the result gets
-    QString writtenFile; // what the program writes: the output or its hidden stand-in
-    bool showWindow = true;
-    ResultOptions options;
-    QString errorOutput;
-    QString tagError;
-    ResultCheck check;
-    QString sourceFolder; // the album's folder
-    QString album;        // the source's album title
-    bool measured = false;
-    bool held = false; // kept under its hidden name until its album is complete
-    CTrackLoudness loudness;
-    QString loudnessError;
-
-    State state = State::Launching;
-    qint64 pid = 0;
-    bool stopRequested = false;
-};
 
 CCore::CCore() : idleMarker(std::make_unique<CCoder>()), albums(std::make_unique<CAlbumGate>())
 {
@@ -186,10 +87,7 @@ bool CCore::Start()
 
 void CCore::LeaveOut(const PlannedJob& job, LeftOutReason reason)
 {
-    const RunResult::Outcome outcome =
-        reason == LeftOutReason::OwnInput      ? RunResult::Outcome::OwnInput
-        : reason == LeftOutReason::OtherSource ? RunResult::Outcome::OtherSource
-                                               : RunResult::Outcome::SharedOutput;
+    const RunResult::Outcome outcome = LeftOutOutcome(reason);
     // The job's result is the coder's; its decoder goes with it, or its WAV would be left behind.
     IProcess* reported = job.coder ? static_cast<IProcess*>(job.coder) : job.decoder;
     if (job.coder && job.decoder)
@@ -205,7 +103,7 @@ bool CCore::TryStart(IProcess* process, ActiveRun** handoff)
         return false;
 
     const int kind = process->GetKind();
-    if (kind == 0) {
+    if (kind == kCoderRun) {
         auto* coder = dynamic_cast<CCoder*>(process);
         IProcess* decoder = coder ? coder->decoder : nullptr;
         if (decoder) {
@@ -216,7 +114,7 @@ bool CCore::TryStart(IProcess* process, ActiveRun** handoff)
                 return false;
             }
         }
-    } else if (kind != 1) {
+    } else if (kind != kDecoderRun) {
         DropFromQueue(process, RunResult::Outcome::InvalidKind, true);
         return false;
     }
@@ -241,8 +139,8 @@ bool CCore::Launch(IProcess* process, ActiveRun** handoff)
         auto* coder = dynamic_cast<CCoder*>(process);
         run->isCoder = coder != nullptr;
         // A coder reading its decoder's WAV takes its tags from the decoder's source.
-        run->sourceFile = coder ? SourceOf(*coder) : run->inputFile;
-        run->sourceFolder = FolderOf(run->sourceFile);
+        run->finish.sourceFile = coder ? SourceOf(*coder) : run->inputFile;
+        run->finish.sourceFolder = AlbumFolderOf(run->finish.sourceFile);
     }
     run->options = resultOptions;
     run->writtenFile = run->outputFile;
@@ -280,260 +178,12 @@ void CCore::LaunchStartable(ActiveRun** handoff)
     }
 }
 
-void CCore::Work(ActiveRun* run)
-{
-    // Once RunProcess hands back nothing, the core may already be gone: touch nothing.
-    while (run)
-        run = RunProcess(run);
-}
-
-CCore::ActiveRun* CCore::RunProcess(ActiveRun* run)
-{
-    ActiveRun* next = nullptr;
-    auto* ownProcess = dynamic_cast<CProcess*>(run->process);
-    QString hiddenOutput;
-    if (ownProcess && run->isCoder && run->options.atomicOutputs &&
-        CanWriteUnderHiddenName(run->outputFile))
-        hiddenOutput = MakeTemporaryOutputName(run->outputFile);
-    else if (ownProcess && IsLink(run->outputFile))
-        QFile::remove(run->outputFile); // written directly: the link goes, not its target
-    const FileStamp outputBefore = StampOf(run->outputFile);
-    // Read now: a coder's WAV is gone once the coder has ended.
-    const qint64 expectedMs =
-        ownProcess && run->options.checkResults ? StreamDurationMs(run->inputFile) : -1;
-    bool stoppedBeforeStart = false;
-    qint64 pid = 0;
-    int startError = 0;
-    int errorPipe = -1;
-    {
-        // The gate is released before OnProcessFinished: after that call the core may be gone.
-        std::lock_guard launching(launchGate);
-        {
-            std::lock_guard lock(mutex);
-            stoppedBeforeStart = run->stopRequested;
-        }
-        if (!stoppedBeforeStart) {
-            // The program is created without the lock, so the windows never wait for it.
-            bool created = false;
-            bool redirected = false;
-            if (ownProcess) {
-                const CProcess::StartResult started = ownProcess->StartWith(
-                    run->priorityClass, {run->outputFile, hiddenOutput, true});
-                created = started.created;
-                startError = started.error;
-                errorPipe = started.errorPipe;
-                redirected = started.redirected;
-            } else {
-                created = run->process->Start(run->priorityClass);
-            }
-            pid = created ? qint64(run->process->GetProcessInformation().processId) : 0;
-            if (pid > 0) {
-                std::lock_guard lock(mutex);
-                // A template that does not name its output as one argument writes it directly.
-                if (redirected)
-                    run->writtenFile = hiddenOutput;
-                TakeSlot(run, pid);
-            }
-        }
-    }
-    if (stoppedBeforeStart) {
-        std::lock_guard lock(mutex);
-        // Its decoder may have written the WAV already; no coder will read it now.
-        if (run->isCoder)
-            DeleteRunFile(run->tempFile);
-        OnProcessFinished(run, RunResult::Outcome::Stopped, 0, true, &next);
-        return next;
-    }
-    if (pid <= 0) {
-        std::lock_guard lock(mutex);
-        if (run->isCoder)
-            DeleteRunFile(run->tempFile); // its input is of no use to anybody now
-        OnProcessFinished(run, RunResult::Outcome::CouldNotStart, startError, true, &next);
-        return next;
-    }
-
-    CLoudnessThread measuring;
-    if (run->isCoder && run->options.replayGain != ReplayGainMode::Off)
-        measuring.Start(run->inputFile);
-    // Read until the program ends; a program that fills the pipe would otherwise stall.
-    CErrorTail errors(run->showWindow);
-    os::ReadUntilExit(pid, errorPipe, [&errors](const QByteArray& bytes) { errors.Add(bytes); });
-    run->errorOutput = errors.Lines();
-    // The user knows the result by its own name, not by the hidden one it is written under.
-    if (!hiddenOutput.isEmpty())
-        run->errorOutput.replace(hiddenOutput, run->outputFile);
-    const bool waited = os::WaitForExitWithoutReaping(pid);
-    bool stopped = false;
-    {
-        // Once marked ended, Stop leaves the pid alone: it is about to be reaped and reused.
-        std::lock_guard lock(mutex);
-        run->state = ActiveRun::State::Ended;
-        stopped = run->stopRequested;
-    }
-    const os::ExitStatus status =
-        waited ? os::ReapProcess(pid) : os::ExitStatus{os::ExitStatus::Kind::Unknown, -1};
-    if (measuring.Started())
-        run->measured = measuring.Finish(stopped, run->loudness, run->loudnessError);
-
-    // The run's own files are cleaned up before its slot is freed, so a run that has ended
-    // has left nothing behind.
-    if (run->isCoder)
-        DeleteRunFile(run->tempFile);
-    if (stopped)
-        DeleteRunFile(run->writtenFile);
-
-    RunResult::Outcome outcome = RunResult::Outcome::Exited;
-    int code = status.code;
-    if (stopped) {
-        outcome = RunResult::Outcome::Stopped;
-    } else if (status.kind == os::ExitStatus::Kind::Signaled) {
-        outcome = RunResult::Outcome::Signaled;
-    } else if (status.kind == os::ExitStatus::Kind::Unknown) {
-        code = -1;
-    }
-    if (!stopped) {
-        const bool hidden = run->writtenFile != run->outputFile;
-        const bool wrote = WroteOutput(run->writtenFile, hidden ? FileStamp() : outputBefore);
-        // Exit code 0 is no proof of work: a result that is not there, or that filled the
-        // disk (where some decoders stop half-way and still exit with 0), is a failure.
-        const bool full =
-            wrote && !run->writtenFile.isEmpty() && os::FileSystemIsFull(run->writtenFile);
-        if (!IsFailure(outcome, code) && (!wrote || full))
-            outcome = RunResult::Outcome::NoOutput;
-        if (!IsFailure(outcome, code) && ownProcess && run->options.checkResults &&
-            !run->writtenFile.isEmpty()) {
-            run->check = CheckResult(run->writtenFile, expectedMs);
-            if (!run->check.Passed())
-                outcome = RunResult::Outcome::BadResult;
-        }
-        // What a failed program wrote is no result, though it may look like one.
-        if (IsFailure(outcome, code) && (wrote || hidden))
-            DeleteRunFile(run->writtenFile);
-        if (!IsFailure(outcome, code))
-            FinishResult(*run, outcome);
-    }
-    SettleAlbum(*run, outcome);
-    std::lock_guard lock(mutex);
-    OnProcessFinished(run, outcome, code, true, &next);
-    return next;
-}
-
-void CCore::FinishResult(ActiveRun& run, RunResult::Outcome& outcome)
-{
-    if (!run.isCoder)
-        return;
-    const ReplayGainValues gains = ReplayGainValuesOf(run.loudness);
-    // A failed tag copy is reported; the audio is still the result.
-    const QString tagSource = run.options.copyTags ? run.sourceFile : QString();
-    if (!tagSource.isEmpty() || run.measured)
-        CopyTags(tagSource, run.writtenFile, &run.tagError, run.measured ? &gains : nullptr);
-    if (!run.loudnessError.isEmpty())
-        run.tagError += (run.tagError.isEmpty() ? u""_s : u"\n"_s) + run.loudnessError;
-    if (run.measured && run.options.replayGain == ReplayGainMode::TrackAndAlbum) {
-        run.album = ReadAlbumTitle(run.sourceFile);
-        run.held = true;
-        return;
-    }
-    if (run.writtenFile == run.outputFile)
-        return;
-    if (!PlaceResult(run.writtenFile, run.outputFile)) {
-        DeleteRunFile(run.writtenFile);
-        outcome = RunResult::Outcome::NotPlaced;
-    }
-}
-
-void CCore::SettleAlbum(ActiveRun& run, RunResult::Outcome& outcome)
-{
-    if (!run.isCoder || run.options.replayGain != ReplayGainMode::TrackAndAlbum)
-        return;
-    std::optional<CHeldResult> held;
-    if (run.held)
-        held = CHeldResult{run.process,    run.sourceFile, run.writtenFile,
-                           run.outputFile, run.album,      std::move(run.loudness)};
-    // A file that failed, or that the meter could not read, still ends its folder's wait.
-    const CReleasedResults released =
-        albums->Account(run.generation, run.sourceFolder, std::move(held));
-    if (released.results.empty())
-        return;
-    // The album's tags are written in this run's slot, before it frees it.
-    const QList<CReleaseFailure> failures = ReleaseResults(released);
-    std::lock_guard lock(mutex);
-    NoteRelease(released, failures, &run, &outcome);
-}
-
-void CCore::NoteRelease(const CReleasedResults& released, const QList<CReleaseFailure>& failures,
-                        ActiveRun* own, RunResult::Outcome* outcome)
-{
-    for (const CHeldResult& result : released.results) {
-        if (own && result.process == own->process)
-            own->held = false;
-        for (RunResult& record : results) {
-            if (record.process == result.process)
-                record.held = false;
-        }
-    }
-    NoteReleaseFailures(failures, own, outcome);
-    if (!runChanged)
-        return;
-    for (const CHeldResult& result : released.results) {
-        for (const RunResult& record : std::as_const(results)) {
-            if (record.process == result.process)
-                runChanged(record.process, &record);
-        }
-    }
-}
-
-void CCore::NoteReleaseFailures(const QList<CReleaseFailure>& failures, ActiveRun* own,
-                                RunResult::Outcome* outcome)
-{
-    for (const CReleaseFailure& failure : failures) {
-        QString* tagError = nullptr;
-        RunResult::Outcome* failed = nullptr;
-        if (own && failure.process == own->process) {
-            tagError = &own->tagError;
-            failed = outcome;
-        } else {
-            // The others' runs have ended already: their records take the news.
-            for (RunResult& result : results) {
-                if (result.process == failure.process) {
-                    tagError = &result.tagError;
-                    failed = &result.outcome;
-                }
-            }
-        }
-        if (!tagError)
-            continue;
-        if (failure.placed)
-            *tagError += (tagError->isEmpty() ? u""_s : u"\n"_s) + failure.reason;
-        else
-            *failed = RunResult::Outcome::NotPlaced;
-    }
-}
-
-void CCore::TakeSlot(ActiveRun* run, qint64 pid)
-{
-    run->pid = pid;
-    run->state = ActiveRun::State::Running;
-    if (run->generation == generation) {
-        ++startedCount;
-        if (runChanged)
-            runChanged(run->process, nullptr);
-    }
-    if (run->stopRequested) {
-        // Stop came while the program was being created: end it before it gets far.
-        os::KillProcessGroup(pid);
-        return;
-    }
-    if (run->priorityClass != priorityClass)
-        os::SetProcessGroupPriority(pid, priorityClass);
-}
-
 void CCore::OnProcessFinished(ActiveRun* run, RunResult::Outcome outcome, int code, bool launchNext,
                               ActiveRun** handoff)
 {
     Record(*run, outcome, code);
     if (run->generation == generation) {
-        if (run->kind == 1 && IsFailure(outcome, code))
+        if (run->kind == kDecoderRun && IsFailure(outcome, code))
             failedInRun.append(run->process);
         // A program that never started still counts as done, so the progress completes.
         if (run->state == ActiveRun::State::Launching && outcome != RunResult::Outcome::Stopped)
@@ -738,9 +388,9 @@ void CCore::Record(const ActiveRun& run, RunResult::Outcome outcome, int code)
     result.outcome = outcome;
     result.code = code;
     result.errorOutput = run.errorOutput;
-    result.tagError = run.tagError;
+    result.tagError = run.finish.tagError;
     result.check = run.check;
-    result.held = run.held;
+    result.held = run.finish.held;
     results.append(result);
     if (runChanged)
         runChanged(result.process, &std::as_const(results).last());
@@ -759,10 +409,12 @@ void CCore::DropFromQueue(IProcess* process, RunResult::Outcome outcome, bool co
         info.outputFile = codec->GetOutputFile();
     }
     Record(info, outcome, 0);
-    if (info.kind == 1)
+    if (info.kind == kDecoderRun)
         failedInRun.append(process);
-    if (auto* coder = dynamic_cast<CCoder*>(process))
+    if (auto* coder = dynamic_cast<CCoder*>(process)) {
         DeleteRunFile(coder->GetTempFile());
+        SettleAlbumUnrun(*coder);
+    }
     if (countAsDone)
         ++startedCount;
 }

@@ -13,9 +13,17 @@
 #include <orvel/icore.h>
 #include <vector>
 
+struct CActiveRun;
 class CAlbumGate;
+class CProcess;
 struct CReleaseFailure;
 struct CReleasedResults;
+struct FileStamp;
+struct RunFacts;
+struct RunVerdict;
+namespace os {
+struct ExitStatus;
+}
 
 // Runs the queued decoder and coder jobs on a fixed number of worker slots with detached worker
 // threads; a worker whose program has ended runs the next startable one itself. A coder waits until
@@ -70,21 +78,33 @@ public:
     void SetRunChangedCallback(RunChangedCallback callback);
 
 private:
-    struct ActiveRun;
+    using ActiveRun = CActiveRun;
+    struct ProgramStart;
 
-    // All of these but Work and RunProcess are called with `mutex` held. A worker that frees
-    // its slot runs the successor it launched itself (`handoff`) instead of starting a thread.
+    // All of these but Work, RunProcess and the calls it makes itself are called with `mutex`
+    // held. A worker that frees its slot runs the successor it launched itself (`handoff`)
+    // instead of starting a thread.
     bool TryStart(IProcess* process, ActiveRun** handoff = nullptr);
+
+    // One program's run on its worker (program_run.cpp).
     void Work(ActiveRun* run);
     ActiveRun* RunProcess(ActiveRun* run);
-    void FinishResult(ActiveRun& run, RunResult::Outcome& outcome);
-    void MeasureWhileRunning(ActiveRun& run);
+    ProgramStart StartProgram(ActiveRun& run, CProcess* ownProcess, const QString& hiddenOutput);
+    os::ExitStatus AwaitProgram(ActiveRun& run, const ProgramStart& started,
+                                const QString& hiddenOutput, bool& stopped);
+    RunVerdict Judge(ActiveRun& run, RunFacts& facts, const FileStamp& outputBefore, bool readBack,
+                     qint64 expectedMs);
+
+    // A result's album (result_release.cpp).
     void SettleAlbum(ActiveRun& run, RunResult::Outcome& outcome);
+    // Under the lock: a coder taken out of the queue unrun still ends its folder's wait.
+    void SettleAlbumUnrun(CCoder& coder);
     // Under the lock: the released results are at their names now, or failed there.
     void NoteRelease(const CReleasedResults& released, const QList<CReleaseFailure>& failures,
                      ActiveRun* own, RunResult::Outcome* outcome);
     void NoteReleaseFailures(const QList<CReleaseFailure>& failures, ActiveRun* own,
                              RunResult::Outcome* outcome);
+
     void TakeSlot(ActiveRun* run, qint64 pid);
     void OnProcessFinished(ActiveRun* run, RunResult::Outcome outcome, int code,
                            bool launchNext = true, ActiveRun** handoff = nullptr);

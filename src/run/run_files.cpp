@@ -57,6 +57,16 @@ bool PlaceResult(const QString& written, const QString& output)
     return !error;
 }
 
+bool PlaceOrDiscard(const QString& written, const QString& output)
+{
+    if (written == output)
+        return true;
+    if (PlaceResult(written, output))
+        return true;
+    DeleteRunFile(written);
+    return false;
+}
+
 bool IsLink(const QString& path)
 {
     return !path.isEmpty() && QFileInfo(path).isSymLink();

@@ -32,6 +32,10 @@ FileStamp StampOf(const QString& path);
 bool WroteOutput(const QString& path, const FileStamp& before);
 // Moves a whole result over its final name in one step (replacing an older result).
 bool PlaceResult(const QString& written, const QString& output);
+// Moves a result from the name it was written under to its own; when that fails, the written
+// file goes: nobody asked for it under that name. True when the result is at its name now
+// (also when it was written there).
+bool PlaceOrDiscard(const QString& written, const QString& output);
 bool IsLink(const QString& path);
 // The hidden name only stands in for a file, a link or nothing: a device or folder named as
 // the output is written as it is. A link is replaced by the result, never written through: it

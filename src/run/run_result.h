@@ -43,7 +43,8 @@ struct RunResult
 
     static constexpr int kKeptErrorBytes = 4096;
 
-    // The last line of errorOutput that holds more than blanks; empty when there is none.
+    // The line of errorOutput that says best what went wrong: the last that names an error or
+    // a failure, else the last that holds more than blanks; empty when there is none.
     QString LastErrorLine() const;
 
     // Stopped runs are not failures: the user asked for them to end.

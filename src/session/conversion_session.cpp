@@ -103,11 +103,12 @@ QList<int> CConversionSession::Plan(const QList<int>& indexes, CCoder* coder, in
     const QList<int> targets = Targets(indexes);
     const QSet<int> targetSet(targets.cbegin(), targets.cend());
     // Job lines may run on other machines, whose runtime folders are not ours.
+    QString tempFolder;
     if (!decodeOnly && !overrides.plansForElsewhere) {
         QList<const CFileInfo*> targetFiles;
         for (int index : targets)
             targetFiles << files[size_t(index)].file;
-        ChooseTempFolder(targetFiles, Threads());
+        tempFolder = ChooseTempFolder(targetFiles, Threads());
     }
     // Names from tags are numbered against the results of the files not planned now.
     QSet<QString> takenNames;
@@ -135,7 +136,7 @@ QList<int> CConversionSession::Plan(const QList<int>& indexes, CCoder* coder, in
             ResultFolderOf(outputFolder, commonFolder, file.folder, naming.pattern);
         record.failedRun.reset();
         if (!PlanFile(file, decoders, decodeOnly ? nullptr : coder, presetIndex, folder, decodeOnly,
-                      directInput, naming) ||
+                      directInput, naming, tempFolder) ||
             (!file.coder && !file.decoder)) {
             LeaveOut(index, LeftOutCause::NoDecoder);
             continue;

@@ -2,6 +2,7 @@
 
 #include "extensions/language_pack.h"
 #include "extensions/system_language.h"
+#include "filelist/property_cache.h"
 #include "foundation/notifier.h"
 #include "foundation/os.h"
 #include "ui/dlg_main.h"
@@ -22,7 +23,10 @@ int RunApplication()
 
     InstallQtTranslations(language, QCoreApplication::instance());
 
+    // Kept between runs in the user's cache folder; it outlives the window that reads through it.
+    CPropertyCacheFile propertyCache(CPropertyCache::DefaultPath());
     auto window = std::make_unique<CDlgMain>(language);
+    window->FileList().SetPropertyCache(&propertyCache);
     if (!window->Initialise()) {
         // Start-up stopped with a message; nothing is saved.
         language.Unload();

@@ -226,7 +226,7 @@ void CDlgJobControl::FillRows()
     }
     for (int row = 0; row < running.size(); ++row) {
         IProcess* process = running[row];
-        const bool coder = process->GetKind() == 0;
+        const bool coder = process->GetKind() == kCoderRun;
         jobList->SetCellText(row, 0, language.GetString(coder ? Text::kCoder : Text::kDecoder));
         jobList->SetCellText(row, 1, FileNameOf(process->GetExecutable()));
         if (auto* codec = dynamic_cast<CCodec*>(process)) {

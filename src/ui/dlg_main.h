@@ -150,9 +150,10 @@ private:
     QString OutputFolder() const;
     // False, after telling the user why, when no output folder is named or it cannot be made.
     bool OutputFolderUsable();
-    // commonFolder: the folder whose tree is mirrored below the output folder, or empty.
+    // commonFolder: the folder whose tree is mirrored below the output folder, or empty;
+    // tempFolder: where the row's intermediate WAV goes (ChooseTempFolder).
     void PlanRow(int row, bool decodeOnly, int presetIndex, const QString& commonFolder,
-                 QSet<QString>& takenNames);
+                 QSet<QString>& takenNames, const QString& tempFolder);
     QString SourceOfRun(const RunResult& run) const;
     // Start for the given rows only: the left-out rules, the up-to-date skip and the question
     // before replacing apply to them, then they run with the job control window.

@@ -107,6 +107,7 @@ void CDlgMain::Apply()
         }
         commonFolder = DeepestCommonFolder(paths);
     }
+    QString tempFolder;
     if (!decodeOnly) {
         QList<const CFileInfo*> targetFiles;
         for (int row : TargetRows()) {
@@ -114,7 +115,7 @@ void CDlgMain::Apply()
                 targetFiles << file;
             }
         }
-        ChooseTempFolder(targetFiles, settings.core.threadsCount);
+        tempFolder = ChooseTempFolder(targetFiles, settings.core.threadsCount);
     }
     // Names from tags are numbered against the results of the rows not planned now.
     const QList<int> targets = TargetRows();
@@ -127,7 +128,7 @@ void CDlgMain::Apply()
         }
     }
     for (int row : targets) {
-        PlanRow(row, decodeOnly, presetIndex, commonFolder, takenNames);
+        PlanRow(row, decodeOnly, presetIndex, commonFolder, takenNames, tempFolder);
     }
     AdjustFileListColumns();
     list->UnlockRedraw();
@@ -140,7 +141,7 @@ void CDlgMain::Apply()
 }
 
 void CDlgMain::PlanRow(int row, bool decodeOnly, int presetIndex, const QString& commonFolder,
-                       QSet<QString>& takenNames)
+                       QSet<QString>& takenNames, const QString& tempFolder)
 {
     CFileInfo* file = FileAt(row);
     if (file == nullptr) {
@@ -155,7 +156,7 @@ void CDlgMain::PlanRow(int row, bool decodeOnly, int presetIndex, const QString&
                   settings.general.directInput != 0 &&
                       !LoudnessNeedsDecodedAudio(ReplayGainModeOf(
                           settings.general.replayGain, settings.general.replayGainAlbum)),
-                  naming)) {
+                  naming, tempFolder)) {
         CurrentNotifier()->Notify(
             INotifier::Icon::Error, language.GetString(MainText::kErrorCaption),
             language.GetString(MainText::kCannotPlan) + u'\n' + file->path + u'\n' +

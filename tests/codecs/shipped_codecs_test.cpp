@@ -1,36 +1,15 @@
 #include "codec_tree.h"
 #include "codecs/codec_discovery.h"
 #include "support/test_paths.h"
+#include "support/wav_bytes.h"
 
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QtEndian>
-#include <cmath>
 
 using namespace Qt::StringLiterals;
 
 namespace {
-
-// Half a second of a 440 Hz tone, 16-bit stereo at 44.1 kHz: what every encoder accepts.
-QByteArray ToneWav()
-{
-    constexpr int kRate = 44100;
-    constexpr int kFrames = kRate / 2;
-    QByteArray pcm;
-    for (int i = 0; i < kFrames; ++i) {
-        const auto sample = static_cast<qint16>(8000 * std::sin(i * 2 * M_PI * 440 / kRate));
-        for (int channel = 0; channel < 2; ++channel) {
-            pcm.append(static_cast<char>(sample & 0xFF)).append(static_cast<char>(sample >> 8));
-        }
-    }
-    auto le32 = [](quint32 v) { return QByteArray(reinterpret_cast<const char*>(&v), 4); };
-    return "RIFF" + le32(qToLittleEndian<quint32>(36 + pcm.size())) + "WAVEfmt " +
-           le32(qToLittleEndian<quint32>(16)) + QByteArray("\x01\x00\x02\x00", 4) +
-           le32(qToLittleEndian<quint32>(kRate)) + le32(qToLittleEndian<quint32>(kRate * 4)) +
-           QByteArray("\x04\x00\x10\x00", 4) + "data" + le32(qToLittleEndian<quint32>(pcm.size())) +
-           pcm;
-}
 
 // Runs a template with plain paths (no blanks) in place of the placeholders.
 bool RunTemplate(const QString& program, const QString& commandLine, const QString& in,
@@ -56,7 +35,8 @@ protected:
     {
         ASSERT_TRUE(LoadDatabase(database, SourceTreePath(u"data/Base.xml"_s)));
         DiscoverCodecs(SourceTreePath(u"data"_s), database, coders, decoders, true, u"WAV"_s);
-        WriteBytes(work.filePath(u"tone.wav"_s), ToneWav());
+        // Half a second, 16-bit stereo at 44.1 kHz.
+        WriteBytes(work.filePath(u"tone.wav"_s), ToneWavBytes(44100, 2, 22050));
     }
 
     QString Work(const QString& name) const { return work.filePath(name); }

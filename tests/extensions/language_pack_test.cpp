@@ -48,20 +48,6 @@ private:
 
 } // namespace
 
-TEST(LanguagePackTest, TableHoldsTheEighteenLanguagesInOrder)
-{
-    CLanguagePack pack;
-    ASSERT_EQ(pack.EntryCount(), 18);
-    EXPECT_EQ(pack.Entry(0).name, u"czech"_s);
-    EXPECT_EQ(pack.Entry(17).name, u"turkish"_s);
-    const CLanguagePack::LanguageEntry& german = pack.Entry(5);
-    EXPECT_EQ(german.name, u"german"_s);
-    ASSERT_EQ(german.identifierCount, 3);
-    EXPECT_EQ(german.identifiers[2], kGermanAustria);
-    EXPECT_EQ(pack.DefaultName(), u"english"_s);
-    EXPECT_EQ(pack.Folder(), u"lng"_s);
-}
-
 TEST(LanguagePackTest, SystemLanguageWithItsPackLoadsThatPack)
 {
     LanguageFolder folder;

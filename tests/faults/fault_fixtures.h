@@ -7,15 +7,14 @@
 #include "run/core.h"
 #include "support/audio_fixtures.h"
 #include "support/environment_scope.h"
+#include "support/process_checks.h"
 
 #include <QCryptographicHash>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QStandardPaths>
 #include <QString>
 #include <QTemporaryDir>
-#include <QThread>
 #include <cerrno>
 #include <csignal>
 #include <functional>
@@ -64,17 +63,9 @@ private:
     CTemporaryFolderScope temporary;
 };
 
-inline bool WaitUntil(const std::function<bool()>& condition, int timeoutMs = 10000)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QThread::msleep(5);
-    }
-    return true;
-}
+using fixtures::ProcessEnded;
+using fixtures::TemporaryWavs;
+using fixtures::WaitUntil;
 
 // Runs what was queued to the end (or gives up after the time limit).
 inline bool RunToIdle(CCore& core, int timeoutMs = 60000)
@@ -83,19 +74,6 @@ inline bool RunToIdle(CCore& core, int timeoutMs = 60000)
         return false;
     return WaitUntil([&] { return !core.IsRunning(); }, timeoutMs) &&
            core.WaitForWorkers(timeoutMs);
-}
-
-// A process that is gone or only waits to be reaped has ended.
-inline bool ProcessEnded(qint64 pid)
-{
-    if (pid <= 0 || ::kill(static_cast<pid_t>(pid), 0) != 0)
-        return true;
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return true;
-    const QByteArray text = stat.readAll();
-    const qsizetype close = text.lastIndexOf(')');
-    return close > 0 && text.mid(close + 2, 1) == "Z";
 }
 
 inline QList<qint64> ReadPids(const QString& path)
@@ -119,12 +97,6 @@ inline QByteArray Digest(const QString& path)
     QCryptographicHash hash(QCryptographicHash::Md5);
     hash.addData(&file);
     return hash.result();
-}
-
-inline QStringList TemporaryWavs(const QString& folder)
-{
-    return QDir(folder).entryList({QStringLiteral("orv*.wav")},
-                                  QDir::Files | QDir::Hidden | QDir::System);
 }
 
 template <typename Codec>

@@ -42,8 +42,3 @@ TEST(ConsoleLogTest, LinesFromManyThreadsAreAllKeptInEachThreadsOrder)
         EXPECT_EQ(line.section(u' ', 1, 1).toInt(), next[t]++);
     }
 }
-
-TEST(ConsoleLogTest, TheProgramHasOneLog)
-{
-    EXPECT_EQ(&ConsoleLog::Instance(), &ConsoleLog::Instance());
-}

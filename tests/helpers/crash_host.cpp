@@ -9,6 +9,7 @@
 #include "codecs/codec.h"
 #include "foundation/command_line.h"
 #include "foundation/instance_session.h"
+#include "foundation/os.h"
 #include "planning/job_planning.h"
 #include "run/core.h"
 
@@ -60,7 +61,7 @@ int main(int argc, char** argv)
         coders.push_back(std::move(coder));
     }
     for (int i = 0; !outputs && i < count; ++i) {
-        const QString wav = MakeTempFileName(TempFolder(), u".wav"_s);
+        const QString wav = MakeTempFileName(os::TemporaryFolder(), u".wav"_s);
         wavList.write(QFile::encodeName(wav) + '\n');
         auto decoder = std::make_unique<CDecoder>();
         decoder->SetExecutable(program);

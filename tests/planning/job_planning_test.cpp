@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QSet>
 #include <QTemporaryDir>
@@ -354,11 +355,22 @@ TEST(JobPlanningTest, IntermediateWavsGoToTheRuntimeFolderOnlyWhenTheyFit)
     QTemporaryDir runtime;
     const CEnvironmentScope runtimeFolder("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
     song->duration = 20000;
-    EXPECT_EQ(ChooseTempFolder({song.get()}, 2), runtime.path());
-    EXPECT_EQ(TempFolder(), runtime.path());
+    const QString roomy = ChooseTempFolder({song.get()}, 2);
+    EXPECT_EQ(roomy, runtime.path());
     song->duration = 0;
     EXPECT_EQ(ChooseTempFolder({song.get()}, 2), os::TemporaryFolder());
-    EXPECT_EQ(TempFolder(), os::TemporaryFolder());
+
+    // The choice is handed to planning; a planning without one uses the system's folder.
+    PlannedDecoders decoders;
+    decoders.push_back(DecoderFor(u"flac"_s, {u"flac"_s}));
+    auto mp3 = CoderFor({u"mp3"_s});
+    ASSERT_TRUE(PlanFile(*song, decoders, mp3.get(), 0, QString(), false, false, {}, roomy));
+    ASSERT_TRUE(song->decoder);
+    EXPECT_EQ(QFileInfo(song->decoder->GetTempFile()).absolutePath(), runtime.path());
+    auto other = Source(u"/m/b.flac"_s);
+    ASSERT_TRUE(PrepareDecoder(*other, decoders, QString(), false));
+    EXPECT_EQ(QFileInfo(other->decoder->GetTempFile()).absolutePath(),
+              QDir(os::TemporaryFolder()).absolutePath());
 }
 namespace {
 

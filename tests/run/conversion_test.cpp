@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
@@ -321,6 +322,65 @@ TEST_F(ConversionTest, DirectInputGivesTheAudioOfTheWavStep)
     }
     EXPECT_TRUE(LeftoverTempFiles().isEmpty()) << LeftoverTempFiles().join(u' ').toStdString();
     EXPECT_TRUE(QFile::exists(source));
+}
+
+} // namespace
+
+namespace {
+
+// The ReplayGain tags of a result, as a player's reader (ffprobe) sees them.
+QString GainTags(const QString& path)
+{
+    QProcess probe;
+    probe.start(QStandardPaths::findExecutable(u"ffprobe"_s),
+                {u"-v"_s, u"error"_s, u"-show_entries"_s, u"format_tags"_s, u"-of"_s,
+                 u"default=nw=1"_s, path});
+    probe.waitForFinished(30000);
+    QStringList gains;
+    for (const QString& line : QString::fromUtf8(probe.readAllStandardOutput()).split(u'\n')) {
+        if (line.contains(u"replaygain_"_s, Qt::CaseInsensitive))
+            gains << line.section(u'=', 0, 0).toLower();
+    }
+    gains.sort();
+    return gains.join(u' ');
+}
+
+// A damaged, untagged file beside an album's file fails alone: the album's file still gets its
+// album values, as it does alone in its folder.
+TEST_F(ConversionTest, ADamagedFileTakesNoAlbumValuesFromAnotherAlbum)
+{
+    const QString wav = root.filePath(u"base.wav"_s);
+    ASSERT_TRUE(fixtures::MakeWav(wav, 44100, 2, 16, 1));
+    const QString out = root.filePath(u"out"_s);
+    std::vector<std::unique_ptr<CFileInfo>> files;
+    for (const QString& folder : {u"shared"_s, u"alone"_s}) {
+        const QString good = sources + u'/' + folder + u"/good.flac"_s;
+        ASSERT_TRUE(QDir().mkpath(QFileInfo(good).path()));
+        ASSERT_TRUE(fixtures::Run(
+            u"flac"_s, {u"-s"_s, u"-f"_s, u"--tag=ALBUM=Second Album"_s, u"-o"_s, good, wav}));
+        ASSERT_TRUE(QDir().mkpath(out + u'/' + folder));
+        files.push_back(LoadSource(good));
+        Plan(*files.back(), *lame, out + u'/' + folder);
+    }
+    const QString damaged = sources + u"/shared/damaged.flac"_s;
+    QFile bytes(damaged);
+    ASSERT_TRUE(bytes.open(QIODevice::WriteOnly));
+    bytes.write(QByteArray(20000, '\x5a'));
+    bytes.close();
+    auto file = std::make_unique<CFileInfo>();
+    file->path = damaged;
+    file->fileType = SourceTypeOf(u"flac"_s);
+    files.push_back(std::move(file));
+    Plan(*files.back(), *lame, out + u"/shared"_s);
+
+    CCore core;
+    core.SetResultOptions({true, true, ReplayGainMode::TrackAndAlbum, true});
+    RunAll(core, files);
+    ASSERT_EQ(core.GetFailedRuns().size(), 2); // the damaged file's decoder and its coder
+    const std::string allFour = "tag:replaygain_album_gain tag:replaygain_album_peak "
+                                "tag:replaygain_track_gain tag:replaygain_track_peak";
+    EXPECT_EQ(GainTags(files[1]->outputPath).toStdString(), allFour);
+    EXPECT_EQ(GainTags(files[0]->outputPath).toStdString(), allFour);
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "run/core.h"
 #include "support/audio_fixtures.h"
+#include "support/process_checks.h"
 #include "support/wav_bytes.h"
 
 #include <QElapsedTimer>
@@ -94,26 +95,20 @@ protected:
 
     static bool WaitUntilIdle(CCore& core, int timeoutMs = 20000)
     {
-        QElapsedTimer timer;
-        timer.start();
-        while (core.IsRunning()) {
-            if (timer.elapsed() > timeoutMs)
-                return false;
-            QThread::msleep(5);
-        }
-        return core.WaitForWorkers(timeoutMs);
+        return fixtures::WaitUntil([&] { return !core.IsRunning(); }, timeoutMs) &&
+               core.WaitForWorkers(timeoutMs);
     }
 
     // The running programs once `count` of them are listed (or what is listed after 5 s).
     static QList<IProcess*> RunningProcesses(CCore& core, int count)
     {
         QList<IProcess*> running;
-        for (int i = 0; i < 1000; ++i) {
-            core.GetRunningProcesses(running);
-            if (running.size() == count)
-                break;
-            QThread::msleep(5);
-        }
+        fixtures::WaitUntil(
+            [&] {
+                core.GetRunningProcesses(running);
+                return running.size() == count;
+            },
+            5000);
         return running;
     }
 
@@ -125,16 +120,14 @@ protected:
 
     bool WaitForStarts(const QStringList& names, int timeoutMs = 10000) const
     {
-        QElapsedTimer timer;
-        timer.start();
-        while (timer.elapsed() < timeoutMs) {
-            const auto times = ReadLog();
-            if (std::all_of(names.begin(), names.end(),
-                            [&](const QString& name) { return times.value(name).start >= 0; }))
-                return true;
-            QThread::msleep(5);
-        }
-        return false;
+        return fixtures::WaitUntil(
+            [&] {
+                const auto times = ReadLog();
+                return std::all_of(names.begin(), names.end(), [&](const QString& name) {
+                    return times.value(name).start >= 0;
+                });
+            },
+            timeoutMs);
     }
 
     QStringList HiddenOutputs() const
@@ -159,12 +152,7 @@ protected:
 // Alive means running or sleeping: a zombie waiting for its parent has ended.
 bool IsAlive(qint64 pid)
 {
-    QFile stat(u"/proc/%1/stat"_s.arg(pid));
-    if (pid <= 0 || !stat.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray text = stat.readAll();
-    const char state = text.mid(text.lastIndexOf(')') + 2, 1).at(0);
-    return state != 'Z' && state != 'X';
+    return pid > 0 && !fixtures::ProcessEnded(pid);
 }
 
 TEST_F(CoreTest, CoderWaitsForItsDecoderAndTwoSlotsRunInOrder)
@@ -307,7 +295,8 @@ TEST_F(CoreTest, StopEndsRunningProgramsAtOnceAndRemovesWhatTheyWrote)
         core.AddProcess(p);
     core.Start();
     ASSERT_TRUE(WaitForStarts({u"LongD"_s, u"LongC"_s}));
-    QThread::msleep(50); // let both write their partial files and their pids
+    // Each writes its partial file, then its sleeper's pid.
+    ASSERT_TRUE(fixtures::WaitUntil([&] { return ReadPid(pidD) > 0 && ReadPid(pidC) > 0; }));
     ASSERT_TRUE(QFile::exists(decoderWav));
     // A coder writes under a hidden name until its result is whole.
     ASSERT_FALSE(QFile::exists(coderOutput));
@@ -417,7 +406,7 @@ TEST_F(CoreTest, PriorityChangesReachRunningProgramsAndTheirChildren)
     core.AddProcess(job.get());
     core.Start();
     ASSERT_TRUE(WaitForStarts({u"Slow"_s}));
-    QThread::msleep(50);
+    ASSERT_TRUE(fixtures::WaitUntil([&] { return ReadPid(pidFile) > 0; }));
     ASSERT_EQ(RunningProcesses(core, 1).size(), 1);
     const qint64 pid = job->GetProcessInformation().processId;
     const qint64 child = ReadPid(pidFile);
@@ -477,7 +466,7 @@ TEST_F(CoreTest, DestroyingABusyCoreStopsItsProgramsAndWaitsForItsWorkers)
         core.AddProcess(c.get());
         core.Start();
         ASSERT_TRUE(WaitForStarts({u"A"_s, u"B"_s}));
-        QThread::msleep(50);
+        ASSERT_TRUE(fixtures::WaitUntil([&] { return ReadPid(pidFile) > 0; }));
         timer.start();
     }
     EXPECT_LT(timer.elapsed(), 2000);
@@ -518,7 +507,8 @@ TEST_F(CoreTest, StopMovesTheResultsThatWaitForTheirAlbumToTheirNames)
         QThread::msleep(5);
     ASSERT_EQ(core.GetHeldResultCount(), 1);
     EXPECT_FALSE(QFile::exists(quick->GetOutputFile()));
-    EXPECT_EQ(HiddenOutputs().size(), 2);
+    // The slow job writes its hidden output once its program is under way.
+    EXPECT_TRUE(fixtures::WaitUntil([&] { return HiddenOutputs().size() == 2; }));
 
     EXPECT_TRUE(core.Stop());
     ASSERT_TRUE(core.WaitForWorkers(5000));

@@ -1,48 +1,14 @@
 #include "program_folder.h"
 
 #include "support/test_paths.h"
+#include "support/wav_bytes.h"
 
 #include <QDir>
 #include <QFile>
 #include <QProcess>
-#include <QtEndian>
-#include <cmath>
 #include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
-
-namespace {
-
-QByteArray SineWav(int sampleRate, int seconds)
-{
-    const int channels = 2;
-    const int frames = sampleRate * seconds;
-    QByteArray data;
-    data.reserve(frames * channels * 2);
-    for (int i = 0; i < frames; ++i) {
-        const auto sample =
-            static_cast<qint16>(8000 * std::sin(i * 440.0 * 6.2831853 / sampleRate));
-        for (int c = 0; c < channels; ++c) {
-            data.append(char(sample & 0xFF)).append(char((sample >> 8) & 0xFF));
-        }
-    }
-    auto le32 = [](quint32 v) {
-        QByteArray b(4, '\0');
-        qToLittleEndian(v, b.data());
-        return b;
-    };
-    auto le16 = [](quint16 v) {
-        QByteArray b(2, '\0');
-        qToLittleEndian(v, b.data());
-        return b;
-    };
-    QByteArray wav = "RIFF" + le32(36 + data.size()) + "WAVEfmt " + le32(16) + le16(1) +
-                     le16(channels) + le32(sampleRate) + le32(sampleRate * channels * 2) +
-                     le16(channels * 2) + le16(16) + "data" + le32(data.size());
-    return wav + data;
-}
-
-} // namespace
 
 TestProgramFolder::TestProgramFolder() : TestProgramFolder(Options{})
 {
@@ -138,7 +104,7 @@ void TestProgramFolder::AddDecoder(const QString& folder, const QString& program
 QString TestProgramFolder::MakeWav(const QString& name) const
 {
     const QString relative = u"Music/"_s + name;
-    WriteFile(relative, SineWav(44100, 1));
+    WriteFile(relative, ToneWavBytes(44100, 2, 44100));
     return Path(relative);
 }
 

@@ -1,0 +1,180 @@
+// One program's life on its worker: its hidden output name, its launch, its error tail, the wait
+// for its end, the cleanup of what it leaves, and the verdict on how it ended.
+
+#include "foundation/os.h"
+#include "planning/job_planning.h"
+#include "run/active_run.h"
+#include "run/core.h"
+#include "run/run_files.h"
+#include "run/run_outcome.h"
+
+#include <QFile>
+
+struct CCore::ProgramStart
+{
+    bool stoppedBeforeStart = false;
+    qint64 pid = 0;
+    int error = 0;
+    int errorPipe = -1;
+};
+
+void CCore::Work(ActiveRun* run)
+{
+    // Once RunProcess hands back nothing, the core may already be gone: touch nothing.
+    while (run)
+        run = RunProcess(run);
+}
+
+CCore::ActiveRun* CCore::RunProcess(ActiveRun* run)
+{
+    ActiveRun* next = nullptr;
+    auto* ownProcess = dynamic_cast<CProcess*>(run->process);
+    QString hiddenOutput;
+    if (ownProcess && run->isCoder && run->options.atomicOutputs &&
+        CanWriteUnderHiddenName(run->outputFile))
+        hiddenOutput = MakeTemporaryOutputName(run->outputFile);
+    else if (ownProcess && IsLink(run->outputFile))
+        QFile::remove(run->outputFile); // written directly: the link goes, not its target
+    const FileStamp outputBefore = StampOf(run->outputFile);
+    // Read now: a coder's WAV is gone once the coder has ended.
+    const qint64 expectedMs =
+        ownProcess && run->options.checkResults ? StreamDurationMs(run->inputFile) : -1;
+
+    const ProgramStart started = StartProgram(*run, ownProcess, hiddenOutput);
+    RunFacts facts;
+    facts.stopped = started.stoppedBeforeStart;
+    facts.started = started.pid > 0;
+    facts.startError = started.error;
+    if (facts.stopped || !facts.started) {
+        std::lock_guard lock(mutex);
+        // Its decoder may have written the WAV already; no coder will read it now.
+        if (run->isCoder)
+            DeleteRunFile(run->tempFile);
+        const RunVerdict verdict = DecideOutcome(facts);
+        OnProcessFinished(run, verdict.outcome, verdict.code, true, &next);
+        return next;
+    }
+
+    if (run->isCoder && run->options.replayGain != ReplayGainMode::Off)
+        run->finish.meter.Start(run->inputFile);
+    const os::ExitStatus status = AwaitProgram(*run, started, hiddenOutput, facts.stopped);
+    facts.exit = status.kind == os::ExitStatus::Kind::Signaled  ? RunFacts::Exit::Signaled
+                 : status.kind == os::ExitStatus::Kind::Unknown ? RunFacts::Exit::Unknown
+                                                                : RunFacts::Exit::Exited;
+    facts.code = status.code;
+    run->finish.meter.Finish(facts.stopped);
+
+    // The run's own files are cleaned up before its slot is freed, so a run that has ended
+    // has left nothing behind.
+    if (run->isCoder)
+        DeleteRunFile(run->tempFile);
+    // Only the core's own programs are read back: a plugin's run knows what it wrote.
+    const bool readBack = ownProcess && run->options.checkResults;
+    const RunVerdict verdict = Judge(*run, facts, outputBefore, readBack, expectedMs);
+    if (verdict.discardOutput)
+        DeleteRunFile(run->writtenFile);
+    RunResult::Outcome outcome = verdict.outcome;
+    SettleAlbum(*run, outcome);
+    std::lock_guard lock(mutex);
+    OnProcessFinished(run, outcome, verdict.code, true, &next);
+    return next;
+}
+
+CCore::ProgramStart CCore::StartProgram(ActiveRun& run, CProcess* ownProcess,
+                                        const QString& hiddenOutput)
+{
+    ProgramStart started;
+    // The gate is released before OnProcessFinished: after that call the core may be gone.
+    std::lock_guard launching(launchGate);
+    {
+        std::lock_guard lock(mutex);
+        started.stoppedBeforeStart = run.stopRequested;
+    }
+    if (started.stoppedBeforeStart)
+        return started;
+    // The program is created without the lock, so the windows never wait for it.
+    bool created = false;
+    bool redirected = false;
+    if (ownProcess) {
+        const CProcess::StartResult result =
+            ownProcess->StartWith(run.priorityClass, {run.outputFile, hiddenOutput, true});
+        created = result.created;
+        started.error = result.error;
+        started.errorPipe = result.errorPipe;
+        redirected = result.redirected;
+    } else {
+        created = run.process->Start(run.priorityClass);
+    }
+    started.pid = created ? qint64(run.process->GetProcessInformation().processId) : 0;
+    if (started.pid > 0) {
+        std::lock_guard lock(mutex);
+        // A template that does not name its output as one argument writes it directly.
+        if (redirected)
+            run.writtenFile = hiddenOutput;
+        TakeSlot(&run, started.pid);
+    }
+    return started;
+}
+
+os::ExitStatus CCore::AwaitProgram(ActiveRun& run, const ProgramStart& started,
+                                   const QString& hiddenOutput, bool& stopped)
+{
+    // Read until the program ends; a program that fills the pipe would otherwise stall.
+    CErrorTail errors(run.showWindow);
+    os::ReadUntilExit(started.pid, started.errorPipe,
+                      [&errors](const QByteArray& bytes) { errors.Add(bytes); });
+    run.errorOutput = errors.Lines();
+    // The user knows the result by its own name, not by the hidden one it is written under.
+    if (!hiddenOutput.isEmpty())
+        run.errorOutput.replace(hiddenOutput, run.outputFile);
+    const bool waited = os::WaitForExitWithoutReaping(started.pid);
+    {
+        // Once marked ended, Stop leaves the pid alone: it is about to be reaped and reused.
+        std::lock_guard lock(mutex);
+        run.state = ActiveRun::State::Ended;
+        stopped = run.stopRequested;
+    }
+    return waited ? os::ReapProcess(started.pid)
+                  : os::ExitStatus{os::ExitStatus::Kind::Unknown, -1};
+}
+
+RunVerdict CCore::Judge(ActiveRun& run, RunFacts& facts, const FileStamp& outputBefore,
+                        bool readBack, qint64 expectedMs)
+{
+    if (facts.stopped)
+        return DecideOutcome(facts);
+    facts.hidden = run.writtenFile != run.outputFile;
+    facts.wroteOutput = WroteOutput(run.writtenFile, facts.hidden ? FileStamp() : outputBefore);
+    facts.diskFull =
+        facts.wroteOutput && !run.writtenFile.isEmpty() && os::FileSystemIsFull(run.writtenFile);
+    RunVerdict verdict = DecideOutcome(facts);
+    if (verdict.Succeeded() && readBack && !run.writtenFile.isEmpty()) {
+        run.check = CheckResult(run.writtenFile, expectedMs);
+        facts.checked = true;
+        facts.checkPassed = run.check.Passed();
+        verdict = DecideOutcome(facts);
+    }
+    if (verdict.Succeeded() && run.isCoder) {
+        facts.placed = FinishResult(run.finish, run.writtenFile, run.outputFile, run.options);
+        verdict = DecideOutcome(facts);
+    }
+    return verdict;
+}
+
+void CCore::TakeSlot(ActiveRun* run, qint64 pid)
+{
+    run->pid = pid;
+    run->state = ActiveRun::State::Running;
+    if (run->generation == generation) {
+        ++startedCount;
+        if (runChanged)
+            runChanged(run->process, nullptr);
+    }
+    if (run->stopRequested) {
+        // Stop came while the program was being created: end it before it gets far.
+        os::KillProcessGroup(pid);
+        return;
+    }
+    if (run->priorityClass != priorityClass)
+        os::SetProcessGroupPriority(pid, priorityClass);
+}
