@@ -99,6 +99,8 @@ protected:
                                                   "short) exec sox \"$2\" \"$3\" trim 0 1 ;;\n"
                                                   "empty) : > \"$3\" ;;\n"
                                                   "slow) cp \"$2\" \"$3\"; exec sleep 60 ;;\n"
+                                                  "shrink) truncate -s 1000000 \"$2\"\n"
+                                                  "  exec cp \"$2\" \"$3\" ;;\n"
                                                   "block) cp \"$2\" \"$3\"\n"
                                                   "  case \"$2\" in */b.wav) sleep 1\n"
                                                   "  mkdir -p \"${3%/*}/a.wav/in the way\" ;;\n"
@@ -106,10 +108,10 @@ protected:
                                                   "esac\n");
         QFile::setPermissions(Path(u"prog/Coders/Faulty/faulty"_s),
                               QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        WriteFile(u"prog/Coders/Faulty/Extensions.ini"_s, "wav\nwav\nwav\nwav\n");
+        WriteFile(u"prog/Coders/Faulty/Extensions.ini"_s, "wav\nwav\nwav\nwav\nwav\n");
         WriteFile(u"prog/Coders/Faulty/Presets.ini"_s,
                   "Short\nshort %in% %out%\nEmpty\nempty %in% %out%\nSlow\nslow %in% %out%\n"
-                  "Block\nblock %in% %out%\n");
+                  "Block\nblock %in% %out%\nShrink\nshrink %in% %out%\n");
         if (!settings.isEmpty())
             WriteFile(u"prog/Settings.ini"_s, settings);
         return folder;
@@ -338,6 +340,16 @@ TEST_F(OrvelBatchTest, ResultsCountOnlyWhenCheckedAndLinksAreNeverWrittenThrough
         << shortened.err.toStdString();
     EXPECT_TRUE(emptied.err.contains(u"Coder faulty: result is empty"_s))
         << emptied.err.toStdString();
+    EXPECT_TRUE(QDir(Path(u"out"_s)).entryList(QDir::Files | QDir::Hidden).isEmpty());
+
+    // A source cut short while the meter and the coder read it (a share going away) fails with
+    // its reason, whenever the cut lands; read through a mapping, it ended the program (SIGBUS).
+    ASSERT_TRUE(fixtures::MakeWav(Path(u"long.wav"_s), 44100, 2, 16, 60.0));
+    const Result cut = Shell(faulty + u"--preset Shrink --replaygain track long.wav"_s);
+    EXPECT_EQ(cut.status, 1) << cut.err.toStdString();
+    EXPECT_TRUE(cut.err.contains(u"long.wav: Coder faulty: result is 5.7 s of 60.0 s"_s))
+        << cut.err.toStdString();
+    EXPECT_TRUE(cut.out.contains(u"0 converted, 1 failed"_s)) << cut.out.toStdString();
     EXPECT_TRUE(QDir(Path(u"out"_s)).entryList(QDir::Files | QDir::Hidden).isEmpty());
 
     Shell(u"sox three.wav out/three.wav trim 0 1 && touch -d '+1 minute' out/three.wav"_s);
