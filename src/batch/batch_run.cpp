@@ -509,6 +509,11 @@ void CBatchRun::ReportEnded(CFileInfo& file, bool failed, const QList<RunResult>
         ++tally.converted;
         if (!terminal)
             out << "converted: " << file.path << " -> " << FinalOutputOf(file) << '\n';
+        // What the result lacks (tags, ReplayGain values) though its audio is whole.
+        for (const RunResult& run : ended) {
+            if (run.process == file.coder.get() && !run.tagError.isEmpty())
+                err << "warning: " << file.path << ": " << run.tagError << '\n';
+        }
         return;
     }
     ++tally.failed;
