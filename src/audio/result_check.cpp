@@ -33,14 +33,12 @@ bool HasExtension(const QString& path, QStringView extension)
 qint64 WavDurationMs(const QString& path)
 {
     QFile file(path);
-    const qint64 size = file.open(QIODevice::ReadOnly) ? file.size() : 0;
-    const uchar* bytes = size > 0 ? file.map(0, size) : nullptr;
-    WavChunks chunks;
-    if (!bytes || !FindWavChunks(bytes, size, chunks, nullptr) || chunks.formatSize < 16 ||
-        chunks.dataOffset < 0)
+    WavHeader header;
+    if (!file.open(QIODevice::ReadOnly) || !ReadWavHeader(file, header, nullptr) ||
+        header.chunks.formatSize < 16 || header.chunks.dataOffset < 0)
         return -1;
-    const quint32 bytesPerSecond = qFromLittleEndian<quint32>(chunks.format + 8);
-    return bytesPerSecond == 0 ? -1 : chunks.dataSize * 1000 / bytesPerSecond;
+    const quint32 bytesPerSecond = qFromLittleEndian<quint32>(header.chunks.format + 8);
+    return bytesPerSecond == 0 ? -1 : header.chunks.dataSize * 1000 / bytesPerSecond;
 }
 
 // An MP3's length is exact only from the frame count of its Xing or Info frame; without one the

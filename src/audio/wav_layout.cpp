@@ -1,6 +1,8 @@
 #include "audio/wav_layout.h"
 
+#include <QIODevice>
 #include <QtEndian>
+#include <algorithm>
 #include <cstring>
 
 using namespace Qt::StringLiterals;
@@ -15,6 +17,10 @@ constexpr qint64 kChunkHeader = 8;
 constexpr qint64 kPlainFormatSize = 16;
 constexpr qint64 kExtensibleFormatSize = 40;
 constexpr qint64 kDs64Size = 28;
+// Where a header is read first, and how far: chunks before the samples (a cover, a text) are
+// rarely more than a few hundred kilobytes.
+constexpr qint64 kFirstHeaderRead = 64 * 1024;
+constexpr qint64 kLargestHeader = 64 * 1024 * 1024;
 
 bool Is(const uchar* at, const char* id)
 {
@@ -69,13 +75,17 @@ bool ReadFormat(const uchar* chunk, qint64 chunkSize, WavLayout& layout, QString
 
 } // namespace
 
-bool FindWavChunks(const uchar* bytes, qint64 size, WavChunks& chunks, QString* error)
+bool FindWavChunks(const uchar* bytes, qint64 size, WavChunks& chunks, QString* error,
+                   qint64 fileSize)
 {
     chunks = WavChunks();
+    if (fileSize < size)
+        fileSize = size;
     if (size < 12 || !(Is(bytes, "RIFF") || Is(bytes, "RF64")) || !Is(bytes + 8, "WAVE"))
         return Fail(error, u"it is no WAV file"_s);
     quint64 rf64DataSize = 0;
-    for (qint64 at = 12; at + kChunkHeader <= size;) {
+    qint64 at = 12;
+    while (at + kChunkHeader <= size) {
         const uchar* chunk = bytes + at + kChunkHeader;
         const quint32 declared = Read32(bytes + at + 4);
         const qint64 available = size - at - kChunkHeader;
@@ -85,8 +95,9 @@ bool FindWavChunks(const uchar* bytes, qint64 size, WavChunks& chunks, QString* 
             quint64 dataSize = declared;
             if (declared == kUnknownSize && rf64DataSize > 0)
                 dataSize = rf64DataSize;
-            if (dataSize == 0 || dataSize == kUnknownSize || dataSize > quint64(available))
-                dataSize = quint64(available);
+            const quint64 inFile = quint64(fileSize - at - kChunkHeader);
+            if (dataSize == 0 || dataSize == kUnknownSize || dataSize > inFile)
+                dataSize = inFile;
             chunks.dataOffset = at + kChunkHeader;
             chunks.dataSize = qint64(dataSize);
             return true;
@@ -99,19 +110,53 @@ bool FindWavChunks(const uchar* bytes, qint64 size, WavChunks& chunks, QString* 
         }
         at += kChunkHeader + qint64(declared) + (declared & 1);
     }
+    chunks.walkedTo = at;
     return chunks.format != nullptr || Fail(error, u"it has no format chunk"_s);
 }
 
-bool ReadWavLayout(const uchar* bytes, qint64 size, WavLayout& layout, QString* error)
+bool ReadWavHeader(QIODevice& file, WavHeader& header, QString* error)
+{
+    header = WavHeader();
+    header.fileSize = file.size();
+    for (qint64 want = std::min(kFirstHeaderRead, header.fileSize);;) {
+        const qint64 have = header.bytes.size();
+        header.bytes.resize(want);
+        const qint64 got = file.read(header.bytes.data() + have, want - have);
+        if (got < 0)
+            return Fail(error, u"it cannot be read (%1)"_s.arg(file.errorString()));
+        header.bytes.resize(have + got);
+        const auto* bytes = reinterpret_cast<const uchar*>(header.bytes.constData());
+        QString reason;
+        const bool found =
+            FindWavChunks(bytes, header.bytes.size(), header.chunks, &reason, header.fileSize);
+        // The walk ran off the end of what was read before the samples: read on, if the file
+        // holds more (a file that shrank meanwhile has no more to give).
+        const qint64 next = header.chunks.walkedTo + kChunkHeader;
+        if (header.chunks.walkedTo == 0 || got < want - have || next > header.fileSize)
+            return found || Fail(error, reason);
+        if (next > kLargestHeader)
+            return Fail(error, u"its samples do not begin within its first %1 MiB"_s.arg(
+                                   kLargestHeader / (1024 * 1024)));
+        want = std::min(
+            {std::max(want * 4, next + kFirstHeaderRead), header.fileSize, kLargestHeader});
+    }
+}
+
+bool WavLayoutOf(const WavChunks& chunks, WavLayout& layout, QString* error)
 {
     layout = WavLayout();
-    WavChunks chunks;
-    if (!FindWavChunks(bytes, size, chunks, error) ||
-        !ReadFormat(chunks.format, chunks.formatSize, layout, error))
+    if (!ReadFormat(chunks.format, chunks.formatSize, layout, error))
         return false;
     if (chunks.dataOffset < 0)
         return Fail(error, u"it holds no samples"_s);
     layout.dataOffset = chunks.dataOffset;
     layout.frameCount = chunks.dataSize / layout.BytesPerFrame();
     return layout.frameCount > 0 || Fail(error, u"it holds no samples"_s);
+}
+
+bool ReadWavLayout(const uchar* bytes, qint64 size, WavLayout& layout, QString* error)
+{
+    layout = WavLayout();
+    WavChunks chunks;
+    return FindWavChunks(bytes, size, chunks, error) && WavLayoutOf(chunks, layout, error);
 }

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QtGlobal>
+
+class QIODevice;
 
 // Where a WAV file keeps its samples and how they are stored.
 struct WavLayout
@@ -30,11 +33,32 @@ struct WavChunks
     qint64 formatSize = 0;
     qint64 dataOffset = -1; // -1: no data chunk
     qint64 dataSize = 0;
+    qint64 walkedTo = 0; // where a walk that ran off the end of the bytes stopped, else 0
 };
 
-// Finds the chunks in the first `size` bytes of a file. False, with the reason in *error, for
-// a file that is no WAV, has no format chunk, or has its samples before their format.
-bool FindWavChunks(const uchar* bytes, qint64 size, WavChunks& chunks, QString* error);
+// Finds the chunks in the first `size` bytes of a file of `fileSize` bytes (-1: `size`; the
+// data chunk's size is held to the file's). False, with the reason in *error, for a file that
+// is no WAV, has no format chunk, or has its samples before their format.
+bool FindWavChunks(const uchar* bytes, qint64 size, WavChunks& chunks, QString* error,
+                   qint64 fileSize = -1);
+
+// A WAV file's bytes up to its first sample, read with plain reads, and its chunks (which point
+// into `bytes`). A file mapped into memory instead kills the program (SIGBUS) when it is cut
+// short while it is read: another program writing it, a share or drive going away.
+struct WavHeader
+{
+    QByteArray bytes;
+    WavChunks chunks;
+    qint64 fileSize = 0;
+};
+
+// Reads the header from an open file, in growing blocks until the data chunk begins. False,
+// with the reason in *error, as FindWavChunks refuses, or for a file that cannot be read.
+bool ReadWavHeader(QIODevice& file, WavHeader& header, QString* error);
+
+// The layout of the samples that the chunks describe. False, with the reason in *error, for
+// samples the meter cannot read, or none.
+bool WavLayoutOf(const WavChunks& chunks, WavLayout& layout, QString* error);
 
 // Reads the layout from the first `size` bytes of a WAV file (RIFF or RF64, plain or
 // WAVE_FORMAT_EXTENSIBLE, PCM or floating point). A data chunk whose size is unknown (0 or all

@@ -333,6 +333,7 @@ void CBatchRun::OnFileState(int index, FileState state)
         ++tally.converted;
         if (!terminal)
             out << "converted: " << file.path << " -> " << FinalOutputOf(file) << '\n';
+        ReportTagProblems(file);
         break;
     case FileState::Failed:
         ++tally.failed;
@@ -447,6 +448,15 @@ int CBatchRun::Convert(bool overwrite)
         err << "\r\033[K" << Qt::flush;
     PrintSummary(clock.elapsed(), stopSignal);
     return ExitStatus(stopSignal);
+}
+
+// What a converted result lacks (tags, ReplayGain values) though its audio is whole.
+void CBatchRun::ReportTagProblems(const CFileInfo& file)
+{
+    for (const RunResult& run : core.GetRunResults()) {
+        if (run.process == file.coder.get() && !run.tagError.isEmpty())
+            err << "warning: " << file.path << ": " << run.tagError << '\n';
+    }
 }
 
 void CBatchRun::ReportFailed(const CFileInfo& file, const RunResult& run)

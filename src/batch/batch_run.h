@@ -57,6 +57,7 @@ private:
     void PrintShellLines(const QList<CFileInfo*>& files, const CBatchOptions& options);
     QString JobLine(CFileInfo& file, const CBatchOptions& options) const;
     int Convert(bool overwrite);
+    void ReportTagProblems(const CFileInfo& file);
     void ReportFailed(const CFileInfo& file, const RunResult& run);
     void PrintSummary(qint64 elapsedMs, int stopSignal);
     int ExitStatus(int stopSignal) const;

@@ -6,7 +6,9 @@
 #include "loudness/wide_vectors.h"
 
 #include <QFile>
+#include <QIODevice>
 #include <QtEndian>
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <system_error>
@@ -101,9 +103,62 @@ bool Fail(QString* error, const QString& path, const QString& reason)
     return false;
 }
 
-// False when cancelled.
-bool Measure(const uchar* data, const WavLayout& layout, CTrackLoudness& result,
-             const std::atomic<bool>* cancel)
+// Reads the samples in blocks of whole 100 ms steps, about a mebibyte at a time: plain reads
+// cost the meter nothing measurable beside the filters, and a file cut short while it is read
+// ends the measurement with its reason instead of the program.
+class CBlockReader
+{
+public:
+    CBlockReader(QIODevice& device, qint64 stepBytes)
+        : file(device), blockBytes(std::max<qint64>(1, kBlockBytes / stepBytes) * stepBytes)
+    {
+    }
+
+    // The next `bytes` bytes (at most a block), or null with the reason in *error.
+    const uchar* Next(qint64 bytes, QString* error)
+    {
+        if (at + bytes > filled) {
+            const qint64 kept = filled - at;
+            buffer.resize(size_t(std::max(blockBytes, bytes)));
+            if (kept > 0)
+                std::memmove(buffer.data(), buffer.data() + at, size_t(kept));
+            const qint64 got = file.read(reinterpret_cast<char*>(buffer.data()) + kept,
+                                         qint64(buffer.size()) - kept);
+            if (got < 0) {
+                *error = u"it cannot be read (%1)"_s.arg(file.errorString());
+                return nullptr;
+            }
+            at = 0;
+            filled = kept + got;
+            if (bytes > filled) {
+                *error = u"it was cut short while it was read"_s;
+                return nullptr;
+            }
+        }
+        const uchar* bytesAt = buffer.data() + at;
+        at += bytes;
+        return bytesAt;
+    }
+
+private:
+    static constexpr qint64 kBlockBytes = 1024 * 1024;
+    QIODevice& file;
+    const qint64 blockBytes;
+    std::vector<uchar> buffer;
+    qint64 at = 0;
+    qint64 filled = 0;
+};
+
+enum class MeasureEnd
+{
+    Measured,
+    Cancelled,
+    Failed,
+};
+
+// Measures the samples from where `file` stands.
+MeasureEnd Measure(QIODevice& file, const WavLayout& layout, CTrackLoudness& result,
+                   const std::atomic<bool>* cancel, QString* reason)
 {
     CFrameReader reader(layout);
     CKWeighting weighting(layout.channels, layout.sampleRate);
@@ -111,12 +166,19 @@ bool Measure(const uchar* data, const WavLayout& layout, CTrackLoudness& result,
     // In steps of 100 ms as libebur128 rounds them, each a quarter of a gating block.
     const qint64 step = (layout.sampleRate + 5) / 10;
     const qint64 bytesPerFrame = layout.BytesPerFrame();
+    CBlockReader blocks(file, step * bytesPerFrame);
     std::vector<double> quarters;
     for (qint64 frame = 0; frame < layout.frameCount; frame += step) {
         if (cancel && cancel->load(std::memory_order_relaxed))
-            return false;
+            return MeasureEnd::Cancelled;
         const qint64 frames = std::min(step, layout.frameCount - frame);
-        const float* samples = reader.Read(data + frame * bytesPerFrame, size_t(frames));
+        const uchar* bytes = blocks.Next(frames * bytesPerFrame, reason);
+        if (!bytes) {
+            *reason += u" (%1 of its %2 seconds were read)"_s.arg(frame / layout.sampleRate)
+                           .arg(layout.frameCount / layout.sampleRate);
+            return MeasureEnd::Failed;
+        }
+        const float* samples = reader.Read(bytes, size_t(frames));
         weighting.Add(samples, size_t(frames));
         truePeak.Add(samples, size_t(frames));
         if (frames < step)
@@ -129,7 +191,7 @@ bool Measure(const uchar* data, const WavLayout& layout, CTrackLoudness& result,
         }
     }
     result.truePeak = truePeak.Peak();
-    return true;
+    return MeasureEnd::Measured;
 }
 
 } // namespace
@@ -183,23 +245,32 @@ bool MeasureWavLoudness(const QString& path, CTrackLoudness& result, QString* er
                         const std::atomic<bool>* cancel)
 {
     result = CTrackLoudness();
+    // Unbuffered: the blocks are large, and read straight into the meter's buffer.
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return Fail(error, path, file.errorString());
-    const qint64 size = file.size();
-    // Mapped, the encoder reading the same file and the meter share the page cache.
-    const uchar* data = size > 0 ? file.map(0, size) : nullptr;
-    if (!data)
-        return Fail(error, path, size > 0 ? file.errorString() : u"the file is empty"_s);
+    return MeasureWavLoudness(file, path, result, error, cancel);
+}
+
+bool MeasureWavLoudness(QIODevice& file, const QString& path, CTrackLoudness& result,
+                        QString* error, const std::atomic<bool>* cancel)
+{
+    result = CTrackLoudness();
+    if (file.size() == 0)
+        return Fail(error, path, u"the file is empty"_s);
+    WavHeader header;
     WavLayout layout;
     QString reason;
-    if (!ReadWavLayout(data, size, layout, &reason))
+    if (!ReadWavHeader(file, header, &reason) || !WavLayoutOf(header.chunks, layout, &reason))
         return Fail(error, path, reason);
-    if (!Measure(data + layout.dataOffset, layout, result, cancel)) {
-        result = CTrackLoudness();
-        return Fail(error, path, u"the measurement was stopped"_s);
-    }
-    return true;
+    if (!file.seek(layout.dataOffset))
+        return Fail(error, path, file.errorString());
+    const MeasureEnd end = Measure(file, layout, result, cancel, &reason);
+    if (end == MeasureEnd::Measured)
+        return true;
+    result = CTrackLoudness();
+    return Fail(error, path,
+                end == MeasureEnd::Cancelled ? u"the measurement was stopped"_s : reason);
 }
 
 CLoudnessThread::~CLoudnessThread()

@@ -5,6 +5,8 @@
 #include <thread>
 #include <vector>
 
+class QIODevice;
+
 // The loudness of one file as ReplayGain needs it: the energies of its 400 ms gating blocks
 // (kept so that an album can be gated over all of its files at once) and its true peak.
 struct CTrackLoudness
@@ -34,6 +36,10 @@ CAlbumLoudness MeasureAlbum(const std::vector<const CTrackLoudness*>& tracks);
 // not such a WAV or cannot be read, or when *cancel turns true.
 bool MeasureWavLoudness(const QString& path, CTrackLoudness& result, QString* error,
                         const std::atomic<bool>* cancel = nullptr);
+// The same on a file open for reading from its start; `path` names it in the reason. A file
+// cut short while it is read is refused with that reason.
+bool MeasureWavLoudness(QIODevice& file, const QString& path, CTrackLoudness& result,
+                        QString* error, const std::atomic<bool>* cancel = nullptr);
 
 // Measures a coder's WAV on a thread of its own while the coder reads it, so that the slot
 // waits for the slower of the two only.

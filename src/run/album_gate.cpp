@@ -1,8 +1,14 @@
 #include "run/album_gate.h"
 
+#include "audio/result_check.h"
 #include "run/run_files.h"
 #include "tags/replay_gain.h"
 #include "tags/tag_copy.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSet>
 
 using namespace Qt::StringLiterals;
 
@@ -18,6 +24,45 @@ QHash<QString, CAlbumLoudness> MeasureAlbums(const std::vector<CHeldResult>& res
     for (auto album = tracks.cbegin(); album != tracks.cend(); ++album)
         albums.insert(album.key(), MeasureAlbum(album.value()));
     return albums;
+}
+
+// A file of the album's folder with the album's title that none of the results came from: a
+// source left out as up to date, or one not in the list. Values over part of an album are
+// wrong for all of it. Files named like a result's source are taken for its earlier results.
+QString MissingMember(const QString& album, const std::vector<CHeldResult>& results)
+{
+    if (results.empty())
+        return {};
+    QSet<QString> ours;
+    QSet<QString> names;
+    for (const CHeldResult& result : results) {
+        if (result.album != album)
+            continue;
+        ours << QFileInfo(result.sourceFile).absoluteFilePath()
+             << QFileInfo(result.outputFile).absoluteFilePath();
+        names << QFileInfo(result.sourceFile).completeBaseName();
+    }
+    const QDir folder = QFileInfo(results.front().sourceFile).absoluteDir();
+    for (const QFileInfo& file : folder.entryInfoList(QDir::Files, QDir::Name)) {
+        const QString path = file.absoluteFilePath();
+        if (ours.contains(path) || names.contains(file.completeBaseName()))
+            continue;
+        const bool audio =
+            IsReadableAudioKind(path) || file.suffix().compare(u"wav"_s, Qt::CaseInsensitive) == 0;
+        if (audio && ReadAlbumTitle(path) == album)
+            return path;
+    }
+    return {};
+}
+
+void LeaveOutAlbumValues(const CHeldResult& result, const QString& missing,
+                         QList<CReleaseFailure>& failures)
+{
+    const QString album = result.album.isEmpty() ? u"its folder's files without an album title"_s
+                                                 : u"the album \"%1\""_s.arg(result.album);
+    failures.append({result.process, true,
+                     u"no album values: \"%1\", of %2, was not converted in this run; "
+                     u"convert the whole album again to get them"_s.arg(missing, album)});
 }
 
 void WriteAlbumValues(const CHeldResult& result, const CAlbumLoudness& album,
@@ -102,8 +147,18 @@ QList<CReleaseFailure> ReleaseResults(const CReleasedResults& released)
                                                       : QHash<QString, CAlbumLoudness>();
     // One result at a time, tagged and then moved to its name: a crash part-way leaves the ones
     // done at their names, whole, and the others hidden.
+    QHash<QString, QString> missing;
+    if (released.withAlbumValues) {
+        for (const CHeldResult& result : released.results) {
+            if (!missing.contains(result.album))
+                missing.insert(result.album, MissingMember(result.album, released.results));
+        }
+    }
     for (const CHeldResult& result : released.results) {
-        if (released.withAlbumValues && !released.incompleteAlbums.contains(result.album))
+        const QString member = missing.value(result.album);
+        if (!member.isEmpty())
+            LeaveOutAlbumValues(result, member, failures);
+        else if (released.withAlbumValues && !released.incompleteAlbums.contains(result.album))
             WriteAlbumValues(result, albums.value(result.album), failures);
         Place(result, failures);
     }

@@ -99,6 +99,8 @@ protected:
                                                   "short) exec sox \"$2\" \"$3\" trim 0 1 ;;\n"
                                                   "empty) : > \"$3\" ;;\n"
                                                   "slow) cp \"$2\" \"$3\"; exec sleep 60 ;;\n"
+                                                  "shrink) truncate -s 1000000 \"$2\"\n"
+                                                  "  exec cp \"$2\" \"$3\" ;;\n"
                                                   "block) cp \"$2\" \"$3\"\n"
                                                   "  case \"$2\" in */b.wav) sleep 1\n"
                                                   "  mkdir -p \"${3%/*}/a.wav/in the way\" ;;\n"
@@ -106,10 +108,10 @@ protected:
                                                   "esac\n");
         QFile::setPermissions(Path(u"prog/Coders/Faulty/faulty"_s),
                               QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        WriteFile(u"prog/Coders/Faulty/Extensions.ini"_s, "wav\nwav\nwav\nwav\n");
+        WriteFile(u"prog/Coders/Faulty/Extensions.ini"_s, "wav\nwav\nwav\nwav\nwav\n");
         WriteFile(u"prog/Coders/Faulty/Presets.ini"_s,
                   "Short\nshort %in% %out%\nEmpty\nempty %in% %out%\nSlow\nslow %in% %out%\n"
-                  "Block\nblock %in% %out%\n");
+                  "Block\nblock %in% %out%\nShrink\nshrink %in% %out%\n");
         if (!settings.isEmpty())
             WriteFile(u"prog/Settings.ini"_s, settings);
         return folder;
@@ -339,6 +341,16 @@ TEST_F(OrvelBatchTest, ResultsCountOnlyWhenCheckedAndLinksAreNeverWrittenThrough
         << shortened.err.toStdString();
     EXPECT_TRUE(emptied.err.contains(u"Coder faulty: result is empty"_s))
         << emptied.err.toStdString();
+    EXPECT_TRUE(QDir(Path(u"out"_s)).entryList(QDir::Files | QDir::Hidden).isEmpty());
+
+    // A source cut short while the meter and the coder read it (a share going away) fails with
+    // its reason, whenever the cut lands; read through a mapping, it ended the program (SIGBUS).
+    ASSERT_TRUE(fixtures::MakeWav(Path(u"long.wav"_s), 44100, 2, 16, 60.0));
+    const Result cut = Shell(faulty + u"--preset Shrink --replaygain track long.wav"_s);
+    EXPECT_EQ(cut.status, 1) << cut.err.toStdString();
+    EXPECT_TRUE(cut.err.contains(u"long.wav: Coder faulty: result is 5.7 s of 60.0 s"_s))
+        << cut.err.toStdString();
+    EXPECT_TRUE(cut.out.contains(u"0 converted, 1 failed"_s)) << cut.out.toStdString();
     EXPECT_TRUE(QDir(Path(u"out"_s)).entryList(QDir::Files | QDir::Hidden).isEmpty());
 
     Shell(u"sox three.wav out/three.wav trim 0 1 && touch -d '+1 minute' out/three.wav"_s);
@@ -603,6 +615,38 @@ TEST_F(OrvelBatchTest, AnAlbumMissingAFailedFileGetsTrackValuesOnly)
     EXPECT_TRUE(tags.contains(u"REPLAYGAIN_TRACK_GAIN"_s));
     EXPECT_FALSE(tags.contains(u"REPLAYGAIN_ALBUM_GAIN"_s));
     EXPECT_TRUE(QDir(Path(u"out"_s)).entryList({u".orv*"_s}, QDir::Hidden | QDir::Files).isEmpty());
+
+    // Nor does an album of which only a part is converted again (a track retagged, the other
+    // up to date and left out): the run says why, and the other result keeps the values of the
+    // whole album.
+    for (const QString& name : {u"d1"_s, u"d2"_s})
+        QFile::remove(MakeSource(Path(u"part/D"_s), name, u"sine 300 vol 0.5"_s, u"Delta"_s));
+    QFile::remove(MakeSource(Path(u"part/D"_s), u"e1"_s, u"sine 900 vol 0.1"_s, u"Epsilon"_s));
+    const QString partly = u"--coder FLAC --output partout --replaygain album part"_s;
+    ASSERT_EQ(Batch(partly).status, 0);
+    const QString whole =
+        LoudnessTags(Path(u"partout/d2.flac"_s)).value(u"REPLAYGAIN_ALBUM_GAIN"_s);
+    ASSERT_FALSE(whole.isEmpty());
+    // Retagged, and their old results removed: orvel-batch leaves results alone otherwise.
+    for (const QString& name : {u"d1"_s, u"e1"_s}) {
+        ASSERT_TRUE(fixtures::Run(
+            u"metaflac"_s, {u"--set-tag=TITLE=Retagged"_s, Path(u"part/D/%1.flac"_s.arg(name))}));
+        ASSERT_TRUE(QFile::remove(Path(u"partout/%1.flac"_s.arg(name))));
+    }
+    const Result again = Batch(partly);
+    EXPECT_EQ(again.status, 0) << again.err.toStdString();
+    EXPECT_TRUE(again.out.contains(u"2 converted, 0 failed, 0 left out, 1 up to date"_s))
+        << again.out.toStdString();
+    EXPECT_TRUE(again.err.contains(u"warning: %1: no album values: \"%2\", of the album \"Delta\", "
+                                   u"was not converted in this run"_s.arg(
+                                       Path(u"part/D/d1.flac"_s), Path(u"part/D/d2.flac"_s))))
+        << again.err.toStdString();
+    const QMap<QString, QString> retagged = LoudnessTags(Path(u"partout/d1.flac"_s));
+    EXPECT_TRUE(retagged.contains(u"REPLAYGAIN_TRACK_GAIN"_s));
+    EXPECT_FALSE(retagged.contains(u"REPLAYGAIN_ALBUM_GAIN"_s));
+    EXPECT_EQ(LoudnessTags(Path(u"partout/d2.flac"_s)).value(u"REPLAYGAIN_ALBUM_GAIN"_s), whole);
+    // An album all of whose files ran (here one) still gets its values.
+    EXPECT_TRUE(LoudnessTags(Path(u"partout/e1.flac"_s)).contains(u"REPLAYGAIN_ALBUM_GAIN"_s));
 
     // A result held for its album is reported only once it is at its name: one that cannot
     // get there is a failure, never first "converted".

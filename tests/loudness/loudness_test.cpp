@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QtEndian>
 #include <cmath>
 #include <cstring>
 #include <ebur128.h>
@@ -176,8 +177,29 @@ TEST(LoudnessTest, GainsFollowFromLoudnessAndAlbumsGateOverAllTheirBlocks)
     EXPECT_NEAR(GatedLoudness({&loud, &nearer}), 10 * std::log10((0.1 + 0.05012) / 2), 0.01);
 }
 
+// A file that shrinks once the meter has begun (another program writing it, a share going
+// away), at the moment it reads its samples.
+class CShrinkingFile : public QFile
+{
+public:
+    CShrinkingFile(const QString& path, qint64 cutTo) : QFile(path), size(cutTo) {}
+
+protected:
+    qint64 readData(char* data, qint64 maxSize) override
+    {
+        if (pos() > 0 && !cut)
+            cut = QFile::resize(fileName(), size);
+        return QFile::readData(data, maxSize);
+    }
+
+private:
+    const qint64 size;
+    bool cut = false;
+};
+
 // What is no PCM WAV is refused with its reason; a data chunk longer than the file (a writer
-// that died) is measured as far as it goes.
+// that died) is measured as far as it goes; a file cut short while it is measured is refused
+// with that reason (mapped, it would have ended the program with SIGBUS).
 TEST(LoudnessTest, RefusesWhatIsNoPcmWavAndReadsATruncatedOne)
 {
     QTemporaryDir dir;
@@ -191,6 +213,12 @@ TEST(LoudnessTest, RefusesWhatIsNoPcmWavAndReadsATruncatedOne)
     compressed[20] = 0x55; // MPEG layer 3 in a WAV
     QByteArray noFormat = wav;
     noFormat.replace(12, 4, "junk");
+    // Chunks before the samples beyond what the meter reads first (a cover, say).
+    QByteArray bigChunk = wav;
+    constexpr quint32 kBigSize = 300000;
+    QByteArray bigHeader("LIST....");
+    qToLittleEndian(kBigSize, bigHeader.data() + 4);
+    bigChunk.insert(36, bigHeader + QByteArray(kBigSize, 'x'));
     const struct
     {
         const char* name;
@@ -203,6 +231,7 @@ TEST(LoudnessTest, RefusesWhatIsNoPcmWavAndReadsATruncatedOne)
         {"noformat", noFormat, "before their format"},
         {"headeronly", wav.left(44), "no samples"},
         {"truncated", wav.left(wav.size() / 2), nullptr},
+        {"bigchunk", bigChunk, nullptr},
     };
     for (const auto& item : cases) {
         SCOPED_TRACE(item.name);
@@ -225,4 +254,11 @@ TEST(LoudnessTest, RefusesWhatIsNoPcmWavAndReadsATruncatedOne)
     std::atomic<bool> cancelled{true};
     EXPECT_FALSE(MeasureWavLoudness(good, measured, &error, &cancelled));
     EXPECT_TRUE(error.contains(u"stopped"_s));
+    const QString shrinking = dir.filePath(u"shrinking.wav"_s);
+    ASSERT_TRUE(fixtures::MakeWav(shrinking, 44100, 2, 16, 20.0));
+    CShrinkingFile file(shrinking, 2 * 1024 * 1024);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly | QIODevice::Unbuffered));
+    EXPECT_FALSE(MeasureWavLoudness(file, shrinking, measured, &error));
+    EXPECT_TRUE(error.contains(u"cut short while it was read"_s)) << error.toStdString();
+    EXPECT_TRUE(measured.blockEnergies.empty());
 }

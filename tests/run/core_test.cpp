@@ -295,8 +295,11 @@ TEST_F(CoreTest, StopEndsRunningProgramsAtOnceAndRemovesWhatTheyWrote)
         core.AddProcess(p);
     core.Start();
     ASSERT_TRUE(WaitForStarts({u"LongD"_s, u"LongC"_s}));
-    // Each writes its partial file, then its sleeper's pid.
-    ASSERT_TRUE(fixtures::WaitUntil([&] { return ReadPid(pidD) > 0 && ReadPid(pidC) > 0; }));
+    // Both write their partial files and their children's pids once under way.
+    ASSERT_TRUE(fixtures::WaitUntil([&] {
+        return QFile::exists(decoderWav) && !HiddenOutputs().isEmpty() && ReadPid(pidD) > 0 &&
+               ReadPid(pidC) > 0;
+    }));
     ASSERT_TRUE(QFile::exists(decoderWav));
     // A coder writes under a hidden name until its result is whole.
     ASSERT_FALSE(QFile::exists(coderOutput));
@@ -410,6 +413,7 @@ TEST_F(CoreTest, PriorityChangesReachRunningProgramsAndTheirChildren)
     ASSERT_EQ(RunningProcesses(core, 1).size(), 1);
     const qint64 pid = job->GetProcessInformation().processId;
     const qint64 child = ReadPid(pidFile);
+    ASSERT_GT(child, 0);
 
     core.SetPriority(kPriorityIdle);
     EXPECT_EQ(NiceOf(pid), 19);
@@ -503,7 +507,9 @@ TEST_F(CoreTest, StopMovesTheResultsThatWaitForTheirAlbumToTheirNames)
     core.Start();
     QElapsedTimer timer;
     timer.start();
-    while (core.GetHeldResultCount() < 1 && timer.elapsed() < 10000)
+    // The slow run writes its hidden output once its program is under way, which may be after
+    // the quick one has ended.
+    while ((core.GetHeldResultCount() < 1 || HiddenOutputs().size() < 2) && timer.elapsed() < 10000)
         QThread::msleep(5);
     ASSERT_EQ(core.GetHeldResultCount(), 1);
     EXPECT_FALSE(QFile::exists(quick->GetOutputFile()));
