@@ -14,6 +14,7 @@ packages=(
     libmediainfo0v5 mediainfo libtag1-dev
     libebur128-dev
     flac lame vorbis-tools opus-tools wavpack sox ffmpeg
+    poppler-utils
     desktop-file-utils parallel python3
     dpkg-dev file lintian appstream
     xvfb xauth
