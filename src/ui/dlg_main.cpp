@@ -4,13 +4,13 @@
 #include "planning/file_info.h"
 #include "planning/job_planning.h"
 #include "report/size_text.h"
+#include "ui/desktop_opener.h"
 #include "ui/dlg_console.h"
 #include "ui/file_adder.h"
 #include "ui/list_view_ex.h"
 #include "ui/main_window_texts.h"
 
 #include <QComboBox>
-#include <QDesktopServices>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QHeaderView>
@@ -166,7 +166,7 @@ void CDlgMain::OnCoderFolderClicked()
     }
     const QString folder = coders[static_cast<size_t>(index)]->GetFolder();
     if (!folder.isEmpty()) {
-        QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+        OpenWithDesktop(language, QUrl::fromLocalFile(folder), this);
     }
 }
 
