@@ -15,6 +15,7 @@ packages=(
     libebur128-dev
     libcue-dev libuchardet-dev libicu-dev
     flac lame vorbis-tools opus-tools wavpack sox ffmpeg
+    poppler-utils
     desktop-file-utils parallel python3 dbus-daemon
     dpkg-dev file lintian appstream
     xvfb xauth

@@ -1,15 +1,18 @@
 // Build tool: renders a Markdown file to a PDF with Qt's own text layout, so the manual needs
 // nothing beyond Qt to build. Usage: markdown_pdf [--check] INPUT.md OUTPUT.pdf [TITLE]
-// With --check it fails when any text leaves its page or a code block is split over two.
+// With --check it fails when any text leaves its page, a code block is split over two, or a word
+// of INPUT.md is missing from the PDF as pdftotext (poppler-utils) reads it back.
 #include <QAbstractTextDocumentLayout>
 #include <QFile>
 #include <QFontDatabase>
 #include <QFontMetricsF>
 #include <QGuiApplication>
+#include <QHash>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QProcess>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -31,6 +34,7 @@ constexpr qreal kCodePointSize = 9.0;    // code blocks and inline code
 constexpr qreal kMinCodePointSize = 6.5; // a long code line shrinks to this, then wraps
 constexpr qreal kCodeIndentPoints = 10.0;
 constexpr qreal kFooterGapMm = 8.0; // between the text and the page number
+constexpr int kPdfToTextTimeoutMs = 60000;
 const QColor kCodeBackground(0xf2, 0xf2, 0xf2);
 const QColor kHeadingColor(0x1f, 0x3a, 0x5f);
 
@@ -211,6 +215,16 @@ int PageOf(qreal y, qreal pageHeight)
     return int(std::floor(y / pageHeight));
 }
 
+// Lays the whole document out again from its current formats. Qt lays a document out lazily
+// and mends only the region of a change, so after formats changed in the middle, blocks
+// further down kept places from before: drawn there, they landed on other blocks or off every
+// page, and whole sections were missing from the PDF.
+void Relayout(QTextDocument& document)
+{
+    document.markContentsDirty(0, document.characterCount());
+    (void)document.pageCount(); // finishes the layout
+}
+
 // A code block that would be split starts on a new page, unless it is longer than a page.
 void KeepCodeBlocksTogether(QTextDocument& document, const std::vector<CodeBlock>& blocks,
                             qreal pageHeight)
@@ -226,6 +240,8 @@ void KeepCodeBlocksTogether(QTextDocument& document, const std::vector<CodeBlock
         QTextBlockFormat format = code.first.blockFormat();
         format.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
         cursor.setBlockFormat(format);
+        // The blocks below move: the next ones are measured where they now are.
+        Relayout(document);
     }
 }
 
@@ -240,9 +256,14 @@ QStringList LayoutFaults(const QTextDocument& document, const std::vector<CodeBl
         const QTextLayout* layout = block.layout();
         for (int i = 0; layout != nullptr && i < layout->lineCount(); ++i) {
             const QTextLine line = layout->lineAt(i);
+            const QString text = block.text().mid(line.textStart(), line.textLength());
             if (origin.x() + line.naturalTextRect().right() > width + 0.5) {
-                faults << u"past the right margin: "_s +
-                              block.text().mid(line.textStart(), line.textLength());
+                faults << u"past the right margin: "_s + text;
+            }
+            // Drawn on both pages, cut in two by each page's edge.
+            const qreal top = origin.y() + line.y();
+            if (PageOf(top, pageHeight) != PageOf(top + line.height() - 1, pageHeight)) {
+                faults << u"across the end of page %1: "_s.arg(PageOf(top, pageHeight) + 1) + text;
             }
         }
     }
@@ -255,6 +276,50 @@ QStringList LayoutFaults(const QTextDocument& document, const std::vector<CodeBl
         }
     }
     return faults;
+}
+
+// The words of a text, each with how often it occurs: runs of letters and digits in
+// compatibility form, so that a ligature read back from the PDF counts as its letters and
+// Markdown's marks count as nothing.
+QHash<QString, int> Words(const QString& text)
+{
+    QHash<QString, int> words;
+    QString word;
+    for (const QChar c : text.normalized(QString::NormalizationForm_KC) + u' ') {
+        if (c.isLetterOrNumber()) {
+            word += c;
+        } else if (!word.isEmpty()) {
+            ++words[word];
+            word.clear();
+        }
+    }
+    return words;
+}
+
+// The words of the Markdown text that the PDF holds fewer times, as pdftotext reads it.
+bool FindMissingWords(const QString& markdown, const QString& pdf, QStringList& missing,
+                      QString& error)
+{
+    QProcess reader;
+    // -raw: in its reading order pdftotext joins a word broken at a hyphen into one.
+    reader.start(u"pdftotext"_s, {u"-raw"_s, u"-enc"_s, u"UTF-8"_s, pdf, u"-"_s});
+    if (!reader.waitForFinished(kPdfToTextTimeoutMs) ||
+        reader.exitStatus() != QProcess::NormalExit || reader.exitCode() != 0) {
+        error = u"pdftotext (poppler-utils) could not read %1: %2 %3"_s.arg(
+            pdf, reader.errorString(), QString::fromLocal8Bit(reader.readAllStandardError()));
+        return false;
+    }
+    const QHash<QString, int> printed = Words(QString::fromUtf8(reader.readAllStandardOutput()));
+    const QHash<QString, int> written = Words(markdown);
+    for (auto it = written.cbegin(); it != written.cend(); ++it) {
+        if (printed.value(it.key()) < it.value()) {
+            missing << u"%1 (%2 of %3 times)"_s.arg(it.key())
+                           .arg(printed.value(it.key()))
+                           .arg(it.value());
+        }
+    }
+    missing.sort();
+    return true;
 }
 
 } // namespace
@@ -298,7 +363,9 @@ int main(int argc, char** argv)
     // The text fills the page less a strip at the bottom for the page number.
     const QRectF page = writer.pageLayout().paintRectPixels(kResolution);
     const qreal footer = MmToPixels(kFooterGapMm);
-    const qreal textHeight = page.height() - footer;
+    // Whole pixels: the layout places lines in 1/64 of a pixel, and a line moved to the top of a
+    // page that starts at a fraction began a hair above it, drawn (and read back) on both pages.
+    const qreal textHeight = std::floor(page.height() - footer);
     document.setPageSize(QSizeF(page.width(), textHeight));
     document.rootFrame()->setFrameFormat([&] {
         QTextFrameFormat frame = document.rootFrame()->frameFormat();
@@ -306,6 +373,7 @@ int main(int argc, char** argv)
         return frame;
     }());
     FitCodeBlocks(document, codeBlocks, page.width(), &writer);
+    Relayout(document);
     KeepCodeBlocksTogether(document, codeBlocks, textHeight);
     if (const QStringList faults = LayoutFaults(document, codeBlocks, page.width(), textHeight);
         check && !faults.isEmpty()) {
@@ -337,6 +405,18 @@ int main(int argc, char** argv)
     }
     if (!painter.end()) {
         return Fail(u"cannot finish %1"_s.arg(args[2]));
+    }
+    if (check) {
+        QStringList missing;
+        QString error;
+        if (!FindMissingWords(markdown, args[2], missing, error)) {
+            return Fail(error);
+        }
+        if (!missing.isEmpty()) {
+            return Fail(u"%1 words of %2 are missing from %3:\n"_s.arg(missing.size())
+                            .arg(args[1], args[2]) +
+                        missing.join(u'\n'));
+        }
     }
     return 0;
 }

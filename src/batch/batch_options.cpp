@@ -1,122 +1,121 @@
 #include "batch/batch_options.h"
 
+#include <QCommandLineParser>
+
 using namespace Qt::StringLiterals;
 
 namespace {
 
-// An option that takes a value: the value follows as the next argument or after "=".
-bool TakeValue(const QStringList& arguments, qsizetype& i, const QString& inlineValue,
-               QString& value, QString& error)
+// The options that are plain flags, those that override a setting and those that take a value,
+// each named once: the parser learns them from here and the results are read back from here.
+struct CFlag
 {
-    if (!inlineValue.isNull()) {
-        value = inlineValue;
-        return true;
-    }
-    if (i + 1 >= arguments.size()) {
-        error = u"%1 needs a value"_s.arg(arguments[i]);
-        return false;
-    }
-    value = arguments[++i];
-    return true;
+    const char16_t* name;
+    bool CBatchOptions::*flag;
+};
+constexpr CFlag kFlags[] = {
+    {u"list-coders", &CBatchOptions::listCoders},
+    {u"dry-run", &CBatchOptions::dryRun},
+    {u"jobs", &CBatchOptions::jobs},
+    {u"job", &CBatchOptions::job},
+    {u"overwrite", &CBatchOptions::overwrite},
+    {u"help", &CBatchOptions::help},
+    {u"version", &CBatchOptions::version},
+    {u"beside-source", &CBatchOptions::besideSource},
+};
+
+// Without these the setting holds; of two that set one value, the later on the line wins.
+struct COverride
+{
+    const char16_t* name;
+    int CBatchOptions::*setting;
+    int value;
+};
+constexpr COverride kOverrides[] = {
+    {u"keep-folders", &CBatchOptions::keepFolders, 1},
+    {u"flat", &CBatchOptions::keepFolders, 0},
+    {u"fat-safe-names", &CBatchOptions::fatSafeNames, 1},
+    {u"number-shared", &CBatchOptions::numberShared, 1},
+    {u"long-first", &CBatchOptions::longFilesFirst, 1},
+    {u"list-order", &CBatchOptions::longFilesFirst, 0},
+};
+
+struct CValue
+{
+    const char16_t* name;
+    QString CBatchOptions::*value;
+};
+constexpr CValue kValues[] = {
+    {u"coder", &CBatchOptions::coder},
+    {u"preset", &CBatchOptions::preset},
+    {u"output", &CBatchOptions::output},
+    {u"program-folder", &CBatchOptions::programFolder},
+    {u"result-name", &CBatchOptions::resultName},
+    {u"name-pattern", &CBatchOptions::namePattern},
+};
+
+QString NameOf(const char16_t* name)
+{
+    return QString::fromUtf16(name);
 }
 
-bool ParseOption(const QStringList& arguments, qsizetype& i, CBatchOptions& options, QString& error)
+void AddOptions(QCommandLineParser& parser)
 {
-    QString name = arguments[i];
-    QString inlineValue;
-    if (const qsizetype equals = name.indexOf(u'='); equals > 0) {
-        inlineValue = name.mid(equals + 1);
-        name.truncate(equals);
+    // The help text is BatchUsage(); the parser only reads the line.
+    for (const CFlag& flag : kFlags) {
+        QStringList names{NameOf(flag.name)};
+        if (flag.flag == &CBatchOptions::help)
+            names.prepend(u"h"_s);
+        parser.addOption(QCommandLineOption(names));
     }
-    const struct
-    {
-        const char16_t* name;
-        bool* flag;
-    } flags[] = {
-        {u"--list-coders", &options.listCoders},
-        {u"--dry-run", &options.dryRun},
-        {u"--jobs", &options.jobs},
-        {u"--job", &options.job},
-        {u"--overwrite", &options.overwrite},
-        {u"--help", &options.help},
-        {u"-h", &options.help},
-        {u"--beside-source", &options.besideSource},
-    };
-    for (const auto& flag : flags) {
-        if (name == QStringView(flag.name) && inlineValue.isNull()) {
-            *flag.flag = true;
-            return true;
-        }
-    }
-    // Options that override a setting; without them the setting holds.
-    const struct
-    {
-        const char16_t* name;
-        int* setting;
-        int value;
-    } overrides[] = {
-        {u"--keep-folders", &options.keepFolders, 1},
-        {u"--flat", &options.keepFolders, 0},
-        {u"--fat-safe-names", &options.fatSafeNames, 1},
-        {u"--number-shared", &options.numberShared, 1},
-    };
-    for (const auto& option : overrides) {
-        if (name == QStringView(option.name) && inlineValue.isNull()) {
-            *option.setting = option.value;
-            return true;
-        }
-    }
-    if (name == u"--name-pattern"_s) {
-        options.namePatternGiven = true;
-        return TakeValue(arguments, i, inlineValue, options.namePattern, error);
-    }
-    if (name == u"--long-first"_s && inlineValue.isNull()) {
-        options.longFilesFirst = 1;
-        return true;
-    }
-    if (name == u"--list-order"_s && inlineValue.isNull()) {
-        options.longFilesFirst = 0;
-        return true;
-    }
-    const struct
-    {
-        const char16_t* name;
-        QString* value;
-    } values[] = {
-        {u"--coder", &options.coder},
-        {u"--preset", &options.preset},
-        {u"--output", &options.output},
-        {u"--program-folder", &options.programFolder},
-        {u"--result-name", &options.resultName},
-    };
-    for (const auto& option : values) {
-        if (name == QStringView(option.name))
-            return TakeValue(arguments, i, inlineValue, *option.value, error);
-    }
-    if (name == u"--replaygain"_s) {
-        QString scope;
-        if (!TakeValue(arguments, i, inlineValue, scope, error))
-            return false;
+    for (const COverride& option : kOverrides)
+        parser.addOption(QCommandLineOption(NameOf(option.name)));
+    for (const CValue& option : kValues)
+        parser.addOption(QCommandLineOption(NameOf(option.name), QString(), u"value"_s));
+    parser.addOption(QCommandLineOption(u"replaygain"_s, QString(), u"scope"_s));
+    parser.addOption(QCommandLineOption(u"threads"_s, QString(), u"count"_s));
+}
+
+bool ReadNumbers(const QCommandLineParser& parser, CBatchOptions& options, QString& error)
+{
+    if (parser.isSet(u"replaygain"_s)) {
+        const QString scope = parser.value(u"replaygain"_s);
         const QStringList scopes = {u"off"_s, u"track"_s, u"album"_s};
         options.replayGain = int(scopes.indexOf(scope));
-        if (options.replayGain < 0)
+        if (options.replayGain < 0) {
             error = u"--replaygain takes off, track or album, not \"%1\""_s.arg(scope);
-        return options.replayGain >= 0;
-    }
-    if (name == u"--threads"_s) {
-        QString text;
-        if (!TakeValue(arguments, i, inlineValue, text, error))
             return false;
+        }
+    }
+    if (parser.isSet(u"threads"_s)) {
+        const QString text = parser.value(u"threads"_s);
         bool ok = false;
         options.threads = text.toInt(&ok);
         if (!ok || options.threads < 1 || options.threads > 64) {
             error = u"--threads takes a number from 1 to 64, not \"%1\""_s.arg(text);
             return false;
         }
-        return true;
     }
-    error = u"unknown option %1"_s.arg(arguments[i]);
-    return false;
+    return true;
+}
+
+// What the line asks for, as the table names it.
+bool ReadOptions(const QCommandLineParser& parser, CBatchOptions& options, QString& error)
+{
+    for (const CFlag& flag : kFlags)
+        options.*flag.flag = parser.isSet(NameOf(flag.name));
+    // In the order given, so that "--flat --keep-folders" keeps the folders.
+    for (const QString& name : parser.optionNames()) {
+        for (const COverride& option : kOverrides) {
+            if (name == NameOf(option.name))
+                options.*option.setting = option.value;
+        }
+    }
+    for (const CValue& option : kValues)
+        options.*option.value = parser.value(NameOf(option.name));
+    options.namePatternGiven = parser.isSet(u"name-pattern"_s);
+    options.inputs = parser.positionalArguments();
+    return ReadNumbers(parser, options, error);
 }
 
 // The values a --jobs line escapes.
@@ -179,23 +178,16 @@ bool JobLineUnescape(const QString& escaped, QString& value)
 
 bool ParseBatchArguments(const QStringList& arguments, CBatchOptions& options, QString& error)
 {
-    bool optionsEnded = false;
-    bool outputGiven = false;
-    for (qsizetype i = 0; i < arguments.size(); ++i) {
-        const QString& argument = arguments[i];
-        outputGiven =
-            outputGiven ||
-            (!optionsEnded && (argument == u"--output"_s || argument.startsWith(u"--output="_s)));
-        if (!optionsEnded && argument == u"--"_s) {
-            optionsEnded = true;
-        } else if (!optionsEnded && argument.startsWith(u'-') && argument.size() > 1) {
-            if (!ParseOption(arguments, i, options, error))
-                return false;
-        } else {
-            options.inputs << argument;
-        }
+    QCommandLineParser parser;
+    AddOptions(parser);
+    // The parser takes the program's name first.
+    if (!parser.parse(QStringList{u"orvel-batch"_s} + arguments)) {
+        error = parser.errorText();
+        return false;
     }
-    if (options.help || options.listCoders)
+    if (!ReadOptions(parser, options, error))
+        return false;
+    if (options.help || options.version || options.listCoders)
         return true;
     if (options.job && !UnescapeJobValues(options, error))
         return false;
@@ -206,7 +198,7 @@ bool ParseBatchArguments(const QStringList& arguments, CBatchOptions& options, Q
         error = u"--result-name is a file name for a --job line"_s;
         return false;
     }
-    if (outputGiven && options.output.trimmed().isEmpty()) {
+    if (parser.isSet(u"output"_s) && options.output.trimmed().isEmpty()) {
         // An unset variable in a script: writing beside the sources instead is no answer.
         error = u"--output needs a folder"_s;
         return false;
@@ -259,6 +251,7 @@ Settings.ini, which orvel-batch reads as the window does and never writes.
   --jobs                print one shell line per file for GNU parallel, convert nothing
   --program-folder DIR  the program folder (default: the folder of orvel-batch)
   -h, --help            print this text
+  --version             print the version and the licence
 
 Every file found is accounted for: converted, up to date (its result is newer than
 the source and whole), left out with the reason, failed with the reason, or not
@@ -284,4 +277,13 @@ temporary WAVs removed, the summary printed.
 Exit status: 0 all converted or up to date, 1 some failed or were left out,
 2 bad arguments, 128 + the signal's number when stopped (130 for SIGINT).
 )"_s;
+}
+
+QString BatchVersion()
+{
+    return u"orvel-batch " ORVEL_VERSION "\n"
+           u"Copyright (C) 2026 the orvel developers\n"
+           u"License GPLv3+: GNU GPL version 3 or later <https://gnu.org/licenses/gpl.html>\n"
+           u"This is free software: you are free to change and redistribute it.\n"
+           u"There is NO WARRANTY, to the extent permitted by law.\n"_s;
 }

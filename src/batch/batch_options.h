@@ -23,6 +23,7 @@ struct CBatchOptions
     bool job = false;
     bool overwrite = false;
     bool help = false;
+    bool version = false;
     QString programFolder; // empty: the folder of orvel-batch
     QString namePattern;   // --name-pattern; only when namePatternGiven, else from the settings
     bool namePatternGiven = false;
@@ -33,7 +34,8 @@ struct CBatchOptions
 };
 
 // Reads the arguments (without the program name). False, with the reason, for an unknown
-// option, a missing or bad value, or no input where one is needed.
+// option, a missing or bad value, or no input where one is needed. A value follows its option
+// as the next argument or after "="; "--" ends the options.
 bool ParseBatchArguments(const QStringList& arguments, CBatchOptions& options, QString& error);
 
 // A value for a --jobs line: "%" and control characters (a line break first of all) as %XX.
@@ -43,3 +45,5 @@ bool JobLineUnescape(const QString& escaped, QString& value);
 
 // The --help text.
 QString BatchUsage();
+// The --version text: the name, the version and the licence.
+QString BatchVersion();

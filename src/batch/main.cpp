@@ -28,8 +28,8 @@ int main(int argc, char** argv)
         err << "orvel-batch: " << error << "\nTry 'orvel-batch --help'.\n";
         return CBatchRun::kBadArguments;
     }
-    if (options.help) {
-        out << BatchUsage();
+    if (options.help || options.version) {
+        out << (options.help ? BatchUsage() : BatchVersion());
         return CBatchRun::kAllConverted;
     }
     if (options.programFolder.isEmpty())

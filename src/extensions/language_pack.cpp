@@ -129,9 +129,13 @@ OrvelLanguage* CLanguagePack::PluginLanguageObject()
     return &module;
 }
 
-bool SelectStartupLanguage(CLanguagePack& pack, quint16 systemLanguageId)
+bool SelectStartupLanguage(CLanguagePack& pack, quint16 systemLanguageId, const QString& chosen)
 {
     pack.SetDefaults(u"English"_s, u"Languages"_s);
+    // A name of one component: a hand-edited setting cannot reach outside the folder.
+    const bool oneName = !chosen.isEmpty() && !chosen.contains(u'/') && !chosen.startsWith(u'.');
+    if (oneName && pack.LoadLanguage(pack.Folder() + u'/' + chosen + u".json"_s, chosen))
+        return true;
     if (pack.SelectSystemLanguage(systemLanguageId))
         return true;
     return pack.LoadLanguage(pack.Folder() + u'/' + pack.DefaultName() + u".json"_s,

@@ -76,7 +76,9 @@ private:
     std::unique_ptr<CLanguageCatalogue> catalogue;
 };
 
-// Start-up's language step: defaults "English" and "Languages", the pack of the system
-// language, else "Languages/English.json". False when neither exists; the caller then shows
-// NoLanguageMessage() and ends with kNoLanguageExitCode.
-bool SelectStartupLanguage(CLanguagePack& pack, quint16 systemLanguageId);
+// Start-up's language step: defaults "English" and "Languages"; the pack the user chose
+// ("Languages/<chosen>.json") when there is one, else that of the system language, else
+// "Languages/English.json". False when none exists; the caller then shows NoLanguageMessage()
+// and ends with kNoLanguageExitCode.
+bool SelectStartupLanguage(CLanguagePack& pack, quint16 systemLanguageId,
+                           const QString& chosen = {});

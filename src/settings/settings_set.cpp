@@ -72,7 +72,8 @@ bool CSettingsGeneral::Exchange(bool continueOnError, CSettingsStorage* storage,
            values.String(u"NamePattern"_s, namePattern, QString()) &&
            values.Int32(u"FatSafeNames"_s, fatSafeNames, 0) &&
            values.Int32(u"NumberSharedNames"_s, numberSharedNames, 0) &&
-           ExchangeRecentPatterns(values) && values.Result();
+           values.String(u"Language"_s, language, QString()) && ExchangeRecentPatterns(values) &&
+           values.Result();
 }
 
 bool CSettingsGeneral::ExchangeRecentPatterns(CSettingsExchange& values)

@@ -71,6 +71,8 @@ public:
     qint32 fatSafeNames = 0; // names from tags avoid what FAT and exFAT refuse
     // The later of two files whose tags give one name is numbered instead of left out.
     qint32 numberSharedNames = 0;
+    // The language pack read at the next start, by its file name; empty: the system's language.
+    QString language;
     static constexpr int kRecentNamePatterns = 5;
     QStringList recentNamePatterns; // the last ones used, newest first
 

@@ -5,10 +5,12 @@
 #include "filelist/property_cache.h"
 #include "foundation/notifier.h"
 #include "foundation/os.h"
+#include "settings/settings_set.h"
 #include "ui/dlg_main.h"
 #include "ui/qt_translations.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QEventLoop>
 #include <QSocketNotifier>
 #include <memory>
@@ -16,7 +18,10 @@
 int RunApplication()
 {
     CLanguagePack& language = CLanguagePack::Instance();
-    if (!SelectStartupLanguage(language, SystemDefaultLanguageId())) {
+    // The language is chosen before the window reads the settings, so its one key is read here.
+    CSettingsSet chosen;
+    chosen.LoadFromProgramFolder(QDir::currentPath());
+    if (!SelectStartupLanguage(language, SystemDefaultLanguageId(), chosen.general.language)) {
         CurrentNotifier()->Notify(INotifier::Icon::Error, NoLanguageCaption(), NoLanguageMessage());
         return kNoLanguageExitCode;
     }

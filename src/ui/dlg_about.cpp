@@ -16,6 +16,7 @@ using namespace Qt::StringLiterals;
 namespace {
 
 constexpr int kTitleStringId = 156;
+constexpr int kLicenceStringId = 500;
 constexpr int kIconSize = 48;
 constexpr int kTextWidth = 360;
 
@@ -27,7 +28,13 @@ QString CDlgAbout::Text(const CLanguagePack& language)
         language, UiText::kLegalNotice,
         u"This program comes with ABSOLUTELY NO WARRANTY. The encoders and decoders it runs "
         u"are separate programs under their own licences."_s);
-    return QString::fromUtf16(CDlgMain::kVersion) + u"\n\n"_s + notice;
+    // The licence has a text of its own, so that a pack without it still names it.
+    const QString licence = LanguageTextOr(
+        language, kLicenceStringId,
+        u"orvel is free software: you can redistribute it and/or modify it under the terms of "
+        u"the GNU General Public License, version 3 or (at your option) any later version "
+        u"(https://www.gnu.org/licenses/gpl-3.0.html)."_s);
+    return QString::fromUtf16(CDlgMain::kVersion) + u"\n\n"_s + licence + u"\n\n"_s + notice;
 }
 
 CDlgAbout::CDlgAbout(const CLanguagePack& language, QWidget* owner) : QDialog(owner)

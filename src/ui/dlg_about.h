@@ -4,8 +4,8 @@
 
 class CLanguagePack;
 
-// The About box: the program icon, the version string, two line breaks and the legal notice,
-// and an OK button. OK and Escape close it.
+// The About box: the program icon, the version string, the licence and the legal notice, each
+// after two line breaks, and an OK button. OK and Escape close it.
 class CDlgAbout : public QDialog
 {
     Q_OBJECT

@@ -1,6 +1,7 @@
 #include "ui/dlg_job_control.h"
 
 #include "codecs/codec.h"
+#include "extensions/language_choice.h"
 #include "extensions/language_pack.h"
 #include "foundation/console_log.h"
 #include "foundation/notifier.h"
@@ -247,12 +248,14 @@ void CDlgJobControl::UpdateStatus()
     progressBar->setRange(0, qMax(total, 1));
     progressBar->setValue(qBound(0, started, qMax(total, 1)));
 
-    QString text =
-        language.GetString(Text::kCpuUsage) + QString::asprintf(": %.0f%%\n", core.GetCpuUsage());
+    // Shares as the pack writes them ("50.00%", "50,00 %").
+    QString text = language.GetString(Text::kCpuUsage) + u": "_s +
+                   LanguagePercent(language, core.GetCpuUsage(), 0) + u'\n';
+    text += language.GetString(Text::kStarted) +
+            u": %1 (%2)\n"_s.arg(started).arg(LanguagePercent(language, percent, 2));
     text +=
-        language.GetString(Text::kStarted) + QString::asprintf(": %d (%.2f%%)\n", started, percent);
-    text += language.GetString(Text::kWaiting) +
-            QString::asprintf(": %d (%.2f%%)\n", total - started, 100.0 - percent);
+        language.GetString(Text::kWaiting) +
+        u": %1 (%2)\n"_s.arg(total - started).arg(LanguagePercent(language, 100.0 - percent, 2));
     text += language.GetString(Text::kTotal) + QString::asprintf(": %d", total);
     if (failedRunsSource) {
         const QList<RunResult> results = failedRunsSource();

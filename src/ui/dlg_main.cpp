@@ -5,6 +5,7 @@
 #include "planning/file_info.h"
 #include "planning/job_planning.h"
 #include "report/size_text.h"
+#include "ui/desktop_opener.h"
 #include "ui/dlg_console.h"
 #include "ui/file_adder.h"
 #include "ui/installation_texts.h"
@@ -13,7 +14,6 @@
 #include "ui/ui_texts.h"
 
 #include <QComboBox>
-#include <QDesktopServices>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QHeaderView>
@@ -174,7 +174,7 @@ void CDlgMain::OnCoderFolderClicked()
     }
     const QString folder = coders[static_cast<size_t>(index)]->GetFolder();
     if (!folder.isEmpty()) {
-        QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+        OpenWithDesktop(language, QUrl::fromLocalFile(folder), this);
     }
 }
 

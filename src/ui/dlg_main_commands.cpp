@@ -3,6 +3,7 @@
 #include "foundation/notifier.h"
 #include "foundation/path_helpers.h"
 #include "planning/file_info.h"
+#include "ui/desktop_opener.h"
 #include "ui/dlg_about.h"
 #include "ui/dlg_codecs.h"
 #include "ui/dlg_console.h"
@@ -16,7 +17,6 @@
 #include "ui/ui_texts.h"
 
 #include <QComboBox>
-#include <QDesktopServices>
 #include <QFileInfo>
 #include <QHash>
 #include <QKeyEvent>
@@ -36,22 +36,6 @@ constexpr int kCodecsUpdatedStringId = 153;
 const QString kManualPath = u"Manual/Manual.pdf"_s;
 // A build setting: no address is better than one that leads nowhere.
 const QString kHomePage = QStringLiteral(ORVEL_HOME_PAGE);
-
-// Without a program for the file (no xdg-open, or one that fails) the user is told where it is,
-// so that it can still be opened by hand.
-void OpenInShell(const CLanguagePack& language, const QUrl& url)
-{
-    if (QDesktopServices::openUrl(url)) {
-        return;
-    }
-    const QString where = url.isLocalFile() ? url.toLocalFile() : url.toString();
-    CurrentNotifier()->Notify(
-        INotifier::Icon::Error, language.GetString(MainText::kErrorCaption),
-        FormatLanguageText(
-            LanguageTextOr(language, UiText::kCannotOpen,
-                           u"No program could open %s. Please open it by hand from there."_s),
-            {where}));
-}
 
 } // namespace
 
@@ -304,13 +288,14 @@ void CDlgMain::OpenContainingFolder()
         return;
     }
     if (const CFileInfo* file = FileAt(selected.last())) {
-        OpenInShell(language, QUrl::fromLocalFile(file->folder));
+        OpenWithDesktop(language, QUrl::fromLocalFile(file->folder), this);
     }
 }
 
 void CDlgMain::OpenOutputFolder()
 {
-    OpenInShell(language, QUrl::fromLocalFile(CleanedPath(settings.general.outputFolder)));
+    OpenWithDesktop(language, QUrl::fromLocalFile(CleanedPath(settings.general.outputFolder)),
+                    this);
 }
 
 void CDlgMain::UpdateCodecs()
@@ -375,7 +360,7 @@ void CDlgMain::ShowHelp()
                                {manual}));
         return;
     }
-    OpenInShell(language, QUrl::fromLocalFile(manual));
+    OpenWithDesktop(language, QUrl::fromLocalFile(manual), this);
 }
 
 void CDlgMain::OpenHomePage()
@@ -384,7 +369,7 @@ void CDlgMain::OpenHomePage()
         ShowHelp();
         return;
     }
-    OpenInShell(language, QUrl(kHomePage));
+    OpenWithDesktop(language, QUrl(kHomePage), this);
 }
 
 void CDlgMain::ShowAbout()

@@ -1,5 +1,6 @@
 #include "ui/options_page_general.h"
 
+#include "extensions/language_choice.h"
 #include "extensions/language_pack.h"
 #include "foundation/path_helpers.h"
 #include "settings/settings_set.h"
@@ -35,6 +36,8 @@ constexpr int kWriteReplayGain = 340;
 constexpr int kReplayGainTrack = 341;
 constexpr int kReplayGainAlbum = 342;
 constexpr int kDirectInput = 390;
+constexpr int kLanguage = 502;
+constexpr int kSystemLanguage = 503;
 } // namespace Text
 
 } // namespace
@@ -95,6 +98,7 @@ void COptionsPageGeneral::BuildControls(QWidget* page)
     AddTip(keepFolderStructure, UiText::kKeepFolderStructureTip,
            u"Results go to subfolders of the output folder that repeat where their sources lie "
            u"below the folder the sources share."_s);
+    AddLanguageControls(layout);
     layout->addStretch(1);
 
     UpdateFolderControls();
@@ -118,6 +122,35 @@ void COptionsPageGeneral::AddReplayGainControls(QVBoxLayout* layout)
     row->addStretch(1);
     layout->addLayout(row);
     QObject::connect(write, &QCheckBox::toggled, replayGainScope, &QWidget::setEnabled);
+}
+
+// The packs of the language folder by their own names; the choice is read at the next start.
+void COptionsPageGeneral::AddLanguageControls(QVBoxLayout* layout)
+{
+    QWidget* page = layout->parentWidget();
+    auto* label = new QLabel(
+        LanguageTextOr(language, Text::kLanguage, u"Language (from the next start):"_s), page);
+    languageChoice = new QComboBox(page);
+    languageChoice->setObjectName(u"language"_s);
+    label->setBuddy(languageChoice);
+    languageChoice->addItem(
+        LanguageTextOr(language, Text::kSystemLanguage, u"The system's language"_s), QString());
+    for (const LanguageChoice& choice : AvailableLanguages(language.Folder()))
+        languageChoice->addItem(choice.title, choice.name);
+    const QString chosen = settings->general.language;
+    int index = languageChoice->findData(chosen);
+    if (index < 0 && !chosen.isEmpty()) {
+        // A pack that is gone stays chosen until another is: start-up falls back by itself.
+        languageChoice->addItem(chosen, chosen);
+        index = languageChoice->count() - 1;
+    }
+    languageChoice->setCurrentIndex(qMax(0, index));
+    auto* row = new QHBoxLayout;
+    row->addWidget(label);
+    row->addWidget(languageChoice);
+    row->addStretch(1);
+    layout->addSpacing(label->fontMetrics().height() / 2);
+    layout->addLayout(row);
 }
 
 // The folder is of no use while results go beside their sources.
@@ -144,4 +177,5 @@ void COptionsPageGeneral::OnOK()
 {
     settings->general.outputFolder = outputFolder->text();
     settings->general.replayGainAlbum = replayGainScope->currentIndex() == 1 ? 1 : 0;
+    settings->general.language = languageChoice->currentData().toString();
 }

@@ -7,7 +7,7 @@ class QComboBox;
 class QLineEdit;
 class QPushButton;
 
-// General options: the file list, the warnings, and where converted files go.
+// General options: the file list, the warnings, where converted files go, and the language.
 class COptionsPageGeneral : public COptionsPage
 {
 public:
@@ -26,10 +26,12 @@ protected:
 private:
     void UpdateFolderControls();
     void AddReplayGainControls(QVBoxLayout* layout);
+    void AddLanguageControls(QVBoxLayout* layout);
 
     QCheckBox* sameAsOriginal = nullptr;
     QLineEdit* outputFolder = nullptr;
     QPushButton* browseButton = nullptr;
     QCheckBox* keepFolderStructure = nullptr; // of use only with an output folder
     QComboBox* replayGainScope = nullptr;     // track values only, or album values too
+    QComboBox* languageChoice = nullptr;      // the item's data: the pack's name, or empty
 };

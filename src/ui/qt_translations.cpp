@@ -1,7 +1,6 @@
 #include "ui/qt_translations.h"
 
-#include "extensions/language_pack.h"
-#include "extensions/system_language.h"
+#include "extensions/language_choice.h"
 
 #include <QCoreApplication>
 #include <QLibraryInfo>
@@ -9,26 +8,9 @@
 
 using namespace Qt::StringLiterals;
 
-namespace {
-
-// The locale the pack speaks: that of the first identifier its table entry lists.
-QLocale PackLocale(const CLanguagePack& language)
-{
-    for (int i = 0; i < language.EntryCount(); ++i) {
-        const CLanguagePack::LanguageEntry& entry = language.Entry(i);
-        if (entry.identifierCount > 0 &&
-            entry.name.compare(language.CurrentName(), Qt::CaseInsensitive) == 0) {
-            return LocaleForLanguageId(entry.identifiers[0]);
-        }
-    }
-    return QLocale(QLocale::English);
-}
-
-} // namespace
-
 void InstallQtTranslations(const CLanguagePack& language, QObject* owner)
 {
-    const QLocale locale = PackLocale(language);
+    const QLocale locale = LanguageLocale(language);
     if (locale.language() == QLocale::English || locale.language() == QLocale::C) {
         return;
     }

@@ -194,7 +194,9 @@ TEST_F(OrvelBatchTest, BadArgumentsEndWithStatusTwoAndAnOwnOutputIsRefused)
          {u"--bogus song.flac"_s, u"--coder 'No Such Coder' song.flac"_s,
           u"--coder 'LAME MP3' --preset 'No Such Preset' song.flac"_s,
           u"--coder 'LAME MP3' missing.flac"_s, u"--coder 'LAME MP3' --threads 0 song.flac"_s,
-          u"--coder 'LAME MP3'"_s, u"--coder 'LAME MP3' --output \"$UNSET\" song.flac"_s}) {
+          u"--coder 'LAME MP3'"_s, u"--coder 'LAME MP3' --output \"$UNSET\" song.flac"_s,
+          u"--coder=FLAC --output= song.flac"_s, u"song.flac --coder"_s,
+          u"--coder FLAC --flat=1 song.flac"_s}) {
         const Result result = Batch(arguments);
         EXPECT_EQ(result.status, 2) << arguments.toStdString();
         EXPECT_FALSE(result.err.isEmpty()) << arguments.toStdString();
@@ -210,6 +212,29 @@ TEST_F(OrvelBatchTest, BadArgumentsEndWithStatusTwoAndAnOwnOutputIsRefused)
     ASSERT_TRUE(source.open(QIODevice::ReadOnly));
     EXPECT_EQ(source.readAll(), before);
     EXPECT_FALSE(QFileInfo::exists(SourceTreePath(u"data/Settings.ini"_s)));
+}
+
+// Values follow their options after "=" as well; "--" ends the options, so a file may start
+// with "-"; --version names the version and the licence.
+TEST_F(OrvelBatchTest, OptionsTakeTheirValuesEitherWayAndTheVersionNamesTheLicence)
+{
+    MakeFlac(u"-dash.flac"_s, 0.5);
+    const Result run = Batch(u"--coder=FLAC --preset='Level 8 (smallest)' --output=out --threads=2 "
+                             u"-- -dash.flac"_s);
+    EXPECT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_TRUE(QFileInfo(Path(u"out/-dash.flac"_s)).size() > 0);
+
+    const Result version = Batch(u"--version"_s);
+    EXPECT_EQ(version.status, 0);
+    EXPECT_TRUE(version.out.startsWith(u"orvel-batch " ORVEL_VERSION "\n"_s))
+        << version.out.toStdString();
+    EXPECT_TRUE(version.out.contains(u"GPLv3+: GNU GPL version 3 or later"_s));
+    // The completion and the manual page take the options from --help.
+    const Result help = Batch(u"--help"_s);
+    EXPECT_EQ(help.status, 0);
+    for (const QString& option :
+         {u"--version"_s, u"--flat"_s, u"--list-order"_s, u"--coder NAME"_s})
+        EXPECT_TRUE(help.out.contains(option)) << option.toStdString();
 }
 
 // The --jobs lines are whole conversions: GNU parallel runs them and nothing is left behind.

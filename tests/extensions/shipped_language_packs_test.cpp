@@ -25,16 +25,19 @@ QList<int> RequiredStringIds()
     addRange(177, 184);
     addRange(190, 193);
     addRange(300, 310);
+    addRange(470, 478);
+    addRange(500, 503);
     return ids;
 }
 
 // The texts used as formats and what their users pass: the start-up time in milliseconds,
-// the number of database records and the database's date. Every other text takes nothing.
+// the number of database records, the database's date and a share's number. Every other text
+// takes nothing.
 const QMap<int, QList<FormatArgument>> kFormatStrings = {
     {113, {FormatArgument::Integer}}, {179, {FormatArgument::Integer}},
     {180, {FormatArgument::Text}},    {191, {FormatArgument::Text}},
     {192, {FormatArgument::Text}},    {300, {FormatArgument::Text}},
-    {310, {FormatArgument::Text}},
+    {310, {FormatArgument::Text}},    {501, {FormatArgument::Text}},
 };
 
 // A menu's structure without its texts: kinds and command ids, pop-ups nested.

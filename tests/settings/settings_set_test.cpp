@@ -122,7 +122,7 @@ TEST_F(SettingsSetTest, SaveWritesEverySectionInItsOrder)
                                 "StartLongFilesFirst=1\r\nKeepFolderStructure=0\r\n"
                                 "ReplayGain=0\r\nReplayGainAlbum=1\r\nDirectInput=1\r\n"
                                 "NamePattern=<artist>/<title>\r\nFatSafeNames=0\r\n"
-                                "NumberSharedNames=0\r\n"
+                                "NumberSharedNames=0\r\nLanguage=\r\n"
                                 "RecentNamePattern1=<artist>/<title>\r\n"
                                 "RecentNamePattern2=<title>\r\nRecentNamePattern3=\r\n"
                                 "RecentNamePattern4=\r\nRecentNamePattern5=\r\n"

@@ -6,11 +6,13 @@
 #include "ui/application_run.h"
 #include "ui/dlg_main.h"
 #include "ui/list_view_ex.h"
+#include "ui/main_menu.h"
 #include "ui_test_support.h"
 
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -183,6 +185,43 @@ TEST(ApplicationRunTest, StartUpAppendsTheReadyLineAndItsDuration)
     EXPECT_TRUE(number);
     EXPECT_GE(ms, 0);
     EXPECT_LT(ms, 60000);
+}
+
+// The language chosen in the options is the one the next start speaks, whatever the system's.
+TEST(ApplicationRunTest, TheLanguageChosenInTheOptionsIsTheNextStartsLanguage)
+{
+    TestProgramFolder folder;
+    NotifierRecorder recorder;
+    ASSERT_TRUE(QFile::copy(SourceTreePath(u"data/Languages/german.json"_s),
+                            folder.Path(u"Languages/german.json"_s)));
+    QStringList offered;
+    CloseMainWindowWhenShown([&offered](CDlgMain* window) {
+        WhenModalShown(u"options"_s, [&offered](QWidget* options) {
+            auto* choice = options->findChild<QComboBox*>(u"language"_s);
+            if (choice == nullptr) {
+                ADD_FAILURE() << "no language in the options";
+                options->close();
+                return;
+            }
+            for (int i = 0; i < choice->count(); ++i) {
+                offered << choice->itemText(i);
+            }
+            choice->setCurrentIndex(choice->findData(u"german"_s));
+            options->findChild<QPushButton*>(u"okButton"_s)->click();
+        });
+        window->RunCommand(MenuCommand::kOptions);
+    });
+    EXPECT_EQ(RunApplication(), 0);
+    EXPECT_EQ(offered, (QStringList{u"The system's language"_s, u"Deutsch"_s, u"English"_s}));
+    EXPECT_EQ(IniValue(folder.Path(u"Settings.ini"_s), u"Language"_s), u"german"_s);
+
+    QString coderLabel;
+    CloseMainWindowWhenShown(
+        [&coderLabel](CDlgMain* window) { coderLabel = window->Controls().coderLabel->text(); });
+    EXPECT_EQ(RunApplication(), 0);
+    EXPECT_EQ(coderLabel, u"Kodierer"_s);
+    EXPECT_EQ(recorder.Count(), 0);
+    EnglishPack(); // the other tests need their pack back
 }
 
 TEST(ApplicationRunTest, ADamagedPlacementIsIgnoredAndTheOtherSettingsLoad)

@@ -275,3 +275,22 @@ TEST_F(DlgJobControlTest, ARunThatEndedBeforeTheWindowOpenedClosesItNormally)
     EXPECT_FALSE(hung);
     EXPECT_EQ(recorder.Count(), 1);
 }
+
+// The shares are written the pack's way: German puts a comma and a space before the sign.
+TEST_F(DlgJobControlTest, SharesAreWrittenThePacksWay)
+{
+    CLanguagePack german;
+    german.SetDefaults(u"English"_s, u"Languages"_s);
+    ASSERT_TRUE(german.LoadLanguage(SourceTreePath(u"data/Languages/german.json"_s), u"german"_s));
+    core.started = 1;
+    core.total = 2;
+    core.cpu = 37.4;
+
+    CDlgJobControl window(german, priority, core, nullptr);
+    window.Refresh();
+    const QStringList lines = window.findChild<QLabel*>(u"statusText"_s)->text().split(u'\n');
+    ASSERT_GE(lines.size(), 3);
+    EXPECT_EQ(lines[0], german.GetString(169) + u": 37\u00a0%"_s);
+    EXPECT_EQ(lines[1], german.GetString(171) + u": 1 (50,00\u00a0%)"_s);
+    EXPECT_EQ(lines[2], german.GetString(170) + u": 1 (50,00\u00a0%)"_s);
+}

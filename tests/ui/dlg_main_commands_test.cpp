@@ -1,13 +1,14 @@
 #include "extensions/language_menu.h"
 #include "program_folder.h"
+#include "support/environment_scope.h"
 #include "support/notifier_recorder.h"
+#include "ui/desktop_opener.h"
 #include "ui/dlg_main.h"
 #include "ui/list_view_ex.h"
 #include "ui/main_menu.h"
 #include "ui_test_support.h"
 
 #include <QComboBox>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -19,6 +20,7 @@
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
 #include <gtest/gtest.h>
@@ -27,29 +29,39 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// Stands in for the desktop: records what the program asks it to open.
-class UrlRecorder : public QObject
+// Long enough for a child process to start and end on a loaded machine.
+constexpr int kWaitMs = 60000;
+
+// Stands in for the desktop: an xdg-open first on PATH that notes what it was asked to open and
+// ends with the status given (3: xdg-open found no program for the type).
+class FakeDesktop
 {
-    Q_OBJECT
-
 public:
-    UrlRecorder()
+    explicit FakeDesktop(int status = 0)
+        : path("PATH", QFile::encodeName(dir.path()) + ':' + qgetenv("PATH"))
     {
-        for (const QString& scheme : {u"file"_s, u"https"_s}) {
-            QDesktopServices::setUrlHandler(scheme, this, "Open");
-        }
-    }
-    ~UrlRecorder() override
-    {
-        for (const QString& scheme : {u"file"_s, u"https"_s}) {
-            QDesktopServices::unsetUrlHandler(scheme);
-        }
+        QFile script(dir.filePath(u"xdg-open"_s));
+        EXPECT_TRUE(script.open(QIODevice::WriteOnly));
+        script.write("#!/bin/sh\nprintf '%s\\n' \"$1\" >> \"${0%/*}/opened\"\nexit " +
+                     QByteArray::number(status) + "\n");
+        script.close();
+        script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
 
-    QList<QUrl> opened;
+    // What xdg-open was asked to open, once every run of it has ended.
+    QStringList Opened() const
+    {
+        EXPECT_TRUE(QTest::qWaitFor([] { return RunningDesktopOpeners() == 0; }, kWaitMs));
+        QFile log(dir.filePath(u"opened"_s));
+        if (!log.open(QIODevice::ReadOnly)) {
+            return {};
+        }
+        return QString::fromUtf8(log.readAll()).split(u'\n', Qt::SkipEmptyParts);
+    }
 
-public Q_SLOTS:
-    void Open(const QUrl& url) { opened << url; }
+private:
+    QTemporaryDir dir;
+    CEnvironmentScope path;
 };
 
 // Types the path into the dialog's name field and presses OK. (selectFile leaves the field
@@ -242,10 +254,11 @@ TEST_F(MainWindowCommandsTest, TheContextMenuOpensTheFolderOfTheLastSelectedFile
     list->SelectRow(0);
     list->SelectRow(4);
 
-    UrlRecorder desktop;
+    FakeDesktop desktop;
     ChooseFromFileListMenu(list, MenuCommand::kOpenContainingFolder);
-    ASSERT_EQ(desktop.opened.size(), 1);
-    EXPECT_EQ(QDir::cleanPath(desktop.opened[0].toLocalFile()), folder.Path(u"Music/Other"_s));
+    const QStringList opened = desktop.Opened();
+    ASSERT_EQ(opened.size(), 1);
+    EXPECT_EQ(QDir::cleanPath(opened[0]), folder.Path(u"Music/Other"_s));
 }
 
 TEST_F(MainWindowCommandsTest, UpdateCodecsAfterACoderFolderWentKeepsDecodeOnlySelected)
@@ -313,18 +326,20 @@ TEST_F(MainWindowCommandsTest, AboutShowsTheVersionAndHelpSaysWhenTheManualIsMis
     window->RunCommand(MenuCommand::kAbout);
     EXPECT_EQ(title, EnglishPack().GetString(156));
     EXPECT_TRUE(text.startsWith(u"orvel 0.3.1 alpha [build 12]\n\n"_s));
-    EXPECT_GT(text.size(), 40);
+    EXPECT_TRUE(
+        text.contains(u"GNU General Public License, version 3 or (at your option) any later"_s))
+        << text.toStdString();
 
-    UrlRecorder desktop;
+    FakeDesktop desktop;
     window->RunCommand(MenuCommand::kHelp);
-    EXPECT_TRUE(desktop.opened.isEmpty());
+    EXPECT_TRUE(desktop.Opened().isEmpty());
     ASSERT_EQ(recorder.Count(), 1);
     EXPECT_TRUE(recorder.Messages()[0].text.contains(folder.Path(u"Manual/Manual.pdf"_s)));
 
     folder.WriteFile(u"Manual/Manual.pdf"_s, "%PDF-1.4\n");
     window->RunCommand(MenuCommand::kHelp);
-    ASSERT_EQ(desktop.opened.size(), 1);
-    EXPECT_EQ(desktop.opened[0].toLocalFile(), folder.Path(u"Manual/Manual.pdf"_s));
+    EXPECT_EQ(desktop.Opened(), QStringList{folder.Path(u"Manual/Manual.pdf"_s)});
+    EXPECT_EQ(recorder.Count(), 1);
 }
 
 TEST_F(MainWindowCommandsTest, TheProgramMenuOpensOptionsCodecsInfoAndOneConsole)
@@ -360,8 +375,8 @@ TEST_F(MainWindowCommandsTest, TheProgramMenuOpensOptionsCodecsInfoAndOneConsole
     EXPECT_EQ(consoles[0]->parentWidget(), nullptr);
 }
 
-// Without a program to open them (the offscreen platform has none), the commands say what
-// could not be opened, and where it is.
+// xdg-open opens what the commands ask for; where it finds no program (exit status 3, which
+// comes after Qt has answered success), each command says what could not be opened, and where.
 TEST_F(MainWindowCommandsTest, OpeningWithoutAProgramNamesThePathThatDidNotOpen)
 {
     Open();
@@ -379,14 +394,39 @@ TEST_F(MainWindowCommandsTest, OpeningWithoutAProgramNamesThePathThatDidNotOpen)
         {MenuCommand::kOpenContainingFolder, folder.Path(u"Music"_s)},
         {MenuCommand::kOpenOutputFolder, folder.Path(u"Out/"_s)},
     };
+    {
+        FakeDesktop desktop;
+        for (const auto& c : cases) {
+            window->RunCommand(c.command);
+        }
+        // The runs end in any order.
+        QStringList opened = desktop.Opened();
+        QStringList asked;
+        for (const auto& c : cases) {
+            asked << QDir::cleanPath(c.path);
+        }
+        for (QString& path : opened) {
+            path = QDir::cleanPath(path);
+        }
+        opened.sort();
+        asked.sort();
+        EXPECT_EQ(opened, asked);
+        EXPECT_EQ(recorder.Count(), 0);
+    }
+
+    FakeDesktop nothingOpens(3);
     for (const auto& c : cases) {
         const int before = recorder.Count();
         window->RunCommand(c.command);
-        ASSERT_EQ(recorder.Count(), before + 1) << c.command;
+        ASSERT_TRUE(QTest::qWaitFor([&] { return recorder.Count() == before + 1; }, kWaitMs));
         const NotifierRecorder::Message message = recorder.Messages().last();
         EXPECT_EQ(message.icon, INotifier::Icon::Error);
         EXPECT_EQ(message.text, EnglishPack().GetString(300).replace(u"%s"_s, c.path));
     }
+    // The coder's folder button too.
+    window->Controls().coderFolderButton->click();
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return recorder.Count() == int(std::size(cases)) + 1; }, kWaitMs));
 }
 
 TEST_F(MainWindowCommandsTest, PluginsThatAllFailToLoadLeaveOneDisabledItemThatSaysSo)
