@@ -34,10 +34,21 @@ QList<int> RequiredStringIds()
 // the number of database records, the database's date and a share's number. Every other text
 // takes nothing.
 const QMap<int, QList<FormatArgument>> kFormatStrings = {
-    {113, {FormatArgument::Integer}}, {179, {FormatArgument::Integer}},
-    {180, {FormatArgument::Text}},    {191, {FormatArgument::Text}},
-    {192, {FormatArgument::Text}},    {300, {FormatArgument::Text}},
-    {310, {FormatArgument::Text}},    {501, {FormatArgument::Text}},
+    {113, {FormatArgument::Integer}},
+    {179, {FormatArgument::Integer}},
+    {180, {FormatArgument::Text}},
+    {191, {FormatArgument::Text}},
+    {192, {FormatArgument::Text}},
+    {300, {FormatArgument::Text}},
+    {310, {FormatArgument::Text}},
+    {501, {FormatArgument::Text}},
+    // A missing program: the coder, its package (twice, in the command to install it).
+    {470, {FormatArgument::Text, FormatArgument::Text, FormatArgument::Text}},
+    {471, {FormatArgument::Text}},
+    {472, {FormatArgument::Text, FormatArgument::Text}},
+    {473, {FormatArgument::Text}},
+    {475, {FormatArgument::Text}},
+    {477, {FormatArgument::Text}},
 };
 
 // A menu's structure without its texts: kinds and command ids, pop-ups nested.
