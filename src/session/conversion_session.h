@@ -139,7 +139,7 @@ public:
     // The files that failed in the last run, for Retry failed (Sort them, then Start).
     QList<int> FailedIndexes() const;
 
-    int Count() const { return int(files.size()); }
+    int Count() const;
     CFileInfo* File(int index) const;
     FileState State(int index) const;
     LeftOutCause Cause(int index) const;
@@ -160,7 +160,7 @@ public:
     // The English (or the pack's) text of a cause.
     static QString CauseText(LeftOutCause cause, const CLanguagePack& language);
 
-signals:
+Q_SIGNALS:
     void FileStateChanged(int index, FileState state);
     void RunStarted(int queuedFiles);
     // After the last file of the run has its final state (Stop included).

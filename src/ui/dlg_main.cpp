@@ -7,7 +7,9 @@
 #include "ui/dlg_console.h"
 #include "ui/file_adder.h"
 #include "ui/list_view_ex.h"
+#include "ui/main_window_status.h"
 #include "ui/main_window_texts.h"
+#include "ui/ui_texts.h"
 
 #include <QComboBox>
 #include <QDesktopServices>
@@ -33,6 +35,7 @@ enum FileColumn
     kDecoderColumn,
     kCoderColumn,
     kPresetColumn,
+    kStatusColumn,
     kFileColumnCount
 };
 
@@ -189,12 +192,17 @@ QList<int> CDlgMain::TargetRows() const
 void CDlgMain::SetUpFileListColumns()
 {
     CListViewEx* list = controls.fileList;
-    const int titles[kFileColumnCount] = {MainText::kFileNameColumn, MainText::kSizeColumn,
-                                          MainText::kFormat,         MainText::kDecoderColumn,
-                                          MainText::kCoder,          MainText::kPreset};
+    const QString titles[kFileColumnCount] = {
+        language.GetString(MainText::kFileNameColumn),
+        language.GetString(MainText::kSizeColumn),
+        language.GetString(MainText::kFormat),
+        language.GetString(MainText::kDecoderColumn),
+        language.GetString(MainText::kCoder),
+        language.GetString(MainText::kPreset),
+        LanguageTextOr(language, StatusText::kColumn, u"Status"_s)};
     const QFontMetrics metrics(list->header()->font());
     for (int column = 0; column < kFileColumnCount; ++column) {
-        const QString title = language.GetString(titles[column]);
+        const QString& title = titles[column];
         list->InsertColumn(column, title);
         list->setColumnWidth(column, metrics.horizontalAdvance(title) + kColumnTitlePadding);
     }
@@ -207,9 +215,14 @@ void CDlgMain::RebuildFileList()
     list->LockRedraw();
     const QSignalBlocker quiet(list); // one selection update at the end, not one per row
     list->DeleteAllRows();
+    // A changed list starts without states: they described the rows of the old one.
+    rowStates.fill(FileState::NotPlanned, fileList.Count());
+    rowReasons.fill(QString(), fileList.Count());
     for (int row = 0; row < fileList.Count(); ++row) {
         const CFileInfo& file = *fileList.At(row);
         list->SetCell(row, kNameColumn, file.fileName);
+        // Files of the same name from different folders are told apart by their paths.
+        list->topLevelItem(row)->setToolTip(kNameColumn, file.path);
         list->SetCell(row, kSizeColumn, FormatSize(file.size, kSizeModeAutomatic, kSizeDecimals));
         list->SetCell(row, kFormatColumn, file.format);
         UpdateJobColumns(row);
@@ -229,6 +242,20 @@ void CDlgMain::UpdateJobColumns(int row)
     list->SetCellText(row, kDecoderColumn, file->decoder ? file->decoder->GetName() : QString());
     list->SetCellText(row, kCoderColumn, file->coder ? file->coder->GetName() : QString());
     list->SetCellText(row, kPresetColumn, file->presetName);
+}
+
+void CDlgMain::ShowRowState(int row, FileState state, const QString& reason)
+{
+    if (row < 0 || row >= rowStates.size()) {
+        return;
+    }
+    rowStates[row] = state;
+    rowReasons[row] = reason;
+    CListViewEx* list = controls.fileList;
+    list->SetCellText(row, kStatusColumn, FileStateText(state, language));
+    if (QTreeWidgetItem* item = list->topLevelItem(row)) {
+        item->setToolTip(kStatusColumn, reason);
+    }
 }
 
 void CDlgMain::AdjustFileListColumns()

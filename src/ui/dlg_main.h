@@ -4,7 +4,9 @@
 #include "codecs/executable_database.h"
 #include "extensions/plugin.h"
 #include "filelist/file_list.h"
+#include "planning/planned_jobs.h"
 #include "run/core.h"
+#include "session/conversion_session.h"
 #include "settings/settings_set.h"
 #include "ui/main_window_controls.h"
 
@@ -142,6 +144,8 @@ private:
     void RefillCoderInfo();
     void ShowCommandLines();
     void UpdateJobColumns(int row);
+    // The status column of a row and its tooltip (why it failed or was left out).
+    void ShowRowState(int row, FileState state, const QString& reason = {});
     void AdjustFileListColumns();
     QList<int> TargetRows() const;
     CFileInfo* FileAt(int row);
@@ -151,13 +155,21 @@ private:
     // False, after telling the user why, when no output folder is named or it cannot be made.
     bool OutputFolderUsable();
     // commonFolder: the folder whose tree is mirrored below the output folder, or empty.
-    void PlanRow(int row, bool decodeOnly, int presetIndex, const QString& commonFolder,
+    // Plans the rows with the current coder and preset; false when nothing could be planned
+    // (the reason has been shown). Files no decoder reads are named in one box.
+    bool PlanRows(const QList<int>& targets);
+    // False when no decoder reads the file.
+    bool PlanRow(int row, bool decodeOnly, int presetIndex, const QString& commonFolder,
                  QSet<QString>& takenNames);
     QString SourceOfRun(const RunResult& run) const;
     // Start for the given rows only: the left-out rules, the up-to-date skip and the question
     // before replacing apply to them, then they run with the job control window.
     void StartRows(const QSet<int>& wanted);
     void ReportSkippedOnly(int skipped);
+    void ShowRunStates(const StartSorting& sorting, const QSet<int>& wanted,
+                       const QList<CFileInfo*>& queued, qint64 elapsedMs);
+    // The line below the coder information: what the last run did and how long it took.
+    void ShowRunSummary(const SessionCounts& counts, qint64 elapsedMs);
     void RememberFailedRows(const QList<CFileInfo*>& files);
     QStringList SourcesOfRows(const QList<int>& rows) const;
     void ReportLeftOutRows(const QList<int>& rows);
@@ -182,4 +194,7 @@ private:
     // The console window while it is open; it is a child of this window.
     QPointer<CDlgConsole> consoleWindow;
     bool closed = false;
+    // What the status column shows, a row each; emptied when the list changes.
+    QList<FileState> rowStates;
+    QStringList rowReasons;
 };

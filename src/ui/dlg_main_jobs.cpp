@@ -11,12 +11,17 @@
 #include "ui/dlg_job_control.h"
 #include "ui/dlg_main.h"
 #include "ui/list_view_ex.h"
+#include "ui/main_window_status.h"
 #include "ui/main_window_texts.h"
 #include "ui/ui_texts.h"
 
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QHash>
+#include <QLabel>
+#include <QLocale>
 #include <QSet>
+#include <QTime>
 
 using namespace Qt::StringLiterals;
 
@@ -80,6 +85,11 @@ bool CDlgMain::OutputFolderUsable()
 
 void CDlgMain::Apply()
 {
+    PlanRows(TargetRows());
+}
+
+bool CDlgMain::PlanRows(const QList<int>& targets)
+{
     const int presetIndex = controls.presetCombo->currentIndex();
     const bool decodeOnly = IsDecodeOnlySelected();
     if (!decodeOnly && (currentCoder == nullptr || presetIndex < 0 ||
@@ -89,10 +99,10 @@ void CDlgMain::Apply()
             INotifier::Icon::Warning, language.GetString(MainText::kWarningCaption),
             LanguageTextOr(language, UiText::kNoPreset,
                            u"The chosen coder has no presets, so nothing was planned."_s));
-        return;
+        return false;
     }
     if (!OutputFolderUsable()) {
-        return;
+        return false;
     }
     CListViewEx* list = controls.fileList;
     list->LockRedraw();
@@ -108,7 +118,7 @@ void CDlgMain::Apply()
     }
     if (!decodeOnly) {
         QList<const CFileInfo*> targetFiles;
-        for (int row : TargetRows()) {
+        for (int row : targets) {
             if (const CFileInfo* file = FileAt(row)) {
                 targetFiles << file;
             }
@@ -116,7 +126,6 @@ void CDlgMain::Apply()
         ChooseTempFolder(targetFiles, settings.core.threadsCount);
     }
     // Names from tags are numbered against the results of the rows not planned now.
-    const QList<int> targets = TargetRows();
     QSet<QString> takenNames;
     for (int row = 0; row < fileList.Count(); ++row) {
         const CFileInfo* file = fileList.At(row);
@@ -125,25 +134,38 @@ void CDlgMain::Apply()
                                           : file->decoder->GetOutputFile());
         }
     }
+    QStringList cannotDecode;
     for (int row : targets) {
-        PlanRow(row, decodeOnly, presetIndex, commonFolder, takenNames);
+        if (!PlanRow(row, decodeOnly, presetIndex, commonFolder, takenNames)) {
+            cannotDecode << CannotDecodeLine(FileAt(row)->path, FileAt(row)->format, language);
+        }
     }
     AdjustFileListColumns();
     list->UnlockRedraw();
     ShowCommandLines();
+    // One box for all of them: a folder of covers and logs would otherwise be a box a file.
+    if (!cannotDecode.isEmpty()) {
+        CurrentNotifier()->Notify(
+            INotifier::Icon::Error, language.GetString(MainText::kErrorCaption),
+            TextWithFiles(LanguageTextOr(language, StatusText::kCannotDecode,
+                                         u"No decoder reads these files, so they are not "
+                                         u"planned:"_s),
+                          cannotDecode));
+    }
     if (settings.general.showWarnings != 0 && AnyRowLeftOut(fileList)) {
         CurrentNotifier()->Notify(INotifier::Icon::Warning,
                                   language.GetString(MainText::kWarningCaption),
                                   language.GetString(MainText::kOwnSourceWarning));
     }
+    return true;
 }
 
-void CDlgMain::PlanRow(int row, bool decodeOnly, int presetIndex, const QString& commonFolder,
+bool CDlgMain::PlanRow(int row, bool decodeOnly, int presetIndex, const QString& commonFolder,
                        QSet<QString>& takenNames)
 {
     CFileInfo* file = FileAt(row);
     if (file == nullptr) {
-        return;
+        return true;
     }
     QString outputFolder = OutputFolder();
     if (!outputFolder.isEmpty() && !commonFolder.isEmpty()) {
@@ -152,17 +174,14 @@ void CDlgMain::PlanRow(int row, bool decodeOnly, int presetIndex, const QString&
     const ResultNaming naming{CNamePattern(settings.general.namePattern),
                               settings.general.fatSafeNames != 0, QString(),
                               settings.general.numberSharedNames != 0 ? &takenNames : nullptr};
-    if (!PlanFile(*file, decoders, currentCoder, presetIndex, outputFolder, decodeOnly,
-                  settings.general.directInput != 0 &&
-                      !LoudnessNeedsDecodedAudio(ReplayGainModeOf(
-                          settings.general.replayGain, settings.general.replayGainAlbum)),
-                  naming)) {
-        CurrentNotifier()->Notify(
-            INotifier::Icon::Error, language.GetString(MainText::kErrorCaption),
-            language.GetString(MainText::kCannotPlan) + u'\n' + file->path + u'\n' +
-                language.GetString(MainText::kCannotPlanFormat) + u'\n' + file->format);
-    }
+    const bool planned =
+        PlanFile(*file, decoders, currentCoder, presetIndex, outputFolder, decodeOnly,
+                 settings.general.directInput != 0 &&
+                     !LoudnessNeedsDecodedAudio(ReplayGainModeOf(settings.general.replayGain,
+                                                                 settings.general.replayGainAlbum)),
+                 naming);
     UpdateJobColumns(row);
+    return planned;
 }
 
 void CDlgMain::Reset()
@@ -182,12 +201,41 @@ void CDlgMain::Reset()
 
 void CDlgMain::Start()
 {
-    bool anyPlanned = false;
-    for (int row = 0; row < fileList.Count() && !anyPlanned; ++row) {
-        anyPlanned = fileList.At(row)->coder || fileList.At(row)->decoder;
+    const auto unplannedRows = [this] {
+        QList<int> rows;
+        for (int row = 0; row < fileList.Count(); ++row) {
+            if (!fileList.At(row)->coder && !fileList.At(row)->decoder) {
+                rows << row;
+            }
+        }
+        return rows;
+    };
+    QList<int> unplanned = unplannedRows();
+    QList<int> tried;
+    if (unplanned.size() == fileList.Count()) {
+        tried = TargetRows();
+        if (!PlanRows(tried)) {
+            return;
+        }
+        unplanned = unplannedRows();
     }
-    if (!anyPlanned) {
-        Apply();
+    // Rows just planned without success were named in Apply's box: no question about them.
+    unplanned.removeIf([&tried](int row) { return tried.contains(row); });
+    if (!unplanned.isEmpty() && unplanned.size() < fileList.Count()) {
+        const QString plan = IsDecodeOnlySelected() ? controls.coderCombo->currentText()
+                                                    : controls.coderCombo->currentText() + u", "_s +
+                                                          controls.presetCombo->currentText();
+        switch (AskAboutUnplanned(this, int(unplanned.size()), fileList.Count(), plan, language)) {
+        case UnplannedChoice::PlanThem:
+            if (!PlanRows(unplanned)) {
+                return;
+            }
+            break;
+        case UnplannedChoice::OnlyPlanned:
+            break;
+        case UnplannedChoice::Cancel:
+            return;
+        }
     }
     QSet<int> rows;
     for (int row = 0; row < fileList.Count(); ++row) {
@@ -250,7 +298,10 @@ void CDlgMain::StartRows(const QSet<int>& wanted)
         return;
     }
     QueueFiles(core, queued);
+    QElapsedTimer runClock;
+    runClock.start();
     if (core.GetTotalCount() <= 0) {
+        ShowRunStates(sorting, wanted, queued, runClock.elapsed());
         ReportSkippedOnly(int(sorting.upToDate.size()));
         return;
     }
@@ -267,6 +318,66 @@ void CDlgMain::StartRows(const QSet<int>& wanted)
         [this, queued] { return MeasureAudioProgress(queued, core.GetRunResults()); });
     jobControl.exec();
     RememberFailedRows(queued);
+    ShowRunStates(sorting, wanted, queued, runClock.elapsed());
+}
+
+void CDlgMain::ShowRunStates(const StartSorting& sorting, const QSet<int>& wanted,
+                             const QList<CFileInfo*>& queued, qint64 elapsedMs)
+{
+    QHash<const IProcess*, const RunResult*> runs;
+    const QList<RunResult> results = core.GetRunResults();
+    for (const RunResult& run : results) {
+        if (!runs.contains(run.process) || run.Failed()) {
+            runs[run.process] = &run;
+        }
+    }
+    SessionCounts counts;
+    for (int row = 0; row < fileList.Count(); ++row) {
+        CFileInfo* file = fileList.At(row);
+        if (!wanted.contains(row) || (!file->coder && !file->decoder)) {
+            continue;
+        }
+        if (sorting.upToDate.contains(row)) {
+            ShowRowState(row, FileState::UpToDate);
+            ++counts.upToDate;
+        } else if (!queued.contains(file)) {
+            ShowRowState(row, FileState::LeftOut,
+                         sorting.leftOut.contains(row)
+                             ? LanguageTextOr(language, UiText::kJobsLeftOut, QString())
+                             : LanguageTextOr(language, UiText::kReplaceOutputs, QString()));
+            ++counts.leftOut;
+        } else {
+            const RunResult* failed = nullptr;
+            bool reached = false;
+            for (const IProcess* process : {static_cast<IProcess*>(file->decoder.get()),
+                                            static_cast<IProcess*>(file->coder.get())}) {
+                if (const RunResult* run = runs.value(process); run != nullptr) {
+                    reached = true;
+                    failed = failed ? failed : (run->Failed() ? run : nullptr);
+                }
+            }
+            if (failed) {
+                ShowRowState(row, FileState::Failed,
+                             RunReport::Failure(*failed, file->path, language));
+                ++counts.failed;
+            } else if (reached) {
+                ShowRowState(row, FileState::Converted);
+                ++counts.converted;
+            } else {
+                ShowRowState(row, FileState::Stopped);
+                ++counts.stopped;
+            }
+        }
+    }
+    AdjustFileListColumns();
+    ShowRunSummary(counts, elapsedMs);
+}
+
+void CDlgMain::ShowRunSummary(const SessionCounts& counts, qint64 elapsedMs)
+{
+    controls.runSummary->setText(
+        RunSummaryText(counts, elapsedMs,
+                       QLocale().toString(QTime::currentTime(), QLocale::ShortFormat), language));
 }
 
 void CDlgMain::ReportSkippedOnly(int skipped)

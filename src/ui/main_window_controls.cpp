@@ -100,6 +100,12 @@ QWidget* BuildRightColumn(QWidget* window, MainWindowControls& c, const DialogUn
         layout->addWidget(unused);
     }
     layout->addStretch(1);
+    // Empty until a run has ended; it wraps in the column's width.
+    c.runSummary = Named(new QLabel(column), u"runSummary"_s);
+    c.runSummary->setWordWrap(true);
+    c.runSummary->setTextFormat(Qt::PlainText);
+    c.runSummary->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
+    layout->addWidget(c.runSummary);
     return column;
 }
 
