@@ -5,26 +5,24 @@
 #include "foundation/command_line.h"
 #include "foundation/os.h"
 #include "foundation/path_helpers.h"
-#include "planning/job_order.h"
-#include "planning/job_planning.h"
-#include "planning/output_tree.h"
-#include "planning/planned_jobs.h"
 #include "report/run_report.h"
 #include "report/time_estimate.h"
-#include "tags/replay_gain.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QSet>
+#include <QTimer>
 #include <csignal>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
-constexpr int kPollMs = 200;
+// The bar is redrawn (and a caught signal noticed) this often.
+constexpr int kTickMs = 200;
 constexpr int kBarWidth = 30;
 constexpr char16_t kDatabaseName[] = u"Base.xml";
 
@@ -33,49 +31,7 @@ QString InFolder(const QString& folder, const QString& name)
     return folder + os::kPathSeparator + name;
 }
 
-// The files' runs that ended; a file is done once each of its runs has a result.
-struct FileOutcome
-{
-    bool done = false;
-    bool failed = false;
-    bool stopped = false; // not converted, and no failure either
-};
-
-FileOutcome OutcomeOf(CFileInfo& file, const QHash<const IProcess*, RunResult>& ended)
-{
-    FileOutcome outcome{true, false, false};
-    for (IProcess* run :
-         {static_cast<IProcess*>(file.decoder.get()), static_cast<IProcess*>(file.coder.get())}) {
-        if (run == nullptr)
-            continue;
-        const auto found = ended.constFind(run);
-        // A result held for its album's values is not at its name yet, and may still fail.
-        if (found == ended.cend() || found->held)
-            outcome.done = false;
-        else if (found->Failed())
-            outcome.failed = true;
-        else if (found->outcome == RunResult::Outcome::Stopped)
-            outcome.stopped = true;
-    }
-    return outcome;
-}
-
-QString LeftOutText(LeftOutReason reason)
-{
-    switch (reason) {
-    case LeftOutReason::OwnInput:
-        return u"its result would replace its own source"_s;
-    case LeftOutReason::OtherSource:
-        return u"its result would replace the source of another file"_s;
-    case LeftOutReason::SharedOutput:
-        return u"an earlier file writes the same result"_s;
-    case LeftOutReason::None:
-        break;
-    }
-    return {};
-}
-
-QString FinalOutputOf(CFileInfo& file)
+QString FinalOutputOf(const CFileInfo& file)
 {
     return file.coder ? file.coder->GetOutputFile() : file.decoder->GetOutputFile();
 }
@@ -135,23 +91,31 @@ int CBatchRun::Run(const CBatchOptions& options)
         return ExitStatus(signal);
     }
 
-    const QList<CFileInfo*> runnable = LeaveOut(Plan(options, outputFolder), options.overwrite);
-    const bool longFirst = options.longFilesFirst >= 0 ? options.longFilesFirst != 0
-                                                       : settings.general.startLongFilesFirst != 0;
-    const QList<CFileInfo*> ordered = OrderForStart(runnable, longFirst);
-    if (options.dryRun || options.jobs) {
-        if (options.dryRun)
-            PrintCommandLines(ordered);
-        else
-            PrintShellLines(ordered, options);
-        out.flush();
-        if (options.jobs)
-            err << ordered.size() << " job lines, " << tally.leftOut << " left out, "
-                << tally.upToDate << " up to date, " << tally.notAudio << " not audio\n";
-        return ExitStatus(0);
-    }
-    const int threads = options.threads > 0 ? options.threads : settings.core.threadsCount;
-    return Convert(ordered, oneJob ? 1 : threads);
+    session = std::make_unique<CConversionSession>(settings, programFolder, decoders, core);
+    QObject::connect(session.get(), &CConversionSession::FileStateChanged, session.get(),
+                     [this](int index, FileState state) { OnFileState(index, state); });
+    QList<CFileInfo*> sources;
+    for (qsizetype i = 0; i < files.Count(); ++i)
+        sources << files.At(i);
+    session->SetSources(sources);
+    session->SetOverrides(OverridesOf(options, outputFolder));
+    const bool decodeOnly = coder == coders.back().get();
+    session->Plan({}, decodeOnly ? nullptr : coder, presetIndex, decodeOnly);
+    // --overwrite neither skips results that are up to date nor spares existing files.
+    session->Sort();
+    if (!options.dryRun && !options.jobs)
+        return Convert(options.overwrite);
+    session->Start(options.overwrite);
+    const QList<CFileInfo*> ordered = FilesInStartOrder();
+    if (options.dryRun)
+        PrintCommandLines(ordered);
+    else
+        PrintShellLines(ordered, options);
+    out.flush();
+    if (options.jobs)
+        err << ordered.size() << " job lines, " << tally.leftOut << " left out, " << tally.upToDate
+            << " up to date, " << tally.notAudio << " not audio\n";
+    return ExitStatus(0);
 }
 
 bool CBatchRun::LoadProgramFolder(const QString& folder)
@@ -296,100 +260,95 @@ bool CBatchRun::ResolveOutputFolder(const CBatchOptions& options, QString& folde
 
 bool CBatchRun::SelectNaming(const CBatchOptions& options)
 {
-    naming = {};
-    naming.fatSafe =
-        options.fatSafeNames >= 0 ? options.fatSafeNames != 0 : settings.general.fatSafeNames != 0;
-    if (!options.resultName.isEmpty()) {
-        naming.fixedName = options.resultName;
-        return true;
-    }
-    const QString text =
-        options.namePatternGiven ? options.namePattern : settings.general.namePattern;
-    naming.pattern = CNamePattern(text);
-    const bool numbered = options.numberShared >= 0 ? options.numberShared != 0
-                                                    : settings.general.numberSharedNames != 0;
-    naming.numberedAgainst = numbered ? &takenNames : nullptr;
-    if (naming.pattern.IsValid())
+    pattern = CNamePattern(options.resultName.isEmpty() ? options.namePatternGiven
+                                                              ? options.namePattern
+                                                              : settings.general.namePattern
+                                                        : QString());
+    if (pattern.IsValid())
         return true;
     err << "orvel-batch: the name pattern " << (options.namePatternGiven ? "" : "of Settings.ini ")
-        << "is not valid: " << naming.pattern.Error() << '\n';
+        << "is not valid: " << pattern.Error() << '\n';
     return false;
 }
 
-QList<CFileInfo*> CBatchRun::Plan(const CBatchOptions& options, const QString& outputFolder)
+SessionOverrides CBatchRun::OverridesOf(const CBatchOptions& options,
+                                        const QString& outputFolder) const
 {
-    const bool keep = options.keepFolders >= 0 ? options.keepFolders != 0
-                                               : settings.general.keepFolderStructure != 0;
-    QString commonFolder;
-    if (keep && !outputFolder.isEmpty()) {
-        QStringList paths;
-        for (qsizetype i = 0; i < files.Count(); ++i)
-            paths << files.At(i)->path;
-        commonFolder = DeepestCommonFolder(paths);
-    }
-
-    const bool decodeOnly = coder == coders.back().get();
+    SessionOverrides overrides;
+    overrides.outputFolder = outputFolder;
+    if (options.keepFolders >= 0)
+        overrides.keepFolders = options.keepFolders != 0;
+    if (options.fatSafeNames >= 0)
+        overrides.fatSafeNames = options.fatSafeNames != 0;
+    if (options.numberShared >= 0)
+        overrides.numberSharedNames = options.numberShared != 0;
+    if (options.namePatternGiven)
+        overrides.namePattern = options.namePattern;
+    overrides.resultName = options.resultName;
+    if (options.longFilesFirst >= 0)
+        overrides.longFilesFirst = options.longFilesFirst != 0;
+    if (oneJob)
+        overrides.threads = 1;
+    else if (options.threads > 0)
+        overrides.threads = options.threads;
+    overrides.overwrite = options.overwrite;
     // Job lines may run on other machines, whose runtime folders are not ours.
-    if (!decodeOnly && !options.jobs) {
-        QList<const CFileInfo*> all;
-        for (qsizetype i = 0; i < files.Count(); ++i)
-            all << files.At(i);
-        ChooseTempFolder(all, options.threads > 0 ? options.threads : settings.core.threadsCount);
-    }
-    QList<CFileInfo*> planned;
-    for (qsizetype i = 0; i < files.Count(); ++i) {
-        CFileInfo& file = *files.At(i);
-        const QString folder = commonFolder.isEmpty()
-                                   ? outputFolder
-                                   : MirroredOutputFolder(outputFolder, commonFolder, file.folder);
-        if (!PlanFile(file, decoders, decodeOnly ? nullptr : coder, presetIndex, folder, decodeOnly,
-                      settings.general.directInput != 0 &&
-                          !LoudnessNeedsDecodedAudio(ReplayGainModeOf(
-                              settings.general.replayGain, settings.general.replayGainAlbum)),
-                      naming) ||
-            (!file.coder && !file.decoder)) {
-            // Covers, playlists and notes beside the music are no sources.
-            if (foundInFolders.contains(&file)) {
-                ++tally.notAudio;
-                continue;
-            }
-            Report(file.path, u"no decoder reads this file (%1)"_s.arg(file.format));
-            continue;
-        }
-        planned << &file;
-    }
-    return planned;
+    overrides.plansForElsewhere = options.jobs;
+    overrides.dryRun = options.dryRun || options.jobs;
+    overrides.showPrograms = false;
+    return overrides;
 }
 
-QList<CFileInfo*> CBatchRun::LeaveOut(const QList<CFileInfo*>& planned, bool overwrite)
+void CBatchRun::OnFileState(int index, FileState state)
 {
-    // The desktop program's rules, applied in list order as it applies them; --overwrite
-    // neither skips results that are up to date nor spares existing files.
-    QList<PlannedJob> jobs;
-    for (const CFileInfo* file : planned)
-        jobs << JobOf(*file);
-    const StartSorting sorting =
-        SortJobsForStart(jobs, {}, !overwrite && settings.general.skipUpToDate != 0);
-    for (qsizetype index : sorting.leftOut)
-        Report(planned[index]->path, LeftOutText(sorting.reasons[index]));
-    tally.upToDate += int(sorting.upToDate.size());
-    if (!overwrite) {
-        for (qsizetype index : sorting.replacing)
-            Report(planned[index]->path, u"its result exists already (--overwrite replaces it)"_s);
+    const CFileInfo& file = *session->File(index);
+    switch (state) {
+    case FileState::LeftOut:
+        // Covers, playlists and notes beside the music are no sources.
+        if (session->Cause(index) == LeftOutCause::NoDecoder && foundInFolders.contains(&file))
+            ++tally.notAudio;
+        else if (session->Cause(index) == LeftOutCause::ResultExists)
+            Report(file.path, session->Reason(index) + u" (--overwrite replaces it)"_s);
+        else
+            Report(file.path, session->Reason(index));
+        break;
+    case FileState::UpToDate:
+        ++tally.upToDate;
+        break;
+    case FileState::Converted:
+        ++tally.converted;
+        if (!terminal)
+            out << "converted: " << file.path << " -> " << FinalOutputOf(file) << '\n';
+        break;
+    case FileState::Failed:
+        ++tally.failed;
+        ReportFailed(file, *session->FailedRun(index));
+        break;
+    case FileState::Stopped:
+        ++tally.stopped;
+        break;
+    default:
+        break;
     }
-    const QSet<qsizetype> notRun = sorting.NotRun(overwrite);
-    QList<CFileInfo*> runnable;
-    for (qsizetype i = 0; i < planned.size(); ++i) {
-        if (!notRun.contains(i))
-            runnable << planned[i];
-    }
-    return runnable;
 }
 
 void CBatchRun::Report(const QString& path, const QString& reason)
 {
+    // Above the bar, which is drawn again on the next line.
+    if (terminal && runMs >= 0)
+        err << "\r\033[K";
     err << "left out: " << path << ": " << reason << '\n';
     ++tally.leftOut;
+    if (runMs >= 0)
+        ShowProgress(runMs);
+}
+
+QList<CFileInfo*> CBatchRun::FilesInStartOrder() const
+{
+    QList<CFileInfo*> ordered;
+    for (int index : session->StartOrder())
+        ordered << session->File(index);
+    return ordered;
 }
 
 void CBatchRun::PrintCommandLines(const QList<CFileInfo*>& planned)
@@ -431,7 +390,7 @@ QString CBatchRun::JobLine(CFileInfo& file, const CBatchOptions& options) const
         options.replayGain >= 0 ? options.replayGain > 0 : settings.general.replayGain != 0;
     words << u"--replaygain"_s << (gains ? u"track"_s : u"off"_s);
     // The name the whole batch gave the result, as it is: the line needs no tags read again.
-    if (!naming.pattern.IsEmpty() || !settings.general.namePattern.isEmpty())
+    if (!pattern.IsEmpty() || !settings.general.namePattern.isEmpty())
         words << u"--result-name"_s << JobValue(FileNamePart(FinalOutputOf(file)));
     if (options.overwrite)
         words << u"--overwrite"_s;
@@ -439,87 +398,55 @@ QString CBatchRun::JobLine(CFileInfo& file, const CBatchOptions& options) const
     return words.join(u' ');
 }
 
-int CBatchRun::Convert(const QList<CFileInfo*>& planned, int threads)
+int CBatchRun::Convert(bool overwrite)
 {
-    QString failedFolder;
-    if (!CreateOutputFolders(planned, &failedFolder))
-        err << "orvel-batch: cannot create the folder " << failedFolder << '\n';
-    // The programs' own screens would garble the progress and the report.
-    for (CFileInfo* file : planned) {
-        for (IProcess* run : {static_cast<IProcess*>(file->decoder.get()),
-                              static_cast<IProcess*>(file->coder.get())}) {
-            if (run != nullptr)
-                run->SetShowWindow(false);
-        }
-    }
-    core.SetThreadsCount(threads);
-    core.SetResultOptions(
-        {settings.general.copyTags != 0, settings.general.atomicOutputs != 0,
-         ReplayGainModeOf(settings.general.replayGain, settings.general.replayGainAlbum)});
-    QueueFiles(core, planned);
     QElapsedTimer clock;
     clock.start();
-    if (core.GetTotalCount() > 0)
-        core.Start();
-
-    QSet<const CFileInfo*> reported;
-    const auto reportEnded = [&] {
-        const QList<RunResult> results = core.GetRunResults();
-        QHash<const IProcess*, RunResult> ended;
-        for (const RunResult& run : results)
-            ended.insert(run.process, run);
-        for (CFileInfo* file : planned) {
-            const FileOutcome outcome = OutcomeOf(*file, ended);
-            if (!outcome.done || outcome.stopped || reported.contains(file))
-                continue;
-            reported.insert(file);
-            ReportEnded(*file, outcome.failed, results);
-        }
-        return results;
-    };
     int stopSignal = 0;
-    for (bool running = true; running;) {
+    QEventLoop loop;
+    QTimer tick;
+    // Signals are caught as a flag; the tick notices one and redraws the bar.
+    QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
+        runMs = clock.elapsed();
         if (const int signal = os::CaughtStopSignal(); signal != 0 && stopSignal == 0) {
             // As Stop in the window: programs ended, hidden results and WAVs removed.
             stopSignal = signal;
-            core.Stop();
+            session->Stop();
         }
-        running = core.IsRunning();
-        ShowProgress(planned, clock.elapsed(), reportEnded());
+        ShowProgress(runMs);
         out.flush();
-        // Wakes as soon as the last run ends, so that the summary does not wait for a tick.
-        if (running)
-            core.WaitForWorkers(kPollMs);
+    });
+    QObject::connect(session.get(), &CConversionSession::RunEnded, &loop, [&] { loop.quit(); });
+    const bool started = session->Start(overwrite);
+    if (!session->FolderNotMade().isEmpty())
+        err << "orvel-batch: cannot create the folder " << session->FolderNotMade() << '\n';
+    if (started) {
+        runMs = 0;
+        tick.start(kTickMs);
+        ShowProgress(0);
+        loop.exec();
     }
-    // After a stop the workers are still recording how their runs ended.
+    // After a stop the workers are still removing what they cut short.
     core.WaitForWorkers(10000);
-    reportEnded();
-    tally.stopped = int(planned.size() - reported.size());
+    runMs = -1;
     if (terminal)
         err << "\r\033[K" << Qt::flush;
     PrintSummary(clock.elapsed(), stopSignal);
     return ExitStatus(stopSignal);
 }
 
-void CBatchRun::ReportEnded(CFileInfo& file, bool failed, const QList<RunResult>& ended)
+void CBatchRun::ReportFailed(const CFileInfo& file, const RunResult& run)
 {
     if (terminal)
         err << "\r\033[K";
-    if (!failed) {
-        ++tally.converted;
-        if (!terminal)
-            out << "converted: " << file.path << " -> " << FinalOutputOf(file) << '\n';
-        return;
-    }
-    ++tally.failed;
-    for (const RunResult& run : ended) {
-        if (!run.Failed() || (run.process != file.coder.get() && run.process != file.decoder.get()))
-            continue;
-        err << "FAILED: " << RunReport::Failure(run, file.path, englishTexts) << '\n';
-        // A --jobs line shows what the program said only when it failed.
-        if (oneJob && !run.errorOutput.isEmpty())
-            err << run.errorOutput << '\n';
-    }
+    // One line per file: the run that failed first says why (a coder whose decoder failed
+    // was never started).
+    err << "FAILED: " << RunReport::Failure(run, file.path, englishTexts) << '\n';
+    // A --jobs line shows what the program said only when it failed.
+    if (oneJob && !run.errorOutput.isEmpty())
+        err << run.errorOutput << '\n';
+    if (runMs >= 0)
+        ShowProgress(runMs);
 }
 
 void CBatchRun::PrintSummary(qint64 elapsedMs, int stopSignal)
@@ -543,17 +470,15 @@ int CBatchRun::ExitStatus(int stopSignal) const
     return tally.failed + tally.leftOut > 0 ? kSomeFailed : kAllConverted;
 }
 
-void CBatchRun::ShowProgress(const QList<CFileInfo*>& planned, qint64 elapsedMs,
-                             const QList<RunResult>& results)
+void CBatchRun::ShowProgress(qint64 elapsed)
 {
     if (!terminal)
         return;
-    const AudioProgress progress = MeasureAudioProgress(planned, results);
+    const AudioProgress progress = session->Progress();
     const double share =
         progress.totalMs > 0 ? double(progress.doneMs) / double(progress.totalMs) : 1.0;
     const int filled = qBound(0, int(share * kBarWidth), kBarWidth);
     err << "\r[" << QString(filled, u'#') << QString(kBarWidth - filled, u'.') << "] "
         << int(share * 100.0) << "%  "
-        << TimeStatusText(u"elapsed"_s, u"left"_s, u"estimating"_s, elapsedMs, progress)
-        << Qt::flush;
+        << TimeStatusText(u"elapsed"_s, u"left"_s, u"estimating"_s, elapsed, progress) << Qt::flush;
 }

@@ -4,15 +4,17 @@
 #include "codecs/codec_discovery.h"
 #include "extensions/language_pack.h"
 #include "filelist/file_list.h"
-#include "planning/job_planning.h"
+#include "planning/name_pattern.h"
 #include "run/core.h"
+#include "session/conversion_session.h"
 #include "settings/settings_set.h"
 
 #include <QSet>
 #include <QTextStream>
+#include <memory>
 
-// One call of orvel-batch: reads the program folder as the desktop program does, plans the
-// files, leaves out what must not run, and converts the rest on the same core.
+// One call of orvel-batch: reads the program folder as the desktop program does, and plans,
+// leaves out and converts the files through the conversion session the window uses.
 class CBatchRun
 {
 public:
@@ -45,20 +47,20 @@ private:
     void AddFolder(const QString& folder, const ReadProgress& progress);
     bool ResolveOutputFolder(const CBatchOptions& options, QString& folder);
     bool SelectNaming(const CBatchOptions& options);
-    QList<CFileInfo*> Plan(const CBatchOptions& options, const QString& outputFolder);
-    // The files that may run; the others are reported with their reason.
-    QList<CFileInfo*> LeaveOut(const QList<CFileInfo*>& planned, bool overwrite);
+    SessionOverrides OverridesOf(const CBatchOptions& options, const QString& outputFolder) const;
+    // What the session says of each file, told as it happens.
+    void OnFileState(int index, FileState state);
     void Report(const QString& path, const QString& reason);
+    QList<CFileInfo*> FilesInStartOrder() const;
     void PrintCommandLines(const QList<CFileInfo*>& files);
     void PrintShellLines(const QList<CFileInfo*>& files, const CBatchOptions& options);
     QString JobLine(CFileInfo& file, const CBatchOptions& options) const;
-    int Convert(const QList<CFileInfo*>& files, int threads);
-    void ReportEnded(CFileInfo& file, bool failed, const QList<RunResult>& ended);
+    int Convert(bool overwrite);
+    void ReportFailed(const CFileInfo& file, const RunResult& run);
     void PrintSummary(qint64 elapsedMs, int stopSignal);
     int ExitStatus(int stopSignal) const;
     // The bar on a terminal: audio done against audio queued, elapsed and remaining time.
-    void ShowProgress(const QList<CFileInfo*>& files, qint64 elapsedMs,
-                      const QList<RunResult>& results);
+    void ShowProgress(qint64 elapsedMs);
 
     QTextStream& out;
     QTextStream& err;
@@ -69,10 +71,11 @@ private:
     DecoderList decoders;
     CCoder* coder = nullptr;
     int presetIndex = -1;
-    ResultNaming naming;
-    QSet<QString> takenNames; // names from tags given so far, when they are numbered
+    CNamePattern pattern; // the pattern the results are named by, when not by their source
     CFileList files;
     CCore core;
+    std::unique_ptr<CConversionSession> session;
+    qint64 runMs = -1;                // of the conversion, once it began: the bar is shown then
     const CLanguagePack englishTexts; // empty: the reports' English wording
     QString programFolder;            // absolute
     bool oneJob = false;              // --job: one file of a --jobs line, no summary

@@ -121,7 +121,12 @@ QString Outcome(const RunResult& run, const CLanguagePack& language)
 
 QString Failure(const RunResult& run, const QString& file, const CLanguagePack& language)
 {
-    QString line = file + u": "_s + ProgramOf(run, language) + u": "_s + Outcome(run, language);
+    return file + u": "_s + FailureReason(run, language);
+}
+
+QString FailureReason(const RunResult& run, const CLanguagePack& language)
+{
+    QString line = ProgramOf(run, language) + u": "_s + Outcome(run, language);
     const QString said = run.LastErrorLine();
     if (!said.isEmpty())
         line += u": \u201C"_s + said + u"\u201D"_s;

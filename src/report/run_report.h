@@ -25,6 +25,8 @@ QString Outcome(const RunResult& run, const CLanguagePack& language);
 // One line naming the file, the program that failed (decoder or coder), how it ended and the
 // last line it wrote to its standard error.
 QString Failure(const RunResult& run, const QString& file, const CLanguagePack& language);
+// What Failure says after the file's name.
+QString FailureReason(const RunResult& run, const CLanguagePack& language);
 
 // Appends the failure and every kept line of the program's error output to the console log.
 void LogFailure(const RunResult& run, const QString& file, const CLanguagePack& language);

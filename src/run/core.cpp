@@ -743,7 +743,7 @@ void CCore::Record(const ActiveRun& run, RunResult::Outcome outcome, int code)
     result.held = run.held;
     results.append(result);
     if (runChanged)
-        runChanged(result.process, &results.last());
+        runChanged(result.process, &std::as_const(results).last());
 }
 
 void CCore::DropFromQueue(IProcess* process, RunResult::Outcome outcome, bool countAsDone)

@@ -5,6 +5,7 @@
 #include "planning/planned_jobs.h"
 #include "report/time_estimate.h"
 #include "run/run_result.h"
+#include "session/file_state.h"
 #include "tags/replay_gain.h"
 
 #include <QHash>
@@ -19,34 +20,6 @@
 class CCore;
 class CLanguagePack;
 class CSettingsSet;
-
-// What became of one source file of a session, from planning to the end of its run.
-enum class FileState
-{
-    NotPlanned, // nothing planned (yet), or its plan was reset
-    Planned,    // runs planned, not (yet) started
-    LeftOut,    // must not run; `LeftOutCause` says why
-    UpToDate,   // its result is newer than its source, and whole: not run again
-    Queued,     // handed to the core, waiting for a slot or for its decoder's WAV
-    Decoding,   // its decoder runs
-    Coding,     // its coder runs
-    Held,       // its result waits under its hidden name for the rest of its album
-    Converted,  // its result is at its name and passed its check
-    Failed,     // a run failed; `FailedRun` says which and how
-    Stopped,    // the run was stopped before this file was converted
-};
-
-// Why a file is left out.
-enum class LeftOutCause
-{
-    None,
-    NoDecoder,     // no decoder reads it, and it is no WAV a coder could read
-    OwnInput,      // its result would replace its own source
-    OtherSource,   // its result would replace the source of another file
-    SharedOutput,  // an earlier file writes the same result
-    ResultExists,  // its result exists and replacing it was not allowed
-    FolderNotMade, // its output folder cannot be created
-};
 
 // A front end's choices that take the place of a setting for this session; unset ones are
 // the setting's.
@@ -129,7 +102,7 @@ public:
     QList<int> Sort(const QList<int>& indexes = {});
     // Orders what Sort left to run (the replacing ones only when allowed, else they are left
     // out with ResultExists), makes the output folders and queues it on the core. False when
-    // nothing was started (nothing to run, or a dry run).
+    // nothing was started (nothing to run, a dry run, or a run still going).
     bool Start(bool replacingAllowed);
     // Ends every run of the core; the files not converted become Stopped once the core's
     // workers are done, and RunEnded follows. (Each file's lastRunFailed follows its final
@@ -149,7 +122,7 @@ public:
     QString Reason(int index) const;
     // The indexes Start queued (or, in a dry run, would queue), in the order they went.
     QList<int> StartOrder() const { return startOrder; }
-    // Counts over the files of the last Sort and Start.
+    // Every file of the session, counted by its state.
     SessionCounts Counts() const { return counts; }
     // Audio converted against audio queued in this run: a file is done once its last run has
     // ended, however it ended.
@@ -167,9 +140,31 @@ Q_SIGNALS:
     void RunEnded(const SessionCounts& counts);
 
 private:
-    struct FileRecord;
-    struct CoreEvent;
+    // What the session knows of one source file.
+    struct FileRecord
+    {
+        CFileInfo* file = nullptr;
+        FileState state = FileState::NotPlanned;
+        LeftOutCause cause = LeftOutCause::None;
+        std::optional<RunResult> failedRun;
+        bool inRun = false;        // queued in the current (or last) run
+        bool lastRunEnded = false; // its coder, or its decoder alone, has ended in this run
+    };
+    // News from the core's threads: a run started (no `ended`), ended or had its held result
+    // released; no process: the core's last worker is done.
+    struct CoreEvent
+    {
+        IProcess* process = nullptr;
+        std::optional<RunResult> ended;
+    };
 
+    static LeftOutCause CauseOf(LeftOutReason reason);
+
+    ReplayGainMode ReplayGain() const;
+    int Threads() const;
+    QList<int> Targets(const QList<int>& indexes) const; // all when empty
+    QList<PlannedJob> Jobs() const;
+    bool Queue();
     void SetState(int index, FileState state);
     void LeaveOut(int index, LeftOutCause cause);
     void OnCoreChanged(); // on the session's thread: takes the events the core posted
@@ -193,8 +188,6 @@ private:
     SessionCounts counts;
     QString folderNotMade;
     bool running = false;
-    bool stopping = false;
-    int unfinished = 0; // queued files whose state is not final yet
 
     // Filled by the core's threads, emptied on the session's thread.
     std::mutex eventsMutex;

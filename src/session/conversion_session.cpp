@@ -1,0 +1,353 @@
+#include "session/conversion_session.h"
+
+#include "extensions/language_pack.h"
+#include "planning/job_order.h"
+#include "planning/job_planning.h"
+#include "planning/output_tree.h"
+#include "report/run_report.h"
+#include "run/core.h"
+#include "settings/settings_set.h"
+
+#include <QSet>
+
+using namespace Qt::StringLiterals;
+
+CConversionSession::CConversionSession(const CSettingsSet& settingsSet, const QString& folder,
+                                       const DecoderList& decoderList, CCore& engine,
+                                       QObject* parent)
+    : QObject(parent), settings(settingsSet), programFolder(folder), decoders(decoderList),
+      core(engine), english(std::make_unique<CLanguagePack>())
+{
+    // Under the core's lock: only copy what happened and wake this thread once.
+    core.SetRunChangedCallback([this](IProcess* process, const RunResult* ended) {
+        std::lock_guard lock(eventsMutex);
+        events.push_back({process, ended ? std::optional<RunResult>(*ended) : std::nullopt});
+        if (posted)
+            return;
+        posted = true;
+        QMetaObject::invokeMethod(this, &CConversionSession::OnCoreChanged, Qt::QueuedConnection);
+    });
+}
+
+CConversionSession::~CConversionSession()
+{
+    // Once this returns no worker is inside the callback: it runs under the core's lock.
+    core.SetRunChangedCallback({});
+}
+
+void CConversionSession::SetSources(const QList<CFileInfo*>& sources)
+{
+    files.clear();
+    fileOfRun.clear();
+    sorted.clear();
+    replacing.clear();
+    startOrder.clear();
+    counts = {};
+    files.reserve(size_t(sources.size()));
+    for (CFileInfo* file : sources) {
+        files.push_back({file});
+        const FileState state =
+            file->coder || file->decoder ? FileState::Planned : FileState::NotPlanned;
+        files.back().state = state;
+        Tally(state, 1);
+    }
+}
+
+void CConversionSession::SetOverrides(const SessionOverrides& given)
+{
+    overrides = given;
+}
+
+void CConversionSession::SetLanguage(const CLanguagePack* pack)
+{
+    language = pack;
+}
+
+ReplayGainMode CConversionSession::ReplayGain() const
+{
+    return overrides.replayGain.value_or(
+        ReplayGainModeOf(settings.general.replayGain, settings.general.replayGainAlbum));
+}
+
+int CConversionSession::Threads() const
+{
+    return overrides.threads.value_or(settings.core.threadsCount);
+}
+
+QList<int> CConversionSession::Targets(const QList<int>& indexes) const
+{
+    if (!indexes.isEmpty())
+        return indexes;
+    QList<int> all;
+    all.reserve(Count());
+    for (int index = 0; index < Count(); ++index)
+        all << index;
+    return all;
+}
+
+QList<int> CConversionSession::Plan(const QList<int>& indexes, CCoder* coder, int presetIndex,
+                                    bool decodeOnly)
+{
+    const QString outputFolder =
+        overrides.outputFolder.value_or(settings.general.ResultFolder(programFolder));
+    // Mirrored results keep their place below the common folder of the whole list, so
+    // planning a part gives the same paths as planning everything.
+    QString commonFolder;
+    if (overrides.keepFolders.value_or(settings.general.keepFolderStructure != 0) &&
+        !outputFolder.isEmpty()) {
+        QStringList paths;
+        for (const FileRecord& record : files)
+            paths << record.file->path;
+        commonFolder = DeepestCommonFolder(paths);
+    }
+    const QList<int> targets = Targets(indexes);
+    const QSet<int> targetSet(targets.cbegin(), targets.cend());
+    // Job lines may run on other machines, whose runtime folders are not ours.
+    if (!decodeOnly && !overrides.plansForElsewhere) {
+        QList<const CFileInfo*> targetFiles;
+        for (int index : targets)
+            targetFiles << files[size_t(index)].file;
+        ChooseTempFolder(targetFiles, Threads());
+    }
+    // Names from tags are numbered against the results of the files not planned now.
+    QSet<QString> takenNames;
+    for (int index = 0; index < Count(); ++index) {
+        const CFileInfo& file = *files[size_t(index)].file;
+        if (!targetSet.contains(index) && (file.coder || file.decoder))
+            takenNames.insert(file.coder ? file.coder->GetOutputFile()
+                                         : file.decoder->GetOutputFile());
+    }
+    ResultNaming naming;
+    naming.fatSafe = overrides.fatSafeNames.value_or(settings.general.fatSafeNames != 0);
+    naming.fixedName = overrides.resultName;
+    if (naming.fixedName.isEmpty())
+        naming.pattern = CNamePattern(overrides.namePattern.value_or(settings.general.namePattern));
+    if (overrides.numberSharedNames.value_or(settings.general.numberSharedNames != 0))
+        naming.numberedAgainst = &takenNames;
+    const bool directInput =
+        settings.general.directInput != 0 && !LoudnessNeedsDecodedAudio(ReplayGain());
+
+    QList<int> planned;
+    for (int index : targets) {
+        FileRecord& record = files[size_t(index)];
+        CFileInfo& file = *record.file;
+        const QString folder = commonFolder.isEmpty()
+                                   ? outputFolder
+                                   : MirroredOutputFolder(outputFolder, commonFolder, file.folder);
+        record.failedRun.reset();
+        if (!PlanFile(file, decoders, decodeOnly ? nullptr : coder, presetIndex, folder, decodeOnly,
+                      directInput, naming) ||
+            (!file.coder && !file.decoder)) {
+            LeaveOut(index, LeftOutCause::NoDecoder);
+            continue;
+        }
+        SetState(index, FileState::Planned);
+        planned << index;
+    }
+    return planned;
+}
+
+void CConversionSession::Reset(const QList<int>& indexes)
+{
+    for (int index : Targets(indexes)) {
+        ResetJobs(*files[size_t(index)].file);
+        files[size_t(index)].failedRun.reset();
+        SetState(index, FileState::NotPlanned);
+    }
+}
+
+QList<PlannedJob> CConversionSession::Jobs() const
+{
+    QList<PlannedJob> jobs;
+    jobs.reserve(Count());
+    for (const FileRecord& record : files)
+        jobs << JobOf(*record.file);
+    return jobs;
+}
+
+QList<int> CConversionSession::Colliding() const
+{
+    const QList<LeftOutReason> reasons = FindLeftOutJobs(Jobs());
+    QList<int> colliding;
+    for (int index = 0; index < reasons.size(); ++index) {
+        if (reasons[index] != LeftOutReason::None)
+            colliding << index;
+    }
+    return colliding;
+}
+
+QList<int> CConversionSession::Sort(const QList<int>& indexes)
+{
+    // The files of a run are the core's until it ends.
+    if (running)
+        return {};
+    // All jobs are given, so that a wanted one may not write over the source of one that is
+    // not wanted.
+    QList<bool> wanted(Count(), indexes.isEmpty());
+    for (int index : indexes)
+        wanted[index] = true;
+    for (int index = 0; index < Count(); ++index) {
+        const CFileInfo& file = *files[size_t(index)].file;
+        wanted[index] = wanted[index] && (file.coder || file.decoder);
+    }
+    const StartSorting sorting = SortJobsForStart(
+        Jobs(), wanted, !overrides.overwrite && settings.general.skipUpToDate != 0);
+    const QSet<qsizetype> notRun = sorting.NotRun(true);
+    sorted.clear();
+    for (int index = 0; index < Count(); ++index) {
+        if (!wanted[index])
+            continue;
+        files[size_t(index)].failedRun.reset();
+        if (!notRun.contains(index)) {
+            sorted << index;
+            SetState(index, FileState::Planned);
+        }
+    }
+    for (qsizetype index : sorting.leftOut)
+        LeaveOut(int(index), CauseOf(sorting.reasons[index]));
+    for (qsizetype index : sorting.upToDate)
+        SetState(int(index), FileState::UpToDate);
+    replacing = QList<int>(sorting.replacing.cbegin(), sorting.replacing.cend());
+    return replacing;
+}
+
+bool CConversionSession::Start(bool replacingAllowed)
+{
+    if (running)
+        return false;
+    // News of an earlier run that has not been taken yet must not reach this one.
+    OnCoreChanged();
+    startOrder.clear();
+    folderNotMade.clear();
+    QSet<int> notRun;
+    if (!replacingAllowed) {
+        for (int index : std::as_const(replacing)) {
+            LeaveOut(index, LeftOutCause::ResultExists);
+            notRun.insert(index);
+        }
+    }
+    QList<CFileInfo*> runnable;
+    QHash<const CFileInfo*, int> indexOf;
+    for (int index : std::as_const(sorted)) {
+        if (notRun.contains(index))
+            continue;
+        runnable << files[size_t(index)].file;
+        indexOf.insert(files[size_t(index)].file, index);
+    }
+    sorted.clear();
+    replacing.clear();
+    const QList<CFileInfo*> ordered = OrderForStart(
+        runnable, overrides.longFilesFirst.value_or(settings.general.startLongFilesFirst != 0));
+    for (const CFileInfo* file : ordered)
+        startOrder << indexOf.value(file);
+    if (overrides.dryRun || startOrder.isEmpty())
+        return false;
+    return Queue();
+}
+
+bool CConversionSession::Queue()
+{
+    QList<CFileInfo*> queued;
+    QList<int> order;
+    fileOfRun.clear();
+    for (FileRecord& record : files)
+        record.inRun = false;
+    for (int index : std::as_const(startOrder)) {
+        FileRecord& record = files[size_t(index)];
+        CFileInfo& file = *record.file;
+        QString failedFolder;
+        if (!CreateOutputFolders({&file}, &failedFolder)) {
+            folderNotMade = failedFolder;
+            LeaveOut(index, LeftOutCause::FolderNotMade);
+            continue;
+        }
+        for (CCodec* run :
+             {static_cast<CCodec*>(file.decoder.get()), static_cast<CCodec*>(file.coder.get())}) {
+            if (!run)
+                continue;
+            fileOfRun.insert(run, index);
+            // The programs' own screens would garble a progress display.
+            if (!overrides.showPrograms)
+                run->SetShowWindow(false);
+        }
+        record.failedRun.reset();
+        record.inRun = true;
+        record.lastRunEnded = false;
+        SetState(index, FileState::Queued);
+        queued << &file;
+        order << index;
+    }
+    startOrder = order;
+    if (queued.isEmpty())
+        return false;
+    core.SetThreadsCount(Threads());
+    core.SetResultOptions(
+        {settings.general.copyTags != 0, settings.general.atomicOutputs != 0, ReplayGain()});
+    QueueFiles(core, queued);
+    running = true;
+    coreIdle = false;
+    Q_EMIT RunStarted(int(queued.size()));
+    core.Start();
+    return true;
+}
+
+void CConversionSession::Stop()
+{
+    if (!running)
+        return;
+    core.Stop();
+}
+
+QList<int> CConversionSession::FailedIndexes() const
+{
+    QList<int> failed;
+    for (int index = 0; index < Count(); ++index) {
+        if (files[size_t(index)].state == FileState::Failed)
+            failed << index;
+    }
+    return failed;
+}
+
+CFileInfo* CConversionSession::File(int index) const
+{
+    return files[size_t(index)].file;
+}
+
+FileState CConversionSession::State(int index) const
+{
+    return files[size_t(index)].state;
+}
+
+LeftOutCause CConversionSession::Cause(int index) const
+{
+    return files[size_t(index)].cause;
+}
+
+const RunResult* CConversionSession::FailedRun(int index) const
+{
+    const FileRecord& record = files[size_t(index)];
+    return record.failedRun ? &*record.failedRun : nullptr;
+}
+
+AudioProgress CConversionSession::Progress() const
+{
+    qint64 known = 0;
+    int knownCount = 0;
+    for (int index : startOrder) {
+        if (const qint64 duration = files[size_t(index)].file->duration; duration > 0) {
+            known += duration;
+            ++knownCount;
+        }
+    }
+    // As the estimate weighs files: an unknown length counts as the average known one.
+    const qint64 unknownWeight = knownCount > 0 ? known / knownCount : 1;
+    AudioProgress progress;
+    for (int index : startOrder) {
+        const FileRecord& record = files[size_t(index)];
+        const qint64 weight = record.file->duration > 0 ? record.file->duration : unknownWeight;
+        progress.totalMs += weight;
+        if (record.lastRunEnded)
+            progress.doneMs += weight;
+    }
+    return progress;
+}
