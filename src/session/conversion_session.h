@@ -112,7 +112,7 @@ public:
     // The files that failed in the last run, for Retry failed (Sort them, then Start).
     QList<int> FailedIndexes() const;
 
-    int Count() const;
+    int Count() const { return int(files.size()); }
     CFileInfo* File(int index) const;
     FileState State(int index) const;
     LeftOutCause Cause(int index) const;

@@ -6,6 +6,7 @@
 #include "foundation/notifier.h"
 #include "foundation/path_helpers.h"
 #include "report/run_report.h"
+#include "session/conversion_session.h"
 #include "ui/dialog_units.h"
 #include "ui/sort_list_view_ex.h"
 #include "ui/ui_texts.h"
@@ -202,13 +203,55 @@ void CDlgJobControl::Refresh()
     setUpdatesEnabled(false);
     FillRows();
     UpdateStatus();
-    if (core.IsRunning()) {
+    if (RunGoesOn()) {
         jobList->AutoSizeColumns(-1);
         setUpdatesEnabled(true);
         return;
     }
     setUpdatesEnabled(true);
     Finish(kResultClosed);
+}
+
+bool CDlgJobControl::RunGoesOn()
+{
+    // The session's run ends once every file has its final state, which may come a moment
+    // after the core's last worker: the end message must see them all.
+    return session ? session->IsRunning() : core.IsRunning();
+}
+
+void CDlgJobControl::FollowSession(CConversionSession& run)
+{
+    session = &run;
+    const auto sourceOf = [&run](const IProcess* process) {
+        for (int index : run.StartOrder()) {
+            const CFileInfo* file = run.File(index);
+            if (file->decoder.get() == process || file->coder.get() == process)
+                return file->path;
+        }
+        return QString();
+    };
+    SetFailureSource(
+        [this, &run] {
+            QList<RunResult> results;
+            for (int index : run.StartOrder()) {
+                if (const RunResult* failed = run.FailedRun(index))
+                    results << *failed;
+            }
+            // Tags that could not be written leave a converted file: only the core knows them.
+            auto* engine = dynamic_cast<CCore*>(&core);
+            for (const RunResult& result : engine ? engine->GetRunResults() : QList<RunResult>()) {
+                if (!result.Failed() && !result.tagError.isEmpty())
+                    results << result;
+            }
+            return results;
+        },
+        [sourceOf](const RunResult& result) {
+            const QString path = sourceOf(result.process);
+            return path.isEmpty() ? result.inputFile : path;
+        });
+    SetHeldResultSource([&run] { return run.Counts().held; });
+    SetAudioProgressSource([&run] { return run.Progress(); });
+    connect(&run, &CConversionSession::RunEnded, this, &CDlgJobControl::OnRunEnded);
 }
 
 void CDlgJobControl::FillRows()
@@ -302,7 +345,7 @@ void CDlgJobControl::closeEvent(QCloseEvent* event)
     if (finished) {
         return;
     }
-    if (core.IsRunning()) {
+    if (RunGoesOn()) {
         core.Stop();
     }
     Finish(kResultClosed);

@@ -215,9 +215,6 @@ void CDlgMain::RebuildFileList()
     list->LockRedraw();
     const QSignalBlocker quiet(list); // one selection update at the end, not one per row
     list->DeleteAllRows();
-    // A changed list starts without states: they described the rows of the old one.
-    rowStates.fill(FileState::NotPlanned, fileList.Count());
-    rowReasons.fill(QString(), fileList.Count());
     for (int row = 0; row < fileList.Count(); ++row) {
         const CFileInfo& file = *fileList.At(row);
         list->SetCell(row, kNameColumn, file.fileName);
@@ -227,9 +224,35 @@ void CDlgMain::RebuildFileList()
         list->SetCell(row, kFormatColumn, file.format);
         UpdateJobColumns(row);
     }
+    ListChanged();
     list->AutoSizeColumns(-1);
     list->UnlockRedraw();
     ShowCommandLines();
+}
+
+CConversionSession& CDlgMain::Session()
+{
+    if (!session) {
+        session = std::make_unique<CConversionSession>(settings, programFolder, decoders, core);
+        session->SetLanguage(&language);
+        connect(session.get(), &CConversionSession::FileStateChanged, this,
+                [this](int row, FileState) { ShowRowState(row); });
+        ListChanged();
+    }
+    return *session;
+}
+
+void CDlgMain::ListChanged()
+{
+    QList<CFileInfo*> files;
+    for (int row = 0; row < fileList.Count(); ++row) {
+        files << fileList.At(row);
+    }
+    Session().SetSources(files);
+    // A changed list starts without states: they described the rows of the old one.
+    for (int row = 0; row < controls.fileList->GetRowCount(); ++row) {
+        ShowRowState(row);
+    }
 }
 
 void CDlgMain::UpdateJobColumns(int row)
@@ -244,17 +267,15 @@ void CDlgMain::UpdateJobColumns(int row)
     list->SetCellText(row, kPresetColumn, file->presetName);
 }
 
-void CDlgMain::ShowRowState(int row, FileState state, const QString& reason)
+void CDlgMain::ShowRowState(int row)
 {
-    if (row < 0 || row >= rowStates.size()) {
+    if (!session || row < 0 || row >= session->Count()) {
         return;
     }
-    rowStates[row] = state;
-    rowReasons[row] = reason;
     CListViewEx* list = controls.fileList;
-    list->SetCellText(row, kStatusColumn, FileStateText(state, language));
+    list->SetCellText(row, kStatusColumn, FileStateText(session->State(row), language));
     if (QTreeWidgetItem* item = list->topLevelItem(row)) {
-        item->setToolTip(kStatusColumn, reason);
+        item->setToolTip(kStatusColumn, session->Reason(row));
     }
 }
 

@@ -144,33 +144,33 @@ private:
     void RefillCoderInfo();
     void ShowCommandLines();
     void UpdateJobColumns(int row);
-    // The status column of a row and its tooltip (why it failed or was left out).
-    void ShowRowState(int row, FileState state, const QString& reason = {});
+    // The status column of a row and its tooltip (why it failed or was left out), from the
+    // session's state of the file.
+    void ShowRowState(int row);
+    // The session learns the list's files anew after every change of the list, and forgets
+    // their states.
+    void ListChanged();
+    CConversionSession& Session();
     void AdjustFileListColumns();
     QList<int> TargetRows() const;
     CFileInfo* FileAt(int row);
 
-    // Planning and starting (dlg_main_jobs.cpp).
+    // Planning and starting (dlg_main_jobs.cpp), through the conversion session.
     QString OutputFolder() const;
     // False, after telling the user why, when no output folder is named or it cannot be made.
     bool OutputFolderUsable();
-    // commonFolder: the folder whose tree is mirrored below the output folder, or empty.
     // Plans the rows with the current coder and preset; false when nothing could be planned
     // (the reason has been shown). Files no decoder reads are named in one box.
     bool PlanRows(const QList<int>& targets);
-    // False when no decoder reads the file.
-    bool PlanRow(int row, bool decodeOnly, int presetIndex, const QString& commonFolder,
-                 QSet<QString>& takenNames);
-    QString SourceOfRun(const RunResult& run) const;
-    // Start for the given rows only: the left-out rules, the up-to-date skip and the question
-    // before replacing apply to them, then they run with the job control window.
-    void StartRows(const QSet<int>& wanted);
+    QList<int> UnplannedRows() const;
+    QList<int> PlannedRows() const;
+    // Start for the given rows only (all planned ones when empty): the left-out rules, the
+    // up-to-date skip and the question before replacing apply to them, then they run with the
+    // job control window.
+    void StartRows(const QList<int>& wanted);
     void ReportSkippedOnly(int skipped);
-    void ShowRunStates(const StartSorting& sorting, const QSet<int>& wanted,
-                       const QList<CFileInfo*>& queued, qint64 elapsedMs);
     // The line below the coder information: what the last run did and how long it took.
     void ShowRunSummary(const SessionCounts& counts, qint64 elapsedMs);
-    void RememberFailedRows(const QList<CFileInfo*>& files);
     QStringList SourcesOfRows(const QList<int>& rows) const;
     void ReportLeftOutRows(const QList<int>& rows);
     // Whether the user lets the rows' results replace the existing files.
@@ -194,7 +194,7 @@ private:
     // The console window while it is open; it is a child of this window.
     QPointer<CDlgConsole> consoleWindow;
     bool closed = false;
-    // What the status column shows, a row each; emptied when the list changes.
-    QList<FileState> rowStates;
-    QStringList rowReasons;
+    // Plans, starts and follows the list's files; made once the program folder is known.
+    // Declared after the core and the file list, so it goes before either.
+    std::unique_ptr<CConversionSession> session;
 };

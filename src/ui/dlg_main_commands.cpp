@@ -271,6 +271,7 @@ void CDlgMain::RemoveSelectedItems()
         const int focused = list->currentIndex().isValid() ? list->currentIndex().row() : 0;
         list->SelectRow(focused);
     }
+    ListChanged();
     AdjustFileListColumns();
     list->UnlockRedraw();
     ShowCommandLines();
@@ -287,6 +288,7 @@ void CDlgMain::RemoveDeadEntries()
             list->DeleteRow(int(row));
         }
     }
+    ListChanged();
     list->UnlockRedraw();
     ShowCommandLines();
 }
