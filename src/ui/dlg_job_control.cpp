@@ -254,10 +254,39 @@ void CDlgJobControl::FollowSession(CConversionSession& run)
     connect(&run, &CConversionSession::RunEnded, this, &CDlgJobControl::OnRunEnded);
 }
 
-void CDlgJobControl::FillRows()
+QList<IProcess*> CDlgJobControl::RunningPrograms()
 {
     QList<IProcess*> running;
-    core.GetRunningProcesses(running);
+    if (!session) {
+        core.GetRunningProcesses(running);
+        return running;
+    }
+    for (int index : session->StartOrder()) {
+        const CFileInfo* file = session->File(index);
+        const FileState state = session->State(index);
+        if (state == FileState::Decoding && file->decoder)
+            running << file->decoder.get();
+        else if (state == FileState::Coding && file->coder)
+            running << file->coder.get();
+    }
+    return running;
+}
+
+std::pair<int, int> CDlgJobControl::StartedAndTotal()
+{
+    if (!session)
+        return {core.GetStartedCount(), core.GetTotalCount()};
+    // Files, not programs: a file counts as started once its first program has.
+    const QList<int> order = session->StartOrder();
+    const auto started = std::count_if(order.cbegin(), order.cend(), [this](int index) {
+        return session->State(index) != FileState::Queued;
+    });
+    return {int(started), int(order.size())};
+}
+
+void CDlgJobControl::FillRows()
+{
+    const QList<IProcess*> running = RunningPrograms();
 
     // Rows are reused: only the difference in count is inserted at or removed from the top.
     jobList->LockRedraw();
@@ -282,8 +311,7 @@ void CDlgJobControl::FillRows()
 
 void CDlgJobControl::UpdateStatus()
 {
-    const int started = core.GetStartedCount();
-    const int total = core.GetTotalCount();
+    const auto [started, total] = StartedAndTotal();
     // After a stop the total is 0; the share is then shown as 0 rather than divided by it.
     const double percent = total > 0 ? double(started) / double(total) * 100.0 : 0.0;
 

@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QTimer>
 #include <functional>
+#include <utility>
 
 class CConversionSession;
 class CLanguagePack;
@@ -77,6 +78,10 @@ private:
     void OnStop();
     void OnRunEnded();
     bool RunGoesOn();
+    // The programs running now, and how many files (or, without a session, programs) have
+    // started out of how many.
+    QList<IProcess*> RunningPrograms();
+    std::pair<int, int> StartedAndTotal();
     void Finish(int result);
     void ReportFailures();
     void ReportUnwrittenTags(const QList<RunResult>& results);

@@ -237,6 +237,12 @@ CConversionSession& CDlgMain::Session()
         session->SetLanguage(&language);
         connect(session.get(), &CConversionSession::FileStateChanged, this,
                 [this](int row, FileState) { ShowRowState(row); });
+        // Said once every file has its final state: a stop's files become Stopped only then.
+        connect(session.get(), &CConversionSession::RunEnded, this,
+                [this](const SessionCounts& counts) {
+                    AdjustFileListColumns();
+                    ShowRunSummary(counts, runClock.elapsed());
+                });
         ListChanged();
     }
     return *session;

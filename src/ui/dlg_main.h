@@ -197,4 +197,5 @@ private:
     // Plans, starts and follows the list's files; made once the program folder is known.
     // Declared after the core and the file list, so it goes before either.
     std::unique_ptr<CConversionSession> session;
+    QElapsedTimer runClock; // since the last Start
 };

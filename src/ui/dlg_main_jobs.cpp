@@ -190,7 +190,6 @@ void CDlgMain::StartRows(const QList<int>& wanted)
         upToDate += run.State(row) == FileState::UpToDate ? 1 : 0;
     }
     ReportLeftOutRows(collided);
-    QElapsedTimer runClock;
     runClock.start();
     const bool started = run.Start(replacing.isEmpty() || ConfirmReplacing(replacing));
     if (!run.FolderNotMade().isEmpty()) {
@@ -209,7 +208,6 @@ void CDlgMain::StartRows(const QList<int>& wanted)
     jobControl.FollowSession(run);
     jobControl.SetSkippedCount(upToDate);
     jobControl.exec();
-    ShowRunSummary(run.Counts(), runClock.elapsed());
 }
 
 QList<int> CDlgMain::PlannedRows() const

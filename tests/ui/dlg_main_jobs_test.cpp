@@ -166,3 +166,34 @@ TEST_F(MainWindowJobsTest, TheStatusColumnSaysWhatBecameOfEachFileUntilTheListCh
     window->AddPaths({folder.MakeWav(u"new.wav"_s)});
     EXPECT_EQ(StatusColumn(), (QStringList{{}, {}, {}, {}, {}}));
 }
+
+// While a file is converted the job window lists its program from the session's states and
+// counts files; Stop leaves the file Stopped in the list, removes its partial result and the
+// line below says so.
+TEST_F(MainWindowJobsTest, TheJobWindowFollowsTheSessionAndStopLeavesTheFileStopped)
+{
+    const QString source = folder.Path(u"Music/long.wav"_s);
+    ASSERT_TRUE(fixtures::MakeWav(source, 44100, 2, 16, 180));
+    window->AddPaths({source});
+    ChooseCoder(1); // LAME MP3, straight from the WAV
+    QStringList row;
+    QString status;
+    WhenModalShown(u"jobControl"_s, [&row, &status](QWidget* modal) {
+        auto* list = modal->findChild<CListViewEx*>(u"jobList"_s);
+        ASSERT_TRUE(QTest::qWaitFor([list] { return list->GetRowCount() > 0; }, 60000));
+        for (int column = 0; column < list->GetColumnCount(); ++column) {
+            row << list->GetCellText(0, column);
+        }
+        status = modal->findChild<QLabel*>(u"statusText"_s)->text();
+        modal->findChild<QPushButton*>(u"stopButton"_s)->click();
+    });
+    c.startButton->click();
+    EXPECT_EQ(row, (QStringList{EnglishPack().GetString(105), u"lame"_s, u"long.wav"_s,
+                                QFileInfo(window->FileList().At(0)->outputPath).fileName()}));
+    EXPECT_TRUE(status.contains(EnglishPack().GetString(172) + u": 1"_s)) << status.toStdString();
+    EXPECT_TRUE(QTest::qWaitFor([this] { return StatusColumn() == QStringList{u"Stopped"_s}; }))
+        << StatusColumn().join(u',').toStdString();
+    EXPECT_FALSE(QFileInfo::exists(folder.Path(u"Music/long.mp3"_s)));
+    EXPECT_TRUE(c.runSummary->text().contains(u"1 stopped"_s))
+        << c.runSummary->text().toStdString();
+}
