@@ -105,6 +105,9 @@ QWidget* BuildRightColumn(QWidget* window, MainWindowControls& c, const DialogUn
     c.runSummary->setWordWrap(true);
     c.runSummary->setTextFormat(Qt::PlainText);
     c.runSummary->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
+    // Room for the line from the start, wrapped to three lines as longer packs need it, so
+    // the window does not grow or overlap when a run ends.
+    c.runSummary->setMinimumHeight(c.runSummary->fontMetrics().lineSpacing() * 3);
     layout->addWidget(c.runSummary);
     return column;
 }
