@@ -160,7 +160,15 @@ void CDlgMain::Start()
 
 void CDlgMain::RetryFailed()
 {
-    const QList<int> rows = Session().FailedIndexes();
+    // The files' own marks, which the session keeps: they outlive a change of the list, which
+    // makes the session forget its states.
+    QList<int> rows;
+    for (int row = 0; row < fileList.Count(); ++row) {
+        const CFileInfo& file = *fileList.At(row);
+        if (file.lastRunFailed && (file.coder || file.decoder)) {
+            rows << row;
+        }
+    }
     if (rows.isEmpty()) {
         // Nothing is wrong: an information, under the command's name.
         CurrentNotifier()->Notify(

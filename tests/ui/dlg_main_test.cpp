@@ -508,6 +508,8 @@ TEST_F(MainWindowTest, FailuresAreExplainedAndRetryRunsOnlyTheFailedFiles)
 
     folder.MakeWav(u"bad.wav"_s);
     window->Settings().general.skipUpToDate = 0; // the good results would be skipped anyway
+    // A file added since does not make the list forget which file failed.
+    window->AddPaths({folder.MakeWav(u"added.wav"_s)});
     window->RunCommand(MenuCommand::kRetryFailed);
     QList<QString> ran;
     for (const RunResult& run : window->Core().GetRunResults()) {
