@@ -4,6 +4,7 @@
 #include "planning/file_info.h"
 #include "planning/job_planning.h"
 #include "report/size_text.h"
+#include "report/time_estimate.h"
 #include "ui/dlg_console.h"
 #include "ui/file_adder.h"
 #include "ui/list_view_ex.h"
@@ -35,6 +36,8 @@ enum FileColumn
     kDecoderColumn,
     kCoderColumn,
     kPresetColumn,
+    kDurationColumn,
+    kSampleRateColumn,
     kStatusColumn,
     kFileColumnCount
 };
@@ -199,6 +202,8 @@ void CDlgMain::SetUpFileListColumns()
         language.GetString(MainText::kDecoderColumn),
         language.GetString(MainText::kCoder),
         language.GetString(MainText::kPreset),
+        LanguageTextOr(language, StatusText::kDurationColumn, u"Duration"_s),
+        LanguageTextOr(language, StatusText::kSampleRateColumn, u"Sample rate"_s),
         LanguageTextOr(language, StatusText::kColumn, u"Status"_s)};
     const QFontMetrics metrics(list->header()->font());
     for (int column = 0; column < kFileColumnCount; ++column) {
@@ -207,6 +212,8 @@ void CDlgMain::SetUpFileListColumns()
         list->setColumnWidth(column, metrics.horizontalAdvance(title) + kColumnTitlePadding);
     }
     list->SetColumnAlignment(kSizeColumn, Qt::AlignRight);
+    list->SetColumnAlignment(kDurationColumn, Qt::AlignRight);
+    list->SetColumnAlignment(kSampleRateColumn, Qt::AlignRight);
 }
 
 void CDlgMain::RebuildFileList()
@@ -222,6 +229,11 @@ void CDlgMain::RebuildFileList()
         list->topLevelItem(row)->setToolTip(kNameColumn, file.path);
         list->SetCell(row, kSizeColumn, FormatSize(file.size, kSizeModeAutomatic, kSizeDecimals));
         list->SetCell(row, kFormatColumn, file.format);
+        // Empty where MediaInfo did not know them, rather than a misleading 0.
+        list->SetCell(row, kDurationColumn,
+                      file.duration > 0 ? FormatDuration(file.duration) : QString());
+        list->SetCell(row, kSampleRateColumn,
+                      file.sampleRate > 0 ? u"%1 Hz"_s.arg(file.sampleRate) : QString());
         UpdateJobColumns(row);
     }
     ListChanged();

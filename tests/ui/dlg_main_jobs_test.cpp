@@ -20,7 +20,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-constexpr int kStatus = 6;
+constexpr int kStatus = 8;
 
 class MainWindowJobsTest : public ::testing::Test
 {
@@ -160,8 +160,11 @@ TEST_F(MainWindowJobsTest, TheStatusColumnSaysWhatBecameOfEachFileUntilTheListCh
     EXPECT_TRUE(Tip(0, kStatus).isEmpty());
     EXPECT_TRUE(c.runSummary->text().contains(u"1 converted, 1 failed, 1 left out, 1 up to date"_s))
         << c.runSummary->text().toStdString();
-    // Files of one name from different folders are told apart by their paths.
+    // Files of one name from different folders are told apart by their paths, and their
+    // lengths and rates are shown.
     EXPECT_EQ(Tip(0, 0), sources[0]);
+    EXPECT_EQ(c.fileList->GetCellText(0, 6), u"0:01"_s);
+    EXPECT_EQ(c.fileList->GetCellText(0, 7), u"44100 Hz"_s);
 
     window->AddPaths({folder.MakeWav(u"new.wav"_s)});
     EXPECT_EQ(StatusColumn(), (QStringList{{}, {}, {}, {}, {}}));

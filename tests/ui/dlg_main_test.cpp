@@ -108,7 +108,7 @@ TEST_F(MainWindowTest, ListsCodersWithTheDecodeOnlyEntryLastAndTheFirstPreset)
     CLanguagePack& pack = EnglishPack();
     EXPECT_EQ(titles, (QStringList{pack.GetString(102), pack.GetString(103), pack.GetString(104),
                                    pack.GetString(149), pack.GetString(105), pack.GetString(106),
-                                   pack.GetString(470)}));
+                                   pack.GetString(487), pack.GetString(488), pack.GetString(470)}));
 }
 
 TEST_F(MainWindowTest, ApplyPlansTheSelectedRowsOrAllAndShowsCommandLines)
