@@ -1,5 +1,5 @@
 #!/bin/bash
-# Makes docs/main-window.png, docs/job-control.png, docs/main-menu.png and docs/about.png: orvel
+# Makes docs/main-window.png, docs/main-window-after-run.png, docs/job-control.png, docs/main-menu.png and docs/about.png: orvel
 # runs on a copy of the built program folder under a virtual X server, with a few generated
 # sources in its list.
 # Needs xvfb-run, xdotool, ImageMagick's import, sox and flac (openbox, when installed, draws
@@ -12,6 +12,8 @@ for name in "01 Overture" "02 Morning Song" "03 The Long Road Home" "04 Interlud
     rm "$work/Music/$name.wav"
 done
 sox -n -r 48000 -c 2 -b 24 "$work/Music/05 Live at the Hall.wav" synth 30 sine 330 vol 0.3
+# A FLAC cut short in its audio: it is planned like the others, and its decoder fails.
+head -c 60000 "$work/Music/01 Overture.flac" >"$work/Music/06 Damaged Download.flac"
 for file in "$work"/Music/*; do printf '%s\r\n' "$file"; done >"$work/program/FileList.m3u"
 printf '[Settings]\r\nCoderIndex=1\r\n[Settings.Core]\r\nThreadsCount=2\r\n' \
     >"$work/program/Settings.ini"
@@ -31,8 +33,12 @@ find_window "Job Control" >/dev/null
 sleep 1.5
 shot "$here/job-control.png"
 
-# When the run has ended the job control window is gone; show one file's command lines.
+# When the run has ended the job control window is gone and one message names the damaged
+# file; the list, wider, says what became of each file.
 while [[ -n $(xdotool search --name "Job Control" 2>/dev/null) ]]; do sleep 0.5; done
+error=$(find_window "Error")
+xdotool windowactivate --sync "$error" >/dev/null 2>&1 || true
+xdotool key Return
 sleep 0.5
 xdotool mousemove --window "$window" 60 52 click 1 mousemove 400 300
 sleep 0.5
@@ -58,6 +64,13 @@ sleep 0.7
 import -window "$about" -frame "$here/about.png"
 xdotool key Return
 sleep 0.5
+
+# The list after the run, in a window wide enough for its status column.
+xdotool mousemove --window "$window" 400 300 click 1 mousemove 400 500
+xdotool windowmove "$window" 0 0
+xdotool windowsize "$window" 1180 640
+sleep 1
+shot "$here/main-window-after-run.png"
 
 kill "$orvel"
 wait "$orvel" 2>/dev/null || true

@@ -7,6 +7,7 @@
 #include "foundation/notifier.h"
 #include "foundation/path_helpers.h"
 #include "report/run_report.h"
+#include "session/conversion_session.h"
 #include "ui/dialog_units.h"
 #include "ui/sort_list_view_ex.h"
 #include "ui/ui_texts.h"
@@ -203,7 +204,7 @@ void CDlgJobControl::Refresh()
     setUpdatesEnabled(false);
     FillRows();
     UpdateStatus();
-    if (core.IsRunning()) {
+    if (RunGoesOn()) {
         jobList->AutoSizeColumns(-1);
         setUpdatesEnabled(true);
         return;
@@ -212,10 +213,81 @@ void CDlgJobControl::Refresh()
     Finish(kResultClosed);
 }
 
-void CDlgJobControl::FillRows()
+bool CDlgJobControl::RunGoesOn()
+{
+    // The session's run ends once every file has its final state, which may come a moment
+    // after the core's last worker: the end message must see them all.
+    return session ? session->IsRunning() : core.IsRunning();
+}
+
+void CDlgJobControl::FollowSession(CConversionSession& run)
+{
+    session = &run;
+    const auto sourceOf = [&run](const IProcess* process) {
+        for (int index : run.StartOrder()) {
+            const CFileInfo* file = run.File(index);
+            if (file->decoder.get() == process || file->coder.get() == process)
+                return file->path;
+        }
+        return QString();
+    };
+    SetFailureSource(
+        [this, &run] {
+            QList<RunResult> results;
+            for (int index : run.StartOrder()) {
+                if (const RunResult* failed = run.FailedRun(index))
+                    results << *failed;
+            }
+            // Tags that could not be written leave a converted file: only the core knows them.
+            auto* engine = dynamic_cast<CCore*>(&core);
+            for (const RunResult& result : engine ? engine->GetRunResults() : QList<RunResult>()) {
+                if (!result.Failed() && !result.tagError.isEmpty())
+                    results << result;
+            }
+            return results;
+        },
+        [sourceOf](const RunResult& result) {
+            const QString path = sourceOf(result.process);
+            return path.isEmpty() ? result.inputFile : path;
+        });
+    SetHeldResultSource([&run] { return run.Counts().held; });
+    SetAudioProgressSource([&run] { return run.Progress(); });
+    connect(&run, &CConversionSession::RunEnded, this, &CDlgJobControl::OnRunEnded);
+}
+
+QList<IProcess*> CDlgJobControl::RunningPrograms()
 {
     QList<IProcess*> running;
-    core.GetRunningProcesses(running);
+    if (!session) {
+        core.GetRunningProcesses(running);
+        return running;
+    }
+    for (int index : session->StartOrder()) {
+        const CFileInfo* file = session->File(index);
+        const FileState state = session->State(index);
+        if (state == FileState::Decoding && file->decoder)
+            running << file->decoder.get();
+        else if (state == FileState::Coding && file->coder)
+            running << file->coder.get();
+    }
+    return running;
+}
+
+std::pair<int, int> CDlgJobControl::StartedAndTotal()
+{
+    if (!session)
+        return {core.GetStartedCount(), core.GetTotalCount()};
+    // Files, not programs: a file counts as started once its first program has.
+    const QList<int> order = session->StartOrder();
+    const auto started = std::count_if(order.cbegin(), order.cend(), [this](int index) {
+        return session->State(index) != FileState::Queued;
+    });
+    return {int(started), int(order.size())};
+}
+
+void CDlgJobControl::FillRows()
+{
+    const QList<IProcess*> running = RunningPrograms();
 
     // Rows are reused: only the difference in count is inserted at or removed from the top.
     jobList->LockRedraw();
@@ -240,8 +312,7 @@ void CDlgJobControl::FillRows()
 
 void CDlgJobControl::UpdateStatus()
 {
-    const int started = core.GetStartedCount();
-    const int total = core.GetTotalCount();
+    const auto [started, total] = StartedAndTotal();
     // After a stop the total is 0; the share is then shown as 0 rather than divided by it.
     const double percent = total > 0 ? double(started) / double(total) * 100.0 : 0.0;
 
@@ -305,7 +376,7 @@ void CDlgJobControl::closeEvent(QCloseEvent* event)
     if (finished) {
         return;
     }
-    if (core.IsRunning()) {
+    if (RunGoesOn()) {
         core.Stop();
     }
     Finish(kResultClosed);

@@ -7,7 +7,9 @@
 #include <QElapsedTimer>
 #include <QTimer>
 #include <functional>
+#include <utility>
 
+class CConversionSession;
 class CLanguagePack;
 class CSortListViewEx;
 class ICore;
@@ -52,6 +54,10 @@ public:
     // The results that wait under hidden names for the rest of their album.
     void SetHeldResultSource(std::function<int()> source) { heldResultSource = std::move(source); }
 
+    // Takes the failures, the held results, the audio progress and the end of the run from the
+    // session's states of its files instead of the core's runs.
+    void FollowSession(CConversionSession& session);
+
     // One cycle of the refresh: rows, bar and status text from the core, then close the
     // window when the core no longer runs.
     void Refresh();
@@ -71,6 +77,11 @@ private:
     void OnPriorityChanged(int index);
     void OnStop();
     void OnRunEnded();
+    bool RunGoesOn();
+    // The programs running now, and how many files (or, without a session, programs) have
+    // started out of how many.
+    QList<IProcess*> RunningPrograms();
+    std::pair<int, int> StartedAndTotal();
     void Finish(int result);
     void ReportFailures();
     void ReportUnwrittenTags(const QList<RunResult>& results);
@@ -87,6 +98,7 @@ private:
     int failedCount = 0;
     int skippedCount = 0;
     std::function<int()> heldResultSource;
+    CConversionSession* session = nullptr;
 
     CSortListViewEx* jobList = nullptr;
     QProgressBar* progressBar = nullptr;

@@ -6,10 +6,12 @@
 #include "planning/job_planning.h"
 #include "report/size_text.h"
 #include "ui/desktop_opener.h"
+#include "report/time_estimate.h"
 #include "ui/dlg_console.h"
 #include "ui/file_adder.h"
 #include "ui/installation_texts.h"
 #include "ui/list_view_ex.h"
+#include "ui/main_window_status.h"
 #include "ui/main_window_texts.h"
 #include "ui/ui_texts.h"
 
@@ -36,6 +38,9 @@ enum FileColumn
     kDecoderColumn,
     kCoderColumn,
     kPresetColumn,
+    kDurationColumn,
+    kSampleRateColumn,
+    kStatusColumn,
     kFileColumnCount
 };
 
@@ -197,16 +202,25 @@ QList<int> CDlgMain::TargetRows() const
 void CDlgMain::SetUpFileListColumns()
 {
     CListViewEx* list = controls.fileList;
-    const int titles[kFileColumnCount] = {MainText::kFileNameColumn, MainText::kSizeColumn,
-                                          MainText::kFormat,         MainText::kDecoderColumn,
-                                          MainText::kCoder,          MainText::kPreset};
+    const QString titles[kFileColumnCount] = {
+        language.GetString(MainText::kFileNameColumn),
+        language.GetString(MainText::kSizeColumn),
+        language.GetString(MainText::kFormat),
+        language.GetString(MainText::kDecoderColumn),
+        language.GetString(MainText::kCoder),
+        language.GetString(MainText::kPreset),
+        LanguageTextOr(language, StatusText::kDurationColumn, u"Duration"_s),
+        LanguageTextOr(language, StatusText::kSampleRateColumn, u"Sample rate"_s),
+        LanguageTextOr(language, StatusText::kColumn, u"Status"_s)};
     const QFontMetrics metrics(list->header()->font());
     for (int column = 0; column < kFileColumnCount; ++column) {
-        const QString title = language.GetString(titles[column]);
+        const QString& title = titles[column];
         list->InsertColumn(column, title);
         list->setColumnWidth(column, metrics.horizontalAdvance(title) + kColumnTitlePadding);
     }
     list->SetColumnAlignment(kSizeColumn, Qt::AlignRight);
+    list->SetColumnAlignment(kDurationColumn, Qt::AlignRight);
+    list->SetColumnAlignment(kSampleRateColumn, Qt::AlignRight);
 }
 
 void CDlgMain::RebuildFileList()
@@ -218,13 +232,52 @@ void CDlgMain::RebuildFileList()
     for (int row = 0; row < fileList.Count(); ++row) {
         const CFileInfo& file = *fileList.At(row);
         list->SetCell(row, kNameColumn, file.fileName);
+        // Files of the same name from different folders are told apart by their paths.
+        list->topLevelItem(row)->setToolTip(kNameColumn, file.path);
         list->SetCell(row, kSizeColumn, FormatSize(file.size, kSizeModeAutomatic, kSizeDecimals));
         list->SetCell(row, kFormatColumn, file.format);
+        // Empty where MediaInfo did not know them, rather than a misleading 0.
+        list->SetCell(row, kDurationColumn,
+                      file.duration > 0 ? FormatDuration(file.duration) : QString());
+        list->SetCell(row, kSampleRateColumn,
+                      file.sampleRate > 0 ? u"%1 Hz"_s.arg(file.sampleRate) : QString());
         UpdateJobColumns(row);
     }
+    ListChanged();
     list->AutoSizeColumns(-1);
     list->UnlockRedraw();
     ShowCommandLines();
+}
+
+CConversionSession& CDlgMain::Session()
+{
+    if (!session) {
+        session = std::make_unique<CConversionSession>(settings, programFolder, decoders, core);
+        session->SetLanguage(&language);
+        connect(session.get(), &CConversionSession::FileStateChanged, this,
+                [this](int row, FileState) { ShowRowState(row); });
+        // Said once every file has its final state: a stop's files become Stopped only then.
+        connect(session.get(), &CConversionSession::RunEnded, this,
+                [this](const SessionCounts& counts) {
+                    AdjustFileListColumns();
+                    ShowRunSummary(counts, runClock.elapsed());
+                });
+        ListChanged();
+    }
+    return *session;
+}
+
+void CDlgMain::ListChanged()
+{
+    QList<CFileInfo*> files;
+    for (int row = 0; row < fileList.Count(); ++row) {
+        files << fileList.At(row);
+    }
+    Session().SetSources(files);
+    // A changed list starts without states: they described the rows of the old one.
+    for (int row = 0; row < controls.fileList->GetRowCount(); ++row) {
+        ShowRowState(row);
+    }
 }
 
 void CDlgMain::UpdateJobColumns(int row)
@@ -237,6 +290,18 @@ void CDlgMain::UpdateJobColumns(int row)
     list->SetCellText(row, kDecoderColumn, file->decoder ? file->decoder->GetName() : QString());
     list->SetCellText(row, kCoderColumn, file->coder ? file->coder->GetName() : QString());
     list->SetCellText(row, kPresetColumn, file->presetName);
+}
+
+void CDlgMain::ShowRowState(int row)
+{
+    if (!session || row < 0 || row >= session->Count()) {
+        return;
+    }
+    CListViewEx* list = controls.fileList;
+    list->SetCellText(row, kStatusColumn, FileStateText(session->State(row), language));
+    if (QTreeWidgetItem* item = list->topLevelItem(row)) {
+        item->setToolTip(kStatusColumn, session->Reason(row));
+    }
 }
 
 void CDlgMain::AdjustFileListColumns()

@@ -4,7 +4,9 @@
 #include "codecs/executable_database.h"
 #include "extensions/plugin.h"
 #include "filelist/file_list.h"
+#include "planning/planned_jobs.h"
 #include "run/core.h"
+#include "session/conversion_session.h"
 #include "settings/settings_set.h"
 #include "ui/main_window_controls.h"
 
@@ -142,24 +144,33 @@ private:
     void RefillCoderInfo();
     void ShowCommandLines();
     void UpdateJobColumns(int row);
+    // The status column of a row and its tooltip (why it failed or was left out), from the
+    // session's state of the file.
+    void ShowRowState(int row);
+    // The session learns the list's files anew after every change of the list, and forgets
+    // their states.
+    void ListChanged();
+    CConversionSession& Session();
     void AdjustFileListColumns();
     QList<int> TargetRows() const;
     CFileInfo* FileAt(int row);
 
-    // Planning and starting (dlg_main_jobs.cpp).
+    // Planning and starting (dlg_main_jobs.cpp), through the conversion session.
     QString OutputFolder() const;
     // False, after telling the user why, when no output folder is named or it cannot be made.
     bool OutputFolderUsable();
-    // commonFolder: the folder whose tree is mirrored below the output folder, or empty;
-    // tempFolder: where the row's intermediate WAV goes (ChooseTempFolder).
-    void PlanRow(int row, bool decodeOnly, int presetIndex, const QString& commonFolder,
-                 QSet<QString>& takenNames, const QString& tempFolder);
-    QString SourceOfRun(const RunResult& run) const;
-    // Start for the given rows only: the left-out rules, the up-to-date skip and the question
-    // before replacing apply to them, then they run with the job control window.
-    void StartRows(const QSet<int>& wanted);
+    // Plans the rows with the current coder and preset; false when nothing could be planned
+    // (the reason has been shown). Files no decoder reads are named in one box.
+    bool PlanRows(const QList<int>& targets);
+    QList<int> UnplannedRows() const;
+    QList<int> PlannedRows() const;
+    // Start for the given rows only (all planned ones when empty): the left-out rules, the
+    // up-to-date skip and the question before replacing apply to them, then they run with the
+    // job control window.
+    void StartRows(const QList<int>& wanted);
     void ReportSkippedOnly(int skipped);
-    void RememberFailedRows(const QList<CFileInfo*>& files);
+    // The line below the coder information: what the last run did and how long it took.
+    void ShowRunSummary(const SessionCounts& counts, qint64 elapsedMs);
     QStringList SourcesOfRows(const QList<int>& rows) const;
     void ReportLeftOutRows(const QList<int>& rows);
     // Whether the user lets the rows' results replace the existing files.
@@ -183,4 +194,8 @@ private:
     // The console window while it is open; it is a child of this window.
     QPointer<CDlgConsole> consoleWindow;
     bool closed = false;
+    // Plans, starts and follows the list's files; made once the program folder is known.
+    // Declared after the core and the file list, so it goes before either.
+    std::unique_ptr<CConversionSession> session;
+    QElapsedTimer runClock; // since the last Start
 };

@@ -255,6 +255,7 @@ void CDlgMain::RemoveSelectedItems()
         const int focused = list->currentIndex().isValid() ? list->currentIndex().row() : 0;
         list->SelectRow(focused);
     }
+    ListChanged();
     AdjustFileListColumns();
     list->UnlockRedraw();
     ShowCommandLines();
@@ -271,6 +272,7 @@ void CDlgMain::RemoveDeadEntries()
             list->DeleteRow(int(row));
         }
     }
+    ListChanged();
     list->UnlockRedraw();
     ShowCommandLines();
 }

@@ -2,53 +2,25 @@
 #include "foundation/notifier.h"
 #include "foundation/path_helpers.h"
 #include "planning/file_info.h"
-#include "planning/job_order.h"
-#include "planning/job_planning.h"
+#include "planning/name_pattern.h"
 #include "planning/output_tree.h"
-#include "planning/planned_jobs.h"
 #include "report/run_report.h"
-#include "tags/replay_gain.h"
 #include "ui/dlg_job_control.h"
 #include "ui/dlg_main.h"
 #include "ui/installation_texts.h"
 #include "ui/list_view_ex.h"
+#include "ui/main_window_status.h"
 #include "ui/main_window_texts.h"
 #include "ui/ui_texts.h"
 
 #include <QComboBox>
-#include <QHash>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLocale>
 #include <QSet>
+#include <QTime>
 
 using namespace Qt::StringLiterals;
-
-namespace {
-
-QList<PlannedJob> JobsOfRows(const CFileList& files, const QList<int>& rows)
-{
-    QList<PlannedJob> jobs;
-    for (int row : rows) {
-        jobs << JobOf(*files.At(row));
-    }
-    return jobs;
-}
-
-QList<int> AllRows(const CFileList& files)
-{
-    QList<int> rows;
-    for (int row = 0; row < files.Count(); ++row) {
-        rows << row;
-    }
-    return rows;
-}
-
-// Whether the rules every front end and the core share leave out a planned row.
-bool AnyRowLeftOut(const CFileList& files)
-{
-    const QList<LeftOutReason> reasons = FindLeftOutJobs(JobsOfRows(files, AllRows(files)));
-    return reasons.count(LeftOutReason::None) != reasons.size();
-}
-
-} // namespace
 
 QString CDlgMain::OutputFolder() const
 {
@@ -81,6 +53,11 @@ bool CDlgMain::OutputFolderUsable()
 
 void CDlgMain::Apply()
 {
+    PlanRows(TargetRows());
+}
+
+bool CDlgMain::PlanRows(const QList<int>& targets)
+{
     const int presetIndex = controls.presetCombo->currentIndex();
     const bool decodeOnly = IsDecodeOnlySelected();
     if (!decodeOnly && (currentCoder == nullptr || presetIndex < 0 ||
@@ -90,127 +67,115 @@ void CDlgMain::Apply()
             INotifier::Icon::Warning, language.GetString(MainText::kWarningCaption),
             LanguageTextOr(language, UiText::kNoPreset,
                            u"The chosen coder has no presets, so nothing was planned."_s));
-        return;
+        return false;
     }
     if (!OutputFolderUsable()) {
-        return;
+        return false;
     }
     CListViewEx* list = controls.fileList;
     list->LockRedraw();
-    // Mirrored results keep their place below the common folder of the whole list, so
-    // planning a selection gives the same paths as planning everything.
-    QString commonFolder;
-    if (settings.general.keepFolderStructure != 0 && !OutputFolder().isEmpty()) {
-        QStringList paths;
-        for (int row = 0; row < fileList.Count(); ++row) {
-            paths << fileList.At(row)->path;
-        }
-        commonFolder = DeepestCommonFolder(paths);
-    }
-    QString tempFolder;
-    if (!decodeOnly) {
-        QList<const CFileInfo*> targetFiles;
-        for (int row : TargetRows()) {
-            if (const CFileInfo* file = FileAt(row)) {
-                targetFiles << file;
-            }
-        }
-        tempFolder = ChooseTempFolder(targetFiles, settings.core.threadsCount);
-    }
-    // Names from tags are numbered against the results of the rows not planned now.
-    const QList<int> targets = TargetRows();
-    QSet<QString> takenNames;
-    for (int row = 0; row < fileList.Count(); ++row) {
-        const CFileInfo* file = fileList.At(row);
-        if (!targets.contains(row) && (file->coder || file->decoder)) {
-            takenNames.insert(file->coder ? file->coder->GetOutputFile()
-                                          : file->decoder->GetOutputFile());
-        }
-    }
+    const QList<int> planned = Session().Plan(targets, currentCoder, presetIndex, decodeOnly);
+    QStringList cannotDecode;
     for (int row : targets) {
-        PlanRow(row, decodeOnly, presetIndex, commonFolder, takenNames, tempFolder);
+        UpdateJobColumns(row);
+        if (!planned.contains(row)) {
+            cannotDecode << CannotDecodeLine(FileAt(row)->path, FileAt(row)->format, language);
+        }
     }
     AdjustFileListColumns();
     list->UnlockRedraw();
     ShowCommandLines();
-    if (settings.general.showWarnings != 0 && AnyRowLeftOut(fileList)) {
+    // One box for all of them: a folder of covers and logs would otherwise be a box a file.
+    if (!cannotDecode.isEmpty()) {
+        CurrentNotifier()->Notify(
+            INotifier::Icon::Error, language.GetString(MainText::kErrorCaption),
+            TextWithFiles(LanguageTextOr(language, StatusText::kCannotDecode,
+                                         u"No decoder reads these files, so they are not "
+                                         u"planned:"_s),
+                          cannotDecode));
+    }
+    if (settings.general.showWarnings != 0 && !Session().Colliding().isEmpty()) {
         CurrentNotifier()->Notify(INotifier::Icon::Warning,
                                   language.GetString(MainText::kWarningCaption),
                                   language.GetString(MainText::kOwnSourceWarning));
     }
-}
-
-void CDlgMain::PlanRow(int row, bool decodeOnly, int presetIndex, const QString& commonFolder,
-                       QSet<QString>& takenNames, const QString& tempFolder)
-{
-    CFileInfo* file = FileAt(row);
-    if (file == nullptr) {
-        return;
-    }
-    const ResultNaming naming{CNamePattern(settings.general.namePattern),
-                              settings.general.fatSafeNames != 0, QString(),
-                              settings.general.numberSharedNames != 0 ? &takenNames : nullptr};
-    const QString outputFolder =
-        ResultFolderOf(OutputFolder(), commonFolder, file->folder, naming.pattern);
-    if (!PlanFile(*file, decoders, currentCoder, presetIndex, outputFolder, decodeOnly,
-                  settings.general.directInput != 0 &&
-                      !LoudnessNeedsDecodedAudio(ReplayGainModeOf(
-                          settings.general.replayGain, settings.general.replayGainAlbum)),
-                  naming, tempFolder)) {
-        CurrentNotifier()->Notify(
-            INotifier::Icon::Error, language.GetString(MainText::kErrorCaption),
-            language.GetString(MainText::kCannotPlan) + u'\n' + file->path + u'\n' +
-                language.GetString(MainText::kCannotPlanFormat) + u'\n' + file->format);
-    }
-    UpdateJobColumns(row);
+    return true;
 }
 
 void CDlgMain::Reset()
 {
     CListViewEx* list = controls.fileList;
     list->LockRedraw();
-    for (int row : TargetRows()) {
-        if (CFileInfo* file = FileAt(row)) {
-            ResetJobs(*file);
-            UpdateJobColumns(row);
-        }
+    const QList<int> targets = TargetRows();
+    Session().Reset(targets);
+    for (int row : targets) {
+        UpdateJobColumns(row);
     }
     ShowCommandLines();
     AdjustFileListColumns();
     list->UnlockRedraw();
 }
 
+QList<int> CDlgMain::UnplannedRows() const
+{
+    QList<int> rows;
+    for (int row = 0; row < fileList.Count(); ++row) {
+        if (!fileList.At(row)->coder && !fileList.At(row)->decoder) {
+            rows << row;
+        }
+    }
+    return rows;
+}
+
 void CDlgMain::Start()
 {
-    bool anyPlanned = false;
-    for (int row = 0; row < fileList.Count() && !anyPlanned; ++row) {
-        anyPlanned = fileList.At(row)->coder || fileList.At(row)->decoder;
-    }
+    QList<int> unplanned = UnplannedRows();
     // A coder whose program is missing would fail every file: refused once, before anything.
-    QList<CCodec*> used{anyPlanned || IsDecodeOnlySelected() ? nullptr : currentCoder};
-    for (int row = 0; row < fileList.Count() && anyPlanned; ++row) {
+    QList<CCodec*> used{unplanned.isEmpty() || IsDecodeOnlySelected() ? nullptr : currentCoder};
+    for (int row = 0; row < fileList.Count(); ++row) {
         used << fileList.At(row)->coder.get();
     }
     if (RefuseMissingPrograms(used, language)) {
         return;
     }
-    if (!anyPlanned) {
-        Apply();
+    QList<int> tried;
+    if (unplanned.size() == fileList.Count()) {
+        tried = TargetRows();
+        if (!PlanRows(tried)) {
+            return;
+        }
+        unplanned = UnplannedRows();
     }
-    QSet<int> rows;
-    for (int row = 0; row < fileList.Count(); ++row) {
-        rows.insert(row);
+    // Rows just planned without success were named in Apply's box: no question about them.
+    unplanned.removeIf([&tried](int row) { return tried.contains(row); });
+    if (!unplanned.isEmpty() && unplanned.size() < fileList.Count()) {
+        const QString plan = IsDecodeOnlySelected() ? controls.coderCombo->currentText()
+                                                    : controls.coderCombo->currentText() + u", "_s +
+                                                          controls.presetCombo->currentText();
+        switch (AskAboutUnplanned(this, int(unplanned.size()), fileList.Count(), plan, language)) {
+        case UnplannedChoice::PlanThem:
+            if (!PlanRows(unplanned)) {
+                return;
+            }
+            break;
+        case UnplannedChoice::OnlyPlanned:
+            break;
+        case UnplannedChoice::Cancel:
+            return;
+        }
     }
-    StartRows(rows);
+    StartRows({});
 }
 
 void CDlgMain::RetryFailed()
 {
-    QSet<int> rows;
+    // The files' own marks, which the session keeps: they outlive a change of the list, which
+    // makes the session forget its states.
+    QList<int> rows;
     for (int row = 0; row < fileList.Count(); ++row) {
         const CFileInfo& file = *fileList.At(row);
         if (file.lastRunFailed && (file.coder || file.decoder)) {
-            rows.insert(row);
+            rows << row;
         }
     }
     if (rows.isEmpty()) {
@@ -225,56 +190,59 @@ void CDlgMain::RetryFailed()
     StartRows(rows);
 }
 
-void CDlgMain::StartRows(const QSet<int>& wanted)
+void CDlgMain::StartRows(const QList<int>& wanted)
 {
-    // By the rules every front end and the core share; results newer than their sources are
-    // skipped before anybody is asked about replacing.
-    const QList<int> rows = AllRows(fileList);
-    QList<bool> wantedRows;
-    for (int row : rows) {
-        wantedRows << wanted.contains(row);
-    }
-    const StartSorting sorting = SortJobsForStart(JobsOfRows(fileList, rows), wantedRows,
-                                                  settings.general.skipUpToDate != 0);
-    ReportLeftOutRows(QList<int>(sorting.leftOut.cbegin(), sorting.leftOut.cend()));
-    const QList<int> replacing(sorting.replacing.cbegin(), sorting.replacing.cend());
-    // A set: a whole library may be left out when the user keeps the existing results.
-    const QSet<qsizetype> notRun =
-        sorting.NotRun(replacing.isEmpty() || ConfirmReplacing(replacing));
-    QList<CFileInfo*> queued;
-    for (int row : rows) {
-        if (wanted.contains(row) && !notRun.contains(row)) {
-            queued << fileList.At(row);
+    CConversionSession& run = Session();
+    // Results newer than their sources are skipped before anybody is asked about replacing.
+    const QList<int> replacing = run.Sort(wanted);
+    const QList<int> considered = wanted.isEmpty() ? PlannedRows() : wanted;
+    QList<int> collided;
+    int upToDate = 0;
+    for (int row : considered) {
+        const LeftOutCause cause = run.Cause(row);
+        if (cause == LeftOutCause::OwnInput || cause == LeftOutCause::OtherSource ||
+            cause == LeftOutCause::SharedOutput) {
+            collided << row;
         }
+        upToDate += run.State(row) == FileState::UpToDate ? 1 : 0;
     }
-    queued = OrderForStart(queued, settings.general.startLongFilesFirst != 0);
-    QString failedFolder;
-    if (!CreateOutputFolders(queued, &failedFolder)) {
+    ReportLeftOutRows(collided);
+    runClock.start();
+    const bool started = run.Start(replacing.isEmpty() || ConfirmReplacing(replacing));
+    if (!run.FolderNotMade().isEmpty()) {
         CurrentNotifier()->Notify(INotifier::Icon::Warning,
                                   language.GetString(MainText::kWarningCaption),
                                   LanguageTextOr(language, UiText::kFolderNotMade,
                                                  u"The output folder cannot be created:"_s) +
-                                      u'\n' + failedFolder);
+                                      u'\n' + run.FolderNotMade());
+    }
+    if (!started) {
+        ShowRunSummary(run.Counts(), runClock.elapsed());
+        ReportSkippedOnly(upToDate);
         return;
     }
-    QueueFiles(core, queued);
-    if (core.GetTotalCount() <= 0) {
-        ReportSkippedOnly(int(sorting.upToDate.size()));
-        return;
-    }
-    core.SetResultOptions(
-        {settings.general.copyTags != 0, settings.general.atomicOutputs != 0,
-         ReplayGainModeOf(settings.general.replayGain, settings.general.replayGainAlbum)});
-    core.Start();
     CDlgJobControl jobControl(language, settings.core.priority, core, this);
-    jobControl.SetFailureSource([this] { return core.GetRunResults(); },
-                                [this](const RunResult& run) { return SourceOfRun(run); });
-    jobControl.SetSkippedCount(int(sorting.upToDate.size()));
-    jobControl.SetHeldResultSource([this] { return core.GetHeldResultCount(); });
-    jobControl.SetAudioProgressSource(
-        [this, queued] { return MeasureAudioProgress(queued, core.GetRunResults()); });
+    jobControl.FollowSession(run);
+    jobControl.SetSkippedCount(upToDate);
     jobControl.exec();
-    RememberFailedRows(queued);
+}
+
+QList<int> CDlgMain::PlannedRows() const
+{
+    QList<int> rows;
+    for (int row = 0; row < fileList.Count(); ++row) {
+        if (fileList.At(row)->coder || fileList.At(row)->decoder) {
+            rows << row;
+        }
+    }
+    return rows;
+}
+
+void CDlgMain::ShowRunSummary(const SessionCounts& counts, qint64 elapsedMs)
+{
+    controls.runSummary->setText(
+        RunSummaryText(counts, elapsedMs,
+                       QLocale().toString(QTime::currentTime(), QLocale::ShortFormat), language));
 }
 
 void CDlgMain::ReportSkippedOnly(int skipped)
@@ -287,30 +255,6 @@ void CDlgMain::ReportSkippedOnly(int skipped)
         RunReport::Text(language, RunReport::kSkippedFiles,
                         u"Files skipped because their output is up to date: %1"_s)
             .arg(skipped));
-}
-
-void CDlgMain::RememberFailedRows(const QList<CFileInfo*>& files)
-{
-    // Rows the run never reached (a stop) keep what they knew.
-    QHash<const IProcess*, bool> failedProcesses;
-    for (const RunResult& run : core.GetRunResults()) {
-        failedProcesses[run.process] = failedProcesses.value(run.process) || run.Failed();
-    }
-    for (CFileInfo* queuedFile : files) {
-        CFileInfo& file = *queuedFile;
-        const IProcess* runs[] = {file.decoder.get(), file.coder.get()};
-        bool reached = false;
-        bool failed = false;
-        for (const IProcess* process : runs) {
-            if (process && failedProcesses.contains(process)) {
-                reached = true;
-                failed = failed || failedProcesses.value(process);
-            }
-        }
-        if (reached) {
-            file.lastRunFailed = failed;
-        }
-    }
 }
 
 QStringList CDlgMain::SourcesOfRows(const QList<int>& rows) const
@@ -349,15 +293,4 @@ bool CDlgMain::ConfirmReplacing(const QList<int>& rows)
         TextWithFiles(LanguageTextOr(language, UiText::kReplaceOutputs,
                                      u"The results of these files exist already. Replace them?"_s),
                       SourcesOfRows(rows)));
-}
-
-QString CDlgMain::SourceOfRun(const RunResult& run) const
-{
-    for (int row = 0; row < fileList.Count(); ++row) {
-        const CFileInfo& file = *fileList.At(row);
-        if (file.coder.get() == run.process || file.decoder.get() == run.process) {
-            return file.path;
-        }
-    }
-    return run.inputFile;
 }

@@ -100,6 +100,15 @@ QWidget* BuildRightColumn(QWidget* window, MainWindowControls& c, const DialogUn
         layout->addWidget(unused);
     }
     layout->addStretch(1);
+    // Empty until a run has ended; it wraps in the column's width.
+    c.runSummary = Named(new QLabel(column), u"runSummary"_s);
+    c.runSummary->setWordWrap(true);
+    c.runSummary->setTextFormat(Qt::PlainText);
+    c.runSummary->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
+    // Room for the line from the start, wrapped to three lines as longer packs need it, so
+    // the window does not grow or overlap when a run ends.
+    c.runSummary->setMinimumHeight(c.runSummary->fontMetrics().lineSpacing() * 3);
+    layout->addWidget(c.runSummary);
     return column;
 }
 

@@ -33,6 +33,7 @@ struct MainWindowControls
     QLineEdit* decoderLineEdit = nullptr;      // 1010
     QLabel* coderLineLabel = nullptr;          // 1011
     QLineEdit* coderLineEdit = nullptr;        // 1009
+    QLabel* runSummary = nullptr;              // what the last run did, below the coder information
 };
 
 // Creates the controls inside window (which gets the layout) with their template captions.

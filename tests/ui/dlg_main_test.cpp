@@ -108,7 +108,8 @@ TEST_F(MainWindowTest, ListsCodersWithTheDecodeOnlyEntryLastAndTheFirstPreset)
     }
     CLanguagePack& pack = EnglishPack();
     EXPECT_EQ(titles, (QStringList{pack.GetString(102), pack.GetString(103), pack.GetString(104),
-                                   pack.GetString(149), pack.GetString(105), pack.GetString(106)}));
+                                   pack.GetString(149), pack.GetString(105), pack.GetString(106),
+                                   pack.GetString(527), pack.GetString(528), pack.GetString(510)}));
 }
 
 TEST_F(MainWindowTest, ApplyPlansTheSelectedRowsOrAllAndShowsCommandLines)
@@ -281,11 +282,15 @@ TEST_F(MainWindowTest, DecodeOnlyDisablesPresetsAndPlansOnlyDecoding)
     EXPECT_EQ(c.presetCombo->currentIndex(), 0);
 }
 
-TEST_F(MainWindowTest, AFileNoDecoderKnowsIsReportedOnceAndTheOthersArePlanned)
+// Covers, logs, anything no decoder reads: one box names them all, with the format MediaInfo
+// gave or "unknown", and the other rows are planned.
+TEST_F(MainWindowTest, FilesNoDecoderKnowsAreNamedInOneBoxAndTheOthersArePlanned)
 {
     folder.WriteFile(u"Music/x.xyz"_s, QByteArray(4096, 'x'));
-    window->AddPaths({folder.Path(u"Music/x.xyz"_s), folder.MakeFlac(u"a.flac"_s)});
-    ASSERT_EQ(c.fileList->GetRowCount(), 2);
+    folder.WriteFile(u"Music/cover.jpg"_s, QByteArray(4096, 'y'));
+    window->AddPaths({folder.Path(u"Music/x.xyz"_s), folder.MakeFlac(u"a.flac"_s),
+                      folder.Path(u"Music/cover.jpg"_s)});
+    ASSERT_EQ(c.fileList->GetRowCount(), 3);
     ChooseCoder(1);
     c.applyButton->click();
     ASSERT_EQ(recorder.Count(), 1);
@@ -293,8 +298,13 @@ TEST_F(MainWindowTest, AFileNoDecoderKnowsIsReportedOnceAndTheOthersArePlanned)
     EXPECT_EQ(message.icon, INotifier::Icon::Error);
     EXPECT_EQ(message.caption, EnglishPack().GetString(119));
     EXPECT_TRUE(message.text.contains(folder.Path(u"Music/x.xyz"_s)));
-    EXPECT_TRUE(message.text.contains(File(0).format));
+    EXPECT_TRUE(message.text.contains(folder.Path(u"Music/cover.jpg"_s)));
+    EXPECT_FALSE(message.text.contains(u"a.flac"_s));
+    const QString format = File(0).format.isEmpty() ? u"unknown"_s : File(0).format;
+    EXPECT_TRUE(message.text.contains(EnglishPack().GetString(122) + u' ' + format))
+        << message.text.toStdString();
     EXPECT_FALSE(File(0).coder);
+    EXPECT_FALSE(File(2).coder);
     EXPECT_EQ(JobCells(1), (QStringList{u"FLAC"_s, u"LAME MP3"_s, u"VBR V5"_s}));
 }
 
@@ -499,6 +509,8 @@ TEST_F(MainWindowTest, FailuresAreExplainedAndRetryRunsOnlyTheFailedFiles)
 
     folder.MakeWav(u"bad.wav"_s);
     window->Settings().general.skipUpToDate = 0; // the good results would be skipped anyway
+    // A file added since does not make the list forget which file failed.
+    window->AddPaths({folder.MakeWav(u"added.wav"_s)});
     window->RunCommand(MenuCommand::kRetryFailed);
     QList<QString> ran;
     for (const RunResult& run : window->Core().GetRunResults()) {

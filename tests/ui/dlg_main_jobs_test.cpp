@@ -1,0 +1,202 @@
+#include "planning/file_info.h"
+#include "program_folder.h"
+#include "support/audio_fixtures.h"
+#include "support/notifier_recorder.h"
+#include "ui/dlg_main.h"
+#include "ui/list_view_ex.h"
+#include "ui_test_support.h"
+
+#include <QComboBox>
+#include <QDateTime>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int kStatus = 8;
+
+class MainWindowJobsTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        window = std::make_unique<CDlgMain>(EnglishPack());
+        ASSERT_TRUE(window->Initialise());
+        window->show();
+        c = window->Controls();
+    }
+
+    void ChooseCoder(int index)
+    {
+        c.coderCombo->setCurrentIndex(index);
+        c.coderCombo->activated(index);
+    }
+
+    void SelectOnly(const QList<int>& rows)
+    {
+        c.fileList->clearSelection();
+        for (int row : rows) {
+            c.fileList->SelectRow(row);
+        }
+    }
+
+    // Presses Start and answers the question about unplanned files with the named button;
+    // returns the question's text, empty when none came.
+    QString StartAnswering(const QString& button)
+    {
+        QString asked;
+        QTimer::singleShot(0, window.get(), [&asked, button] {
+            ASSERT_TRUE(QTest::qWaitFor([] {
+                QWidget* modal = QApplication::activeModalWidget();
+                return modal != nullptr && modal->objectName() == u"unplannedQuestion"_s;
+            }));
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            asked = box->text();
+            box->findChild<QPushButton*>(button)->click();
+        });
+        c.startButton->click();
+        EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+        return asked;
+    }
+
+    QStringList StatusColumn() const
+    {
+        QStringList cells;
+        for (int row = 0; row < c.fileList->GetRowCount(); ++row) {
+            cells << c.fileList->GetCellText(row, kStatus);
+        }
+        return cells;
+    }
+
+    QString Tip(int row, int column) const
+    {
+        return c.fileList->topLevelItem(row)->toolTip(column);
+    }
+
+    TestProgramFolder folder;
+    NotifierRecorder recorder;
+    std::unique_ptr<CDlgMain> window;
+    MainWindowControls c;
+};
+
+} // namespace
+
+// Six files, one of them planned: Start never converts part of the list unasked. Convert only
+// the planned one, cancel, then plan the rest with the current coder and preset.
+TEST_F(MainWindowJobsTest, StartAfterAPartialApplyAsksAboutTheFilesNotPlanned)
+{
+    QStringList sources;
+    for (int i = 1; i <= 6; ++i) {
+        sources << folder.MakeWav(u"song%1.wav"_s.arg(i));
+    }
+    window->AddPaths(sources);
+    ChooseCoder(1); // LAME MP3
+    SelectOnly({2});
+    c.applyButton->click();
+
+    const QString asked = StartAnswering(u"onlyPlannedButton"_s);
+    EXPECT_TRUE(asked.startsWith(u"5 of the 6 files"_s)) << asked.toStdString();
+    EXPECT_TRUE(asked.contains(u"LAME MP3, VBR V5"_s)) << asked.toStdString();
+    EXPECT_TRUE(QFileInfo::exists(folder.Path(u"Music/song3.mp3"_s)));
+    EXPECT_FALSE(QFileInfo::exists(folder.Path(u"Music/song1.mp3"_s)));
+    EXPECT_EQ(StatusColumn(), (QStringList{{}, {}, u"Converted"_s, {}, {}, {}}));
+
+    const int runs = int(window->Core().GetRunResults().size());
+    StartAnswering(u"cancelButton"_s);
+    EXPECT_EQ(window->Core().GetRunResults().size(), runs);
+    EXPECT_EQ(window->FileList().At(0)->coder, nullptr);
+
+    StartAnswering(u"planThemButton"_s);
+    for (int i = 1; i <= 6; ++i) {
+        EXPECT_TRUE(QFileInfo::exists(folder.Path(u"Music/song%1.mp3"_s.arg(i)))) << i;
+    }
+    // The one converted before is up to date now.
+    EXPECT_EQ(StatusColumn(), (QStringList{u"Converted"_s, u"Converted"_s, u"Up to date"_s,
+                                           u"Converted"_s, u"Converted"_s, u"Converted"_s}));
+    EXPECT_TRUE(c.runSummary->text().contains(u"5 converted, 0 failed, 0 left out, 1 up to date"_s))
+        << c.runSummary->text().toStdString();
+    // Only the up-to-date count was worth a box; the line says the rest.
+    ASSERT_EQ(recorder.Count(), 1);
+    EXPECT_TRUE(recorder.Messages().first().text.endsWith(u": 1"_s));
+}
+
+// After a real run each row says what became of it: converted, failed with what its program
+// said, left out with why, up to date; the line below says how many of each and how long it
+// took. The states belong to the list: adding a file forgets them.
+TEST_F(MainWindowJobsTest, TheStatusColumnSaysWhatBecameOfEachFileUntilTheListChanges)
+{
+    window->Settings().general.showWarnings = 0;
+    const QStringList sources = {folder.MakeWav(u"good.wav"_s), folder.MakeWav(u"bad.wav"_s),
+                                 folder.MakeFlac(u"same.flac"_s), folder.MakeWav(u"done.wav"_s)};
+    window->AddPaths(sources);
+    ChooseCoder(0); // FLAC
+    c.applyButton->click();
+    folder.WriteFile(u"Music/bad.wav"_s, "no audio here");
+    // done.wav's result is newer than its source and whole; same.flac would write over itself.
+    folder.MakeFlac(u"done.flac"_s);
+    QFile source(sources[3]);
+    ASSERT_TRUE(source.open(QIODevice::ReadWrite));
+    source.setFileTime(QDateTime::currentDateTime().addSecs(-3600),
+                       QFileDevice::FileModificationTime);
+    source.close();
+    recorder.SetAnswer(false);
+    window->Settings().general.skipUpToDate = 1;
+    const CShowCounter shown(u"jobControl"_s);
+    c.startButton->click();
+    EXPECT_GT(shown.Count(), 0);
+
+    EXPECT_EQ(StatusColumn(),
+              (QStringList{u"Converted"_s, u"Failed"_s, u"Left out"_s, u"Up to date"_s}));
+    EXPECT_TRUE(Tip(1, kStatus).contains(u"ERROR: for encoding a raw file you must specify"_s))
+        << Tip(1, kStatus).toStdString();
+    EXPECT_FALSE(Tip(2, kStatus).isEmpty());
+    EXPECT_TRUE(Tip(0, kStatus).isEmpty());
+    EXPECT_TRUE(c.runSummary->text().contains(u"1 converted, 1 failed, 1 left out, 1 up to date"_s))
+        << c.runSummary->text().toStdString();
+    // Files of one name from different folders are told apart by their paths, and their
+    // lengths and rates are shown.
+    EXPECT_EQ(Tip(0, 0), sources[0]);
+    EXPECT_EQ(c.fileList->GetCellText(0, 6), u"0:01"_s);
+    EXPECT_EQ(c.fileList->GetCellText(0, 7), u"44100 Hz"_s);
+
+    window->AddPaths({folder.MakeWav(u"new.wav"_s)});
+    EXPECT_EQ(StatusColumn(), (QStringList{{}, {}, {}, {}, {}}));
+}
+
+// While a file is converted the job window lists its program from the session's states and
+// counts files; Stop leaves the file Stopped in the list, removes its partial result and the
+// line below says so.
+TEST_F(MainWindowJobsTest, TheJobWindowFollowsTheSessionAndStopLeavesTheFileStopped)
+{
+    const QString source = folder.Path(u"Music/long.wav"_s);
+    ASSERT_TRUE(fixtures::MakeWav(source, 44100, 2, 16, 180));
+    window->AddPaths({source});
+    ChooseCoder(1); // LAME MP3, straight from the WAV
+    QStringList row;
+    QString status;
+    WhenModalShown(u"jobControl"_s, [&row, &status](QWidget* modal) {
+        auto* list = modal->findChild<CListViewEx*>(u"jobList"_s);
+        ASSERT_TRUE(QTest::qWaitFor([list] { return list->GetRowCount() > 0; }, 60000));
+        for (int column = 0; column < list->GetColumnCount(); ++column) {
+            row << list->GetCellText(0, column);
+        }
+        status = modal->findChild<QLabel*>(u"statusText"_s)->text();
+        modal->findChild<QPushButton*>(u"stopButton"_s)->click();
+    });
+    c.startButton->click();
+    EXPECT_EQ(row, (QStringList{EnglishPack().GetString(105), u"lame"_s, u"long.wav"_s,
+                                QFileInfo(window->FileList().At(0)->outputPath).fileName()}));
+    EXPECT_TRUE(status.contains(EnglishPack().GetString(172) + u": 1"_s)) << status.toStdString();
+    EXPECT_TRUE(QTest::qWaitFor([this] { return StatusColumn() == QStringList{u"Stopped"_s}; }))
+        << StatusColumn().join(u',').toStdString();
+    EXPECT_FALSE(QFileInfo::exists(folder.Path(u"Music/long.mp3"_s)));
+    EXPECT_TRUE(c.runSummary->text().contains(u"1 stopped"_s))
+        << c.runSummary->text().toStdString();
+}
