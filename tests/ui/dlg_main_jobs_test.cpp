@@ -27,6 +27,8 @@ class MainWindowJobsTest : public ::testing::Test
 protected:
     void SetUp() override
     {
+        // These tests look for each result beside its source.
+        folder.WriteBesideSourcesSettings();
         window = std::make_unique<CDlgMain>(EnglishPack());
         ASSERT_TRUE(window->Initialise());
         window->show();
