@@ -32,11 +32,6 @@ QString InFolder(const QString& folder, const QString& name)
     return folder + os::kPathSeparator + name;
 }
 
-QString FinalOutputOf(const CFileInfo& file)
-{
-    return file.coder ? file.coder->GetOutputFile() : file.decoder->GetOutputFile();
-}
-
 QString SignalName(int signal)
 {
     switch (signal) {
@@ -49,12 +44,6 @@ QString SignalName(int signal)
     default:
         return u"signal %1"_s.arg(signal);
     }
-}
-
-// A value of a --jobs line: escaped so that it stands on one line, then quoted for the shell.
-QString JobValue(const QString& value)
-{
-    return ShellQuote(JobLineEscape(value));
 }
 
 } // namespace
@@ -332,7 +321,7 @@ void CBatchRun::OnFileState(int index, FileState state)
     case FileState::Converted:
         ++tally.converted;
         if (!terminal)
-            out << "converted: " << file.path << " -> " << FinalOutputOf(file) << '\n';
+            out << "converted: " << file.path << " -> " << file.PlannedResult() << '\n';
         ReportTagProblems(file);
         break;
     case FileState::Failed:
@@ -356,61 +345,6 @@ void CBatchRun::Report(const QString& path, const QString& reason)
     ++tally.leftOut;
     if (runMs >= 0)
         ShowProgress(runMs);
-}
-
-QList<CFileInfo*> CBatchRun::FilesInStartOrder() const
-{
-    QList<CFileInfo*> ordered;
-    for (int index : session->StartOrder())
-        ordered << session->File(index);
-    return ordered;
-}
-
-void CBatchRun::PrintCommandLines(const QList<CFileInfo*>& planned)
-{
-    for (CFileInfo* file : planned) {
-        for (IProcess* run : {static_cast<IProcess*>(file->decoder.get()),
-                              static_cast<IProcess*>(file->coder.get())}) {
-            if (run != nullptr)
-                out << QuoteArgument(run->GetExecutable()) << ' ' << run->GetParameters() << '\n';
-        }
-    }
-}
-
-void CBatchRun::PrintShellLines(const QList<CFileInfo*>& planned, const CBatchOptions& options)
-{
-    for (CFileInfo* file : planned)
-        out << JobLine(*file, options) << '\n';
-}
-
-// Each line is orvel-batch itself converting one file, so that a line does all a local run
-// does: hidden result then rename, tags, the result check, cleanup on every exit and signal.
-// Every value is escaped to stand on one line whatever the name holds, then quoted for the
-// shell: GNU parallel runs each line as a command, and sh or bash may read many.
-QString CBatchRun::JobLine(CFileInfo& file, const CBatchOptions& options) const
-{
-    QString resultFolder = FinalOutputOf(file);
-    RemoveFileSpec(resultFolder);
-    QStringList words{ShellQuote(QCoreApplication::applicationFilePath()),
-                      u"--job"_s,
-                      u"--program-folder"_s,
-                      JobValue(programFolder),
-                      u"--coder"_s,
-                      JobValue(coder->GetName())};
-    if (presetIndex >= 0)
-        words << u"--preset"_s << JobValue(coder->GetEntries()[presetIndex].name);
-    words << u"--output"_s << JobValue(resultFolder) << u"--flat"_s;
-    // As this call would measure: one file is no album, so a line writes track values at most.
-    const bool gains =
-        options.replayGain >= 0 ? options.replayGain > 0 : settings.general.replayGain != 0;
-    words << u"--replaygain"_s << (gains ? u"track"_s : u"off"_s);
-    // The name the whole batch gave the result, as it is: the line needs no tags read again.
-    if (!pattern.IsEmpty() || !settings.general.namePattern.isEmpty())
-        words << u"--result-name"_s << JobValue(FileNamePart(FinalOutputOf(file)));
-    if (options.overwrite)
-        words << u"--overwrite"_s;
-    words << u"--"_s << JobValue(file.path);
-    return words.join(u' ');
 }
 
 int CBatchRun::Convert(bool overwrite)

@@ -67,6 +67,13 @@ public:
     // A run of this file's jobs failed the last time they ran (Retry failed runs them again).
     bool lastRunFailed = false;
 
+    // Where the file's planned result goes: the coder's output, else the decoder's WAV; empty
+    // when nothing is planned.
+    QString PlannedResult() const
+    {
+        return coder ? coder->GetOutputFile() : decoder ? decoder->GetOutputFile() : QString();
+    }
+
 private:
     void Fill(const QString& filePath, const CMediaInfoLibrary::AudioText& text);
 };

@@ -115,8 +115,7 @@ QList<int> CConversionSession::Plan(const QList<int>& indexes, CCoder* coder, in
     for (int index = 0; index < Count(); ++index) {
         const CFileInfo& file = *files[size_t(index)].file;
         if (!targetSet.contains(index) && (file.coder || file.decoder))
-            takenNames.insert(file.coder ? file.coder->GetOutputFile()
-                                         : file.decoder->GetOutputFile());
+            takenNames.insert(file.PlannedResult());
     }
     ResultNaming naming;
     naming.fatSafe = overrides.fatSafeNames.value_or(settings.general.fatSafeNames != 0);

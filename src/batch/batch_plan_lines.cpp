@@ -1,0 +1,76 @@
+#include "batch/batch_run.h"
+#include "batch/shell_line.h"
+#include "foundation/command_line.h"
+#include "foundation/path_helpers.h"
+
+#include <QCoreApplication>
+
+using namespace Qt::StringLiterals;
+
+// What a dry run and --jobs print instead of converting: the command lines, or one line of
+// orvel-batch a file.
+
+namespace {
+
+// A value of a --jobs line: escaped so that it stands on one line, then quoted for the shell.
+QString JobValue(const QString& value)
+{
+    return ShellQuote(JobLineEscape(value));
+}
+
+} // namespace
+
+QList<CFileInfo*> CBatchRun::FilesInStartOrder() const
+{
+    QList<CFileInfo*> ordered;
+    for (int index : session->StartOrder())
+        ordered << session->File(index);
+    return ordered;
+}
+
+void CBatchRun::PrintCommandLines(const QList<CFileInfo*>& planned)
+{
+    for (CFileInfo* file : planned) {
+        for (IProcess* run : {static_cast<IProcess*>(file->decoder.get()),
+                              static_cast<IProcess*>(file->coder.get())}) {
+            if (run != nullptr)
+                out << QuoteArgument(run->GetExecutable()) << ' ' << run->GetParameters() << '\n';
+        }
+    }
+}
+
+void CBatchRun::PrintShellLines(const QList<CFileInfo*>& planned, const CBatchOptions& options)
+{
+    for (CFileInfo* file : planned)
+        out << JobLine(*file, options) << '\n';
+}
+
+// Each line is orvel-batch itself converting one file, so that a line does all a local run
+// does: hidden result then rename, tags, the result check, cleanup on every exit and signal.
+// Every value is escaped to stand on one line whatever the name holds, then quoted for the
+// shell: GNU parallel runs each line as a command, and sh or bash may read many.
+QString CBatchRun::JobLine(CFileInfo& file, const CBatchOptions& options) const
+{
+    QString resultFolder = file.PlannedResult();
+    RemoveFileSpec(resultFolder);
+    QStringList words{ShellQuote(QCoreApplication::applicationFilePath()),
+                      u"--job"_s,
+                      u"--program-folder"_s,
+                      JobValue(programFolder),
+                      u"--coder"_s,
+                      JobValue(coder->GetName())};
+    if (presetIndex >= 0)
+        words << u"--preset"_s << JobValue(coder->GetEntries()[presetIndex].name);
+    words << u"--output"_s << JobValue(resultFolder) << u"--flat"_s;
+    // As this call would measure: one file is no album, so a line writes track values at most.
+    const bool gains =
+        options.replayGain >= 0 ? options.replayGain > 0 : settings.general.replayGain != 0;
+    words << u"--replaygain"_s << (gains ? u"track"_s : u"off"_s);
+    // The name the whole batch gave the result, as it is: the line needs no tags read again.
+    if (!pattern.IsEmpty() || !settings.general.namePattern.isEmpty())
+        words << u"--result-name"_s << JobValue(FileNamePart(file.PlannedResult()));
+    if (options.overwrite)
+        words << u"--overwrite"_s;
+    words << u"--"_s << JobValue(file.path);
+    return words.join(u' ');
+}
