@@ -19,6 +19,7 @@ constexpr CFlag kFlags[] = {
     {u"jobs", &CBatchOptions::jobs},
     {u"job", &CBatchOptions::job},
     {u"overwrite", &CBatchOptions::overwrite},
+    {u"allow-sleep", &CBatchOptions::allowSleep},
     {u"help", &CBatchOptions::help},
     {u"version", &CBatchOptions::version},
     {u"beside-source", &CBatchOptions::besideSource},
@@ -246,6 +247,7 @@ Settings.ini, which orvel-batch reads as the window does and never writes.
   --long-first          start the longest files first (--list-order: in the order given)
   --overwrite           replace results that exist already (default: leave those out)
   --replaygain SCOPE    write ReplayGain values: track, album (track and album) or off
+  --allow-sleep         let the machine sleep during the run (default: kept awake)
   --list-coders         print the coders and their presets, then end
   --dry-run             print the planned command lines, convert nothing
   --jobs                print one shell line per file for GNU parallel, convert nothing

@@ -22,6 +22,7 @@ struct CBatchOptions
     // input carry "%" and control characters as %XX, so that no name can break its line.
     bool job = false;
     bool overwrite = false;
+    bool allowSleep = false; // no sleep inhibitor during the run
     bool help = false;
     bool version = false;
     QString programFolder; // empty: the folder of orvel-batch

@@ -295,6 +295,8 @@ SessionOverrides CBatchRun::OverridesOf(const CBatchOptions& options,
     else if (options.threads > 0)
         overrides.threads = options.threads;
     overrides.overwrite = options.overwrite;
+    if (options.allowSleep)
+        overrides.keepAwake = false;
     // Job lines may run on other machines, whose runtime folders are not ours.
     overrides.plansForElsewhere = options.jobs;
     overrides.dryRun = options.dryRun || options.jobs;

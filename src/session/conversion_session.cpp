@@ -6,6 +6,7 @@
 #include "planning/output_tree.h"
 #include "report/run_report.h"
 #include "run/core.h"
+#include "session/sleep_inhibitor.h"
 #include "settings/settings_set.h"
 
 #include <QSet>
@@ -285,9 +286,21 @@ bool CConversionSession::Queue()
     QueueFiles(core, queued);
     running = true;
     coreIdle = false;
+    KeepAwake(int(queued.size()));
     Q_EMIT RunStarted(int(queued.size()));
     core.Start();
     return true;
+}
+
+// A laptop left alone suspends after its idle time: the encoders, and the run's clock, would
+// stop with it. Where no bus answers the run goes on as it would.
+void CConversionSession::KeepAwake(int fileCount)
+{
+    if (!overrides.keepAwake.value_or(settings.general.keepAwake != 0))
+        return;
+    if (!inhibitor)
+        inhibitor = std::make_unique<CSleepInhibitor>();
+    inhibitor->Acquire(u"Converting audio (%1 files)"_s.arg(fileCount));
 }
 
 void CConversionSession::Stop()

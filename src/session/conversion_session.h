@@ -18,6 +18,7 @@
 #include <vector>
 
 class CCore;
+class CSleepInhibitor;
 class CLanguagePack;
 class CSettingsSet;
 
@@ -47,6 +48,8 @@ struct SessionOverrides
     bool dryRun = false;
     // The programs' own output goes to the terminal (false keeps a progress display clean).
     bool showPrograms = true;
+    // The machine is kept from sleeping while a run goes on.
+    std::optional<bool> keepAwake;
 };
 
 // The figures of a run or of the whole session, one per state.
@@ -140,6 +143,7 @@ Q_SIGNALS:
     void RunEnded(const SessionCounts& counts);
 
 private:
+    void KeepAwake(int fileCount);
     // What the session knows of one source file.
     struct FileRecord
     {
@@ -180,6 +184,7 @@ private:
     SessionOverrides overrides;
     const CLanguagePack* language = nullptr;
     std::unique_ptr<CLanguagePack> english;
+    std::unique_ptr<CSleepInhibitor> inhibitor; // held while a run goes on
     std::vector<FileRecord> files;
     QHash<const IProcess*, int> fileOfRun;
     QList<int> sorted;    // what Sort left to run

@@ -1,5 +1,7 @@
 #include "session/desktop_notices.h"
 
+#include "session/desktop_buses.h"
+
 #include <QDBusMessage>
 #include <QStringList>
 #include <QVariantMap>
@@ -14,13 +16,18 @@ constexpr uchar kCritical = 2;
 
 } // namespace
 
-CDesktopNotices::CDesktopNotices(QDBusConnection sessionBus) : bus(std::move(sessionBus))
+CDesktopNotices::CDesktopNotices() : CDesktopNotices(SessionBusIfThere())
+{
+}
+
+CDesktopNotices::CDesktopNotices(std::optional<QDBusConnection> sessionBus)
+    : bus(std::move(sessionBus))
 {
 }
 
 void CDesktopNotices::Notify(const QString& summary, const QString& body, bool urgent)
 {
-    if (!bus.isConnected())
+    if (!bus || !bus->isConnected())
         return;
     QDBusMessage call = QDBusMessage::createMethodCall(
         u"org.freedesktop.Notifications"_s, u"/org/freedesktop/Notifications"_s,
@@ -30,7 +37,7 @@ void CDesktopNotices::Notify(const QString& summary, const QString& body, bool u
     // An urgent notice never expires by itself; -1 leaves others to the server's default.
     call << u"orvel"_s << quint32(0) << u"orvel"_s << summary << body << QStringList() << hints
          << qint32(urgent ? 0 : -1);
-    bus.send(call);
+    bus->send(call);
 }
 
 void CDesktopNotices::ShowLauncherProgress(double fraction, qint64 left)
@@ -48,10 +55,10 @@ void CDesktopNotices::ClearLauncherProgress()
 
 void CDesktopNotices::SendLauncherUpdate(const QVariantMap& properties)
 {
-    if (!bus.isConnected())
+    if (!bus || !bus->isConnected())
         return;
     QDBusMessage signal = QDBusMessage::createSignal(
         QString::fromLatin1(kLauncherPath), u"com.canonical.Unity.LauncherEntry"_s, u"Update"_s);
     signal << QString::fromLatin1(kLauncherEntry) << properties;
-    bus.send(signal);
+    bus->send(signal);
 }

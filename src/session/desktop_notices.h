@@ -2,6 +2,7 @@
 
 #include <QDBusConnection>
 #include <QString>
+#include <optional>
 
 // What the desktop shows of a run outside orvel's own window, on the session bus; without a
 // bus, or without a service that listens, nothing is shown and nothing fails. Nothing waits
@@ -9,7 +10,9 @@
 class CDesktopNotices
 {
 public:
-    explicit CDesktopNotices(QDBusConnection sessionBus = QDBusConnection::sessionBus());
+    // The desktop's session bus where it is there.
+    CDesktopNotices();
+    explicit CDesktopNotices(std::optional<QDBusConnection> sessionBus);
 
     // A notification (org.freedesktop.Notifications); an urgent one stays until dismissed.
     void Notify(const QString& summary, const QString& body, bool urgent);
@@ -26,5 +29,5 @@ public:
 private:
     void SendLauncherUpdate(const QVariantMap& properties);
 
-    QDBusConnection bus;
+    std::optional<QDBusConnection> bus;
 };

@@ -1,6 +1,7 @@
 #include "extensions/language_pack.h"
 #include "report/run_report.h"
 #include "session/conversion_session.h"
+#include "session/sleep_inhibitor.h"
 
 using namespace Qt::StringLiterals;
 
@@ -189,5 +190,7 @@ void CConversionSession::EndRunIfDone()
             SetState(index, FileState::Stopped);
     }
     running = false;
+    if (inhibitor)
+        inhibitor->Release();
     Q_EMIT RunEnded(counts);
 }

@@ -1,5 +1,7 @@
 #include "session/sleep_inhibitor.h"
 
+#include "session/desktop_buses.h"
+
 #include <QDBusConnection>
 #include <QDBusInterface>
 #include <QDBusReply>
@@ -12,7 +14,12 @@ const QString kApplication = u"orvel"_s;
 
 } // namespace
 
-CSleepInhibitor::CSleepInhibitor(QDBusConnection system, QDBusConnection session)
+CSleepInhibitor::CSleepInhibitor() : CSleepInhibitor(SystemBusIfThere(), SessionBusIfThere())
+{
+}
+
+CSleepInhibitor::CSleepInhibitor(std::optional<QDBusConnection> system,
+                                 std::optional<QDBusConnection> session)
     : systemBus(std::move(system)), sessionBus(std::move(session))
 {
 }
@@ -30,10 +37,10 @@ CSleepInhibitor::Holder CSleepInhibitor::Acquire(const QString& why)
 
 bool CSleepInhibitor::TakeLogind(const QString& why)
 {
-    if (!systemBus.isConnected())
+    if (!systemBus || !systemBus->isConnected())
         return false;
     QDBusInterface manager(u"org.freedesktop.login1"_s, u"/org/freedesktop/login1"_s,
-                           u"org.freedesktop.login1.Manager"_s, systemBus);
+                           u"org.freedesktop.login1.Manager"_s, *systemBus);
     manager.setTimeout(kCallTimeoutMs);
     const QDBusReply<QDBusUnixFileDescriptor> reply =
         manager.call(u"Inhibit"_s, u"sleep:idle"_s, kApplication, why, u"block"_s);
@@ -45,10 +52,10 @@ bool CSleepInhibitor::TakeLogind(const QString& why)
 
 bool CSleepInhibitor::TakeScreenSaver(const QString& why)
 {
-    if (!sessionBus.isConnected())
+    if (!sessionBus || !sessionBus->isConnected())
         return false;
     QDBusInterface saver(u"org.freedesktop.ScreenSaver"_s, u"/org/freedesktop/ScreenSaver"_s,
-                         u"org.freedesktop.ScreenSaver"_s, sessionBus);
+                         u"org.freedesktop.ScreenSaver"_s, *sessionBus);
     saver.setTimeout(kCallTimeoutMs);
     const QDBusReply<quint32> reply = saver.call(u"Inhibit"_s, kApplication, why);
     if (!reply.isValid())
@@ -64,7 +71,7 @@ void CSleepInhibitor::Release()
         logindLock = QDBusUnixFileDescriptor();
     } else if (holder == Holder::ScreenSaver) {
         QDBusInterface saver(u"org.freedesktop.ScreenSaver"_s, u"/org/freedesktop/ScreenSaver"_s,
-                             u"org.freedesktop.ScreenSaver"_s, sessionBus);
+                             u"org.freedesktop.ScreenSaver"_s, *sessionBus);
         saver.setTimeout(kCallTimeoutMs);
         saver.call(QDBus::NoBlock, u"UnInhibit"_s, screenSaverCookie);
     }

@@ -3,6 +3,7 @@
 #include <QDBusConnection>
 #include <QDBusUnixFileDescriptor>
 #include <QString>
+#include <optional>
 
 // Keeps the machine awake while a run goes on: logind's "sleep:idle" block inhibitor on the
 // system bus, else the desktop screen saver's inhibition on the session bus. logind's is a
@@ -20,8 +21,9 @@ public:
     };
 
     // The buses asked: the system's for logind, the session's for the screen saver.
-    explicit CSleepInhibitor(QDBusConnection system = QDBusConnection::systemBus(),
-                             QDBusConnection session = QDBusConnection::sessionBus());
+    // The desktop's buses where they are there.
+    CSleepInhibitor();
+    CSleepInhibitor(std::optional<QDBusConnection> system, std::optional<QDBusConnection> session);
     CSleepInhibitor(const CSleepInhibitor&) = delete;
     CSleepInhibitor& operator=(const CSleepInhibitor&) = delete;
     ~CSleepInhibitor() { Release(); }
@@ -38,8 +40,8 @@ private:
     bool TakeLogind(const QString& why);
     bool TakeScreenSaver(const QString& why);
 
-    QDBusConnection systemBus;
-    QDBusConnection sessionBus;
+    std::optional<QDBusConnection> systemBus;
+    std::optional<QDBusConnection> sessionBus;
     Holder holder = Holder::None;
     QDBusUnixFileDescriptor logindLock;
     quint32 screenSaverCookie = 0;

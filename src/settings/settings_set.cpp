@@ -72,7 +72,9 @@ bool CSettingsGeneral::Exchange(bool continueOnError, CSettingsStorage* storage,
            values.String(u"NamePattern"_s, namePattern, QString()) &&
            values.Int32(u"FatSafeNames"_s, fatSafeNames, 0) &&
            values.Int32(u"NumberSharedNames"_s, numberSharedNames, 0) &&
-           values.String(u"Language"_s, language, QString()) && ExchangeRecentPatterns(values) &&
+           values.String(u"Language"_s, language, QString()) &&
+           values.Int32(u"KeepAwake"_s, keepAwake, 1) &&
+           values.Int32(u"NotifyWhenDone"_s, notifyWhenDone, 1) && ExchangeRecentPatterns(values) &&
            values.Result();
 }
 

@@ -73,6 +73,11 @@ public:
     qint32 numberSharedNames = 0;
     // The language pack read at the next start, by its file name; empty: the system's language.
     QString language;
+    // While a run goes on the machine does not sleep (logind's inhibitor, else the screen
+    // saver's).
+    qint32 keepAwake = 1;
+    // The desktop is told when a run ends while the window is not the active one.
+    qint32 notifyWhenDone = 1;
     static constexpr int kRecentNamePatterns = 5;
     QStringList recentNamePatterns; // the last ones used, newest first
 

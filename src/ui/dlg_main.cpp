@@ -255,12 +255,16 @@ CConversionSession& CDlgMain::Session()
         session = std::make_unique<CConversionSession>(settings, programFolder, decoders, core);
         session->SetLanguage(&language);
         connect(session.get(), &CConversionSession::FileStateChanged, this,
-                [this](int row, FileState) { ShowRowState(row); });
+                [this](int row, FileState) {
+                    ShowRowState(row);
+                    ShowRunOnDesktop();
+                });
         // Said once every file has its final state: a stop's files become Stopped only then.
         connect(session.get(), &CConversionSession::RunEnded, this,
                 [this](const SessionCounts& counts) {
                     AdjustFileListColumns();
                     ShowRunSummary(counts, runClock.elapsed());
+                    TellDesktopRunEnded(counts, runClock.elapsed());
                 });
         ListChanged();
     }

@@ -7,6 +7,7 @@
 #include "planning/planned_jobs.h"
 #include "run/core.h"
 #include "session/conversion_session.h"
+#include "session/desktop_notices.h"
 #include "settings/settings_set.h"
 #include "ui/main_window_controls.h"
 
@@ -171,6 +172,10 @@ private:
     void ReportSkippedOnly(int skipped);
     // The line below the coder information: what the last run did and how long it took.
     void ShowRunSummary(const SessionCounts& counts, qint64 elapsedMs);
+    // The run as the desktop shows it outside the window: the launcher's bar, and a notice at
+    // its end when the window is not the active one.
+    void ShowRunOnDesktop();
+    void TellDesktopRunEnded(const SessionCounts& counts, qint64 elapsedMs);
     QStringList SourcesOfRows(const QList<int>& rows) const;
     void ReportLeftOutRows(const QList<int>& rows);
     // Whether the user lets the rows' results replace the existing files.
@@ -197,5 +202,6 @@ private:
     // Plans, starts and follows the list's files; made once the program folder is known.
     // Declared after the core and the file list, so it goes before either.
     std::unique_ptr<CConversionSession> session;
+    CDesktopNotices desktop;
     QElapsedTimer runClock; // since the last Start
 };

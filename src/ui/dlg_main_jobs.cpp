@@ -5,6 +5,7 @@
 #include "planning/name_pattern.h"
 #include "planning/output_tree.h"
 #include "report/run_report.h"
+#include "report/time_estimate.h"
 #include "ui/dlg_job_control.h"
 #include "ui/dlg_main.h"
 #include "ui/installation_texts.h"
@@ -293,4 +294,29 @@ bool CDlgMain::ConfirmReplacing(const QList<int>& rows)
         TextWithFiles(LanguageTextOr(language, UiText::kReplaceOutputs,
                                      u"The results of these files exist already. Replace them?"_s),
                       SourcesOfRows(rows)));
+}
+
+void CDlgMain::ShowRunOnDesktop()
+{
+    if (!session || !session->IsRunning())
+        return;
+    const AudioProgress progress = session->Progress();
+    const SessionCounts counts = session->Counts();
+    const double share = progress.totalMs > 0 ? double(progress.doneMs) / progress.totalMs : 0.0;
+    desktop.ShowLauncherProgress(share, counts.queued + counts.running + counts.held);
+}
+
+void CDlgMain::TellDesktopRunEnded(const SessionCounts& counts, qint64 elapsedMs)
+{
+    desktop.ClearLauncherProgress();
+    if (settings.general.notifyWhenDone == 0 || isActiveWindow())
+        return;
+    const QString body = LanguageTextOr(language, UiText::kRunDoneBody,
+                                        u"%1 converted, %2 failed, %3 left out in %4"_s)
+                             .arg(counts.converted)
+                             .arg(counts.failed)
+                             .arg(counts.leftOut)
+                             .arg(FormatDuration(elapsedMs));
+    desktop.Notify(LanguageTextOr(language, UiText::kRunDone, u"Conversion finished"_s), body,
+                   counts.failed > 0);
 }

@@ -36,6 +36,8 @@ constexpr int kWriteReplayGain = 340;
 constexpr int kReplayGainTrack = 341;
 constexpr int kReplayGainAlbum = 342;
 constexpr int kDirectInput = 390;
+constexpr int kKeepAwake = 530;
+constexpr int kNotifyWhenDone = 531;
 constexpr int kLanguage = 502;
 constexpr int kSystemLanguage = 503;
 } // namespace Text
@@ -77,6 +79,8 @@ void COptionsPageGeneral::BuildControls(QWidget* page)
            u"The longest files start first, so that no long file runs alone at the end."_s);
     AddReplayGainControls(layout);
     AddFlag(layout, u"directInput"_s, Text::kDirectInput, general.directInput);
+    AddFlag(layout, u"keepAwake"_s, Text::kKeepAwake, general.keepAwake);
+    AddFlag(layout, u"notifyWhenDone"_s, Text::kNotifyWhenDone, general.notifyWhenDone);
     sameAsOriginal = AddFlag(layout, u"outputFolderSameAsOriginal"_s, Text::kSameAsOriginal,
                              general.outputFolderSameAsOriginal);
 

@@ -48,6 +48,8 @@ inline constexpr int kProgramInstalled = 475;         // coder information: the 
 inline constexpr int kCannotStart = 476;              // Start: the missing programs follow
 inline constexpr int kNotAudioLeftOut = 477;          // Add folder: files no decoder reads
 inline constexpr int kSelectedResult = 478;           // Names page: the selected file's result
+inline constexpr int kRunDone = 532;                  // a desktop notice: the run has ended
+inline constexpr int kRunDoneBody = 533;              // its counts and time
 } // namespace UiText
 
 // The pack's text for id, or fallback when the pack has none.

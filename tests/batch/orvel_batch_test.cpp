@@ -1,6 +1,7 @@
 #include "foundation/os.h"
 #include "loudness/loudness.h"
 #include "support/audio_fixtures.h"
+#include "support/desktop_buses.h"
 #include "support/test_paths.h"
 #include "tags/replay_gain.h"
 
@@ -748,3 +749,48 @@ TEST_F(OrvelBatchTest, NamesFromTagsAreThePreviewedOnesAndNeverShared)
     EXPECT_EQ(numbered.status, 0) << numbered.err.toStdString();
     EXPECT_GT(QFileInfo(Path(u"numbered/Artist/Album/04 - Four (2).ogg"_s)).size(), 1000);
 }
+
+namespace {
+
+// The machine stays awake while orvel-batch converts, and no longer: the inhibitor goes at the
+// end of the run and when the program is killed; --allow-sleep takes none.
+TEST_F(OrvelBatchTest, TheMachineStaysAwakeForTheRunAndNoLonger)
+{
+    CDesktopBuses buses;
+    ASSERT_TRUE(buses.ready) << qPrintable(buses.Record().join(u'\n'));
+    const QString onBuses = u"DBUS_SYSTEM_BUS_ADDRESS='%1' DBUS_SESSION_BUS_ADDRESS='%2' "_s.arg(
+        buses.Address(0), buses.Address(1));
+    const QString flac = MakeFlac(u"one.flac"_s);
+    const QString inhibit = u"inhibit sleep:idle|orvel|Converting audio (1 files)|block"_s;
+    const Result converted =
+        Shell(onBuses + u"\"$BATCH\" --program-folder '%1' --coder FLAC "
+                        u"--output out '%2'"_s.arg(SourceTreePath(u"data"_s), flac));
+    EXPECT_EQ(converted.status, 0) << qPrintable(converted.err);
+    EXPECT_TRUE(buses.Saw(inhibit));
+    EXPECT_TRUE(buses.Saw(u"released"_s));
+    const Result allowed =
+        Shell(onBuses + u"\"$BATCH\" --program-folder '%1' --coder FLAC --allow-sleep "
+                        u"--overwrite --output out '%2'"_s.arg(SourceTreePath(u"data"_s), flac));
+    EXPECT_EQ(allowed.status, 0) << qPrintable(allowed.err);
+    EXPECT_EQ(buses.Record().count(inhibit), 1);
+
+    FaultyProgramFolder();
+    QProcess batch;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(u"TMPDIR"_s, Path(u"tmp"_s));
+    environment.insert(u"DBUS_SYSTEM_BUS_ADDRESS"_s, buses.Address(0));
+    batch.setProcessEnvironment(environment);
+    batch.setWorkingDirectory(dir.path());
+    batch.start(QString::fromUtf8(ORVEL_BATCH_PROGRAM),
+                {u"--program-folder"_s, u"prog"_s, u"--coder"_s, u"Faulty"_s, u"--preset"_s,
+                 u"Slow"_s, u"--output"_s, u"slow"_s, flac});
+    ASSERT_TRUE(batch.waitForStarted());
+    ASSERT_TRUE(fixtures::WaitUntil([&] { return buses.Record().count(inhibit) == 2; }, 30000))
+        << qPrintable(buses.Record().join(u'\n'));
+    batch.kill();
+    ASSERT_TRUE(batch.waitForFinished(20000));
+    EXPECT_TRUE(fixtures::WaitUntil([&] { return buses.Record().count(u"released"_s) == 2; }))
+        << qPrintable(buses.Record().join(u'\n'));
+}
+
+} // namespace

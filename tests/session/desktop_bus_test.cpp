@@ -1,8 +1,7 @@
-#include "faults/fault_fixtures.h"
 #include "foundation/os.h"
 #include "session/desktop_notices.h"
 #include "session/sleep_inhibitor.h"
-#include "support/test_paths.h"
+#include "support/desktop_buses.h"
 
 #include <QDBusConnection>
 #include <QFile>
@@ -11,68 +10,6 @@
 #include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
-
-namespace {
-
-// Two private buses (one standing in for the system's), and the stand-in services on them
-// writing down every call they get.
-class CDesktopBuses
-{
-public:
-    CDesktopBuses()
-    {
-        for (const QString& name : {u"system"_s, u"session"_s}) {
-            const QString socket = dir.filePath(name);
-            daemons << os::SpawnProcess(
-                QStandardPaths::findExecutable(u"dbus-daemon"_s),
-                {u"--session"_s, u"--nofork"_s, u"--address=unix:path="_s + socket}, false);
-            addresses << u"unix:path="_s + socket;
-            ready = ready && faults::WaitUntil([&] { return QFile::exists(socket); });
-        }
-        services = os::SpawnProcess(TestHelperPath(u"orvel_fake_desktop_bus"_s),
-                                    {addresses.at(0), addresses.at(1), RecordPath()}, false);
-        ready = ready && Saw(u"ready"_s);
-    }
-    ~CDesktopBuses()
-    {
-        for (const QString& name : {u"system"_s, u"session"_s})
-            QDBusConnection::disconnectFromBus(u"test-"_s + name);
-        for (const qint64 pid : daemons << services) {
-            os::KillProcessGroup(pid);
-            os::WaitForExitWithoutReaping(pid);
-            os::ReapProcess(pid);
-        }
-    }
-
-    QDBusConnection Bus(int which) const
-    {
-        const QString name = which == 0 ? u"test-system"_s : u"test-session"_s;
-        return QDBusConnection::connectToBus(addresses.at(which), name);
-    }
-    QString RecordPath() const { return dir.filePath(u"record"_s); }
-    QStringList Record() const
-    {
-        QFile file(RecordPath());
-        return file.open(QIODevice::ReadOnly)
-                   ? QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts)
-                   : QStringList();
-    }
-    // Waits until the services have written the line down.
-    bool Saw(const QString& line) const
-    {
-        return faults::WaitUntil([&] { return Record().contains(line); });
-    }
-
-    bool ready = true;
-
-private:
-    QTemporaryDir dir;
-    QList<qint64> daemons;
-    QStringList addresses;
-    qint64 services = 0;
-};
-
-} // namespace
 
 TEST(DesktopBusTest, TheMachineStaysAwakeThroughLogindElseTheScreenSaver)
 {
