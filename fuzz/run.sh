@@ -38,6 +38,7 @@ for name in "${names[@]}"; do
     status=0
     # Leak checking stays on; -max_len keeps lines long enough to cross the 1024-byte buffers.
     ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1}" \
+    LSAN_OPTIONS="${LSAN_OPTIONS:-suppressions=$root/scripts/sanitizers/lsan.supp:print_suppressions=0}" \
     UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}" \
         "$bin/orvel_fuzz_$name" -max_total_time="$seconds" -max_len=8192 -timeout=20 \
         -print_final_stats=1 -artifact_prefix="$artifacts/$name-" "$corpus" \

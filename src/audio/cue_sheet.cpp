@@ -118,6 +118,11 @@ bool CSheetScan::Line(const QStringList& words, CueSheet& sheet)
             return Fail(u"TRACK needs a number from 1 to 99"_s);
         if (currentFile.isEmpty())
             return Fail(u"track %1 comes before any FILE"_s.arg(number));
+        static const QStringList types{
+            u"AUDIO"_s,      u"CDG"_s,        u"MODE1/2048"_s, u"MODE1/2352"_s, u"MODE2/2048"_s,
+            u"MODE2/2324"_s, u"MODE2/2336"_s, u"MODE2/2352"_s, u"CDI/2336"_s,   u"CDI/2352"_s};
+        if (!types.contains(words.value(2), Qt::CaseInsensitive))
+            return Fail(u"track %1 has no type libcue knows (AUDIO, MODE1/2352 ...)"_s.arg(number));
         CueSheetTrack track;
         track.number = number;
         track.audio = words.value(2).compare(u"AUDIO"_s, Qt::CaseInsensitive) == 0;

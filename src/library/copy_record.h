@@ -3,6 +3,9 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QVariant>
+#include <QVariantList>
+#include <memory>
 #include <optional>
 
 // What the record keeps of one result orvel wrote into a library copy.

@@ -2,6 +2,7 @@
 
 #include <QDBusConnection>
 #include <QString>
+#include <QVariantMap>
 #include <optional>
 
 // What the desktop shows of a run outside orvel's own window, on the session bus; without a

@@ -167,6 +167,8 @@ TEST(CueSheetTest, DamagedSheetsGiveTheirReason)
         {u"\x01\x02garbage\nFILE \"a.wav\" WAVE\n"_s, u"line 1: unknown command \x01\x02garbage"_s},
         {u"FILE \"a.wav\" WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nTRACK AUDIO\n"_s,
          u"line 4: TRACK needs a number from 1 to 99"_s},
+        {u"FILE \"a.ape\" WAVE\nTRACK 1 [UDIO\nINDEX 1 0:0:0\n"_s,
+         u"line 2: track 1 has no type libcue knows (AUDIO, MODE1/2352 ...)"_s},
     };
     for (const auto& c : cases) {
         QString error;
