@@ -42,12 +42,12 @@ flac -s -o "$work/music/tone.flac" "$work/tone.wav"
     exit 1
 }
 
-# With no encoder on PATH (a system without the recommended packages) the file fails, and the
-# message names the package to install.
+# With no encoder on PATH (a system without the recommended packages) the coder is refused
+# before any file is read, and the message names the package to install.
 status=0
 PATH=/nonexistent "$batch" --coder "LAME MP3" --output "$work/out" "$work/music/tone.flac" \
     >"$work/missing.txt" 2>&1 || status=$?
-if [ "$status" -ne 1 ] || ! grep -q "Install the Debian package flac" "$work/missing.txt"; then
+if [ "$status" -ne 1 ] || ! grep -q "Install the Debian package lame" "$work/missing.txt"; then
     echo "a missing program was not reported with its package (exit status $status):" >&2
     cat "$work/missing.txt" >&2
     exit 1
