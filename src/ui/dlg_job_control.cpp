@@ -273,16 +273,10 @@ QList<IProcess*> CDlgJobControl::RunningPrograms()
     return running;
 }
 
+// Programs, as the window has always counted them: a decoder and its coder are two.
 std::pair<int, int> CDlgJobControl::StartedAndTotal()
 {
-    if (!session)
-        return {core.GetStartedCount(), core.GetTotalCount()};
-    // Files, not programs: a file counts as started once its first program has.
-    const QList<int> order = session->StartOrder();
-    const auto started = std::count_if(order.cbegin(), order.cend(), [this](int index) {
-        return session->State(index) != FileState::Queued;
-    });
-    return {int(started), int(order.size())};
+    return {core.GetStartedCount(), core.GetTotalCount()};
 }
 
 void CDlgJobControl::FillRows()
