@@ -23,6 +23,7 @@
 #include "foundation/os.h"
 #include "planning/file_info.h"
 #include "planning/job_planning.h"
+#include "processor_time.h"
 #include "run/core.h"
 
 #include <QCoreApplication>
@@ -46,20 +47,6 @@ void WaitUntilIdle(CCore& core)
     // with the scheduler's sleeper credit, win them more than their share).
     while (!core.WaitForWorkers(3600 * 1000)) {
     }
-}
-
-// Processor time of this process (the core's threads) and of its reaped programs, in seconds:
-// unlike the wall time, it does not move with what else runs on the machine.
-double ProcessorSeconds()
-{
-    double seconds = 0.0;
-    for (int who : {RUSAGE_SELF, RUSAGE_CHILDREN}) {
-        rusage usage{};
-        getrusage(who, &usage);
-        seconds += double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-                   double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-    }
-    return seconds;
 }
 
 int Convert(int threads, const QString& outputFolder, const QString& decodeTemplate,

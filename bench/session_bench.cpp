@@ -13,6 +13,7 @@
 #include "planning/job_planning.h"
 #include "planning/output_tree.h"
 #include "planning/planned_jobs.h"
+#include "processor_time.h"
 #include "run/core.h"
 #include "session/conversion_session.h"
 #include "settings/settings_set.h"
@@ -205,20 +206,6 @@ private:
     CCoder copy;
     SessionOverrides overrides;
 };
-
-// Processor time of this process (the core's threads) and of its reaped programs: unlike the
-// wall time, it hardly moves with what else runs on the machine.
-double ProcessorSeconds()
-{
-    double seconds = 0.0;
-    for (int who : {RUSAGE_SELF, RUSAGE_CHILDREN}) {
-        rusage usage{};
-        getrusage(who, &usage);
-        seconds += double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-                   double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-    }
-    return seconds;
-}
 
 struct Figure
 {

@@ -1,3 +1,4 @@
+#include "main_window_fixture.h"
 #include "planning/file_info.h"
 #include "program_folder.h"
 #include "support/audio_fixtures.h"
@@ -22,33 +23,9 @@ namespace {
 
 constexpr int kStatus = 8;
 
-class MainWindowJobsTest : public ::testing::Test
+class MainWindowJobsTest : public MainWindowFixture
 {
 protected:
-    void SetUp() override
-    {
-        // These tests look for each result beside its source.
-        folder.WriteBesideSourcesSettings();
-        window = std::make_unique<CDlgMain>(EnglishPack());
-        ASSERT_TRUE(window->Initialise());
-        window->show();
-        c = window->Controls();
-    }
-
-    void ChooseCoder(int index)
-    {
-        c.coderCombo->setCurrentIndex(index);
-        c.coderCombo->activated(index);
-    }
-
-    void SelectOnly(const QList<int>& rows)
-    {
-        c.fileList->clearSelection();
-        for (int row : rows) {
-            c.fileList->SelectRow(row);
-        }
-    }
-
     // Presses Start and answers the question about unplanned files with the named button;
     // returns the question's text, empty when none came.
     QString StartAnswering(const QString& button)
@@ -81,11 +58,6 @@ protected:
     {
         return c.fileList->topLevelItem(row)->toolTip(column);
     }
-
-    TestProgramFolder folder;
-    NotifierRecorder recorder;
-    std::unique_ptr<CDlgMain> window;
-    MainWindowControls c;
 };
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "extensions/language_menu.h"
 #include "foundation/console_log.h"
+#include "main_window_fixture.h"
 #include "planning/file_info.h"
 #include "program_folder.h"
 #include "support/audio_fixtures.h"
@@ -36,33 +37,9 @@ enum
     kPreset
 };
 
-class MainWindowTest : public ::testing::Test
+class MainWindowTest : public MainWindowFixture
 {
 protected:
-    void SetUp() override
-    {
-        folder.WriteBesideSourcesSettings();
-        window = std::make_unique<CDlgMain>(EnglishPack());
-        ASSERT_TRUE(window->Initialise());
-        window->show();
-        c = window->Controls();
-    }
-
-    // Chooses a coder the way the user does: the selection changes, then is confirmed.
-    void ChooseCoder(int index)
-    {
-        c.coderCombo->setCurrentIndex(index);
-        c.coderCombo->activated(index);
-    }
-
-    void SelectOnly(const QList<int>& rows)
-    {
-        c.fileList->clearSelection();
-        for (int row : rows) {
-            c.fileList->SelectRow(row);
-        }
-    }
-
     QStringList JobCells(int row) const
     {
         return {c.fileList->GetCellText(row, kDecoder), c.fileList->GetCellText(row, kCoder),
@@ -79,11 +56,6 @@ protected:
         EXPECT_GT(shown.Count(), 0);
         EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
     }
-
-    TestProgramFolder folder;
-    NotifierRecorder recorder;
-    std::unique_ptr<CDlgMain> window;
-    MainWindowControls c;
 };
 
 } // namespace
