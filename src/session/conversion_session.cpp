@@ -273,6 +273,7 @@ bool CConversionSession::Queue()
         record.failedRun.reset();
         record.inRun = true;
         record.lastRunEnded = false;
+        record.startedMs = record.endedMs = -1;
         SetState(index, FileState::Queued);
         queued << &file;
         order << index;
@@ -283,6 +284,7 @@ bool CConversionSession::Queue()
     core.SetThreadsCount(Threads());
     core.SetResultOptions(
         {settings.general.copyTags != 0, settings.general.atomicOutputs != 0, ReplayGain()});
+    runClock.start();
     QueueFiles(core, queued);
     running = true;
     coreIdle = false;
@@ -339,27 +341,4 @@ const RunResult* CConversionSession::FailedRun(int index) const
 {
     const FileRecord& record = files[size_t(index)];
     return record.failedRun ? &*record.failedRun : nullptr;
-}
-
-AudioProgress CConversionSession::Progress() const
-{
-    qint64 known = 0;
-    int knownCount = 0;
-    for (int index : startOrder) {
-        if (const qint64 duration = files[size_t(index)].file->duration; duration > 0) {
-            known += duration;
-            ++knownCount;
-        }
-    }
-    // As the estimate weighs files: an unknown length counts as the average known one.
-    const qint64 unknownWeight = knownCount > 0 ? known / knownCount : 1;
-    AudioProgress progress;
-    for (int index : startOrder) {
-        const FileRecord& record = files[size_t(index)];
-        const qint64 weight = record.file->duration > 0 ? record.file->duration : unknownWeight;
-        progress.totalMs += weight;
-        if (record.lastRunEnded)
-            progress.doneMs += weight;
-    }
-    return progress;
 }

@@ -8,6 +8,7 @@
 #include "session/file_state.h"
 #include "tags/replay_gain.h"
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QList>
 #include <QObject>
@@ -128,7 +129,8 @@ public:
     // Every file of the session, counted by its state.
     SessionCounts Counts() const { return counts; }
     // Audio converted against audio queued in this run: a file is done once its last run has
-    // ended, however it ended.
+    // ended, however it ended; a running one counts by the share of its expected time gone by,
+    // the time the files done so far took for their audio.
     AudioProgress Progress() const;
     // The folder Start could not make, when there was one.
     QString FolderNotMade() const { return folderNotMade; }
@@ -153,6 +155,8 @@ private:
         std::optional<RunResult> failedRun;
         bool inRun = false;        // queued in the current (or last) run
         bool lastRunEnded = false; // its coder, or its decoder alone, has ended in this run
+        qint64 startedMs = -1;     // on runClock: when its first program of this run started
+        qint64 endedMs = -1;       // on runClock: when its last program of this run ended
     };
     // News from the core's threads: a run started (no `ended`), ended or had its held result
     // released; no process: the core's last worker is done.
@@ -176,6 +180,8 @@ private:
     void EndRunIfDone();
     bool coreIdle = true; // the core said its last worker is done
     void Tally(FileState state, int delta);
+    void NoteRunEnded(FileRecord& record);
+    qint64 UnknownLengthWeight() const;
 
     const CSettingsSet& settings;
     QString programFolder;
@@ -193,6 +199,7 @@ private:
     SessionCounts counts;
     QString folderNotMade;
     bool running = false;
+    QElapsedTimer runClock; // started when a run is queued
 
     // Filled by the core's threads, emptied on the session's thread.
     std::mutex eventsMutex;

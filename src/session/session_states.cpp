@@ -163,11 +163,13 @@ void CConversionSession::Apply(const CoreEvent& event)
     const bool isCoder = event.process == file.coder.get();
     const bool isLast = isCoder || !file.coder;
     if (!event.ended) {
+        if (record.startedMs < 0)
+            record.startedMs = runClock.elapsed();
         SetState(index, StateAfter({record.state, record.cause}, isCoder, isLast, nullptr).state);
         return;
     }
     if (isLast)
-        record.lastRunEnded = true;
+        NoteRunEnded(record);
     const FileStateChange after =
         StateAfter({record.state, record.cause}, isCoder, isLast, &*event.ended);
     if (after.state == FileState::Failed && record.state != FileState::Failed)
@@ -185,7 +187,7 @@ void CConversionSession::EndRunIfDone()
     // What the core never reached (a stop) was not converted.
     for (int index : std::as_const(startOrder)) {
         FileRecord& record = files[size_t(index)];
-        record.lastRunEnded = true;
+        NoteRunEnded(record);
         if (!IsFinal(record.state))
             SetState(index, FileState::Stopped);
     }

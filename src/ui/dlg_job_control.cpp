@@ -304,14 +304,29 @@ void CDlgJobControl::FillRows()
     jobList->UnlockRedraw();
 }
 
+// The bar follows the audio where the run's audio is known (long files weigh as they take),
+// else the programs started.
+void CDlgJobControl::ShowProgress(int started, int total, const std::optional<AudioProgress>& audio)
+{
+    if (audio && audio->totalMs > 0) {
+        progressBar->setRange(0, kAudioBarSteps);
+        progressBar->setValue(int(qBound<qint64>(
+            qint64(0), audio->doneMs * kAudioBarSteps / audio->totalMs, qint64(kAudioBarSteps))));
+        return;
+    }
+    progressBar->setRange(0, qMax(total, 1));
+    progressBar->setValue(qBound(0, started, qMax(total, 1)));
+}
+
 void CDlgJobControl::UpdateStatus()
 {
     const auto [started, total] = StartedAndTotal();
     // After a stop the total is 0; the share is then shown as 0 rather than divided by it.
     const double percent = total > 0 ? double(started) / double(total) * 100.0 : 0.0;
 
-    progressBar->setRange(0, qMax(total, 1));
-    progressBar->setValue(qBound(0, started, qMax(total, 1)));
+    const std::optional<AudioProgress> audio =
+        audioProgressSource ? std::optional(audioProgressSource()) : std::nullopt;
+    ShowProgress(started, total, audio);
 
     // Shares as the pack writes them ("50.00%", "50,00 %").
     QString text = language.GetString(Text::kCpuUsage) + u": "_s +
@@ -340,12 +355,12 @@ void CDlgJobControl::UpdateStatus()
                 RunReport::Text(language, RunReport::kSkippedStatus, u"Skipped (up to date)"_s) +
                 QString::asprintf(": %d", skippedCount);
     }
-    if (audioProgressSource) {
+    if (audio) {
         text += u'\n' + TimeStatusText(
                             LanguageTextOr(language, UiText::kElapsedTime, u"Elapsed time"_s),
                             LanguageTextOr(language, UiText::kTimeRemaining, u"Time remaining"_s),
                             LanguageTextOr(language, UiText::kEstimating, u"estimating"_s),
-                            elapsed.elapsed(), audioProgressSource());
+                            elapsed.elapsed(), *audio);
     }
     statusText->setText(text);
 }

@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QTimer>
 #include <functional>
+#include <optional>
 #include <utility>
 
 class CConversionSession;
@@ -43,8 +44,8 @@ public:
     using FailedRunsSource = std::function<QList<RunResult>()>;
     using FileOfRun = std::function<QString(const RunResult&)>;
     void SetFailureSource(FailedRunsSource failedRuns, FileOfRun fileOfRun);
-    // How much of the queued audio is done, for the time remaining. Without it the window
-    // shows no times.
+    // How much of the queued audio is done, for the bar and the time remaining. Without it the
+    // window shows no times and its bar counts started programs.
     using AudioProgressSource = std::function<AudioProgress()>;
     void SetAudioProgressSource(AudioProgressSource source);
 
@@ -74,6 +75,7 @@ private:
     void SetTexts();
     void FillRows();
     void UpdateStatus();
+    void ShowProgress(int started, int total, const std::optional<AudioProgress>& audio);
     void OnPriorityChanged(int index);
     void OnStop();
     void OnRunEnded();
@@ -94,6 +96,7 @@ private:
     FailedRunsSource failedRunsSource;
     FileOfRun fileOfRunSource;
     AudioProgressSource audioProgressSource;
+    static constexpr int kAudioBarSteps = 1000;
     QElapsedTimer elapsed; // since the window opened, right after Start
     int failedCount = 0;
     int skippedCount = 0;

@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -144,34 +145,54 @@ TEST_F(MainWindowJobsTest, TheStatusColumnSaysWhatBecameOfEachFileUntilTheListCh
     EXPECT_EQ(StatusColumn(), (QStringList{{}, {}, {}, {}, {}}));
 }
 
-// While a file is converted the job window lists its program from the session's states and
-// counts files; Stop leaves the file Stopped in the list, removes its partial result and the
-// line below says so.
+// While a long file is converted beside short ones the job window lists its program from the
+// session's states, its bar follows the audio (the short files done are a small share of it,
+// while every program has started) and its text counts programs; Stop leaves the long file
+// Stopped in the list, removes its partial result and the line below says so.
 TEST_F(MainWindowJobsTest, TheJobWindowFollowsTheSessionAndStopLeavesTheFileStopped)
 {
     const QString source = folder.Path(u"Music/long.wav"_s);
-    ASSERT_TRUE(fixtures::MakeWav(source, 44100, 2, 16, 180));
-    window->AddPaths({source});
+    ASSERT_TRUE(fixtures::MakeWav(source, 44100, 2, 16, 240));
+    QStringList sources{source};
+    for (const QString& name : {u"s1.wav"_s, u"s2.wav"_s, u"s3.wav"_s})
+        sources << folder.MakeWav(name);
+    window->AddPaths(sources);
+    window->Settings().core.threadsCount = 2;
     ChooseCoder(1); // LAME MP3, straight from the WAV
+    const QStringList shortsDone{u"Encoding"_s, u"Converted"_s, u"Converted"_s, u"Converted"_s};
     QStringList row;
     QString status;
-    WhenModalShown(u"jobControl"_s, [&row, &status](QWidget* modal) {
+    int bar = -1;
+    int barEnd = -1;
+    WhenModalShown(u"jobControl"_s, [&](QWidget* modal) {
         auto* list = modal->findChild<CListViewEx*>(u"jobList"_s);
-        ASSERT_TRUE(QTest::qWaitFor([list] { return list->GetRowCount() > 0; }, 60000));
-        for (int column = 0; column < list->GetColumnCount(); ++column) {
+        auto* progress = modal->findChild<QProgressBar*>(u"progressBar"_s);
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return StatusColumn() == shortsDone && list->GetRowCount() == 1; }, 60000))
+            << StatusColumn().join(u',').toStdString();
+        // The window's own refresh has shown the state the list shows.
+        ASSERT_TRUE(QTest::qWaitFor([list] { return list->GetCellText(0, 2) == u"long.wav"_s; }));
+        for (int column = 0; column < list->GetColumnCount(); ++column)
             row << list->GetCellText(0, column);
-        }
         status = modal->findChild<QLabel*>(u"statusText"_s)->text();
+        bar = progress->value();
+        barEnd = progress->maximum();
         modal->findChild<QPushButton*>(u"stopButton"_s)->click();
     });
     c.startButton->click();
     EXPECT_EQ(row, (QStringList{EnglishPack().GetString(105), u"lame"_s, u"long.wav"_s,
                                 QFileInfo(window->FileList().At(0)->outputPath).fileName()}));
-    EXPECT_TRUE(status.contains(EnglishPack().GetString(172) + u": 1"_s)) << status.toStdString();
-    EXPECT_TRUE(QTest::qWaitFor([this] { return StatusColumn() == QStringList{u"Stopped"_s}; }))
-        << StatusColumn().join(u',').toStdString();
+    EXPECT_TRUE(status.contains(EnglishPack().GetString(172) + u": 4"_s)) << status.toStdString();
+    // Three seconds of 243 are done; the long file counts by its time, never as whole.
+    EXPECT_GT(barEnd, 0);
+    EXPECT_GE(bar, barEnd * 3 / 243);
+    EXPECT_LT(bar, barEnd);
+    EXPECT_TRUE(QTest::qWaitFor([this] {
+        return StatusColumn() ==
+               QStringList{u"Stopped"_s, u"Converted"_s, u"Converted"_s, u"Converted"_s};
+    })) << StatusColumn().join(u',').toStdString();
     EXPECT_FALSE(QFileInfo::exists(folder.Path(u"Music/long.mp3"_s)));
-    // The summary follows the end of the run, which may come after the file's state.
+    // The summary follows the end of the run, which may come after the files' states.
     EXPECT_TRUE(QTest::qWaitFor([this] { return c.runSummary->text().contains(u"1 stopped"_s); }))
         << c.runSummary->text().toStdString();
 }
