@@ -2,6 +2,7 @@
 #include "planning/file_info.h"
 #include "program_folder.h"
 #include "support/audio_fixtures.h"
+#include "support/desktop_buses.h"
 #include "support/notifier_recorder.h"
 #include "ui/dlg_main.h"
 #include "ui/list_view_ex.h"
@@ -195,4 +196,57 @@ TEST_F(MainWindowJobsTest, TheJobWindowFollowsTheSessionAndStopLeavesTheFileStop
     // The summary follows the end of the run, which may come after the files' states.
     EXPECT_TRUE(QTest::qWaitFor([this] { return c.runSummary->text().contains(u"1 stopped"_s); }))
         << c.runSummary->text().toStdString();
+}
+
+namespace {
+
+// The window on a desktop of its own: private buses stand in for the system's (logind) and the
+// session's (the screen saver, the notification service, the launcher).
+class MainWindowDesktopBusTest : public MainWindowJobsTest
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(buses.ready) << buses.Record().join(u'\n').toStdString();
+        qputenv("DBUS_SYSTEM_BUS_ADDRESS", buses.Address(0).toUtf8());
+        qputenv("DBUS_SESSION_BUS_ADDRESS", buses.Address(1).toUtf8());
+        MainWindowJobsTest::SetUp();
+    }
+    void TearDown() override { window.reset(); }
+
+    CDesktopBuses buses;
+};
+
+} // namespace
+
+// A run in the window keeps the machine awake until it ends, shows its progress on the
+// launcher and clears it, and, as the window is not the active one at its end, the desktop
+// tells its counts.
+TEST_F(MainWindowDesktopBusTest, TheDesktopFollowsARunOfTheWindow)
+{
+    window->AddPaths({folder.MakeWav(u"a.wav"_s), folder.MakeWav(u"b.wav"_s)});
+    ChooseCoder(0); // FLAC
+    // The user has gone to another window.
+    QWidget elsewhere;
+    elsewhere.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&elsewhere));
+    const CShowCounter shown(u"jobControl"_s);
+    c.startButton->click();
+    EXPECT_GT(shown.Count(), 0);
+    EXPECT_TRUE(buses.Saw(u"inhibit sleep:idle|orvel|Converting audio (2 files)|block"_s));
+    EXPECT_TRUE(buses.Saw(u"released"_s));
+    // The two buses deliver in no order between them; each keeps its own.
+    const auto seen = [this](const QString& start, const QString& part) {
+        return fixtures::WaitUntil([&] {
+            const QStringList record = buses.Record();
+            return std::any_of(record.cbegin(), record.cend(), [&](const QString& line) {
+                return line.startsWith(start) && line.contains(part);
+            });
+        });
+    };
+    EXPECT_TRUE(seen(u"notify orvel|Conversion finished|2 converted, 0 failed, 0 left out"_s, {}))
+        << buses.Record().join(u'\n').toStdString();
+    EXPECT_TRUE(buses.Saw(
+        u"launcher application://orvel.desktop|progress=0|visible=false|count=0|count-visible=false"_s));
+    EXPECT_TRUE(seen(u"launcher application://orvel.desktop|"_s, u"|visible=true|"_s));
 }
