@@ -23,6 +23,9 @@ constexpr CFlag kFlags[] = {
     {u"help", &CBatchOptions::help},
     {u"version", &CBatchOptions::version},
     {u"beside-source", &CBatchOptions::besideSource},
+    {u"sync", &CBatchOptions::sync},
+    {u"delete", &CBatchOptions::deleteGone},
+    {u"delete-many", &CBatchOptions::deleteMany},
 };
 
 // Without these the setting holds; of two that set one value, the later on the line wins.
@@ -142,6 +145,30 @@ bool UnescapeJobValues(CBatchOptions& options, QString& error)
     return true;
 }
 
+// A sync keeps one folder as a copy of the library folders: it needs that folder, and
+// converts here.
+bool CheckSyncArguments(const CBatchOptions& options, QString& error)
+{
+    if (!options.sync) {
+        if (options.deleteGone || options.deleteMany) {
+            error = u"--delete and --delete-many belong to --sync"_s;
+            return false;
+        }
+        return true;
+    }
+    if (options.output.isEmpty()) {
+        error = u"--sync needs the copy's folder: --output DIR"_s;
+        return false;
+    }
+    if (options.jobs || options.job || options.besideSource || options.overwrite ||
+        !options.resultName.isEmpty()) {
+        error = u"--sync keeps its copy itself: --jobs, --job, --beside-source, --overwrite and "
+                u"--result-name do not go with it"_s;
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 QString JobLineEscape(const QString& value)
@@ -217,6 +244,8 @@ bool ParseBatchArguments(const QStringList& arguments, CBatchOptions& options, Q
             u"--replaygain album needs all of an album in one run: --jobs lines convert one file each"_s;
         return false;
     }
+    if (!CheckSyncArguments(options, error))
+        return false;
     if (int(options.dryRun) + int(options.jobs) + int(options.job) > 1) {
         error = u"--dry-run, --jobs and --job exclude each other"_s;
         return false;
