@@ -280,6 +280,9 @@ Settings.ini, which orvel-batch reads as the window does and never writes.
   --list-coders         print the coders and their presets, then end
   --dry-run             print the planned command lines, convert nothing
   --jobs                print one shell line per file for GNU parallel, convert nothing
+  --sync                keep DIR (--output) a copy of the FOLDERS given: see below
+  --delete              with --sync: remove results whose source is gone
+  --delete-many         with --delete: even when that is more than half of the copy
   --program-folder DIR  the program folder (default: the folder of orvel-batch)
   -h, --help            print this text
   --version             print the version and the licence
@@ -303,10 +306,24 @@ is one line whatever the names hold; give the lines to GNU parallel
 (... --jobs DIR | parallel --jobs 2, or with --sshloginfile over machines that share
 the storage and the program's path) or to sh.
 
+--sync: DIR is kept a copy of the library FOLDERS by the record DIR/.orvel-copy.sqlite,
+with each folder's tree below it (several folders: below their common folder). New
+sources are converted; sources that changed, or whose coder, preset, ReplayGain or
+tag settings changed, are converted again; a renamed or moved source (same size and
+audio) moves its result; a result the record still matches is up to date unread.
+Results of gone sources are kept, and removed with --delete only while they are as
+orvel wrote them, with the folders that leaves empty; a result changed outside orvel
+is left alone and named. Nothing the record does not list is removed or replaced.
+--dry-run prints what would be added, converted again, moved and removed. A sync is
+refused, with the reason, when a library folder is missing or empty (a drive not
+mounted), when DIR is a copy of other folders, and when more than half of the copy
+would be removed without --delete-many.
+
 SIGINT, SIGTERM and SIGHUP stop the run: programs ended, partial results and
 temporary WAVs removed, the summary printed.
 Exit status: 0 all converted or up to date, 1 some failed or were left out,
-2 bad arguments, 128 + the signal's number when stopped (130 for SIGINT).
+2 bad arguments, 3 a sync refused, 128 + the signal's number when stopped
+(130 for SIGINT).
 )"_s;
 }
 
