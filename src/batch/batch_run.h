@@ -115,5 +115,6 @@ private:
     std::unique_ptr<CCopyRecord> copyRecord;
     QHash<QString, SyncSource> syncSourceOf; // by source path
     QHash<QString, int> fileIndexOf;         // by source path
+    QMultiHash<QString, CopyEntry> recordedBySource;
     QString syncSignature;
 };

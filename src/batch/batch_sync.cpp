@@ -132,6 +132,8 @@ int CBatchRun::Sync(const CBatchOptions& options, const QString& outputFolder)
     if (copyRecord) {
         inputs.recordRoots = copyRecord->Roots();
         inputs.record = copyRecord->Entries();
+        for (const CopyEntry& entry : std::as_const(inputs.record))
+            recordedBySource.insert(entry.source, entry);
     }
     const SyncPlan plan = PlanSync(inputs);
     if (!plan.refusal.isEmpty()) {
@@ -448,11 +450,29 @@ void CBatchRun::RecordConverted(const CFileInfo& file)
     entry.sourceDigest = AudioDigest(known->path);
     entry.settings = syncSignature;
     if (!os::FileStamp(InCopy(known->result), entry.resultSize, entry.resultTimeNs) ||
-        !copyRecord->Put(entry))
+        !copyRecord->Put(entry)) {
         err << "warning: "
             << Text(englishTexts, Id::kRecordNotWritten,
                     u"the copy's record %1 could not be written: %2"_s)
                    .arg(InCopy(QString::fromLatin1(CCopyRecord::kFileName)),
                         copyRecord->LastError())
             << '\n';
+        return;
+    }
+    // The result it had under another name (a new coder's extension, a new name from its
+    // tags) is superseded: it goes while it is still the one recorded.
+    for (const CopyEntry& old : recordedBySource.values(known->path)) {
+        if (old.result == entry.result)
+            continue;
+        const std::optional<FoundResult> found = StampOfResult(InCopy(old.result));
+        if (found && found->size == old.resultSize &&
+            SameResultTime(old.resultTimeNs, found->timeNs)) {
+            if (QFile::remove(InCopy(old.result)))
+                PruneEmptiedFolders(old.result);
+        } else if (found) {
+            err << Text(englishTexts, Id::kLeftAlone, u"left alone"_s) << ": " << InCopy(old.result)
+                << ": its result was changed outside orvel\n";
+        }
+        copyRecord->Remove(old.result);
+    }
 }

@@ -42,6 +42,7 @@ protected:
         QStringList present;   // results below the copy
         QStringList absent;    // results and folders below the copy
         QStringList unchanged; // results not written since the step before
+        std::function<void()> check = {};
     };
 
     void SetUp() override
@@ -250,7 +251,29 @@ TEST_F(OrvelBatchSyncTest, KeepsTheCopyInStepWithTheLibrary)
          {u"converted: "_s + Path(u"lib/G/keep.flac"_s),
           u"2 converted, 0 failed, 0 left out, 0 up to date"_s, u"2 removed"_s, u"1 left alone"_s},
          {u"D/5.mp3"_s, u"A/one.mp3"_s, u"G/keep.mp3"_s},
-         {u"A/two.mp3"_s, u"D/3.mp3"_s}},
+         {u"A/two.mp3"_s, u"D/3.mp3"_s},
+         {},
+         [this] {
+             // The new preset's result: a whole MP3 at a constant rate, as long as its source.
+             QProcess mediainfo;
+             mediainfo.start(u"mediainfo"_s,
+                             {u"--Inform=Audio;%Format%|%BitRate_Mode%|%Duration%"_s,
+                              Path(u"copy/G/keep.mp3"_s)});
+             ASSERT_TRUE(mediainfo.waitForFinished(60000));
+             const QStringList info =
+                 QString::fromUtf8(mediainfo.readAllStandardOutput()).trimmed().split(u'|');
+             ASSERT_EQ(info.size(), 3) << info.join(u'|').toStdString();
+             EXPECT_EQ(info.at(0), u"MPEG Audio"_s);
+             EXPECT_EQ(info.at(1), u"CBR"_s);
+             EXPECT_NEAR(info.at(2).toDouble(), 1400.0, 100.0);
+         }},
+        {"a new coder's results take the place of the old ones, which go",
+         {},
+         u"--coder 'Ogg Vorbis'"_s,
+         0,
+         {u"2 converted, 0 failed, 0 left out, 0 up to date"_s, u"1 left alone"_s},
+         {u"G/keep.ogg"_s, u"D/5.ogg"_s, u"A/one.mp3"_s},
+         {u"G/keep.mp3"_s, u"D/5.mp3"_s}},
     };
 
     QMap<QString, Stamp> before;
@@ -270,19 +293,10 @@ TEST_F(OrvelBatchSyncTest, KeepsTheCopyInStepWithTheLibrary)
         for (const QString& result : step.unchanged)
             EXPECT_TRUE(before.contains(result) && before.value(result) == after.value(result))
                 << result.toStdString();
+        if (step.check)
+            step.check();
         before = after;
     }
-    // The new preset's result: a whole MP3 at a constant rate, as long as its source.
-    QProcess mediainfo;
-    mediainfo.start(u"mediainfo"_s, {u"--Inform=Audio;%Format%|%BitRate_Mode%|%Duration%"_s,
-                                     Path(u"copy/G/keep.mp3"_s)});
-    ASSERT_TRUE(mediainfo.waitForFinished(60000));
-    const QStringList info =
-        QString::fromUtf8(mediainfo.readAllStandardOutput()).trimmed().split(u'|');
-    ASSERT_EQ(info.size(), 3) << info.join(u'|').toStdString();
-    EXPECT_EQ(info.at(0), u"MPEG Audio"_s);
-    EXPECT_EQ(info.at(1), u"CBR"_s);
-    EXPECT_NEAR(info.at(2).toDouble(), 1400.0, 100.0);
 }
 
 } // namespace
