@@ -346,7 +346,9 @@ QList<int> CBatchRun::CarryOutSync(const SyncPlan& plan)
     for (const SyncAction& action : plan.actions) {
         if (action.kind != Kind::Add && action.kind != Kind::Convert)
             continue;
-        if (action.kind == Kind::Add && ExistsAt(InCopy(action.result))) {
+        // Only a result the record lists for this very source may be replaced.
+        const std::optional<CopyEntry> there = copyRecord->EntryForResult(action.result);
+        if (ExistsAt(InCopy(action.result)) && (!there || there->source != action.source)) {
             Report(action.source, Text(englishTexts, Id::kForeignFile,
                                        u"a file the copy's record does not list is at %1; it "
                                        u"is never replaced"_s)

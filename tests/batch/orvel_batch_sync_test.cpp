@@ -207,6 +207,27 @@ TEST_F(OrvelBatchSyncTest, KeepsTheCopyInStepWithTheLibrary)
          {u"1 removed"_s},
          {u"A/mine.txt"_s, u"E"_s},
          {u"C/four.mp3"_s, u"C"_s}},
+        {"a file of the user's at a new source's result is never replaced",
+         [this] {
+             MakeFlac(u"lib/H/new.flac"_s, 1.6);
+             ASSERT_TRUE(QDir().mkpath(Path(u"copy/H"_s)));
+             QFile mine(Path(u"copy/H/new.mp3"_s));
+             ASSERT_TRUE(mine.open(QIODevice::WriteOnly));
+             mine.write("the user's own");
+         },
+         {},
+         1,
+         {u"left out: "_s + Path(u"lib/H/new.flac"_s) +
+          u": a file the copy's record does not list is at "_s + Path(u"copy/H/new.mp3"_s)},
+         {},
+         {},
+         {},
+         [this] {
+             QFile mine(Path(u"copy/H/new.mp3"_s));
+             ASSERT_TRUE(mine.open(QIODevice::ReadOnly));
+             EXPECT_EQ(mine.readAll(), QByteArray("the user's own"));
+             ASSERT_TRUE(QDir(Path(u"lib/H"_s)).removeRecursively());
+         }},
         {"a result changed outside orvel is left alone and named, even with --delete",
          [this] {
              QFile result(Path(u"copy/A/one.mp3"_s));
