@@ -78,6 +78,7 @@ private:
     QString SyncSignature() const;
     QList<SyncSource> SyncSources(const QString& outputFolder);
     bool OpenCopyRecord(const QString& outputFolder, bool dryRun);
+    QString ForeignFileAt(const SyncAction& action) const;
     void PrintSyncPlan(const SyncPlan& plan);
     QList<int> CarryOutSync(const SyncPlan& plan);
     bool MoveResult(const SyncAction& action);

@@ -1,5 +1,6 @@
 #include "audio/audio_digest.h"
 #include "batch/batch_run.h"
+#include "batch/sync_texts.h"
 #include "filelist/folder_walk.h"
 #include "foundation/os.h"
 #include "foundation/path_helpers.h"
@@ -18,27 +19,6 @@ using namespace Qt::StringLiterals;
 // the record lists (and still as recorded) are ever moved or removed.
 
 namespace {
-
-namespace Id {
-constexpr int kAdd = 560;
-constexpr int kConvertAgain = 561;
-constexpr int kMove = 562;
-constexpr int kRemove = 563;
-constexpr int kKept = 564;
-constexpr int kLeftAlone = 565;
-constexpr int kWould = 566;
-constexpr int kRefused = 567;
-constexpr int kCopyInLibrary = 568;
-constexpr int kForeignFile = 569;
-constexpr int kSourceNotConverted = 570;
-constexpr int kNotAFolder = 571;
-constexpr int kRecordNotWritten = 572;
-constexpr int kMoved = 573;
-constexpr int kRemoved = 574;
-constexpr int kNotMoved = 575;
-constexpr int kNotRemoved = 576;
-constexpr int kNewPlaceTaken = 577;
-} // namespace Id
 
 using Kind = SyncAction::Kind;
 using RunReport::Text;
@@ -93,7 +73,7 @@ int CBatchRun::Sync(const CBatchOptions& options, const QString& outputFolder)
         const QString root = WithoutTrailingSeparator(CleanedPath(info.absoluteFilePath()));
         if (info.exists() && !info.isDir()) {
             err << "orvel-batch: "
-                << Text(englishTexts, Id::kNotAFolder,
+                << Text(englishTexts, SyncText::kNotAFolder,
                         u"--sync takes library folders, not files: %1"_s)
                        .arg(input)
                 << '\n';
@@ -102,7 +82,7 @@ int CBatchRun::Sync(const CBatchOptions& options, const QString& outputFolder)
         const QString copy = WithoutTrailingSeparator(outputFolder);
         if (Within(copy, root) || Within(root, copy)) {
             err << "orvel-batch: "
-                << Text(englishTexts, Id::kCopyInLibrary,
+                << Text(englishTexts, SyncText::kCopyInLibrary,
                         u"the copy's folder %1 and the library folder %2 lie one inside the "
                         u"other: the copy would copy itself"_s)
                        .arg(copy, root)
@@ -138,7 +118,8 @@ int CBatchRun::Sync(const CBatchOptions& options, const QString& outputFolder)
     const SyncPlan plan = PlanSync(inputs);
     if (!plan.refusal.isEmpty()) {
         err << "orvel-batch: "
-            << Text(englishTexts, Id::kRefused, u"sync refused: %1"_s).arg(plan.refusal) << '\n';
+            << Text(englishTexts, SyncText::kRefused, u"sync refused: %1"_s).arg(plan.refusal)
+            << '\n';
         return kSyncRefused;
     }
     if (options.dryRun) {
@@ -147,7 +128,7 @@ int CBatchRun::Sync(const CBatchOptions& options, const QString& outputFolder)
     }
     if (!copyRecord->SetRoots(roots)) {
         err << "orvel-batch: "
-            << Text(englishTexts, Id::kRecordNotWritten,
+            << Text(englishTexts, SyncText::kRecordNotWritten,
                     u"the copy's record %1 could not be "
                     u"written: %2"_s)
                    .arg(InCopy(QString::fromLatin1(CCopyRecord::kFileName)),
@@ -255,52 +236,17 @@ bool CBatchRun::OpenCopyRecord(const QString& outputFolder, bool dryRun)
     return copyRecord != nullptr;
 }
 
-void CBatchRun::PrintSyncPlan(const SyncPlan& plan)
+// Only a result the record lists for this very source may be replaced: why this one may not,
+// or empty.
+QString CBatchRun::ForeignFileAt(const SyncAction& action) const
 {
-    for (const SyncAction& action : plan.actions) {
-        const QString because = action.reason.isEmpty() ? QString() : u": "_s + action.reason;
-        switch (action.kind) {
-        case Kind::Add:
-            out << Text(englishTexts, Id::kAdd, u"add"_s) << ": " << action.source << " -> "
-                << InCopy(action.result) << '\n';
-            break;
-        case Kind::Convert:
-            out << Text(englishTexts, Id::kConvertAgain, u"convert again"_s) << ": "
-                << action.source << " -> " << InCopy(action.result) << because << '\n';
-            break;
-        case Kind::Move:
-            out << Text(englishTexts, Id::kMove, u"move"_s) << ": " << InCopy(action.from) << " -> "
-                << InCopy(action.result) << because << '\n';
-            break;
-        case Kind::Remove:
-            out << Text(englishTexts, Id::kRemove, u"remove"_s) << ": " << InCopy(action.result)
-                << because << '\n';
-            break;
-        case Kind::KeepGone:
-            out << Text(englishTexts, Id::kKept, u"kept"_s) << ": " << InCopy(action.result)
-                << because << '\n';
-            break;
-        case Kind::KeepReplaced:
-            out << Text(englishTexts, Id::kLeftAlone, u"left alone"_s) << ": "
-                << InCopy(action.result) << because << '\n';
-            break;
-        case Kind::UpToDate:
-        case Kind::Forget:
-            break;
-        }
-    }
-    out << Text(englishTexts, Id::kWould,
-                u"would: %1 added, %2 converted again, %3 moved, %4 removed, %5 up to date, %6 "
-                u"kept, %7 left alone"_s)
-               .arg(plan.Count(Kind::Add))
-               .arg(plan.Count(Kind::Convert))
-               .arg(plan.Count(Kind::Move))
-               .arg(plan.Count(Kind::Remove))
-               .arg(plan.Count(Kind::UpToDate))
-               .arg(plan.Count(Kind::KeepGone))
-               .arg(plan.Count(Kind::KeepReplaced))
-        << '\n';
-    out.flush();
+    const std::optional<CopyEntry> there =
+        copyRecord ? copyRecord->EntryForResult(action.result) : std::nullopt;
+    if (!ExistsAt(InCopy(action.result)) || (there && there->source == action.source))
+        return {};
+    return Text(englishTexts, SyncText::kForeignFile,
+                u"a file the copy's record does not list is at %1; it is never replaced"_s)
+        .arg(InCopy(action.result));
 }
 
 // Moves and removals first, so that a result moving away frees its name for one converted
@@ -325,12 +271,12 @@ QList<int> CBatchRun::CarryOutSync(const SyncPlan& plan)
             copyRecord->Remove(action.result);
             break;
         case Kind::KeepGone:
-            out << Text(englishTexts, Id::kKept, u"kept"_s) << ": " << InCopy(action.result)
+            out << Text(englishTexts, SyncText::kKept, u"kept"_s) << ": " << InCopy(action.result)
                 << because << '\n';
             ++tally.kept;
             break;
         case Kind::KeepReplaced:
-            err << Text(englishTexts, Id::kLeftAlone, u"left alone"_s) << ": "
+            err << Text(englishTexts, SyncText::kLeftAlone, u"left alone"_s) << ": "
                 << InCopy(action.result) << because << '\n';
             ++tally.leftAlone;
             break;
@@ -346,13 +292,8 @@ QList<int> CBatchRun::CarryOutSync(const SyncPlan& plan)
     for (const SyncAction& action : plan.actions) {
         if (action.kind != Kind::Add && action.kind != Kind::Convert)
             continue;
-        // Only a result the record lists for this very source may be replaced.
-        const std::optional<CopyEntry> there = copyRecord->EntryForResult(action.result);
-        if (ExistsAt(InCopy(action.result)) && (!there || there->source != action.source)) {
-            Report(action.source, Text(englishTexts, Id::kForeignFile,
-                                       u"a file the copy's record does not list is at %1; it "
-                                       u"is never replaced"_s)
-                                      .arg(InCopy(action.result)));
+        if (const QString foreign = ForeignFileAt(action); !foreign.isEmpty()) {
+            Report(action.source, foreign);
             continue;
         }
         toConvert << fileIndexOf.value(action.source);
@@ -369,8 +310,9 @@ bool CBatchRun::MoveResult(const SyncAction& action)
     if (!entry)
         return false;
     if (ExistsAt(to)) {
-        Report(from,
-               Text(englishTexts, Id::kNewPlaceTaken, u"not moved: a file is at %1"_s).arg(to));
+        Report(
+            from,
+            Text(englishTexts, SyncText::kNewPlaceTaken, u"not moved: a file is at %1"_s).arg(to));
         return false;
     }
     QString folder = to;
@@ -378,7 +320,8 @@ bool CBatchRun::MoveResult(const SyncAction& action)
     if (!QDir().mkpath(folder) || !QFile::rename(from, to)) {
         ++tally.failed;
         err << "FAILED: "
-            << Text(englishTexts, Id::kNotMoved, u"%1 could not be moved to %2"_s).arg(from, to)
+            << Text(englishTexts, SyncText::kNotMoved, u"%1 could not be moved to %2"_s)
+                   .arg(from, to)
             << '\n';
         return false;
     }
@@ -392,7 +335,7 @@ bool CBatchRun::MoveResult(const SyncAction& action)
     // gone, which the next sync forgets, never a moved file the record does not list.
     if (!copyRecord->Put(moved) || !copyRecord->Remove(action.from))
         err << "warning: " << copyRecord->LastError() << '\n';
-    out << Text(englishTexts, Id::kMoved, u"moved"_s) << ": " << from << " -> " << to << '\n';
+    out << Text(englishTexts, SyncText::kMoved, u"moved"_s) << ": " << from << " -> " << to << '\n';
     PruneEmptiedFolders(action.from);
     return true;
 }
@@ -402,8 +345,8 @@ bool CBatchRun::RemoveResult(const SyncAction& action)
     const QString path = InCopy(action.result);
     // A source that is there but was not planned (it could not be read, say) is not gone.
     if (ExistsAt(action.source)) {
-        out << Text(englishTexts, Id::kKept, u"kept"_s) << ": " << path << ": "
-            << Text(englishTexts, Id::kSourceNotConverted,
+        out << Text(englishTexts, SyncText::kKept, u"kept"_s) << ": " << path << ": "
+            << Text(englishTexts, SyncText::kSourceNotConverted,
                     u"its source is there but was not converted"_s)
             << '\n';
         ++tally.kept;
@@ -412,12 +355,13 @@ bool CBatchRun::RemoveResult(const SyncAction& action)
     if (!QFile::remove(path)) {
         ++tally.failed;
         err << "FAILED: "
-            << Text(englishTexts, Id::kNotRemoved, u"%1 could not be removed"_s).arg(path) << '\n';
+            << Text(englishTexts, SyncText::kNotRemoved, u"%1 could not be removed"_s).arg(path)
+            << '\n';
         return false;
     }
     copyRecord->Remove(action.result);
-    out << Text(englishTexts, Id::kRemoved, u"removed"_s) << ": " << path << ": " << action.reason
-        << '\n';
+    out << Text(englishTexts, SyncText::kRemoved, u"removed"_s) << ": " << path << ": "
+        << action.reason << '\n';
     PruneEmptiedFolders(action.result);
     return true;
 }
@@ -454,7 +398,7 @@ void CBatchRun::RecordConverted(const CFileInfo& file)
     if (!os::FileStamp(InCopy(known->result), entry.resultSize, entry.resultTimeNs) ||
         !copyRecord->Put(entry)) {
         err << "warning: "
-            << Text(englishTexts, Id::kRecordNotWritten,
+            << Text(englishTexts, SyncText::kRecordNotWritten,
                     u"the copy's record %1 could not be written: %2"_s)
                    .arg(InCopy(QString::fromLatin1(CCopyRecord::kFileName)),
                         copyRecord->LastError())
@@ -472,8 +416,8 @@ void CBatchRun::RecordConverted(const CFileInfo& file)
             if (QFile::remove(InCopy(old.result)))
                 PruneEmptiedFolders(old.result);
         } else if (found) {
-            err << Text(englishTexts, Id::kLeftAlone, u"left alone"_s) << ": " << InCopy(old.result)
-                << ": its result was changed outside orvel\n";
+            err << Text(englishTexts, SyncText::kLeftAlone, u"left alone"_s) << ": "
+                << InCopy(old.result) << ": its result was changed outside orvel\n";
         }
         copyRecord->Remove(old.result);
     }

@@ -207,7 +207,7 @@ TEST_F(OrvelBatchSyncTest, KeepsTheCopyInStepWithTheLibrary)
          {u"1 removed"_s},
          {u"A/mine.txt"_s, u"E"_s},
          {u"C/four.mp3"_s, u"C"_s}},
-        {"a file of the user's at a new source's result is never replaced",
+        {"a dry run names a new source whose result's place holds a file of the user's",
          [this] {
              MakeFlac(u"lib/H/new.flac"_s, 1.6);
              ASSERT_TRUE(QDir().mkpath(Path(u"copy/H"_s)));
@@ -215,6 +215,13 @@ TEST_F(OrvelBatchSyncTest, KeepsTheCopyInStepWithTheLibrary)
              ASSERT_TRUE(mine.open(QIODevice::WriteOnly));
              mine.write("the user's own");
          },
+         u"--dry-run"_s,
+         0,
+         {u"left out: "_s + Path(u"lib/H/new.flac"_s),
+          u"would: 0 added, 0 converted again, 0 moved, 0 removed, 4 up to date, 0 kept, 0 left "
+          u"alone, 1 left out"_s}},
+        {"a file of the user's at a new source's result is never replaced",
+         {},
          {},
          1,
          {u"left out: "_s + Path(u"lib/H/new.flac"_s) +
