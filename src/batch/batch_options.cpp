@@ -256,6 +256,7 @@ bool ParseBatchArguments(const QStringList& arguments, CBatchOptions& options, Q
 QString BatchUsage()
 {
     return uR"(Usage: orvel-batch [OPTIONS] FILES or FOLDERS...
+       orvel-batch --sync --output DIR [--delete] [OPTIONS] FOLDERS...
 
 Converts audio files with the coders of orvel's program folder, without a display.
 Folders are read with every file below them. What is not given here comes from
