@@ -73,7 +73,7 @@ QString OptionTerm(const QString& term)
 // continued on more deeply indented lines) and headings ("Safety:") between them.
 struct CHelpPage
 {
-    QString synopsis;
+    QStringList synopsis;    // one form of the command a line
     QStringList description; // roff, the paragraphs before the first option
     QStringList options;     // roff, the options and everything after them
 };
@@ -93,7 +93,11 @@ CHelpPage ParseHelp(const QString& name, const QString& help)
     for (const QString& line : help.split(u'\n')) {
         const QRegularExpressionMatch option = optionLine.match(line);
         if (line.startsWith(u"Usage: "_s + name)) {
-            page.synopsis = line.mid(7 + name.size()).trimmed();
+            page.synopsis << line.mid(7 + name.size()).trimmed();
+        } else if (!page.synopsis.isEmpty() && page.description.isEmpty() && paragraph.isEmpty() &&
+                   line.trimmed().startsWith(name + u' ')) {
+            // The command's other forms, lined up under the first.
+            page.synopsis << line.trimmed().mid(name.size()).trimmed();
         } else if (line.trimmed().isEmpty()) {
             flush();
             inOption = false;
@@ -230,9 +234,13 @@ int main(int argc, char** argv)
          << u".TH \"%1\" 1 \"\" \"%2\" \"User Commands\""_s.arg(EscapeCode(name.toUpper()),
                                                                 EscapeText(args[4]))
          << u".SH NAME"_s << EscapeCode(name) + u" \\- "_s + EscapeProse(args[3])
-         << u".SH SYNOPSIS"_s << u".B "_s + EscapeCode(name)
-         << ProtectLineStart(EscapeProse(page.synopsis)) << u".SH DESCRIPTION"_s << page.description
-         << manual;
+         << u".SH SYNOPSIS"_s;
+    for (qsizetype i = 0; i < page.synopsis.size(); ++i) {
+        if (i > 0)
+            roff << u".br"_s;
+        roff << u".B "_s + EscapeCode(name) << ProtectLineStart(EscapeProse(page.synopsis.at(i)));
+    }
+    roff << u".SH DESCRIPTION"_s << page.description << manual;
     if (!page.options.isEmpty())
         roff << u".SH OPTIONS"_s << page.options;
     roff << u".SH SEE ALSO"_s << ProtectLineStart(EscapeProse(args[7]));

@@ -23,6 +23,9 @@ constexpr CFlag kFlags[] = {
     {u"help", &CBatchOptions::help},
     {u"version", &CBatchOptions::version},
     {u"beside-source", &CBatchOptions::besideSource},
+    {u"sync", &CBatchOptions::sync},
+    {u"delete", &CBatchOptions::deleteGone},
+    {u"delete-many", &CBatchOptions::deleteMany},
 };
 
 // Without these the setting holds; of two that set one value, the later on the line wins.
@@ -142,6 +145,30 @@ bool UnescapeJobValues(CBatchOptions& options, QString& error)
     return true;
 }
 
+// A sync keeps one folder as a copy of the library folders: it needs that folder, and
+// converts here.
+bool CheckSyncArguments(const CBatchOptions& options, QString& error)
+{
+    if (!options.sync) {
+        if (options.deleteGone || options.deleteMany) {
+            error = u"--delete and --delete-many belong to --sync"_s;
+            return false;
+        }
+        return true;
+    }
+    if (options.output.isEmpty()) {
+        error = u"--sync needs the copy's folder: --output DIR"_s;
+        return false;
+    }
+    if (options.jobs || options.job || options.besideSource || options.overwrite ||
+        !options.resultName.isEmpty()) {
+        error = u"--sync keeps its copy itself: --jobs, --job, --beside-source, --overwrite and "
+                u"--result-name do not go with it"_s;
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 QString JobLineEscape(const QString& value)
@@ -217,6 +244,8 @@ bool ParseBatchArguments(const QStringList& arguments, CBatchOptions& options, Q
             u"--replaygain album needs all of an album in one run: --jobs lines convert one file each"_s;
         return false;
     }
+    if (!CheckSyncArguments(options, error))
+        return false;
     if (int(options.dryRun) + int(options.jobs) + int(options.job) > 1) {
         error = u"--dry-run, --jobs and --job exclude each other"_s;
         return false;
@@ -227,6 +256,7 @@ bool ParseBatchArguments(const QStringList& arguments, CBatchOptions& options, Q
 QString BatchUsage()
 {
     return uR"(Usage: orvel-batch [OPTIONS] FILES or FOLDERS...
+       orvel-batch --sync --output DIR [--delete] [OPTIONS] FOLDERS...
 
 Converts audio files with the coders of orvel's program folder, without a display.
 Folders are read with every file below them. What is not given here comes from
@@ -251,6 +281,9 @@ Settings.ini, which orvel-batch reads as the window does and never writes.
   --list-coders         print the coders and their presets, then end
   --dry-run             print the planned command lines, convert nothing
   --jobs                print one shell line per file for GNU parallel, convert nothing
+  --sync                keep DIR (--output) a copy of the FOLDERS given: see below
+  --delete              with --sync: remove results whose source is gone
+  --delete-many         with --delete: even when that is more than half of the copy
   --program-folder DIR  the program folder (default: the folder of orvel-batch)
   -h, --help            print this text
   --version             print the version and the licence
@@ -274,10 +307,24 @@ is one line whatever the names hold; give the lines to GNU parallel
 (... --jobs DIR | parallel --jobs 2, or with --sshloginfile over machines that share
 the storage and the program's path) or to sh.
 
+--sync: DIR is kept a copy of the library FOLDERS by the record DIR/.orvel-copy.sqlite,
+with each folder's tree below it (several folders: below their common folder). New
+sources are converted; sources that changed, or whose coder, preset, ReplayGain or
+tag settings changed, are converted again; a renamed or moved source (same size and
+audio) moves its result; a result the record still matches is up to date unread.
+Results of gone sources are kept, and removed with --delete only while they are as
+orvel wrote them, with the folders that leaves empty; a result changed outside orvel
+is left alone and named. Nothing the record does not list is removed or replaced.
+--dry-run prints what would be added, converted again, moved and removed. A sync is
+refused, with the reason, when a library folder is missing or empty (a drive not
+mounted), when DIR is a copy of other folders, and when more than half of the copy
+would be removed without --delete-many.
+
 SIGINT, SIGTERM and SIGHUP stop the run: programs ended, partial results and
 temporary WAVs removed, the summary printed.
 Exit status: 0 all converted or up to date, 1 some failed or were left out,
-2 bad arguments, 128 + the signal's number when stopped (130 for SIGINT).
+2 bad arguments, 3 a sync refused, 128 + the signal's number when stopped
+(130 for SIGINT).
 )"_s;
 }
 

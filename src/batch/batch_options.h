@@ -23,6 +23,10 @@ struct CBatchOptions
     bool job = false;
     bool overwrite = false;
     bool allowSleep = false; // no sleep inhibitor during the run
+    // --sync: the output folder is a copy of the library folders given, kept by its record.
+    bool sync = false;
+    bool deleteGone = false; // --delete: results whose source is gone are removed
+    bool deleteMany = false; // --delete-many: even more than half of the copy
     bool help = false;
     bool version = false;
     QString programFolder; // empty: the folder of orvel-batch

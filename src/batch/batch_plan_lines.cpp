@@ -1,14 +1,18 @@
 #include "batch/batch_run.h"
 #include "batch/shell_line.h"
+#include "batch/sync_texts.h"
 #include "foundation/command_line.h"
 #include "foundation/path_helpers.h"
+#include "report/run_report.h"
 
 #include <QCoreApplication>
 
 using namespace Qt::StringLiterals;
+using Kind = SyncAction::Kind;
+using RunReport::Text;
 
 // What a dry run and --jobs print instead of converting: the command lines, or one line of
-// orvel-batch a file.
+// orvel-batch a file; and what a dry run of --sync would do.
 
 namespace {
 
@@ -73,4 +77,64 @@ QString CBatchRun::JobLine(CFileInfo& file, const CBatchOptions& options) const
         words << u"--overwrite"_s;
     words << u"--"_s << JobValue(file.path);
     return words.join(u' ');
+}
+
+void CBatchRun::PrintSyncPlan(const SyncPlan& plan)
+{
+    // As the sync itself will: a result's place taken by a file of the user's leaves it out.
+    int leftOut = 0;
+    int leftOutNew = 0;
+    for (const SyncAction& action : plan.actions) {
+        const QString because = action.reason.isEmpty() ? QString() : u": "_s + action.reason;
+        if (action.kind == Kind::Add || action.kind == Kind::Convert) {
+            if (const QString foreign = ForeignFileAt(action); !foreign.isEmpty()) {
+                out << "left out: " << action.source << ": " << foreign << '\n';
+                ++leftOut;
+                leftOutNew += action.kind == Kind::Add ? 1 : 0;
+                continue;
+            }
+        }
+        switch (action.kind) {
+        case Kind::Add:
+            out << Text(englishTexts, SyncText::kAdd, u"add"_s) << ": " << action.source << " -> "
+                << InCopy(action.result) << '\n';
+            break;
+        case Kind::Convert:
+            out << Text(englishTexts, SyncText::kConvertAgain, u"convert again"_s) << ": "
+                << action.source << " -> " << InCopy(action.result) << because << '\n';
+            break;
+        case Kind::Move:
+            out << Text(englishTexts, SyncText::kMove, u"move"_s) << ": " << InCopy(action.from)
+                << " -> " << InCopy(action.result) << because << '\n';
+            break;
+        case Kind::Remove:
+            out << Text(englishTexts, SyncText::kRemove, u"remove"_s) << ": "
+                << InCopy(action.result) << because << '\n';
+            break;
+        case Kind::KeepGone:
+            out << Text(englishTexts, SyncText::kKept, u"kept"_s) << ": " << InCopy(action.result)
+                << because << '\n';
+            break;
+        case Kind::KeepReplaced:
+            out << Text(englishTexts, SyncText::kLeftAlone, u"left alone"_s) << ": "
+                << InCopy(action.result) << because << '\n';
+            break;
+        case Kind::UpToDate:
+        case Kind::Forget:
+            break;
+        }
+    }
+    out << Text(englishTexts, SyncText::kWould,
+                u"would: %1 added, %2 converted again, %3 moved, %4 removed, %5 up to date, %6 "
+                u"kept, %7 left alone, %8 left out"_s)
+               .arg(plan.Count(Kind::Add) - leftOutNew)
+               .arg(plan.Count(Kind::Convert) - (leftOut - leftOutNew))
+               .arg(plan.Count(Kind::Move))
+               .arg(plan.Count(Kind::Remove))
+               .arg(plan.Count(Kind::UpToDate))
+               .arg(plan.Count(Kind::KeepGone))
+               .arg(plan.Count(Kind::KeepReplaced))
+               .arg(leftOut)
+        << '\n';
+    out.flush();
 }

@@ -83,8 +83,11 @@ int CBatchRun::Run(const CBatchOptions& options)
             << " cannot be used: " << NotInstalledText(installed) << '\n';
         return kSomeFailed;
     }
-    if (!ResolveOutputFolder(options, outputFolder) || !SelectNaming(options) ||
-        !AddInputs(options.inputs))
+    if (!ResolveOutputFolder(options, outputFolder) || !SelectNaming(options))
+        return kBadArguments;
+    if (options.sync)
+        return Sync(options, outputFolder);
+    if (!AddInputs(options.inputs))
         return kBadArguments;
     if (const int signal = os::CaughtStopSignal(); signal != 0) {
         PrintSummary(0, signal);
@@ -322,6 +325,8 @@ void CBatchRun::OnFileState(int index, FileState state)
         break;
     case FileState::Converted:
         ++tally.converted;
+        if (copyRecord)
+            RecordConverted(file);
         if (!terminal)
             out << "converted: " << file.path << " -> " << file.PlannedResult() << '\n';
         ReportTagProblems(file);
@@ -419,6 +424,9 @@ void CBatchRun::PrintSummary(qint64 elapsedMs, int stopSignal)
         << " left out, " << tally.upToDate << " up to date, " << tally.notAudio << " not audio";
     if (tally.stopped > 0)
         out << ", " << tally.stopped << " not converted";
+    if (!syncFolder.isEmpty())
+        out << ", " << tally.moved << " moved, " << tally.removed << " removed, " << tally.kept
+            << " kept, " << tally.leftAlone << " left alone";
     out << ", in " << FormatDuration(elapsedMs) << '\n';
     out.flush();
 }

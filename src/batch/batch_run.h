@@ -5,11 +5,13 @@
 #include "extensions/language_pack.h"
 #include "filelist/file_list.h"
 #include "filelist/property_cache.h"
+#include "library/sync_plan.h"
 #include "planning/name_pattern.h"
 #include "run/core.h"
 #include "session/conversion_session.h"
 #include "settings/settings_set.h"
 
+#include <QHash>
 #include <QSet>
 #include <QTextStream>
 #include <memory>
@@ -22,6 +24,8 @@ public:
     static constexpr int kAllConverted = 0;
     static constexpr int kSomeFailed = 1;
     static constexpr int kBadArguments = 2;
+    // --sync did nothing: the library is not there, or the copy is not its copy.
+    static constexpr int kSyncRefused = 3;
 
     // The name of the coder entry that only decodes to WAV.
     static constexpr char16_t kDecodeOnlyName[] = u"Decode to WAV only";
@@ -39,6 +43,12 @@ private:
         int upToDate = 0; // results newer than their sources, and whole
         int notAudio = 0; // found in a folder, read by no decoder (covers, logs)
         int stopped = 0;  // not converted because a signal stopped the run
+        // --sync: results moved after their sources, removed with them, kept without
+        // --delete, and left alone because they were changed outside orvel.
+        int moved = 0;
+        int removed = 0;
+        int kept = 0;
+        int leftAlone = 0;
     };
 
     bool LoadProgramFolder(const QString& folder);
@@ -60,6 +70,22 @@ private:
     void ReportTagProblems(const CFileInfo& file);
     void ReportFailed(const CFileInfo& file, const RunResult& run);
     void PrintSummary(qint64 elapsedMs, int stopSignal);
+
+    // --sync (batch_sync.cpp): the output folder kept as a copy of the library folders.
+    int Sync(const CBatchOptions& options, const QString& outputFolder);
+    bool GatherLibrary(const QStringList& roots, const CBatchOptions& options,
+                       const QString& outputFolder);
+    QString SyncSignature() const;
+    QList<SyncSource> SyncSources(const QString& outputFolder);
+    bool OpenCopyRecord(const QString& outputFolder, bool dryRun);
+    QString ForeignFileAt(const SyncAction& action) const;
+    void PrintSyncPlan(const SyncPlan& plan);
+    QList<int> CarryOutSync(const SyncPlan& plan);
+    bool MoveResult(const SyncAction& action);
+    bool RemoveResult(const SyncAction& action);
+    void PruneEmptiedFolders(const QString& result);
+    void RecordConverted(const CFileInfo& file);
+    QString InCopy(const QString& result) const { return syncFolder + result; }
     int ExitStatus(int stopSignal) const;
     // The bar on a terminal: audio done against audio queued, elapsed and remaining time.
     void ShowProgress(qint64 elapsedMs);
@@ -84,4 +110,12 @@ private:
     bool oneJob = false;              // --job: one file of a --jobs line, no summary
     Tally tally;
     QSet<const CFileInfo*> foundInFolders; // not named on the command line
+    // --sync: the copy's folder (with a trailing separator), its record, what each source
+    // was when it was read, and today's signature of the choices that change a result.
+    QString syncFolder;
+    std::unique_ptr<CCopyRecord> copyRecord;
+    QHash<QString, SyncSource> syncSourceOf; // by source path
+    QHash<QString, int> fileIndexOf;         // by source path
+    QMultiHash<QString, CopyEntry> recordedBySource;
+    QString syncSignature;
 };

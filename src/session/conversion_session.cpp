@@ -93,8 +93,9 @@ QList<int> CConversionSession::Plan(const QList<int>& indexes, CCoder* coder, in
         overrides.outputFolder.value_or(settings.general.ResultFolder(programFolder));
     // Mirrored results keep their place below the common folder of the whole list, so
     // planning a part gives the same paths as planning everything.
-    QString commonFolder;
-    if (overrides.keepFolders.value_or(settings.general.keepFolderStructure != 0) &&
+    QString commonFolder = overrides.treeRoot.value_or(QString());
+    if (commonFolder.isEmpty() &&
+        overrides.keepFolders.value_or(settings.general.keepFolderStructure != 0) &&
         !outputFolder.isEmpty()) {
         QStringList paths;
         for (const FileRecord& record : files)

@@ -30,6 +30,9 @@ struct SessionOverrides
     // An empty folder: results beside their sources.
     std::optional<QString> outputFolder;
     std::optional<bool> keepFolders;
+    // The folder whose tree the results keep below the output folder (a library's root), in
+    // place of the list's deepest common folder, which moves with the files a list holds.
+    std::optional<QString> treeRoot;
     std::optional<bool> fatSafeNames;
     std::optional<bool> numberSharedNames;
     std::optional<QString> namePattern;

@@ -197,7 +197,11 @@ TEST_F(OrvelBatchTest, BadArgumentsEndWithStatusTwoAndAnOwnOutputIsRefused)
           u"--coder 'LAME MP3' missing.flac"_s, u"--coder 'LAME MP3' --threads 0 song.flac"_s,
           u"--coder 'LAME MP3'"_s, u"--coder 'LAME MP3' --output \"$UNSET\" song.flac"_s,
           u"--coder=FLAC --output= song.flac"_s, u"song.flac --coder"_s,
-          u"--coder FLAC --flat=1 song.flac"_s}) {
+          u"--coder FLAC --flat=1 song.flac"_s, u"--coder FLAC --sync ."_s,
+          u"--coder FLAC --delete --output out song.flac"_s,
+          u"--coder FLAC --sync --output out song.flac"_s,
+          u"--coder FLAC --sync --output copy/inside ."_s,
+          u"--coder FLAC --sync --overwrite --output out ."_s}) {
         const Result result = Batch(arguments);
         EXPECT_EQ(result.status, 2) << arguments.toStdString();
         EXPECT_FALSE(result.err.isEmpty()) << arguments.toStdString();
