@@ -171,8 +171,10 @@ TEST_F(MainWindowJobsTest, TheJobWindowFollowsTheSessionAndStopLeavesTheFileStop
         ASSERT_TRUE(QTest::qWaitFor(
             [&] { return StatusColumn() == shortsDone && list->GetRowCount() == 1; }, 60000))
             << StatusColumn().join(u',').toStdString();
-        // The window's own refresh has shown the state the list shows.
-        ASSERT_TRUE(QTest::qWaitFor([list] { return list->GetCellText(0, 2) == u"long.wav"_s; }));
+        // The job window refreshes on its own clock: it shows the short files done a moment
+        // after the list does.
+        ASSERT_TRUE(QTest::qWaitFor(
+            [progress] { return progress->value() >= progress->maximum() * 3 / 243; }, 60000));
         for (int column = 0; column < list->GetColumnCount(); ++column)
             row << list->GetCellText(0, column);
         status = modal->findChild<QLabel*>(u"statusText"_s)->text();
