@@ -58,7 +58,7 @@ QString NumberedAgainst(QSet<QString>& taken, const QString& path)
 QString ResultPathOf(const CFileInfo& file, const QString& outputFolder, const QString& extension,
                      const ResultNaming& naming)
 {
-    QString path = CleanedPath(file.path);
+    QString path = CleanedPath(file.NamingPath());
     RenameExtension(path, extension);
     if (!naming.fixedName.isEmpty()) {
         RemoveFileSpec(path); // the source's folder
@@ -69,7 +69,7 @@ QString ResultPathOf(const CFileInfo& file, const QString& outputFolder, const Q
         return outputFolder.isEmpty() ? path : OutputInFolder(outputFolder, path);
     QString sourceFolder = CleanedPath(file.path);
     RemoveFileSpec(sourceFolder);
-    QString sourceName = FileNamePart(CleanedPath(file.path));
+    QString sourceName = FileNamePart(CleanedPath(file.NamingPath()));
     RemoveExtension(sourceName);
     const NameFields fields{file.tags, sourceName, FileNamePart(sourceFolder)};
     const QString name = naming.pattern.ResultPath(fields, ExtensionPart(path), naming.fatSafe);
@@ -312,7 +312,8 @@ bool PrepareCoder(CFileInfo& file, const QString& commandTemplate, const QString
 
 bool CoderReadsSource(const CFileInfo& file, const CCoder& coder, bool directInput)
 {
-    if (!directInput || coder.inputs.isEmpty())
+    // A track is cut from the decoded image: no coder sees the whole image.
+    if (!directInput || coder.inputs.isEmpty() || file.track)
         return false;
     return coder.inputs.contains(ExtensionPart(CleanedPath(file.path)).toLower());
 }
