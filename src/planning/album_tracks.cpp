@@ -54,6 +54,7 @@ std::unique_ptr<CFileInfo> RowOf(const CFileInfo& image, const AlbumImage& album
     track->start = piece.start;
     track->end = piece.end;
     track->durationMs = row->duration;
+    track->imageDurationMs = image.duration;
     track->fields = CueTrackFields(album.sheet, cut.sheetIndex, cut.number, trackCount);
     const QString title = track->fields.value(u"TITLE"_s);
     track->namingPath = NamingPathOf(image, cut.number, title);

@@ -40,6 +40,7 @@ struct CueTrackSource
     qint64 start = 0; // frames of the image
     qint64 end = -1;  // -1: to the image's end
     qint64 durationMs = 0;
+    qint64 imageDurationMs = 0;
     TagFields fields;
     // The path results are named after when no pattern names them: the image's folder and
     // its name with the track's number and title.

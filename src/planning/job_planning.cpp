@@ -86,7 +86,10 @@ qint64 EstimatedWavBytes(const CFileInfo& file)
     const int sampleBytes = file.resolution > 0 && file.resolution <= 16 ? 2 : kWidestSampleBytes;
     // Opus decodes at 48 kHz whatever rate the source names.
     const qint64 rate = std::max(file.sampleRate, 48000);
-    const qint64 samples = (file.duration * rate + 999) / 1000;
+    // A track's WAV is cut from its image's, and every track's waits beside it for its coder.
+    const qint64 duration =
+        file.track ? file.track->imageDurationMs + file.duration : file.duration;
+    const qint64 samples = (duration * rate + 999) / 1000;
     return samples * file.channels * sampleBytes + 4096;
 }
 
