@@ -862,5 +862,12 @@ TEST_F(OrvelBatchTest, AnAlbumImageWithItsSheetBecomesItsTracksSampleExact)
     // Track 1 holds the gap: it ends where track 2's INDEX 01 begins, 3 s in.
     const Result first = Shell(u"soxi -s 'out/Album/01 - Intro.flac'"_s);
     EXPECT_EQ(first.out.trimmed(), QString::number(3 * 44100));
+
+    // Decoded only, each track is cut to its result, in a folder of its own.
+    const Result decoded = Batch(u"--coder 'Decode to WAV only' --output wavs album"_s);
+    EXPECT_EQ(decoded.status, 0) << decoded.err.toStdString();
+    const Result lengths = Shell(u"soxi -s wavs/*.wav"_s);
+    EXPECT_EQ(lengths.out.split(u'\n', Qt::SkipEmptyParts),
+              (QStringList{u"132300"_s, u"109956"_s, u"79674"_s}));
     EXPECT_TRUE(TemporaryWavs().isEmpty()) << TemporaryWavs().join(u' ').toStdString();
 }
