@@ -56,6 +56,7 @@ constexpr CValue kValues[] = {
     {u"program-folder", &CBatchOptions::programFolder},
     {u"result-name", &CBatchOptions::resultName},
     {u"name-pattern", &CBatchOptions::namePattern},
+    {u"cue-encoding", &CBatchOptions::cueEncoding},
 };
 
 QString NameOf(const char16_t* name)
@@ -78,6 +79,8 @@ void AddOptions(QCommandLineParser& parser)
         parser.addOption(QCommandLineOption(NameOf(option.name), QString(), u"value"_s));
     parser.addOption(QCommandLineOption(u"replaygain"_s, QString(), u"scope"_s));
     parser.addOption(QCommandLineOption(u"threads"_s, QString(), u"count"_s));
+    parser.addOption(QCommandLineOption(u"cue-gaps"_s, QString(), u"place"_s));
+    parser.addOption(QCommandLineOption(u"track"_s, QString(), u"number"_s));
 }
 
 bool ReadNumbers(const QCommandLineParser& parser, CBatchOptions& options, QString& error)
@@ -88,6 +91,23 @@ bool ReadNumbers(const QCommandLineParser& parser, CBatchOptions& options, QStri
         options.replayGain = int(scopes.indexOf(scope));
         if (options.replayGain < 0) {
             error = u"--replaygain takes off, track or album, not \"%1\""_s.arg(scope);
+            return false;
+        }
+    }
+    if (parser.isSet(u"cue-gaps"_s)) {
+        const QString place = parser.value(u"cue-gaps"_s);
+        options.cueGaps = int(QStringList{u"previous"_s, u"own"_s, u"none"_s}.indexOf(place));
+        if (options.cueGaps < 0) {
+            error = u"--cue-gaps takes previous, own or none, not \"%1\""_s.arg(place);
+            return false;
+        }
+    }
+    if (parser.isSet(u"track"_s)) {
+        const QString text = parser.value(u"track"_s);
+        bool ok = false;
+        options.track = text.toInt(&ok);
+        if (!ok || options.track < 0) {
+            error = u"--track takes a track's number, not \"%1\""_s.arg(text);
             return false;
         }
     }
@@ -126,7 +146,7 @@ bool ReadOptions(const QCommandLineParser& parser, CBatchOptions& options, QStri
 bool UnescapeJobValues(CBatchOptions& options, QString& error)
 {
     for (QString* value : {&options.programFolder, &options.output, &options.resultName,
-                           &options.coder, &options.preset}) {
+                           &options.coder, &options.preset, &options.cueEncoding}) {
         if (!JobLineUnescape(*value, *value)) {
             error = u"a badly escaped value: %1"_s.arg(*value);
             return false;
@@ -246,6 +266,10 @@ bool ParseBatchArguments(const QStringList& arguments, CBatchOptions& options, Q
     }
     if (!CheckSyncArguments(options, error))
         return false;
+    if (options.track >= 0 && !options.job) {
+        error = u"--track picks one track of an album image for a --job line"_s;
+        return false;
+    }
     if (int(options.dryRun) + int(options.jobs) + int(options.job) > 1) {
         error = u"--dry-run, --jobs and --job exclude each other"_s;
         return false;
@@ -278,6 +302,11 @@ Settings.ini, which orvel-batch reads as the window does and never writes.
   --overwrite           replace results that exist already (default: leave those out)
   --replaygain SCOPE    write ReplayGain values: track, album (track and album) or off
   --allow-sleep         let the machine sleep during the run (default: kept awake)
+  --cue-gaps PLACE      where an album image's gaps (INDEX 00 to INDEX 01) go:
+                        previous (the end of the track before; the default of
+                        Settings.ini), own (the start of their own track) or none
+  --cue-encoding NAME   read cue sheets in this encoding, as "windows-1252" or
+                        "Shift_JIS" (default: found from each sheet's bytes)
   --list-coders         print the coders and their presets, then end
   --dry-run             print the planned command lines, convert nothing
   --jobs                print one shell line per file for GNU parallel, convert nothing
@@ -296,6 +325,10 @@ devices, links that lead nowhere and links to folders. Links to files are follow
 links to folders below a folder given are not (name their target to convert it),
 and hidden folders (".name") are not read. A link at a result's place counts as a
 result that exists: --overwrite replaces the link itself, never what it points to.
+
+An album image (FLAC, APE, WavPack, WAV) with a cue sheet beside it ("Album.cue")
+or inside it is converted as its tracks: each is cut from the image, decoded
+once, and named and tagged from the sheet; naming the .cue file does the same.
 
 A result counts only when it is checked: it must exist, hold audio, and last as
 long as its source (within 1 %, at least 0.5 s). A result never replaces its own

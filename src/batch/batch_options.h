@@ -35,6 +35,9 @@ struct CBatchOptions
     int fatSafeNames = -1; // -1: from the settings
     int numberShared = -1; // -1: from the settings
     QString resultName;    // --result-name of a --job line: the name the batch gave its result
+    int cueGaps = -1;      // --cue-gaps: -1 from the settings, else its setting's number
+    QString cueEncoding;   // --cue-encoding; empty: from the settings
+    int track = -1;        // --track of a --job line: the one track of its album image
     QStringList inputs;    // files and folders, in the order given
 };
 

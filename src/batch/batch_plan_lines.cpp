@@ -35,9 +35,12 @@ QList<CFileInfo*> CBatchRun::FilesInStartOrder() const
 void CBatchRun::PrintCommandLines(const QList<CFileInfo*>& planned)
 {
     for (CFileInfo* file : planned) {
-        for (IProcess* run : {static_cast<IProcess*>(file->decoder.get()),
+        // An album image is decoded once, by its first track: the others' coders read from it.
+        const bool ownDecoder = !file->coder || file->coder->decoder == file->decoder.get();
+        for (IProcess* run : {static_cast<IProcess*>(ownDecoder ? file->decoder.get() : nullptr),
                               static_cast<IProcess*>(file->coder.get())}) {
-            if (run != nullptr)
+            // A WAV image runs no decoder: its tracks are cut from it as it is.
+            if (run != nullptr && !run->GetExecutable().isEmpty())
                 out << QuoteArgument(run->GetExecutable()) << ' ' << run->GetParameters() << '\n';
         }
     }
@@ -75,6 +78,14 @@ QString CBatchRun::JobLine(CFileInfo& file, const CBatchOptions& options) const
         words << u"--result-name"_s << JobValue(FileNamePart(file.PlannedResult()));
     if (options.overwrite)
         words << u"--overwrite"_s;
+    // A track is its image's: the line decodes the image and keeps the one track.
+    if (file.track) {
+        words << u"--track"_s << QString::number(file.track->number) << u"--cue-gaps"_s
+              << QStringList{u"previous"_s, u"own"_s, u"none"_s}.value(settings.general.cueGaps,
+                                                                       u"previous"_s);
+        if (!settings.general.cueEncoding.isEmpty())
+            words << u"--cue-encoding"_s << JobValue(settings.general.cueEncoding);
+    }
     words << u"--"_s << JobValue(file.path);
     return words.join(u' ');
 }

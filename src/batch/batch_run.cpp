@@ -32,6 +32,12 @@ QString InFolder(const QString& folder, const QString& name)
     return folder + os::kPathSeparator + name;
 }
 
+// A track of an album image is its image and its number.
+QString SourceName(const CFileInfo& file)
+{
+    return file.track ? u"%1 (track %2)"_s.arg(file.path).arg(file.track->number) : file.path;
+}
+
 QString SignalName(int signal)
 {
     switch (signal) {
@@ -83,11 +89,19 @@ int CBatchRun::Run(const CBatchOptions& options)
             << " cannot be used: " << NotInstalledText(installed) << '\n';
         return kSomeFailed;
     }
+    if (options.cueGaps >= 0)
+        settings.general.cueGaps = options.cueGaps;
+    if (!options.cueEncoding.isEmpty())
+        settings.general.cueEncoding = options.cueEncoding;
+    files.SetSheetOptions({CueGapModeOf(settings.general.cueGaps), settings.general.cueEncoding});
     if (!ResolveOutputFolder(options, outputFolder) || !SelectNaming(options))
         return kBadArguments;
     if (options.sync)
         return Sync(options, outputFolder);
     if (!AddInputs(options.inputs))
+        return kBadArguments;
+    ReportSheetProblems();
+    if (options.track >= 0 && !KeepOnlyTrack(options.track))
         return kBadArguments;
     if (const int signal = os::CaughtStopSignal(); signal != 0) {
         PrintSummary(0, signal);
@@ -224,6 +238,30 @@ bool CBatchRun::AddInputs(const QStringList& inputs)
     return true;
 }
 
+// A sheet that splits nothing leaves its image whole (a warning), or adds nothing itself.
+void CBatchRun::ReportSheetProblems()
+{
+    for (const SheetProblem& problem : files.TakeSheetProblems()) {
+        if (ExtensionPart(problem.path).compare(u"cue"_s, Qt::CaseInsensitive) == 0)
+            Report(problem.path, problem.reason);
+        else
+            err << "warning: " << problem.path << ": " << problem.reason << '\n';
+    }
+}
+
+bool CBatchRun::KeepOnlyTrack(int number)
+{
+    for (qsizetype i = files.Count() - 1; i >= 0; --i) {
+        const CFileInfo* file = files.At(i);
+        if (!file->track || file->track->number != number)
+            files.RemoveAt(i);
+    }
+    if (files.Count() == 1)
+        return true;
+    err << "orvel-batch: the album image has no track " << number << '\n';
+    return false;
+}
+
 void CBatchRun::AddFolder(const QString& folder, const ReadProgress& progress)
 {
     const FolderWalk walk = WalkFolder(folder, [] { return os::CaughtStopSignal() == 0; });
@@ -316,9 +354,9 @@ void CBatchRun::OnFileState(int index, FileState state)
         if (session->Cause(index) == LeftOutCause::NoDecoder && foundInFolders.contains(&file))
             ++tally.notAudio;
         else if (session->Cause(index) == LeftOutCause::ResultExists)
-            Report(file.path, session->Reason(index) + u" (--overwrite replaces it)"_s);
+            Report(SourceName(file), session->Reason(index) + u" (--overwrite replaces it)"_s);
         else
-            Report(file.path, session->Reason(index));
+            Report(SourceName(file), session->Reason(index));
         break;
     case FileState::UpToDate:
         ++tally.upToDate;
@@ -328,7 +366,7 @@ void CBatchRun::OnFileState(int index, FileState state)
         if (copyRecord)
             RecordConverted(file);
         if (!terminal)
-            out << "converted: " << file.path << " -> " << file.PlannedResult() << '\n';
+            out << "converted: " << SourceName(file) << " -> " << file.PlannedResult() << '\n';
         ReportTagProblems(file);
         break;
     case FileState::Failed:
@@ -396,7 +434,7 @@ void CBatchRun::ReportTagProblems(const CFileInfo& file)
 {
     for (const RunResult& run : core.GetRunResults()) {
         if (run.process == file.coder.get() && !run.tagError.isEmpty())
-            err << "warning: " << file.path << ": " << run.tagError << '\n';
+            err << "warning: " << SourceName(file) << ": " << run.tagError << '\n';
     }
 }
 
@@ -406,7 +444,7 @@ void CBatchRun::ReportFailed(const CFileInfo& file, const RunResult& run)
         err << "\r\033[K";
     // One line per file: the run that failed first says why (a coder whose decoder failed
     // was never started).
-    err << "FAILED: " << RunReport::Failure(run, file.path, englishTexts) << '\n';
+    err << "FAILED: " << RunReport::Failure(run, SourceName(file), englishTexts) << '\n';
     // A --jobs line shows what the program said only when it failed.
     if (oneJob && !run.errorOutput.isEmpty())
         err << run.errorOutput << '\n';

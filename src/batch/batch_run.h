@@ -56,6 +56,9 @@ private:
     bool SelectCoder(const CBatchOptions& options);
     bool AddInputs(const QStringList& inputs);
     void AddFolder(const QString& folder, const ReadProgress& progress);
+    void ReportSheetProblems();
+    // A --job line of one track: the other tracks of its image go.
+    bool KeepOnlyTrack(int number);
     bool ResolveOutputFolder(const CBatchOptions& options, QString& folder);
     bool SelectNaming(const CBatchOptions& options);
     SessionOverrides OverridesOf(const CBatchOptions& options, const QString& outputFolder) const;

@@ -20,6 +20,23 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
+// The tracks of an album image share its path: each is a source of its own in the copy's
+// record, named by the image's path and its number.
+constexpr QStringView kTrackMark = u"#track ";
+
+QString SyncKeyOf(const CFileInfo& file)
+{
+    return file.track ? file.path + kTrackMark.toString() + QString::number(file.track->number)
+                      : file.path;
+}
+
+// A track's audio is a stretch of its image, which all its tracks share: a digest of the whole
+// image would take one track for another, so a track is never found moved.
+QString SourceDigest(const QString& source)
+{
+    return source.contains(kTrackMark) ? QString() : AudioDigest(source);
+}
+
 using Kind = SyncAction::Kind;
 using RunReport::Text;
 
@@ -108,7 +125,7 @@ int CBatchRun::Sync(const CBatchOptions& options, const QString& outputFolder)
     inputs.deleteMany = options.deleteMany;
     inputs.rootHoldsFiles = HoldsFiles;
     inputs.findResult = [this](const QString& result) { return StampOfResult(InCopy(result)); };
-    inputs.digest = AudioDigest;
+    inputs.digest = SourceDigest;
     if (copyRecord) {
         inputs.recordRoots = copyRecord->Roots();
         inputs.record = copyRecord->Entries();
@@ -169,7 +186,7 @@ bool CBatchRun::GatherLibrary(const QStringList& roots, const CBatchOptions& opt
     QList<CFileInfo*> sources;
     for (qsizetype i = 0; i < files.Count(); ++i) {
         sources << files.At(i);
-        fileIndexOf.insert(files.At(i)->path, int(i));
+        fileIndexOf.insert(SyncKeyOf(*files.At(i)), int(i));
     }
     session->SetSources(sources);
     SessionOverrides overrides = OverridesOf(options, outputFolder);
@@ -210,7 +227,7 @@ QList<SyncSource> CBatchRun::SyncSources(const QString& outputFolder)
             !file.PlannedResult().startsWith(outputFolder))
             continue;
         SyncSource source;
-        source.path = file.path;
+        source.path = SyncKeyOf(file);
         if (!os::FileStamp(file.path, source.size, source.timeNs))
             continue;
         source.result = file.PlannedResult().mid(outputFolder.size());
@@ -385,7 +402,7 @@ void CBatchRun::PruneEmptiedFolders(const QString& result)
 // interrupted sync keeps what it finished.
 void CBatchRun::RecordConverted(const CFileInfo& file)
 {
-    const auto known = syncSourceOf.constFind(file.path);
+    const auto known = syncSourceOf.constFind(SyncKeyOf(file));
     if (known == syncSourceOf.cend())
         return;
     CopyEntry entry;
@@ -393,7 +410,7 @@ void CBatchRun::RecordConverted(const CFileInfo& file)
     entry.source = known->path;
     entry.sourceSize = known->size;
     entry.sourceTimeNs = known->timeNs;
-    entry.sourceDigest = AudioDigest(known->path);
+    entry.sourceDigest = SourceDigest(known->path);
     entry.settings = syncSignature;
     if (!os::FileStamp(InCopy(known->result), entry.resultSize, entry.resultTimeNs) ||
         !copyRecord->Put(entry)) {

@@ -3,6 +3,7 @@
 #include "foundation/process.h"
 
 #include <QList>
+#include <QMap>
 #include <QString>
 #include <QStringList>
 
@@ -54,12 +55,25 @@ protected:
     QList<CodecEntry> entries;
 };
 
+// One track's WAV, cut from an album image's WAV: the frames [start, end) (end -1: to the end).
+struct TrackCut
+{
+    qint64 start = 0;
+    qint64 end = -1;
+    QString wav;
+};
+
 class CDecoder : public CCodec
 {
 public:
     int GetKind() override { return 1; }
     bool Load(const QString& executablePath) override;
     bool IsValid() override { return true; }
+
+    // Per job, for an album image: the tracks cut from the WAV once it is decoded (the WAV is
+    // deleted then). A decoder without an executable decodes nothing: its input is a WAV image
+    // already, and the tracks are cut from it as it is.
+    QList<TrackCut> trackCuts;
 };
 
 class CCoder : public CCodec
@@ -73,6 +87,12 @@ public:
     CDecoder* decoder = nullptr;
     // Source extensions (lower case, no dot) its encoder reads itself, from "Inputs.ini".
     QStringList inputs;
+    // Per job: the length in milliseconds the result must have when its source's is not it (a
+    // track of an album image); -1: its source's.
+    qint64 expectedMs = -1;
+    // Per job: fields the result's tags take in place of its source's (a track's title and
+    // number); empty: the source's alone.
+    QMap<QString, QString> tagFields;
 };
 
 // Appends the entries described by an extensions file and its paired file ("Presets.ini"

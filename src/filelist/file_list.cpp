@@ -53,11 +53,23 @@ CFileList::~CFileList() = default;
 bool CFileList::Add(const QString& path)
 {
     // Through the reader, which asks the properties cache first.
+    // Through the reader, which asks the properties cache first.
     auto read = ReadFileInfos({path}, 1, {}, propertyCache);
     if (read.empty() || !read.front())
         return false;
-    entries.push_back(std::move(read.front()));
-    return true;
+    return AddRows(std::move(read.front()), nullptr) > 0;
+}
+
+qsizetype CFileList::AddRows(std::unique_ptr<CFileInfo> record, CAlbumSplitter* splitter)
+{
+    CAlbumSplitter own(sheetOptions, propertyCache);
+    std::vector<std::unique_ptr<CFileInfo>> rows =
+        (splitter ? *splitter : own).RowsOf(std::move(record));
+    for (auto& row : rows)
+        entries.push_back(std::move(row));
+    if (!splitter)
+        sheetProblems << own.Problems();
+    return qsizetype(rows.size());
 }
 
 bool CFileList::RemoveAt(qsizetype index)
@@ -86,15 +98,15 @@ qsizetype CFileList::AddPaths(const QStringList& paths, const ReadProgress& prog
 {
     qsizetype added = 0;
     qsizetype index = 0;
+    CAlbumSplitter splitter(sheetOptions, propertyCache);
     for (auto& record : ReadFileInfos(paths, readThreads, progress, propertyCache)) {
-        if (record) {
-            entries.push_back(std::move(record));
-            ++added;
-        } else if (notOpened) {
+        if (record)
+            added += AddRows(std::move(record), &splitter);
+        else if (notOpened)
             notOpened->append(paths[index]);
-        }
         ++index;
     }
+    sheetProblems << splitter.Problems();
     return added;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "filelist/album_splitter.h"
 #include "filelist/file_info_reader.h"
 #include "planning/file_info.h"
 
@@ -8,6 +9,7 @@
 #include <QStringList>
 #include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
 
 class CSettingsSet;
@@ -28,14 +30,19 @@ public:
     // be opened. The path is kept as given.
     bool Add(const QString& path);
     // Appends the files that can be opened, in the order given, reading their properties on
-    // all cores. Returns the number of entries added; a cancel keeps those of the first paths.
-    // notOpened, when given, receives the paths read that could not be opened.
+    // all cores; an album image with a cue sheet, or the sheet, appends the image's tracks. Returns
+    // the number of entries added; a cancel keeps those of the first paths. notOpened, when given,
+    // receives the paths read that could not be opened.
     qsizetype AddPaths(const QStringList& paths, const ReadProgress& progress = {},
                        QStringList* notOpened = nullptr);
     // Threads that read properties; 0 (the default) means one per processor.
     void SetReadThreads(int count) { readThreads = count; }
     // The cache of properties read before; null (as it starts): every file is read.
     void SetPropertyCache(CPropertyCacheFile* cache) { propertyCache = cache; }
+    // How album images are split into their tracks from now on.
+    void SetSheetOptions(const SheetOptions& options) { sheetOptions = options; }
+    // The sheets that could not split their images since the last call, with the reasons.
+    QList<SheetProblem> TakeSheetProblems() { return std::exchange(sheetProblems, {}); }
     // False for an index that is not in the list; nothing is removed then.
     bool RemoveAt(qsizetype index);
     void RemoveAll();
@@ -65,9 +72,15 @@ public:
     QList<qsizetype> RemoveDeadEntries();
 
 private:
+    // Appends the rows that stand for a record read: itself, or its image's tracks. The
+    // splitter of a whole adding gives each image's tracks once; null: one of its own.
+    qsizetype AddRows(std::unique_ptr<CFileInfo> record, CAlbumSplitter* splitter);
+
     std::vector<std::unique_ptr<CFileInfo>> entries;
     int readThreads = 0;
     CPropertyCacheFile* propertyCache = nullptr;
+    SheetOptions sheetOptions;
+    QList<SheetProblem> sheetProblems;
 };
 
 // The files AddFolder adds, in its order: every file of the folder and of the folders below

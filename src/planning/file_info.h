@@ -4,6 +4,7 @@
 #include "codecs/codec.h"
 #include "foundation/number_text.h"
 #include "tags/source_tags.h"
+#include "tags/tag_copy.h"
 
 #include <QString>
 #include <QtGlobal>
@@ -29,6 +30,22 @@ enum SourceType : int
 // The format text of every file read while the MediaInfo library is absent. Stored files and
 // users may rely on it, so it keeps its historic wording.
 inline constexpr const char16_t* kMediaInfoMissingText = u"Unable to load MediaInfo.dll";
+
+// A row that is one track of an album image: where it lies in the image and what its result's
+// tags say. Its row's path is the image's.
+struct CueTrackSource
+{
+    QString sheetPath; // the .cue file; empty when the image carries its sheet
+    int number = 0;
+    qint64 start = 0; // frames of the image
+    qint64 end = -1;  // -1: to the image's end
+    qint64 durationMs = 0;
+    qint64 imageDurationMs = 0;
+    TagFields fields;
+    // The path results are named after when no pattern names them: the image's folder and
+    // its name with the track's number and title.
+    QString namingPath;
+};
 
 // One source file of the list: its properties and the decoder and coder runs planned for it.
 class CFileInfo
@@ -66,12 +83,22 @@ public:
     std::unique_ptr<CDecoder> decoder;
     // A run of this file's jobs failed the last time they ran (Retry failed runs them again).
     bool lastRunFailed = false;
+    // Set for a track of an album image; shared by the rows copied from it.
+    std::shared_ptr<const CueTrackSource> track;
+
+    // The path results are named after: the file's, or the track's.
+    QString NamingPath() const { return track ? track->namingPath : path; }
 
     // Where the file's planned result goes: the coder's output, else the decoder's WAV; empty
     // when nothing is planned.
     QString PlannedResult() const
     {
-        return coder ? coder->GetOutputFile() : decoder ? decoder->GetOutputFile() : QString();
+        if (coder)
+            return coder->GetOutputFile();
+        // A track's decoder writes the whole image; the track is cut to the result.
+        if (decoder)
+            return track ? decoder->GetTempFile() : decoder->GetOutputFile();
+        return {};
     }
 
 private:

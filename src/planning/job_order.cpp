@@ -19,7 +19,9 @@ int QueueFiles(ICore& core, const QList<CFileInfo*>& files)
 {
     int queued = 0;
     for (CFileInfo* file : files) {
-        if (file->decoder && core.AddProcess(file->decoder.get()))
+        // A track's coder may read the WAV of another track's decoder, which runs instead.
+        const bool ownDecoder = !file->coder || file->coder->decoder == file->decoder.get();
+        if (file->decoder && ownDecoder && core.AddProcess(file->decoder.get()))
             ++queued;
         if (file->coder && core.AddProcess(file->coder.get()))
             ++queued;

@@ -58,7 +58,7 @@ QString NumberedAgainst(QSet<QString>& taken, const QString& path)
 QString ResultPathOf(const CFileInfo& file, const QString& outputFolder, const QString& extension,
                      const ResultNaming& naming)
 {
-    QString path = CleanedPath(file.path);
+    QString path = CleanedPath(file.NamingPath());
     RenameExtension(path, extension);
     if (!naming.fixedName.isEmpty()) {
         RemoveFileSpec(path); // the source's folder
@@ -69,7 +69,7 @@ QString ResultPathOf(const CFileInfo& file, const QString& outputFolder, const Q
         return outputFolder.isEmpty() ? path : OutputInFolder(outputFolder, path);
     QString sourceFolder = CleanedPath(file.path);
     RemoveFileSpec(sourceFolder);
-    QString sourceName = FileNamePart(CleanedPath(file.path));
+    QString sourceName = FileNamePart(CleanedPath(file.NamingPath()));
     RemoveExtension(sourceName);
     const NameFields fields{file.tags, sourceName, FileNamePart(sourceFolder)};
     const QString name = naming.pattern.ResultPath(fields, ExtensionPart(path), naming.fatSafe);
@@ -86,7 +86,10 @@ qint64 EstimatedWavBytes(const CFileInfo& file)
     const int sampleBytes = file.resolution > 0 && file.resolution <= 16 ? 2 : kWidestSampleBytes;
     // Opus decodes at 48 kHz whatever rate the source names.
     const qint64 rate = std::max(file.sampleRate, 48000);
-    const qint64 samples = (file.duration * rate + 999) / 1000;
+    // A track's WAV is cut from its image's, and every track's waits beside it for its coder.
+    const qint64 duration =
+        file.track ? file.track->imageDurationMs + file.duration : file.duration;
+    const qint64 samples = (duration * rate + 999) / 1000;
     return samples * file.channels * sampleBytes + 4096;
 }
 
@@ -312,7 +315,8 @@ bool PrepareCoder(CFileInfo& file, const QString& commandTemplate, const QString
 
 bool CoderReadsSource(const CFileInfo& file, const CCoder& coder, bool directInput)
 {
-    if (!directInput || coder.inputs.isEmpty())
+    // A track is cut from the decoded image: no coder sees the whole image.
+    if (!directInput || coder.inputs.isEmpty() || file.track)
         return false;
     return coder.inputs.contains(ExtensionPart(CleanedPath(file.path)).toLower());
 }

@@ -65,11 +65,15 @@ QString ResultFolderOf(const QString& outputFolder, const QString& commonFolder,
 bool CreateOutputFolders(const QList<CFileInfo*>& files, QString* failedFolder)
 {
     for (const CFileInfo* file : files) {
-        for (CCodec* codec :
-             {static_cast<CCodec*>(file->coder.get()), static_cast<CCodec*>(file->decoder.get())}) {
-            if (!codec || codec->GetOutputFile().isEmpty())
+        // A track decoded only is cut to its result from the image's WAV, which its decoder
+        // writes elsewhere.
+        const QString outputs[] = {file->coder ? file->coder->GetOutputFile() : QString(),
+                                   file->decoder ? file->decoder->GetOutputFile() : QString(),
+                                   file->PlannedResult()};
+        for (const QString& output : outputs) {
+            if (output.isEmpty())
                 continue;
-            QString folder = CleanedPath(codec->GetOutputFile());
+            QString folder = CleanedPath(output);
             RemoveFileSpec(folder);
             if (!folder.isEmpty() && !QDir().mkpath(folder)) {
                 if (failedFolder)

@@ -62,7 +62,11 @@ bool IsResultUpToDate(const PlannedJob& job)
     const auto sourceTime = std::filesystem::last_write_time(sourcePath, error);
     if (error || resultTime <= sourceTime)
         return false;
-    return CheckResult(result->GetOutputFile(), StreamDurationMs(source->GetInputFile())).Passed();
+    // A track's result is as long as the track, not as its image.
+    const qint64 expectedMs = job.coder && job.coder->expectedMs >= 0
+                                  ? job.coder->expectedMs
+                                  : StreamDurationMs(source->GetInputFile());
+    return CheckResult(result->GetOutputFile(), expectedMs).Passed();
 }
 
 // A link at the result's place counts, even one that points nowhere: the run replaces it.

@@ -32,6 +32,7 @@ constexpr int kResultMissing = 410;
 constexpr int kResultEmpty = 411;
 constexpr int kResultDamaged = 412;
 constexpr int kResultLength = 413;
+constexpr int kNotCut = 540;
 } // namespace Id
 
 constexpr int kCommandNotFound = 127;
@@ -111,6 +112,8 @@ QString Outcome(const RunResult& run, const CLanguagePack& language)
         return Text(language, Id::kNotPlaced, u"the result could not be moved to its name"_s);
     case RunResult::Outcome::BadResult:
         return CheckText(run.check, language);
+    case RunResult::Outcome::NotCut:
+        return Text(language, Id::kNotCut, u"the tracks could not be cut from the image"_s);
     case RunResult::Outcome::InvalidKind:
         return Text(language, Id::kInvalidKind, u"not a coder or decoder run"_s);
     case RunResult::Outcome::Stopped:

@@ -1,8 +1,10 @@
 #pragma once
 
+#include "codecs/codec.h"
 #include "run/result_finishing.h"
 #include "run/run_result.h"
 
+#include <QList>
 #include <QString>
 #include <orvel/icore.h>
 
@@ -31,7 +33,9 @@ struct CActiveRun
     ResultOptions options;
     QString errorOutput;
     ResultCheck check;
-    CResultFinish finish; // a coder's result on its way to its name
+    CResultFinish finish;      // a coder's result on its way to its name
+    QList<TrackCut> trackCuts; // an album image's decoder: the tracks cut from its WAV
+    bool cutOnly = false;      // a WAV image: the tracks are cut from it, nothing is decoded
 
     State state = State::Launching;
     qint64 pid = 0;

@@ -90,10 +90,24 @@ void CCore::LeaveOut(const PlannedJob& job, LeftOutReason reason)
     const RunResult::Outcome outcome = LeftOutOutcome(reason);
     // The job's result is the coder's; its decoder goes with it, or its WAV would be left behind.
     IProcess* reported = job.coder ? static_cast<IProcess*>(job.coder) : job.decoder;
-    if (job.coder && job.decoder)
-        queue.removeOne(job.decoder);
+    if (CDecoder* decoder = job.coder ? job.coder->decoder : nullptr) {
+        // An album image's decoder serves all its tracks: it no longer cuts this one's WAV,
+        // and goes only with the last coder that reads from it.
+        const QString wav = job.coder->GetTempFile();
+        decoder->trackCuts.removeIf([&wav](const TrackCut& cut) { return cut.wav == wav; });
+        if (!IsReadByOtherCoder(decoder, job.coder))
+            queue.removeOne(decoder);
+    }
     if (queue.contains(reported))
         DropFromQueue(reported, outcome, false);
+}
+
+bool CCore::IsReadByOtherCoder(const CDecoder* decoder, const CCoder* coder) const
+{
+    return std::any_of(queue.cbegin(), queue.cend(), [decoder, coder](IProcess* process) {
+        auto* other = dynamic_cast<CCoder*>(process);
+        return other && other != coder && other->decoder == decoder;
+    });
 }
 
 bool CCore::TryStart(IProcess* process, ActiveRun** handoff)
@@ -141,6 +155,12 @@ bool CCore::Launch(IProcess* process, ActiveRun** handoff)
         // A coder reading its decoder's WAV takes its tags from the decoder's source.
         run->finish.sourceFile = coder ? SourceOf(*coder) : run->inputFile;
         run->finish.sourceFolder = AlbumFolderOf(run->finish.sourceFile);
+        if (coder)
+            run->finish.fields = coder->tagFields;
+        if (auto* decoder = dynamic_cast<CDecoder*>(process)) {
+            run->trackCuts = decoder->trackCuts;
+            run->cutOnly = !run->trackCuts.isEmpty() && run->executable.isEmpty();
+        }
     }
     run->options = resultOptions;
     run->writtenFile = run->outputFile;

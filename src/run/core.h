@@ -116,6 +116,11 @@ private:
     void Record(const ActiveRun& run, RunResult::Outcome outcome, int code);
     void DropFromQueue(IProcess* process, RunResult::Outcome outcome, bool countAsDone);
     void LeaveOut(const PlannedJob& job, LeftOutReason reason);
+    bool IsReadByOtherCoder(const CDecoder* decoder, const CCoder* coder) const;
+    // An album image's decoder, once its program has ended well: the tracks' WAVs are cut
+    // from its WAV, which goes then (program_run.cpp). A WAV image is cut as it is.
+    RunResult::Outcome CutImage(ActiveRun& run, RunResult::Outcome outcome);
+    ActiveRun* CutWithoutProgram(ActiveRun* run);
     void EndRunIfIdle();
     void ResizeSlots(int count);
 

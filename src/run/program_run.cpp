@@ -7,6 +7,7 @@
 #include "run/core.h"
 #include "run/run_files.h"
 #include "run/run_outcome.h"
+#include "run/track_cutting.h"
 
 #include <QFile>
 
@@ -27,6 +28,8 @@ void CCore::Work(ActiveRun* run)
 
 CCore::ActiveRun* CCore::RunProcess(ActiveRun* run)
 {
+    if (run->cutOnly)
+        return CutWithoutProgram(run);
     ActiveRun* next = nullptr;
     auto* ownProcess = dynamic_cast<CProcess*>(run->process);
     QString hiddenOutput;
@@ -74,9 +77,51 @@ CCore::ActiveRun* CCore::RunProcess(ActiveRun* run)
     if (verdict.discardOutput)
         DeleteRunFile(run->writtenFile);
     RunResult::Outcome outcome = verdict.outcome;
+    if (!run->trackCuts.isEmpty())
+        outcome = verdict.Succeeded() ? CutImage(*run, outcome) : outcome;
     SettleAlbum(*run, outcome);
     std::lock_guard lock(mutex);
+    // Stop cleared the tracks' coders before the cut ended: their WAVs have no reader now.
+    if (run->stopRequested && !run->trackCuts.isEmpty()) {
+        for (const TrackCut& cut : std::as_const(run->trackCuts))
+            DeleteRunFile(cut.wav);
+        outcome = RunResult::Outcome::Stopped;
+    }
     OnProcessFinished(run, outcome, verdict.code, true, &next);
+    return next;
+}
+
+RunResult::Outcome CCore::CutImage(ActiveRun& run, RunResult::Outcome outcome)
+{
+    const QString image = run.cutOnly ? run.inputFile : run.outputFile;
+    QString reason;
+    if (!CutTracks(image, run.trackCuts, &reason)) {
+        run.errorOutput = reason;
+        outcome = RunResult::Outcome::NotCut;
+    }
+    // The decoded image is only the tracks' source; a WAV image is the user's own file.
+    if (!run.cutOnly)
+        DeleteRunFile(run.outputFile);
+    return outcome;
+}
+
+CCore::ActiveRun* CCore::CutWithoutProgram(ActiveRun* run)
+{
+    ActiveRun* next = nullptr;
+    bool stopped = false;
+    {
+        std::lock_guard lock(mutex);
+        stopped = run->stopRequested;
+    }
+    RunResult::Outcome outcome =
+        stopped ? RunResult::Outcome::Stopped : CutImage(*run, RunResult::Outcome::Exited);
+    std::lock_guard lock(mutex);
+    if (run->stopRequested) {
+        for (const TrackCut& cut : std::as_const(run->trackCuts))
+            DeleteRunFile(cut.wav);
+        outcome = RunResult::Outcome::Stopped;
+    }
+    OnProcessFinished(run, outcome, 0, true, &next);
     return next;
 }
 

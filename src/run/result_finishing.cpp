@@ -51,12 +51,15 @@ bool FinishResult(CResultFinish& finish, const QString& writtenFile, const QStri
     const ReplayGainValues gains = ReplayGainValuesOf(meter.loudness);
     // A failed tag copy is reported; the audio is still the result.
     const QString tagSource = options.copyTags ? finish.sourceFile : QString();
+    const TagFields* fields =
+        options.copyTags && !finish.fields.isEmpty() ? &finish.fields : nullptr;
     if (!tagSource.isEmpty() || meter.measured)
-        CopyTags(tagSource, writtenFile, &finish.tagError, meter.measured ? &gains : nullptr);
+        CopyTags(tagSource, writtenFile, &finish.tagError, meter.measured ? &gains : nullptr,
+                 fields);
     if (!meter.error.isEmpty())
         AppendLine(finish.tagError, meter.error);
     if (meter.measured && options.replayGain == ReplayGainMode::TrackAndAlbum) {
-        finish.album = ReadAlbumTitle(finish.sourceFile);
+        finish.album = finish.fields.value(u"ALBUM"_s, ReadAlbumTitle(finish.sourceFile));
         finish.held = true;
         return true;
     }

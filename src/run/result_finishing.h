@@ -4,6 +4,7 @@
 #include "run/run_result.h"
 
 #include <QList>
+#include <QMap>
 #include <QString>
 #include <QStringList>
 
@@ -35,8 +36,9 @@ private:
 // A coder's result between the end of its program and its own name.
 struct CResultFinish
 {
-    QString sourceFile;   // whose tags and album title it takes
-    QString sourceFolder; // where its album's files are
+    QString sourceFile;            // whose tags and album title it takes
+    QString sourceFolder;          // where its album's files are
+    QMap<QString, QString> fields; // replace the source's tags (a track of an album image)
     CRunMeter meter;
     QString tagError;  // what went wrong with its tags (the audio stays the result)
     QString album;     // the source's album title, once held

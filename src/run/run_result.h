@@ -23,6 +23,7 @@ struct RunResult
         NoOutput,      // ended with exit code 0 but did not write (all of) its output file
         NotPlaced,     // the whole result could not be moved from its hidden name to its own
         BadResult,     // exit code 0, but the result failed its check (`check` says how)
+        NotCut,        // an album image's tracks could not be cut from it (`errorOutput`: why)
     };
 
     IProcess* process = nullptr; // identity only; the file records own the runs

@@ -1,6 +1,7 @@
 #include "session/conversion_session.h"
 
 #include "extensions/language_pack.h"
+#include "planning/album_tracks.h"
 #include "planning/job_order.h"
 #include "planning/job_planning.h"
 #include "planning/output_tree.h"
@@ -136,9 +137,12 @@ QList<int> CConversionSession::Plan(const QList<int>& indexes, CCoder* coder, in
         const QString folder =
             ResultFolderOf(outputFolder, commonFolder, file.folder, naming.pattern);
         record.failedRun.reset();
-        if (!PlanFile(file, decoders, decodeOnly ? nullptr : coder, presetIndex, folder, decodeOnly,
-                      directInput, naming, tempFolder) ||
-            (!file.coder && !file.decoder)) {
+        CCoder* used = decodeOnly ? nullptr : coder;
+        const bool plannedNow = file.track ? PlanTrack(file, decoders, used, presetIndex, folder,
+                                                       decodeOnly, naming, tempFolder)
+                                           : PlanFile(file, decoders, used, presetIndex, folder,
+                                                      decodeOnly, directInput, naming, tempFolder);
+        if (!plannedNow || (!file.coder && !file.decoder)) {
             LeaveOut(index, LeftOutCause::NoDecoder);
             continue;
         }
@@ -241,6 +245,7 @@ bool CConversionSession::Start(bool replacingAllowed)
         runnable, overrides.longFilesFirst.value_or(settings.general.startLongFilesFirst != 0));
     for (const CFileInfo* file : ordered)
         startOrder << indexOf.value(file);
+    ShareImageDecoders(ordered);
     if (overrides.dryRun || startOrder.isEmpty())
         return false;
     return Queue();

@@ -74,8 +74,10 @@ bool CSettingsGeneral::Exchange(bool continueOnError, CSettingsStorage* storage,
            values.Int32(u"NumberSharedNames"_s, numberSharedNames, 0) &&
            values.String(u"Language"_s, language, QString()) &&
            values.Int32(u"KeepAwake"_s, keepAwake, 1) &&
-           values.Int32(u"NotifyWhenDone"_s, notifyWhenDone, 1) && ExchangeRecentPatterns(values) &&
-           values.Result();
+           values.Int32(u"NotifyWhenDone"_s, notifyWhenDone, 1) &&
+           values.Int32(u"CueGaps"_s, cueGaps, 0) &&
+           values.String(u"CueEncoding"_s, cueEncoding, QString()) &&
+           ExchangeRecentPatterns(values) && values.Result();
 }
 
 bool CSettingsGeneral::ExchangeRecentPatterns(CSettingsExchange& values)

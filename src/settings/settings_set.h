@@ -78,6 +78,11 @@ public:
     qint32 keepAwake = 1;
     // The desktop is told when a run ends while the window is not the active one.
     qint32 notifyWhenDone = 1;
+    // Where an album image's gaps (a track's INDEX 00 to its INDEX 01) go: 0 to the end of the
+    // track before, 1 to the start of their own track, 2 left out.
+    qint32 cueGaps = 0;
+    // The encoding cue sheets are read in; empty: found from their bytes.
+    QString cueEncoding;
     static constexpr int kRecentNamePatterns = 5;
     QStringList recentNamePatterns; // the last ones used, newest first
 

@@ -359,6 +359,8 @@ void CDlgMain::ReadPaths(CFileAdder& adder, QStringList paths)
     for (QString& path : paths) {
         path = FoldDoubledSeparators(path);
     }
+    fileList.SetSheetOptions(
+        {CueGapModeOf(settings.general.cueGaps), settings.general.cueEncoding});
     adder.Read(fileList, paths);
     RebuildFileList();
 }

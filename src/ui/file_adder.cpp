@@ -69,6 +69,22 @@ QStringList CFileAdder::ListFolder(const QString& folder, const DecoderList& dec
     return readable;
 }
 
+// One box for every sheet of the adding that could not split its image.
+void CFileAdder::NotifySheetProblems(const QList<SheetProblem>& problems)
+{
+    if (problems.isEmpty())
+        return;
+    QStringList lines;
+    for (const SheetProblem& problem : problems)
+        lines << problem.path + u": "_s + problem.reason;
+    CurrentNotifier()->Notify(
+        INotifier::Icon::Warning, QCoreApplication::applicationName(),
+        LanguageTextOr(language, UiText::kSheetProblems,
+                       u"These cue sheets could not split their album images (an image is "
+                       u"added whole, a sheet not at all):"_s) +
+            u"\n\n"_s + lines.join(u'\n'));
+}
+
 void CFileAdder::Read(CFileList& list, const QStringList& paths)
 {
     if (WasCanceled()) {
@@ -80,6 +96,7 @@ void CFileAdder::Read(CFileList& list, const QStringList& paths)
         return !WasCanceled();
     });
     progress->hide();
+    NotifySheetProblems(list.TakeSheetProblems());
     if (leftOut > 0) {
         CurrentNotifier()->Notify(
             INotifier::Icon::Information, QCoreApplication::applicationName(),

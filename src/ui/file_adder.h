@@ -1,8 +1,10 @@
 #pragma once
 
 #include "codecs/codec_discovery.h"
+#include "filelist/album_splitter.h"
 
 #include <QElapsedTimer>
+#include <QList>
 #include <QStringList>
 #include <memory>
 
@@ -39,6 +41,8 @@ public:
     bool WasCanceled() const;
 
 private:
+    void NotifySheetProblems(const QList<SheetProblem>& problems);
+
     // Keeps the window alive: shows the dialog once the work has taken a moment, and lets
     // events through while it shows (it is modal, so only its Cancel can be used).
     void Step(int value);

@@ -9,6 +9,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -40,7 +41,18 @@ constexpr int kKeepAwake = 530;
 constexpr int kNotifyWhenDone = 531;
 constexpr int kLanguage = 502;
 constexpr int kSystemLanguage = 503;
+constexpr int kCueGaps = 542;
+constexpr int kGapsToPrevious = 543;
+constexpr int kGapsToOwn = 544;
+constexpr int kGapsLeftOut = 545;
+constexpr int kCueEncoding = 546;
+constexpr int kEncodingFound = 547;
 } // namespace Text
+
+// Encodings that sheets are commonly written in, offered before the user types another.
+constexpr const char16_t* kSheetEncodings[] = {u"UTF-8",     u"windows-1252", u"windows-1251",
+                                               u"Shift_JIS", u"GBK",          u"Big5",
+                                               u"EUC-KR",    u"ISO-8859-1"};
 
 } // namespace
 
@@ -102,6 +114,7 @@ void COptionsPageGeneral::BuildControls(QWidget* page)
     AddTip(keepFolderStructure, UiText::kKeepFolderStructureTip,
            u"Results go to subfolders of the output folder that repeat where their sources lie "
            u"below the folder the sources share."_s);
+    AddCueSheetControls(layout);
     AddLanguageControls(layout);
     layout->addStretch(1);
 
@@ -157,6 +170,51 @@ void COptionsPageGeneral::AddLanguageControls(QVBoxLayout* layout)
     layout->addLayout(row);
 }
 
+// Album images split by their cue sheets: where the gaps go, and the sheets' encoding when
+// their bytes do not say it well.
+void COptionsPageGeneral::AddCueSheetControls(QVBoxLayout* layout)
+{
+    QWidget* page = layout->parentWidget();
+    auto* gapsLabel = new QLabel(
+        LanguageTextOr(language, Text::kCueGaps, u"Album images, gaps between tracks:"_s), page);
+    cueGaps = new QComboBox(page);
+    cueGaps->setObjectName(u"cueGaps"_s);
+    gapsLabel->setBuddy(cueGaps);
+    cueGaps->addItem(
+        LanguageTextOr(language, Text::kGapsToPrevious, u"at the end of the track before"_s));
+    cueGaps->addItem(LanguageTextOr(language, Text::kGapsToOwn, u"at the start of their track"_s));
+    cueGaps->addItem(LanguageTextOr(language, Text::kGapsLeftOut, u"left out"_s));
+    cueGaps->setCurrentIndex(qBound(0, settings->general.cueGaps, 2));
+
+    auto* encodingLabel =
+        new QLabel(LanguageTextOr(language, Text::kCueEncoding, u"Cue sheet encoding:"_s), page);
+    cueEncoding = new QComboBox(page);
+    cueEncoding->setObjectName(u"cueEncoding"_s);
+    cueEncoding->setEditable(true);
+    encodingLabel->setBuddy(cueEncoding);
+    cueEncoding->addItem(
+        LanguageTextOr(language, Text::kEncodingFound, u"Found from the sheet's bytes"_s),
+        QString());
+    for (const char16_t* name : kSheetEncodings)
+        cueEncoding->addItem(QString::fromUtf16(name), QString::fromUtf16(name));
+    const QString chosen = settings->general.cueEncoding;
+    int index = cueEncoding->findData(chosen);
+    if (index < 0) {
+        cueEncoding->addItem(chosen, chosen);
+        index = cueEncoding->count() - 1;
+    }
+    cueEncoding->setCurrentIndex(index);
+
+    auto* grid = new QGridLayout;
+    grid->addWidget(gapsLabel, 0, 0);
+    grid->addWidget(cueGaps, 0, 1);
+    grid->addWidget(encodingLabel, 1, 0);
+    grid->addWidget(cueEncoding, 1, 1);
+    grid->setColumnStretch(2, 1);
+    layout->addSpacing(gapsLabel->fontMetrics().height() / 2);
+    layout->addLayout(grid);
+}
+
 // The folder is of no use while results go beside their sources.
 void COptionsPageGeneral::UpdateFolderControls()
 {
@@ -182,4 +240,9 @@ void COptionsPageGeneral::OnOK()
     settings->general.outputFolder = outputFolder->text();
     settings->general.replayGainAlbum = replayGainScope->currentIndex() == 1 ? 1 : 0;
     settings->general.language = languageChoice->currentData().toString();
+    settings->general.cueGaps = cueGaps->currentIndex();
+    // A typed name is the encoding itself; a listed one carries its name as its data.
+    const QString typed = cueEncoding->currentText().trimmed();
+    const int listed = cueEncoding->findText(typed);
+    settings->general.cueEncoding = listed >= 0 ? cueEncoding->itemData(listed).toString() : typed;
 }

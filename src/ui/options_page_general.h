@@ -27,6 +27,7 @@ private:
     void UpdateFolderControls();
     void AddReplayGainControls(QVBoxLayout* layout);
     void AddLanguageControls(QVBoxLayout* layout);
+    void AddCueSheetControls(QVBoxLayout* layout);
 
     QCheckBox* sameAsOriginal = nullptr;
     QLineEdit* outputFolder = nullptr;
@@ -34,4 +35,6 @@ private:
     QCheckBox* keepFolderStructure = nullptr; // of use only with an output folder
     QComboBox* replayGainScope = nullptr;     // track values only, or album values too
     QComboBox* languageChoice = nullptr;      // the item's data: the pack's name, or empty
+    QComboBox* cueGaps = nullptr;             // where an album image's gaps go
+    QComboBox* cueEncoding = nullptr;         // editable; the first item: found from the bytes
 };

@@ -50,6 +50,7 @@ inline constexpr int kNotAudioLeftOut = 477;          // Add folder: files no de
 inline constexpr int kSelectedResult = 478;           // Names page: the selected file's result
 inline constexpr int kRunDone = 532;                  // a desktop notice: the run has ended
 inline constexpr int kRunDoneBody = 533;              // its counts and time
+inline constexpr int kSheetProblems = 541;            // sheets that could not split images
 } // namespace UiText
 
 // The pack's text for id, or fallback when the pack has none.

@@ -798,3 +798,88 @@ TEST_F(OrvelBatchTest, TheMachineStaysAwakeForTheRunAndNoLonger)
 }
 
 } // namespace
+
+// An album image and its sheet (Windows-1252, a gap before track 2, named as the WAV it was
+// ripped from) become three results: decoded once, cut to the sample, named and tagged from
+// the sheet. Joined again, their audio is the image's, byte for byte; a dry run decodes the
+// image once, --jobs gives a line per track, and nothing temporary is left.
+TEST_F(OrvelBatchTest, AnAlbumImageWithItsSheetBecomesItsTracksSampleExact)
+{
+    ASSERT_TRUE(QDir().mkpath(Path(u"album"_s)));
+    // A sweep never repeats, so a misplaced cut cannot compare equal.
+    ASSERT_EQ(Shell(u"sox -n -r 44100 -c 2 -b 16 tmp/image.wav synth 7.3 sine 300-900 && "
+                    u"flac -s -f tmp/image.wav -o album/Album.flac && rm tmp/image.wav"_s)
+                  .status,
+              0);
+    WriteFile(u"album/Album.cue"_s, "PERFORMER \"Band\"\r\nTITLE \"Album\"\r\n"
+                                    "FILE \"Album.wav\" WAVE\r\n"
+                                    "  TRACK 01 AUDIO\r\n    TITLE \"Intro\"\r\n"
+                                    "    INDEX 01 00:00:00\r\n"
+                                    "  TRACK 02 AUDIO\r\n    TITLE \"Caf\xE9 \xC0 Deux\"\r\n"
+                                    "    INDEX 00 00:02:10\r\n    INDEX 01 00:03:00\r\n"
+                                    "  TRACK 03 AUDIO\r\n    TITLE \"Ende\"\r\n"
+                                    "    INDEX 01 00:05:37\r\n");
+    const QString arguments =
+        u"--coder FLAC --output out --name-pattern '<album>/<track> - <title>' album"_s;
+
+    const Result dryRun = Batch(u"--dry-run "_s + arguments);
+    EXPECT_EQ(dryRun.status, 0) << dryRun.err.toStdString();
+    const QStringList lines = dryRun.out.split(u'\n', Qt::SkipEmptyParts);
+    EXPECT_EQ(lines.size(), 4) << dryRun.out.toStdString();
+    EXPECT_EQ(lines.filter(u"Album.flac"_s).size(), 1) << dryRun.out.toStdString();
+    const Result jobs = Batch(u"--jobs "_s + arguments);
+    EXPECT_EQ(jobs.out.count(u"--job "_s), 3);
+    for (const QString& number : {u"1"_s, u"2"_s, u"3"_s})
+        EXPECT_TRUE(jobs.out.contains(u"--track "_s + number + u' ')) << jobs.out.toStdString();
+
+    const Result run = Batch(arguments);
+    ASSERT_EQ(run.status, 0) << run.out.toStdString() << run.err.toStdString();
+    EXPECT_TRUE(run.out.contains(u"3 converted, 0 failed"_s)) << run.out.toStdString();
+    const QStringList results =
+        QDir(Path(u"out/Album"_s)).entryList({u"*.flac"_s}, QDir::Files, QDir::Name);
+    ASSERT_EQ(results,
+              (QStringList{u"01 - Intro.flac"_s, u"02 - Café À Deux.flac"_s, u"03 - Ende.flac"_s}));
+    QStringList titles;
+    for (const QString& name : results) {
+        const QByteArray path = QFile::encodeName(Path(u"out/Album/"_s + name));
+        TagLib::FileRef file(path.constData(), false);
+        ASSERT_FALSE(file.isNull());
+        const TagLib::PropertyMap tags = file.file()->properties();
+        const auto field = [&tags](const char* key) {
+            return tags.contains(key) ? QString::fromUtf8(tags[key].front().toCString(true))
+                                      : QString();
+        };
+        titles << field("TITLE") + u'/' + field("TRACKNUMBER") + u'/' + field("ALBUM");
+    }
+    EXPECT_EQ(titles,
+              (QStringList{u"Intro/1/Album"_s, u"Café À Deux/2/Album"_s, u"Ende/3/Album"_s}));
+
+    // The gap (INDEX 00 of track 2) ends track 1: the three are the whole image, in order.
+    const Result joined =
+        Shell(u"cd out/Album && for f in 0*.flac; do flac -s -d --force-raw-format --endian=little "
+              u"--sign=signed -c \"$f\"; done > ../../tmp/tracks.raw && cd ../.. && "
+              u"flac -s -d --force-raw-format --endian=little --sign=signed -c album/Album.flac "
+              u"> tmp/image.raw && cmp tmp/image.raw tmp/tracks.raw && "
+              u"stat -c %s tmp/image.raw"_s);
+    EXPECT_EQ(joined.status, 0) << joined.err.toStdString();
+    EXPECT_EQ(joined.out.trimmed(), QString::number(qint64(44100) * 73 / 10 * 4));
+    // Track 1 holds the gap: it ends where track 2's INDEX 01 begins, 3 s in.
+    const Result first = Shell(u"soxi -s 'out/Album/01 - Intro.flac'"_s);
+    EXPECT_EQ(first.out.trimmed(), QString::number(3 * 44100));
+
+    // Decoded only, each track is cut to its result, in a folder of its own.
+    const Result decoded = Batch(u"--coder 'Decode to WAV only' --output wavs album"_s);
+    EXPECT_EQ(decoded.status, 0) << decoded.err.toStdString();
+    const Result lengths = Shell(u"soxi -s wavs/*.wav"_s);
+    EXPECT_EQ(lengths.out.split(u'\n', Qt::SkipEmptyParts),
+              (QStringList{u"132300"_s, u"109956"_s, u"79674"_s}));
+    EXPECT_TRUE(TemporaryWavs().isEmpty()) << TemporaryWavs().join(u' ').toStdString();
+
+    // A library copy holds each track as a source of its own: all three land, then stay.
+    const QString sync = u"--sync --coder FLAC --output copy album"_s;
+    const Result synced = Batch(sync);
+    EXPECT_TRUE(synced.out.contains(u"3 converted, 0 failed"_s)) << synced.out.toStdString();
+    const Result again = Batch(sync);
+    EXPECT_TRUE(again.out.contains(u"0 converted, 0 failed, 0 left out, 3 up to date"_s))
+        << again.out.toStdString() << again.err.toStdString();
+}

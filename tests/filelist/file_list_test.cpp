@@ -394,3 +394,64 @@ TEST_F(FileListTest, RememberedListFollowsTheSetting)
 }
 
 } // namespace
+
+// An album image with its sheet gives its tracks once, whether the image, the sheet, both or
+// their folder is added; a rip to one file per track stays those files; a damaged sheet named
+// after its image leaves the image whole and says why.
+TEST_F(FileListTest, AlbumImagesAreAddedAsTheirTracksOnce)
+{
+    ASSERT_TRUE(QDir().mkpath(In(u"album"_s)) && QDir().mkpath(In(u"rip"_s)));
+    ASSERT_TRUE(fixtures::MakeWav(In(u"album/Album.wav"_s), 44100, 2, 16, 1.0));
+    WriteFile(In(u"album/Album.cue"_s), "FILE \"Album.wav\" WAVE\n  TRACK 01 AUDIO\n"
+                                        "    TITLE \"A\"\n    INDEX 01 00:00:00\n"
+                                        "  TRACK 02 AUDIO\n    TITLE \"B\"\n"
+                                        "    INDEX 00 00:00:15\n    INDEX 01 00:00:30\n");
+    ASSERT_TRUE(fixtures::MakeWav(In(u"rip/01.wav"_s), 44100, 2, 16, 0.5));
+    ASSERT_TRUE(fixtures::MakeWav(In(u"rip/02.wav"_s), 44100, 2, 16, 0.5));
+    WriteFile(In(u"rip/rip.cue"_s), "FILE \"01.wav\" WAVE\n  TRACK 01 AUDIO\n"
+                                    "    INDEX 01 00:00:00\nFILE \"02.wav\" WAVE\n"
+                                    "  TRACK 02 AUDIO\n    INDEX 01 00:00:00\n");
+    const QStringList tracks{u"Album.wav - 01 - A"_s, u"Album.wav - 02 - B"_s};
+    const auto names = [](const CFileList& list) {
+        QStringList listed;
+        for (qsizetype i = 0; i < list.Count(); ++i)
+            listed << list.At(i)->fileName;
+        return listed;
+    };
+    const QList<QStringList> additions = {
+        {In(u"album/Album.wav"_s)},
+        {In(u"album/Album.cue"_s)},
+        {In(u"album/Album.cue"_s), In(u"album/Album.wav"_s)},
+        {In(u"album/Album.wav"_s), In(u"album/Album.cue"_s)},
+    };
+    for (const QStringList& paths : additions) {
+        CFileList list;
+        list.AddPaths(paths);
+        EXPECT_EQ(names(list), tracks) << paths.join(u' ').toStdString();
+        EXPECT_TRUE(list.TakeSheetProblems().isEmpty());
+    }
+    CFileList folder;
+    folder.AddFolder(In(u"album"_s), true);
+    ASSERT_EQ(names(folder), tracks);
+    // The gap ends track 1 by default; with it at its own track, track 2 begins at INDEX 00.
+    EXPECT_EQ(folder.At(0)->duration, 400);
+    EXPECT_EQ(folder.At(1)->track->start, 30 * 588);
+    CFileList ownGaps;
+    ownGaps.SetSheetOptions({CueGapMode::ToOwnTrack, {}});
+    ownGaps.AddPaths({In(u"album/Album.wav"_s)});
+    ASSERT_EQ(ownGaps.Count(), 2);
+    EXPECT_EQ(ownGaps.At(1)->track->start, 15 * 588);
+
+    CFileList rip;
+    rip.AddPaths({In(u"rip/rip.cue"_s), In(u"rip/01.wav"_s), In(u"rip/02.wav"_s)});
+    EXPECT_EQ(names(rip), (QStringList{u"01.wav"_s, u"02.wav"_s}));
+    EXPECT_FALSE(rip.At(0)->track);
+
+    WriteFile(In(u"album/Album.cue"_s), "FILE \"Album.wav\" WAVE\n  TRACK 01 AUDIO\n");
+    CFileList damaged;
+    damaged.AddPaths({In(u"album/Album.wav"_s)});
+    EXPECT_EQ(names(damaged), QStringList{u"Album.wav"_s});
+    const QList<SheetProblem> problems = damaged.TakeSheetProblems();
+    ASSERT_EQ(problems.size(), 1);
+    EXPECT_TRUE(problems[0].reason.contains(u"Album.cue"_s)) << problems[0].reason.toStdString();
+}

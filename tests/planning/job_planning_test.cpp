@@ -332,6 +332,12 @@ TEST(JobPlanningTest, IntermediateWavsGoToTheRuntimeFolderOnlyWhenTheyFit)
     EXPECT_EQ(EstimatedWavBytes(*song), 240LL * 48000 * 2 * 2 + 4096);
     song->resolution = 0; // a lossy source may decode to floats
     EXPECT_EQ(EstimatedWavBytes(*song), 240LL * 48000 * 2 * 4 + 4096);
+    // A track of an album image needs room for the image's WAV it is cut from, too.
+    auto track = std::make_shared<CueTrackSource>();
+    track->imageDurationMs = 2400000;
+    song->track = track;
+    EXPECT_EQ(EstimatedWavBytes(*song), 2640LL * 48000 * 2 * 4 + 4096);
+    song->track.reset();
     song->duration = 0;
     EXPECT_EQ(EstimatedWavBytes(*song), -1);
 

@@ -1,3 +1,4 @@
+#include "audio/wav_cut.h"
 #include "run/core.h"
 #include "support/audio_fixtures.h"
 #include "support/process_checks.h"
@@ -387,6 +388,49 @@ TEST_F(CoreTest, JobThatWouldOverwriteAFileOfTheBatchIsLeftOutWithItsDecoder)
     EXPECT_EQ(outcomes,
               (QList<RunResult::Outcome>{RunResult::Outcome::OwnInput, RunResult::Outcome::OwnInput,
                                          RunResult::Outcome::OtherSource}));
+}
+
+// A WAV image's tracks are cut from it by a decoder without a program; a track left out (its
+// result would replace the image) loses only its own cut, and the other track still gets its
+// WAV from the shared decoder, converts, and leaves no WAV behind.
+TEST_F(CoreTest, AnImageDecoderStillServesTheTracksThatAreNotLeftOut)
+{
+    const QString image = folder.filePath(u"image.wav"_s);
+    QFile file(image);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(WavBytes(44100, 10000, false));
+    file.close();
+    CDecoder cutter;
+    cutter.SetInputFile(image);
+    const QString firstWav = folder.filePath(u"track1.wav"_s);
+    const QString secondWav = folder.filePath(u"track2.wav"_s);
+    cutter.trackCuts = {{0, 5000, firstWav}, {5000, -1, secondWav}};
+    auto first = Job<CCoder>(u"T1"_s, 0, 0, image);
+    auto second = Job<CCoder>(u"T2"_s, 0, 0, folder.filePath(u"track2.out"_s));
+    for (auto [coder, wav] :
+         {std::pair{first.get(), firstWav}, std::pair{second.get(), secondWav}}) {
+        coder->decoder = &cutter;
+        coder->SetInputFile(wav);
+        coder->SetTempFile(wav);
+    }
+
+    CCore core;
+    core.SetThreadsCount(2);
+    for (IProcess* p : {(IProcess*)&cutter, (IProcess*)first.get(), (IProcess*)second.get()})
+        core.AddProcess(p);
+    core.Start();
+    ASSERT_TRUE(WaitUntilIdle(core));
+
+    EXPECT_EQ(ReadLog().keys(), QList<QString>{u"T2"_s});
+    EXPECT_EQ(ReadWavExtent(image).frames, 10000);
+    EXPECT_FALSE(QFile::exists(firstWav));
+    EXPECT_FALSE(QFile::exists(secondWav));
+    QList<RunResult::Outcome> outcomes;
+    for (const RunResult& result : core.GetRunResults())
+        outcomes.append(result.outcome);
+    EXPECT_EQ(outcomes,
+              (QList<RunResult::Outcome>{RunResult::Outcome::OwnInput, RunResult::Outcome::Exited,
+                                         RunResult::Outcome::Exited}));
 }
 
 // Nice value of a process, from /proc/PID/stat (field 19).

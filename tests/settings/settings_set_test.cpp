@@ -123,7 +123,7 @@ TEST_F(SettingsSetTest, SaveWritesEverySectionInItsOrder)
                                 "ReplayGain=0\r\nReplayGainAlbum=1\r\nDirectInput=1\r\n"
                                 "NamePattern=<artist>/<title>\r\nFatSafeNames=0\r\n"
                                 "NumberSharedNames=0\r\nLanguage=\r\nKeepAwake=1\r\n"
-                                "NotifyWhenDone=1\r\n"
+                                "NotifyWhenDone=1\r\nCueGaps=0\r\nCueEncoding=\r\n"
                                 "RecentNamePattern1=<artist>/<title>\r\n"
                                 "RecentNamePattern2=<title>\r\nRecentNamePattern3=\r\n"
                                 "RecentNamePattern4=\r\nRecentNamePattern5=\r\n"

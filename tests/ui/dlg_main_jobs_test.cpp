@@ -252,3 +252,33 @@ TEST_F(MainWindowDesktopBusTest, TheDesktopFollowsARunOfTheWindow)
         u"launcher application://orvel.desktop|progress=0|visible=false|count=0|count-visible=false"_s));
     EXPECT_TRUE(seen(u"launcher application://orvel.desktop|"_s, u"|visible=true|"_s));
 }
+
+// An album image with its sheet beside it is listed as its tracks, each with its own length;
+// Start decodes the image once and converts each track to its own result, named after the
+// image and the track.
+TEST_F(MainWindowJobsTest, AnAlbumImageIsListedAndConvertedAsItsTracks)
+{
+    folder.MakeFlac(u"Album.flac"_s); // one second
+    folder.WriteFile(u"Music/Album.cue"_s, "TITLE \"Album\"\nFILE \"Album.flac\" WAVE\n"
+                                           "  TRACK 01 AUDIO\n    TITLE \"One\"\n"
+                                           "    INDEX 01 00:00:00\n"
+                                           "  TRACK 02 AUDIO\n    TITLE \"Two\"\n"
+                                           "    INDEX 01 00:00:30\n");
+    window->AddPaths({folder.Path(u"Music/Album.flac"_s)});
+    ASSERT_EQ(c.fileList->GetRowCount(), 2);
+    EXPECT_EQ(c.fileList->GetCellText(0, 0), u"Album.flac - 01 - One"_s);
+    EXPECT_EQ(c.fileList->GetCellText(1, 0), u"Album.flac - 02 - Two"_s);
+    EXPECT_EQ(window->FileList().At(0)->duration, 400);
+    EXPECT_EQ(window->FileList().At(1)->duration, 600);
+
+    ChooseCoder(1); // LAME MP3
+    c.applyButton->click();
+    c.startButton->click();
+    EXPECT_EQ(StatusColumn(), (QStringList{u"Converted"_s, u"Converted"_s}));
+    int decodes = 0;
+    for (const RunResult& run : window->Core().GetRunResults())
+        decodes += run.kind == kDecoderRun ? 1 : 0;
+    EXPECT_EQ(decodes, 1);
+    EXPECT_TRUE(QFileInfo::exists(folder.Path(u"Music/Album - 01 - One.mp3"_s)));
+    EXPECT_TRUE(QFileInfo::exists(folder.Path(u"Music/Album - 02 - Two.mp3"_s)));
+}

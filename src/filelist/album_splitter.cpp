@@ -1,0 +1,132 @@
+#include "filelist/album_splitter.h"
+
+#include "audio/embedded_cue_sheet.h"
+#include "filelist/file_info_reader.h"
+#include "foundation/path_helpers.h"
+#include "planning/album_image.h"
+#include "planning/album_tracks.h"
+
+#include <QDir>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// The formats that albums are ripped to as one image.
+bool MayBeImage(const CFileInfo& file)
+{
+    return file.fileType == kSourceFlac || file.fileType == kSourceApe ||
+           file.fileType == kSourceWv || file.fileType == kSourceWav || file.fileType == kSourceTta;
+}
+
+bool IsSheet(const QString& path)
+{
+    return ExtensionPart(CleanedPath(path)).compare(u"cue"_s, Qt::CaseInsensitive) == 0;
+}
+
+std::vector<std::unique_ptr<CFileInfo>> Only(std::unique_ptr<CFileInfo> row)
+{
+    std::vector<std::unique_ptr<CFileInfo>> rows;
+    rows.push_back(std::move(row));
+    return rows;
+}
+
+} // namespace
+
+CueGapMode CueGapModeOf(int setting)
+{
+    switch (setting) {
+    case 1:
+        return CueGapMode::ToOwnTrack;
+    case 2:
+        return CueGapMode::LeftOut;
+    default:
+        return CueGapMode::ToPreviousTrack;
+    }
+}
+
+std::vector<std::unique_ptr<CFileInfo>> CAlbumSplitter::RowsOf(std::unique_ptr<CFileInfo> record)
+{
+    if (IsSheet(record->path))
+        return RowsOfSheet(record->path);
+    if (!MayBeImage(*record))
+        return Only(std::move(record));
+    const QString resolved = ResolvedPath(record->path);
+    if (added.contains(resolved))
+        return {};
+    added.insert(resolved);
+    QString error;
+    const std::optional<AlbumImage> album = FindImage(*record, &error);
+    if (!album) {
+        // A damaged sheet beside it: the image is still a file of its own.
+        if (!error.isEmpty())
+            problems.append({record->path, error});
+        return Only(std::move(record));
+    }
+    // A sheet of a rip to one file per track: each file is a track already.
+    if (album->sheet.Files().size() != 1 || !IsSameFile(album->Image(), record->path))
+        return Only(std::move(record));
+    return Split(std::move(record), *album);
+}
+
+std::optional<AlbumImage> CAlbumSplitter::FindImage(const CFileInfo& file, QString* error)
+{
+    // A folder of ten thousand files is listed once for its sheets, not once a file.
+    auto known = foldersWithSheets.constFind(file.folder);
+    if (known == foldersWithSheets.cend()) {
+        const bool sheets = !QDir(file.folder).entryList({u"*.cue"_s}, QDir::Files).isEmpty();
+        known = foldersWithSheets.insert(file.folder, sheets);
+    }
+    if (*known)
+        return FindAlbumImageOfAudio(file.path, error, options.encoding);
+    // Without a sheet beside it only one inside it splits the file, and a WAV carries none.
+    if (file.fileType == kSourceWav)
+        return std::nullopt;
+    std::optional<CueSheet> sheet = ReadEmbeddedCueSheet(file.path, error, options.encoding);
+    if (!sheet)
+        return std::nullopt;
+    const QString name = sheet->Files().value(0);
+    return AlbumImage{{}, *sheet, {{name, file.path}}};
+}
+
+std::vector<std::unique_ptr<CFileInfo>> CAlbumSplitter::RowsOfSheet(const QString& cuePath)
+{
+    QString error;
+    const std::optional<AlbumImage> album = ReadAlbumImageSheet(cuePath, &error, options.encoding);
+    if (!album) {
+        problems.append({cuePath, error});
+        return {};
+    }
+    // The audio files the sheet names, each once in this adding (the folder holds them too).
+    QStringList named;
+    for (const QString& name : album->sheet.Files()) {
+        const QString path = album->files.value(name);
+        if (!added.contains(ResolvedPath(path)))
+            named << path;
+        added.insert(ResolvedPath(path));
+    }
+    auto read = ReadFileInfos(named, 1, {}, cache);
+    std::vector<std::unique_ptr<CFileInfo>> rows;
+    for (qsizetype i = 0; i < named.size(); ++i) {
+        if (!read[size_t(i)])
+            problems.append({cuePath, u"its audio file %1 cannot be read"_s.arg(named[i])});
+        else if (album->sheet.Files().size() == 1)
+            return Split(std::move(read[size_t(i)]), *album);
+        else
+            rows.push_back(std::move(read[size_t(i)]));
+    }
+    return rows;
+}
+
+std::vector<std::unique_ptr<CFileInfo>> CAlbumSplitter::Split(std::unique_ptr<CFileInfo> image,
+                                                              const AlbumImage& album)
+{
+    QString error;
+    auto rows = TrackRowsOf(*image, album, options.gaps, &error);
+    if (rows.empty()) {
+        // The sheet cannot split it: the image is converted whole, and the user told why.
+        problems.append({album.sheetPath.isEmpty() ? image->path : album.sheetPath, error});
+        return Only(std::move(image));
+    }
+    return rows;
+}

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "audio/cue_tracks.h"
+#include "planning/album_image.h"
+#include "planning/file_info.h"
+
+#include <QHash>
+#include <QList>
+#include <QSet>
+#include <QString>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class CPropertyCacheFile;
+
+// How album images are split into their tracks as files are added.
+struct SheetOptions
+{
+    CueGapMode gaps = CueGapMode::ToPreviousTrack;
+    QString encoding; // empty: each sheet's own, as its bytes say
+};
+
+// The gap mode a setting's number stands for; anything else: to the track before.
+CueGapMode CueGapModeOf(int setting);
+
+// An image whose sheet was found but could not split it, or a sheet that was added and could
+// not be read: the path and why.
+struct SheetProblem
+{
+    QString path;
+    QString reason;
+};
+
+// Turns the rows of one adding into what the list shows: an album image with a cue sheet
+// (beside it or inside it) becomes its tracks' rows, a .cue file the tracks of its image (or,
+// for a rip to one file per track, those files), and an image met twice (its sheet and itself,
+// both found in a folder) gives its tracks once.
+class CAlbumSplitter
+{
+public:
+    CAlbumSplitter(SheetOptions sheetOptions, CPropertyCacheFile* propertyCache)
+        : options(std::move(sheetOptions)), cache(propertyCache)
+    {
+    }
+
+    // The rows that stand for the record read from a path: itself, its tracks, or none.
+    std::vector<std::unique_ptr<CFileInfo>> RowsOf(std::unique_ptr<CFileInfo> record);
+    const QList<SheetProblem>& Problems() const { return problems; }
+
+private:
+    std::vector<std::unique_ptr<CFileInfo>> RowsOfSheet(const QString& cuePath);
+    // The sheet that splits the file, found as FindAlbumImageOfAudio finds it.
+    std::optional<AlbumImage> FindImage(const CFileInfo& file, QString* error);
+    std::vector<std::unique_ptr<CFileInfo>> Split(std::unique_ptr<CFileInfo> image,
+                                                  const AlbumImage& album);
+
+    SheetOptions options;
+    CPropertyCacheFile* cache = nullptr;
+    // Audio files of the formats images come in, given as rows or tracks already (resolved).
+    QSet<QString> added;
+    QHash<QString, bool> foldersWithSheets; // whether a folder holds any .cue file
+    QList<SheetProblem> problems;
+};

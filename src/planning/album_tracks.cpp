@@ -1,0 +1,156 @@
+#include "planning/album_tracks.h"
+
+#include "foundation/os.h"
+#include "foundation/path_helpers.h"
+#include "planning/name_pattern.h"
+#include "tags/cue_track_tags.h"
+
+#include <QHash>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QString TrackNumberText(int number)
+{
+    return u"%1"_s.arg(number, 2, 10, QChar(u'0'));
+}
+
+// "Album - 03 - Title.flac" beside the image: a result named after its source is the track's.
+QString NamingPathOf(const CFileInfo& image, int number, const QString& title)
+{
+    QString stem = FileNamePart(CleanedPath(image.path));
+    const QString extension = ExtensionPart(stem);
+    RemoveExtension(stem);
+    stem += u" - "_s + TrackNumberText(number);
+    if (!title.isEmpty())
+        stem += u" - "_s + title;
+    const QString dotted = extension.isEmpty() ? QString() : u'.' + extension;
+    return AppendPath(image.folder, SafeNameComponent(stem, false, dotted) + dotted);
+}
+
+std::unique_ptr<CFileInfo> RowOf(const CFileInfo& image, const AlbumImage& album,
+                                 const CueTrackCut& cut, int trackCount, qint64 imageFrames)
+{
+    const CuePiece& piece = cut.pieces.front();
+    auto row = std::make_unique<CFileInfo>();
+    row->sampleRate = image.sampleRate;
+    row->bitRate = image.bitRate;
+    row->channels = image.channels;
+    row->fileType = image.fileType;
+    row->format = image.format;
+    row->resolution = image.resolution;
+    row->path = image.path;
+    row->folder = image.folder;
+    const qint64 end = piece.end < 0 ? imageFrames : piece.end;
+    row->duration = (end - piece.start) * 1000 / image.sampleRate;
+    row->size = imageFrames > 0
+                    ? qint64(double(image.size) * double(end - piece.start) / double(imageFrames))
+                    : image.size;
+    row->tags = CueTrackSourceTags(album.sheet, cut.sheetIndex, cut.number, image.tags);
+    auto track = std::make_shared<CueTrackSource>();
+    track->sheetPath = album.sheetPath;
+    track->number = cut.number;
+    track->start = piece.start;
+    track->end = piece.end;
+    track->durationMs = row->duration;
+    track->imageDurationMs = image.duration;
+    track->fields = CueTrackFields(album.sheet, cut.sheetIndex, cut.number, trackCount);
+    const QString title = track->fields.value(u"TITLE"_s);
+    track->namingPath = NamingPathOf(image, cut.number, title);
+    row->fileName = image.fileName + u" - "_s + TrackNumberText(cut.number) +
+                    (title.isEmpty() ? QString() : u" - "_s + title);
+    row->track = std::move(track);
+    return row;
+}
+
+} // namespace
+
+std::vector<std::unique_ptr<CFileInfo>> TrackRowsOf(const CFileInfo& image, const AlbumImage& album,
+                                                    CueGapMode gaps, QString* error)
+{
+    std::vector<std::unique_ptr<CFileInfo>> rows;
+    const QList<QString> named = album.sheet.Files();
+    if (named.size() != 1) {
+        *error = u"its cue sheet names %1 audio files; only a sheet of one image is split"_s.arg(
+            named.size());
+        return rows;
+    }
+    if (image.sampleRate <= 0 || image.duration <= 0) {
+        *error = u"the image's sample rate and length are not known"_s;
+        return rows;
+    }
+    const qint64 imageFrames = image.duration * image.sampleRate / 1000;
+    const QList<CueTrackCut> cuts = CutCueTracks(album.sheet, image.sampleRate, gaps);
+    if (!CheckCueCuts(cuts, {{named.front(), imageFrames}}, error))
+        return rows;
+    int trackCount = 0;
+    for (const CueTrackCut& cut : cuts)
+        trackCount += cut.number > 0 ? 1 : 0;
+    for (const CueTrackCut& cut : cuts)
+        rows.push_back(RowOf(image, album, cut, trackCount, imageFrames));
+    return rows;
+}
+
+bool PlanTrack(CFileInfo& file, const PlannedDecoders& decoders, CCoder* coder, int presetIndex,
+               const QString& outputFolder, bool decodeOnly, const ResultNaming& naming,
+               const QString& tempFolder)
+{
+    if (!file.track)
+        return false;
+    if (!decodeOnly && !(coder && presetIndex >= 0 && presetIndex < coder->GetEntries().size())) {
+        ResetJobs(file);
+        return true;
+    }
+    const QString folder = tempFolder.isEmpty() ? os::TemporaryFolder() : tempFolder;
+    if (!PrepareDecoder(file, decoders, outputFolder, false, naming, folder)) {
+        if (file.fileType != kSourceWav)
+            return false;
+        // No program: the WAV image is cut as it is, and never written.
+        file.decoder = std::make_unique<CDecoder>();
+        file.decoder->SetInputFile(file.path);
+        file.decoderInput = file.path;
+    }
+    const QString trackWav = decodeOnly ? ResultPathOf(file, outputFolder, u".wav"_s, naming)
+                                        : MakeTempFileName(folder, u".wav"_s);
+    if (trackWav.isEmpty())
+        return false;
+    CDecoder& decoder = *file.decoder;
+    decoder.SetTempFile(trackWav);
+    decoder.trackCuts = {{file.track->start, file.track->end, trackWav}};
+    if (decodeOnly) {
+        AssignCoder(nullptr, file);
+        file.presetName.clear();
+        return true;
+    }
+    const CodecEntry entry = coder->GetEntries()[presetIndex];
+    if (!AssignCoder(coder, file) || !PrepareCoder(file, entry.commandLine, outputFolder, naming))
+        return false;
+    file.coder->expectedMs = file.track->durationMs;
+    file.coder->tagFields = file.track->fields;
+    file.presetName = entry.name;
+    return true;
+}
+
+void ShareImageDecoders(const QList<CFileInfo*>& files)
+{
+    QHash<QString, CDecoder*> decoderOfImage;
+    for (CFileInfo* file : files) {
+        if (!file->track || !file->decoder)
+            continue;
+        CDecoder* own = file->decoder.get();
+        const TrackCut cut{file->track->start, file->track->end, own->GetTempFile()};
+        own->trackCuts = {cut};
+        // Decoding only, each track has no coder to wait: it decodes and cuts on its own.
+        if (!file->coder)
+            continue;
+        file->coder->decoder = own;
+        CDecoder*& shared = decoderOfImage[file->path];
+        if (!shared) {
+            shared = own;
+            continue;
+        }
+        shared->trackCuts << cut;
+        file->coder->decoder = shared;
+    }
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "audio/cue_tracks.h"
+#include "planning/album_image.h"
+#include "planning/file_info.h"
+#include "planning/job_planning.h"
+
+#include <QList>
+#include <QString>
+#include <memory>
+#include <vector>
+
+// The rows of an album image's tracks, made from the image's own row and its sheet: each with
+// the image's properties, its own length, name and tags. Empty, with the reason in *error,
+// when the sheet cannot split the image (several audio files, an unknown sample rate, a track
+// past the image's end).
+std::vector<std::unique_ptr<CFileInfo>> TrackRowsOf(const CFileInfo& image, const AlbumImage& album,
+                                                    CueGapMode gaps, QString* error);
+
+// Plans a track as PlanFile plans a file: the image's decoder (none for a WAV image, whose
+// tracks are cut from it as it is) writes the image's WAV, its own track is cut from that to
+// the WAV its coder reads (or, decoding only, to its result), and the coder takes the track's
+// length and tags.
+bool PlanTrack(CFileInfo& file, const PlannedDecoders& decoders, CCoder* coder, int presetIndex,
+               const QString& outputFolder, bool decodeOnly, const ResultNaming& naming = {},
+               const QString& tempFolder = {});
+
+// One decode per image: of the tracks about to run, in order, the first of each image decodes
+// it and cuts every track's WAV; the others' coders wait for that decoder instead of their
+// own, which is not queued. Planned again at each start, for the tracks of that run.
+void ShareImageDecoders(const QList<CFileInfo*>& files);
