@@ -1,7 +1,5 @@
 #include "report/time_estimate.h"
 
-#include <QSet>
-
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -10,38 +8,24 @@ namespace {
 constexpr qint64 kMinimumElapsedMs = 3000;
 constexpr double kMinimumDoneShare = 0.05;
 
-IProcess* LastRunOf(const CFileInfo& file)
-{
-    if (file.coder)
-        return file.coder.get();
-    return file.decoder.get();
-}
-
 } // namespace
 
-AudioProgress MeasureAudioProgress(const QList<CFileInfo*>& queued, const QList<RunResult>& ended)
+QList<qint64> AudioWeights(const QList<qint64>& durationsMs)
 {
     qint64 known = 0;
     int knownCount = 0;
-    for (const CFileInfo* file : queued) {
-        if (file->duration > 0) {
-            known += file->duration;
+    for (const qint64 duration : durationsMs) {
+        if (duration > 0) {
+            known += duration;
             ++knownCount;
         }
     }
     const qint64 unknownWeight = knownCount > 0 ? known / knownCount : 1;
-
-    QSet<const IProcess*> endedRuns;
-    for (const RunResult& run : ended)
-        endedRuns.insert(run.process);
-    AudioProgress progress;
-    for (const CFileInfo* file : queued) {
-        const qint64 weight = file->duration > 0 ? file->duration : unknownWeight;
-        progress.totalMs += weight;
-        if (endedRuns.contains(LastRunOf(*file)))
-            progress.doneMs += weight;
-    }
-    return progress;
+    QList<qint64> weights;
+    weights.reserve(durationsMs.size());
+    for (const qint64 duration : durationsMs)
+        weights << (duration > 0 ? duration : unknownWeight);
+    return weights;
 }
 
 qint64 EstimateRemainingMs(qint64 elapsedMs, const AudioProgress& progress)

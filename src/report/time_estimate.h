@@ -1,8 +1,5 @@
 #pragma once
 
-#include "planning/file_info.h"
-#include "run/core.h"
-
 #include <QList>
 #include <QString>
 
@@ -13,10 +10,9 @@ struct AudioProgress
     qint64 totalMs = 0;
 };
 
-// A file counts as done once its last run (the coder, or a decoder alone) has ended, however
-// it ended. Files of unknown duration weigh as much as the average known file, or, when no
-// duration is known, every file weighs the same.
-AudioProgress MeasureAudioProgress(const QList<CFileInfo*>& queued, const QList<RunResult>& ended);
+// What each file of a run weighs in its progress, in the order given: its length, or, when its
+// length is unknown (0), the average known one; when no length is known, every file weighs 1.
+QList<qint64> AudioWeights(const QList<qint64>& durationsMs);
 
 // The time the rest of the run will take at the pace so far; -1 until enough is done for the
 // figure to mean something.

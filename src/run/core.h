@@ -121,6 +121,8 @@ private:
     // from its WAV, which goes then (program_run.cpp). A WAV image is cut as it is.
     RunResult::Outcome CutImage(ActiveRun& run, RunResult::Outcome outcome);
     ActiveRun* CutWithoutProgram(ActiveRun* run);
+    // Under the lock.
+    void DropCutsOfStoppedRun(ActiveRun& run, RunResult::Outcome& outcome);
     void EndRunIfIdle();
     void ResizeSlots(int count);
 

@@ -81,12 +81,7 @@ CCore::ActiveRun* CCore::RunProcess(ActiveRun* run)
         outcome = verdict.Succeeded() ? CutImage(*run, outcome) : outcome;
     SettleAlbum(*run, outcome);
     std::lock_guard lock(mutex);
-    // Stop cleared the tracks' coders before the cut ended: their WAVs have no reader now.
-    if (run->stopRequested && !run->trackCuts.isEmpty()) {
-        for (const TrackCut& cut : std::as_const(run->trackCuts))
-            DeleteRunFile(cut.wav);
-        outcome = RunResult::Outcome::Stopped;
-    }
+    DropCutsOfStoppedRun(*run, outcome);
     OnProcessFinished(run, outcome, verdict.code, true, &next);
     return next;
 }
@@ -116,13 +111,19 @@ CCore::ActiveRun* CCore::CutWithoutProgram(ActiveRun* run)
     RunResult::Outcome outcome =
         stopped ? RunResult::Outcome::Stopped : CutImage(*run, RunResult::Outcome::Exited);
     std::lock_guard lock(mutex);
-    if (run->stopRequested) {
-        for (const TrackCut& cut : std::as_const(run->trackCuts))
-            DeleteRunFile(cut.wav);
-        outcome = RunResult::Outcome::Stopped;
-    }
+    DropCutsOfStoppedRun(*run, outcome);
     OnProcessFinished(run, outcome, 0, true, &next);
     return next;
+}
+
+// Stop cleared the tracks' coders before the cut ended: their WAVs have no reader now.
+void CCore::DropCutsOfStoppedRun(ActiveRun& run, RunResult::Outcome& outcome)
+{
+    if (!run.stopRequested || run.trackCuts.isEmpty())
+        return;
+    for (const TrackCut& cut : std::as_const(run.trackCuts))
+        DeleteRunFile(cut.wav);
+    outcome = RunResult::Outcome::Stopped;
 }
 
 CCore::ProgramStart CCore::StartProgram(ActiveRun& run, CProcess* ownProcess,

@@ -184,7 +184,6 @@ private:
     bool coreIdle = true; // the core said its last worker is done
     void Tally(FileState state, int delta);
     void NoteRunEnded(FileRecord& record);
-    qint64 UnknownLengthWeight() const;
 
     const CSettingsSet& settings;
     QString programFolder;

@@ -15,45 +15,31 @@ void CConversionSession::NoteRunEnded(FileRecord& record)
     record.endedMs = runClock.isValid() ? runClock.elapsed() : -1;
 }
 
-// As the estimate weighs files: an unknown length counts as the average known one.
-qint64 CConversionSession::UnknownLengthWeight() const
-{
-    qint64 known = 0;
-    int knownCount = 0;
-    for (int index : startOrder) {
-        if (const qint64 duration = files[size_t(index)].file->duration; duration > 0) {
-            known += duration;
-            ++knownCount;
-        }
-    }
-    return knownCount > 0 ? known / knownCount : 1;
-}
-
 AudioProgress CConversionSession::Progress() const
 {
-    const qint64 unknownWeight = UnknownLengthWeight();
-    const auto weightOf = [unknownWeight](const FileRecord& record) {
-        return record.file->duration > 0 ? record.file->duration : unknownWeight;
-    };
+    QList<qint64> durations;
+    for (int index : startOrder)
+        durations << files[size_t(index)].file->duration;
+    const QList<qint64> weights = AudioWeights(durations);
     // The pace: the time the converted files took for each millisecond of their audio.
     qint64 tookMs = 0;
     qint64 tookAudioMs = 0;
-    for (int index : startOrder) {
-        const FileRecord& record = files[size_t(index)];
+    for (qsizetype i = 0; i < startOrder.size(); ++i) {
+        const FileRecord& record = files[size_t(startOrder[i])];
         const bool converted =
             record.state == FileState::Converted || record.state == FileState::Held;
         if (converted && record.startedMs >= 0 && record.endedMs >= record.startedMs) {
             tookMs += record.endedMs - record.startedMs;
-            tookAudioMs += weightOf(record);
+            tookAudioMs += weights[i];
         }
     }
     const double msPerAudioMs = tookAudioMs > 0 ? double(tookMs) / double(tookAudioMs) : 0.0;
     const qint64 now = runClock.isValid() ? runClock.elapsed() : 0;
 
     AudioProgress progress;
-    for (int index : startOrder) {
-        const FileRecord& record = files[size_t(index)];
-        const qint64 weight = weightOf(record);
+    for (qsizetype i = 0; i < startOrder.size(); ++i) {
+        const FileRecord& record = files[size_t(startOrder[i])];
+        const qint64 weight = weights[i];
         progress.totalMs += weight;
         if (record.lastRunEnded) {
             progress.doneMs += weight;

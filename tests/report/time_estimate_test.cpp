@@ -29,27 +29,11 @@ TEST(TimeEstimateTest, StatusLineShowsAnEstimateOnceEnoughIsDone)
     }
 }
 
-TEST(TimeEstimateTest, AFileIsDoneWhenItsLastRunEndsUnknownLengthsWeighTheAverage)
+TEST(TimeEstimateTest, UnknownLengthsWeighTheAverageKnownOne)
 {
-    CFileInfo known, unknown, decodeOnly;
-    known.duration = 30000;
-    known.decoder = std::make_unique<CDecoder>();
-    known.coder = std::make_unique<CCoder>();
-    unknown.coder = std::make_unique<CCoder>();
-    decodeOnly.duration = 10000;
-    decodeOnly.decoder = std::make_unique<CDecoder>();
-    const QList<CFileInfo*> queued = {&known, &unknown, &decodeOnly};
-
-    RunResult decoded;
-    decoded.process = known.decoder.get();
-    EXPECT_EQ(MeasureAudioProgress(queued, {decoded}).doneMs, 0) << "its coder still runs";
-    RunResult coded;
-    coded.process = unknown.coder.get();
-    RunResult wav;
-    wav.process = decodeOnly.decoder.get();
-    const AudioProgress progress = MeasureAudioProgress(queued, {decoded, coded, wav});
-    EXPECT_EQ(progress.totalMs, 60000);
-    EXPECT_EQ(progress.doneMs, 30000);
+    EXPECT_EQ(AudioWeights({30000, 0, 10000}), (QList<qint64>{30000, 20000, 10000}));
+    EXPECT_EQ(AudioWeights({0, 0}), (QList<qint64>{1, 1}));
+    EXPECT_TRUE(AudioWeights({}).isEmpty());
 }
 
 } // namespace
