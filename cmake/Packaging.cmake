@@ -15,7 +15,7 @@ set(ORVEL_DEB_RUNTIME_DEPENDS
 # name them when the program is missing. The package installs without them; a coder whose
 # program is missing still shows and says what to install.
 file(GLOB_RECURSE ORVEL_CODEC_FILES "${PROJECT_SOURCE_DIR}/data/Coders/*"
-    "${PROJECT_SOURCE_DIR}/data/Decoders/*")
+    "${PROJECT_SOURCE_DIR}/data/Decoders/*" "${PROJECT_SOURCE_DIR}/data/Tools/*")
 set(ORVEL_DEB_RECOMMENDS)
 foreach(file IN LISTS ORVEL_CODEC_FILES)
     file(STRINGS "${file}" lines REGEX "Install the Debian package [a-z0-9.+-]+")

@@ -42,7 +42,48 @@ constexpr COverride kOverrides[] = {
     {u"number-shared", &CBatchOptions::numberShared, 1},
     {u"long-first", &CBatchOptions::longFilesFirst, 1},
     {u"list-order", &CBatchOptions::longFilesFirst, 0},
+    {u"verify", &CBatchOptions::verify, 1},
+    {u"no-verify", &CBatchOptions::verify, 0},
 };
+
+// The device limits: each word on the line and the setting's number it stands for.
+struct CChoice
+{
+    const char16_t* name;
+    int CBatchOptions::*setting;
+    QStringList words;
+    QList<int> numbers;
+};
+
+const QList<CChoice>& DeviceChoices()
+{
+    static const QList<CChoice> choices = {
+        {u"max-rate",
+         &CBatchOptions::maxSampleRate,
+         {u"keep"_s, u"96"_s, u"48"_s, u"44.1"_s},
+         {0, 96000, 48000, 44100}},
+        {u"max-bits", &CBatchOptions::maxBitDepth, {u"keep"_s, u"24"_s, u"16"_s}, {0, 24, 16}},
+        {u"channels", &CBatchOptions::channels, {u"keep"_s, u"stereo"_s, u"mono"_s}, {0, 2, 1}},
+    };
+    return choices;
+}
+
+bool ReadDeviceLimits(const QCommandLineParser& parser, CBatchOptions& options, QString& error)
+{
+    for (const CChoice& choice : DeviceChoices()) {
+        const QString name = QString::fromUtf16(choice.name);
+        if (!parser.isSet(name))
+            continue;
+        const QString word = parser.value(name);
+        const qsizetype index = choice.words.indexOf(word);
+        if (index < 0) {
+            error = u"--%1 takes %2, not \"%3\""_s.arg(name, choice.words.join(u", "_s), word);
+            return false;
+        }
+        options.*choice.setting = choice.numbers[index];
+    }
+    return true;
+}
 
 struct CValue
 {
@@ -81,6 +122,8 @@ void AddOptions(QCommandLineParser& parser)
     parser.addOption(QCommandLineOption(u"threads"_s, QString(), u"count"_s));
     parser.addOption(QCommandLineOption(u"cue-gaps"_s, QString(), u"place"_s));
     parser.addOption(QCommandLineOption(u"track"_s, QString(), u"number"_s));
+    for (const CChoice& choice : DeviceChoices())
+        parser.addOption(QCommandLineOption(NameOf(choice.name), QString(), u"limit"_s));
 }
 
 bool ReadNumbers(const QCommandLineParser& parser, CBatchOptions& options, QString& error)
@@ -111,6 +154,8 @@ bool ReadNumbers(const QCommandLineParser& parser, CBatchOptions& options, QStri
             return false;
         }
     }
+    if (!ReadDeviceLimits(parser, options, error))
+        return false;
     if (parser.isSet(u"threads"_s)) {
         const QString text = parser.value(u"threads"_s);
         bool ok = false;
@@ -307,6 +352,13 @@ Settings.ini, which orvel-batch reads as the window does and never writes.
                         Settings.ini), own (the start of their own track) or none
   --cue-encoding NAME   read cue sheets in this encoding, as "windows-1252" or
                         "Shift_JIS" (default: found from each sheet's bytes)
+  --max-rate RATE       highest sample rate for the device: 96, 48, 44.1 (kHz) or
+                        keep; a source above it is resampled by sox to its family
+                        (88.2 and 176.4 to 44.1, 96 and 192 to 48)
+  --max-bits BITS       highest bit depth: 24, 16 (with dither) or keep
+  --channels LAYOUT     stereo (the ITU downmix), mono or keep
+  --verify              decode a lossless coder's result again and compare its samples
+                        with the source's (--no-verify: do not; default: Settings.ini)
   --list-coders         print the coders and their presets, then end
   --dry-run             print the planned command lines, convert nothing
   --jobs                print one shell line per file for GNU parallel, convert nothing
@@ -331,7 +383,9 @@ or inside it is converted as its tracks: each is cut from the image, decoded
 once, and named and tagged from the sheet; naming the .cue file does the same.
 
 A result counts only when it is checked: it must exist, hold audio, and last as
-long as its source (within 1 %, at least 0.5 s). A result never replaces its own
+long as its source (within 1 %, at least 0.5 s). A verified lossless result is
+printed "converted, verified"; one whose samples differ fails and is removed.
+Sources within the device limits get no sox run. A result never replaces its own
 source, and two files never write one result.
 
 --jobs lines: each runs orvel-batch for one file (--job), with everything a local

@@ -38,7 +38,13 @@ struct CBatchOptions
     int cueGaps = -1;      // --cue-gaps: -1 from the settings, else its setting's number
     QString cueEncoding;   // --cue-encoding; empty: from the settings
     int track = -1;        // --track of a --job line: the one track of its album image
-    QStringList inputs;    // files and folders, in the order given
+    // --max-rate, --max-bits, --channels: -1 from the settings, else the setting's number
+    // (0 keeps the source's).
+    int maxSampleRate = -1;
+    int maxBitDepth = -1;
+    int channels = -1;
+    int verify = -1;    // --verify, --no-verify: -1 from the settings
+    QStringList inputs; // files and folders, in the order given
 };
 
 // Reads the arguments (without the program name). False, with the reason, for an unknown

@@ -37,7 +37,9 @@ void CBatchRun::PrintCommandLines(const QList<CFileInfo*>& planned)
     for (CFileInfo* file : planned) {
         // An album image is decoded once, by its first track: the others' coders read from it.
         const bool ownDecoder = !file->coder || file->coder->decoder == file->decoder.get();
-        for (IProcess* run : {static_cast<IProcess*>(ownDecoder ? file->decoder.get() : nullptr),
+        CDecoder* decoder = ownDecoder ? file->decoder.get() : nullptr;
+        for (IProcess* run : {static_cast<IProcess*>(decoder),
+                              static_cast<IProcess*>(decoder ? decoder->limiter.get() : nullptr),
                               static_cast<IProcess*>(file->coder.get())}) {
             // A WAV image runs no decoder: its tracks are cut from it as it is.
             if (run != nullptr && !run->GetExecutable().isEmpty())
@@ -86,6 +88,15 @@ QString CBatchRun::JobLine(CFileInfo& file, const CBatchOptions& options) const
         if (!settings.general.cueEncoding.isEmpty())
             words << u"--cue-encoding"_s << JobValue(settings.general.cueEncoding);
     }
+    // The line's machine limits and proves the result as this one would.
+    const CSettingsDevice& device = settings.device;
+    words << u"--max-rate"_s
+          << (device.maxSampleRate > 0 ? QString::number(device.maxSampleRate / 1000.0) : u"keep"_s)
+          << u"--max-bits"_s
+          << (device.maxBitDepth > 0 ? QString::number(device.maxBitDepth) : u"keep"_s)
+          << u"--channels"_s
+          << QStringList{u"keep"_s, u"mono"_s, u"stereo"_s}.value(device.channels, u"keep"_s)
+          << (device.verifyLossless != 0 ? u"--verify"_s : u"--no-verify"_s);
     words << u"--"_s << JobValue(file.path);
     return words.join(u' ');
 }

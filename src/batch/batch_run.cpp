@@ -93,6 +93,7 @@ int CBatchRun::Run(const CBatchOptions& options)
         settings.general.cueGaps = options.cueGaps;
     if (!options.cueEncoding.isEmpty())
         settings.general.cueEncoding = options.cueEncoding;
+    ApplyDeviceOptions(options);
     files.SetSheetOptions({CueGapModeOf(settings.general.cueGaps), settings.general.cueEncoding});
     if (!ResolveOutputFolder(options, outputFolder) || !SelectNaming(options))
         return kBadArguments;
@@ -315,6 +316,18 @@ bool CBatchRun::SelectNaming(const CBatchOptions& options)
     return false;
 }
 
+void CBatchRun::ApplyDeviceOptions(const CBatchOptions& options)
+{
+    CSettingsDevice& device = settings.device;
+    for (const auto& [given, setting] : {std::pair{options.maxSampleRate, &device.maxSampleRate},
+                                         std::pair{options.maxBitDepth, &device.maxBitDepth},
+                                         std::pair{options.channels, &device.channels},
+                                         std::pair{options.verify, &device.verifyLossless}}) {
+        if (given >= 0)
+            *setting = given;
+    }
+}
+
 SessionOverrides CBatchRun::OverridesOf(const CBatchOptions& options,
                                         const QString& outputFolder) const
 {
@@ -366,8 +379,9 @@ void CBatchRun::OnFileState(int index, FileState state)
         if (copyRecord)
             RecordConverted(file);
         if (!terminal)
-            out << "converted: " << SourceName(file) << " -> " << file.PlannedResult() << '\n';
-        ReportTagProblems(file);
+            out << (Verified(index) ? "converted, verified: " : "converted: ") << SourceName(file)
+                << " -> " << file.PlannedResult() << '\n';
+        ReportTagProblems(index);
         break;
     case FileState::Failed:
         ++tally.failed;
@@ -430,12 +444,17 @@ int CBatchRun::Convert(bool overwrite)
 }
 
 // What a converted result lacks (tags, ReplayGain values) though its audio is whole.
-void CBatchRun::ReportTagProblems(const CFileInfo& file)
+void CBatchRun::ReportTagProblems(int index)
 {
-    for (const RunResult& run : core.GetRunResults()) {
-        if (run.process == file.coder.get() && !run.tagError.isEmpty())
-            err << "warning: " << SourceName(file) << ": " << run.tagError << '\n';
-    }
+    const RunResult* run = session->ResultRun(index);
+    if (run && !run->tagError.isEmpty())
+        err << "warning: " << SourceName(*session->File(index)) << ": " << run->tagError << '\n';
+}
+
+bool CBatchRun::Verified(int index) const
+{
+    const RunResult* run = session->ResultRun(index);
+    return run && run->verified;
 }
 
 void CBatchRun::ReportFailed(const CFileInfo& file, const RunResult& run)

@@ -61,6 +61,8 @@ private:
     bool KeepOnlyTrack(int number);
     bool ResolveOutputFolder(const CBatchOptions& options, QString& folder);
     bool SelectNaming(const CBatchOptions& options);
+    // The device limits and the verification of the line, over the settings.
+    void ApplyDeviceOptions(const CBatchOptions& options);
     SessionOverrides OverridesOf(const CBatchOptions& options, const QString& outputFolder) const;
     // What the session says of each file, told as it happens.
     void OnFileState(int index, FileState state);
@@ -70,7 +72,9 @@ private:
     void PrintShellLines(const QList<CFileInfo*>& files, const CBatchOptions& options);
     QString JobLine(CFileInfo& file, const CBatchOptions& options) const;
     int Convert(bool overwrite);
-    void ReportTagProblems(const CFileInfo& file);
+    void ReportTagProblems(int index);
+    // Its lossless result was decoded again and gave its source's samples back.
+    bool Verified(int index) const;
     void ReportFailed(const CFileInfo& file, const RunResult& run);
     void PrintSummary(qint64 elapsedMs, int stopSignal);
 

@@ -49,10 +49,14 @@ void LoadCoder(CCoder& coder, const QString& executablePath)
 
     const QString infoPath = AppendPath(codecFolder, u"Info.txt"_s);
     if (PathExists(infoPath)) {
-        const QStringList lines = ReadNarrowLines(infoPath, 3);
+        const QStringList lines = ReadNarrowLines(infoPath, 4);
         coder.description = lines.size() > 0 ? TrimWhiteSpace(lines[0]) : QString();
         coder.format = lines.size() > 1 ? TrimWhiteSpace(lines[1]) : QString();
         coder.date = lines.size() > 2 ? TrimWhiteSpace(lines[2]) : QString();
+        // A fourth line "lossless" says its results hold the samples it read, and can be
+        // proven to.
+        coder.lossless = lines.size() > 3 &&
+                         TrimWhiteSpace(lines[3]).compare(u"lossless"_s, Qt::CaseInsensitive) == 0;
     }
 
     ReadEntries(AppendPath(codecFolder, u"Presets.ini"_s),

@@ -6,6 +6,8 @@
 #include <QMap>
 #include <QString>
 #include <QStringList>
+#include <memory>
+#include <optional>
 
 // One preset of a coder, or one handled extension of a decoder.
 struct CodecEntry
@@ -55,6 +57,17 @@ protected:
     QList<CodecEntry> entries;
 };
 
+class CDecoder;
+
+// How a lossless coder's result is proven: decoded again by `decoder` with `commandTemplate`
+// ("%in%" the result, "%out%" a WAV) and its samples compared with those the coder read. No
+// decoder: the result is a WAV, compared as it is.
+struct ResultVerification
+{
+    std::shared_ptr<const CDecoder> decoder;
+    QString commandTemplate;
+};
+
 // One track's WAV, cut from an album image's WAV: the frames [start, end) (end -1: to the end).
 struct TrackCut
 {
@@ -74,6 +87,10 @@ public:
     // deleted then). A decoder without an executable decodes nothing: its input is a WAV image
     // already, and the tracks are cut from it as it is.
     QList<TrackCut> trackCuts;
+    // Per job: sox, run on the same slot once the decoder's program has written its WAV (its
+    // input), bringing the audio within the device's limits; the coder reads its output, which
+    // is this run's temporary file. Null when the source is within them.
+    std::shared_ptr<CDecoder> limiter;
 };
 
 class CCoder : public CCodec
@@ -93,6 +110,10 @@ public:
     // Per job: fields the result's tags take in place of its source's (a track's title and
     // number); empty: the source's alone.
     QMap<QString, QString> tagFields;
+    // From the fourth line of "Info.txt": the encoder keeps every sample it reads.
+    bool lossless = false;
+    // Per job: how the result is proven once it has passed its length check; unset: it is not.
+    std::optional<ResultVerification> verification;
 };
 
 // Appends the entries described by an extensions file and its paired file ("Presets.ini"

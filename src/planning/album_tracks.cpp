@@ -92,9 +92,22 @@ std::vector<std::unique_ptr<CFileInfo>> TrackRowsOf(const CFileInfo& image, cons
     return rows;
 }
 
+namespace {
+
+// The same instant in another rate; every track's bounds are moved by the one rule, so the
+// tracks still join without a gap or an overlap.
+qint64 FramesAtRate(qint64 frames, int rate, int newRate)
+{
+    if (rate <= 0 || newRate == rate)
+        return frames;
+    return (frames * newRate + rate / 2) / rate;
+}
+
+} // namespace
+
 bool PlanTrack(CFileInfo& file, const PlannedDecoders& decoders, CCoder* coder, int presetIndex,
                const QString& outputFolder, bool decodeOnly, const ResultNaming& naming,
-               const QString& tempFolder)
+               const QString& tempFolder, const AudioChain& chain)
 {
     if (!file.track)
         return false;
@@ -123,9 +136,19 @@ bool PlanTrack(CFileInfo& file, const PlannedDecoders& decoders, CCoder* coder, 
         file.presetName.clear();
         return true;
     }
+    if (!AddLimiter(file, chain, folder))
+        return false;
+    const LimitedFormat limited = LimitedFormatOf(file, chain.limits);
+    if (limited.resampled && !chain.limiterProgram.isEmpty()) {
+        TrackCut& cut = file.decoder->trackCuts.first();
+        cut.start = FramesAtRate(cut.start, file.sampleRate, limited.sampleRate);
+        cut.end = cut.end < 0 ? -1 : FramesAtRate(cut.end, file.sampleRate, limited.sampleRate);
+    }
     const CodecEntry entry = coder->GetEntries()[presetIndex];
     if (!AssignCoder(coder, file) || !PrepareCoder(file, entry.commandLine, outputFolder, naming))
         return false;
+    if (chain.verifyLossless)
+        AddVerification(*file.coder, decoders);
     file.coder->expectedMs = file.track->durationMs;
     file.coder->tagFields = file.track->fields;
     file.presetName = entry.name;
@@ -139,7 +162,11 @@ void ShareImageDecoders(const QList<CFileInfo*>& files)
         if (!file->track || !file->decoder)
             continue;
         CDecoder* own = file->decoder.get();
-        const TrackCut cut{file->track->start, file->track->end, own->GetTempFile()};
+        // Its own stretch comes first: in the image's rate, or in the rate sox brings it to.
+        const TrackCut cut =
+            own->trackCuts.isEmpty()
+                ? TrackCut{file->track->start, file->track->end, own->GetTempFile()}
+                : own->trackCuts.first();
         own->trackCuts = {cut};
         // Decoding only, each track has no coder to wait: it decodes and cuts on its own.
         if (!file->coder)

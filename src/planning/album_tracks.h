@@ -21,9 +21,11 @@ std::vector<std::unique_ptr<CFileInfo>> TrackRowsOf(const CFileInfo& image, cons
 // tracks are cut from it as it is) writes the image's WAV, its own track is cut from that to
 // the WAV its coder reads (or, decoding only, to its result), and the coder takes the track's
 // length and tags.
+// Under device limits sox brings the whole image within them before the cut, and the track's
+// stretch is found at the same place in the new rate.
 bool PlanTrack(CFileInfo& file, const PlannedDecoders& decoders, CCoder* coder, int presetIndex,
                const QString& outputFolder, bool decodeOnly, const ResultNaming& naming = {},
-               const QString& tempFolder = {});
+               const QString& tempFolder = {}, const AudioChain& chain = {});
 
 // One decode per image: of the tracks about to run, in order, the first of each image decodes
 // it and cuts every track's WAV; the others' coders wait for that decoder instead of their

@@ -321,9 +321,79 @@ bool CoderReadsSource(const CFileInfo& file, const CCoder& coder, bool directInp
     return coder.inputs.contains(ExtensionPart(CleanedPath(file.path)).toLower());
 }
 
+namespace {
+
+// Limits and verification work on a WAV: direct input gives way to them.
+bool NeedsDecodedAudio(const CFileInfo& file, const CCoder& coder, const AudioChain& chain)
+{
+    return LimitedFormatOf(file, chain.limits).Changes() ||
+           (chain.verifyLossless && coder.lossless);
+}
+
+} // namespace
+
+bool AddLimiter(CFileInfo& file, const AudioChain& chain, const QString& tempFolder)
+{
+    if (file.decoder)
+        file.decoder->limiter.reset();
+    const LimitedFormat format = LimitedFormatOf(file, chain.limits);
+    if (!format.Changes() || chain.limiterProgram.isEmpty())
+        return true;
+    const QString limited =
+        MakeTempFileName(tempFolder.isEmpty() ? os::TemporaryFolder() : tempFolder, u".wav"_s);
+    if (limited.isEmpty())
+        return false;
+    // A track's decoder keeps the track's own WAV as its temporary file: sox writes the image.
+    const QString input = file.decoder && !file.decoder->GetExecutable().isEmpty()
+                              ? file.decoder->GetOutputFile()
+                              : file.path;
+    const TemplateValues values{input, limited, file.sampleRate, file.channels};
+    QString parameters;
+    if (!ExpandTemplate(LimiterArguments(format, file.channels), parameters, values))
+        return false;
+    auto limiter = std::make_shared<CDecoder>();
+    limiter->SetName(u"sox"_s);
+    limiter->SetExecutable(chain.limiterProgram);
+    limiter->SetParameters(parameters);
+    limiter->SetInputFile(input);
+    limiter->SetOutputFile(limited);
+    limiter->SetTempFile(limited);
+    if (file.decoder && !file.decoder->GetExecutable().isEmpty()) {
+        file.decoder->limiter = std::move(limiter);
+        if (!file.track)
+            file.decoder->SetTempFile(limited);
+        return true;
+    }
+    // A WAV source (or image) has no decoder to follow: sox is its decoder.
+    const QList<TrackCut> cuts = file.decoder ? file.decoder->trackCuts : QList<TrackCut>();
+    const QString trackWav = file.decoder ? file.decoder->GetTempFile() : limited;
+    file.decoder = std::make_unique<CDecoder>(*limiter);
+    file.decoder->SetTempFile(file.track ? trackWav : limited);
+    file.decoder->trackCuts = cuts;
+    file.decoderInput = file.path;
+    return true;
+}
+
+void AddVerification(CCoder& coder, const PlannedDecoders& decoders)
+{
+    coder.verification.reset();
+    if (!coder.lossless || coder.GetEntries().isEmpty())
+        return;
+    const QString extension = coder.GetEntries().first().extension;
+    if (SourceTypeOf(extension) == kSourceWav) {
+        coder.verification = ResultVerification{};
+        return;
+    }
+    const CodecEntry* entry = nullptr;
+    const CDecoder* decoder = DecoderOf(u"result."_s + extension, decoders, &entry);
+    if (decoder)
+        coder.verification =
+            ResultVerification{std::make_shared<CDecoder>(*decoder), entry->commandLine};
+}
+
 bool PlanFile(CFileInfo& file, const PlannedDecoders& decoders, CCoder* coder, int presetIndex,
               const QString& outputFolder, bool decodeOnly, bool directInput,
-              const ResultNaming& naming, const QString& tempFolder)
+              const ResultNaming& naming, const QString& tempFolder, const AudioChain& chain)
 {
     if (!decodeOnly && !(coder && presetIndex >= 0 && presetIndex < coder->GetEntries().size())) {
         // Without a preset nothing is encoded, so nothing is decoded either: a decoder planned
@@ -331,7 +401,8 @@ bool PlanFile(CFileInfo& file, const PlannedDecoders& decoders, CCoder* coder, i
         ResetJobs(file);
         return true;
     }
-    if (!decodeOnly && CoderReadsSource(file, *coder, directInput)) {
+    if (!decodeOnly && !NeedsDecodedAudio(file, *coder, chain) &&
+        CoderReadsSource(file, *coder, directInput)) {
         if (file.coder)
             file.coder->decoder = nullptr;
         file.decoder.reset();
@@ -344,7 +415,9 @@ bool PlanFile(CFileInfo& file, const PlannedDecoders& decoders, CCoder* coder, i
     }
     const bool decoded =
         PrepareDecoder(file, decoders, outputFolder, decodeOnly, naming, tempFolder);
-    const bool usable = decoded || file.fileType == kSourceWav;
+    bool usable = decoded || file.fileType == kSourceWav;
+    if (usable && !decodeOnly)
+        usable = AddLimiter(file, chain, tempFolder);
     if (decodeOnly) {
         // A coder from an earlier plan would read a WAV that the new decoder no longer
         // writes; in decode-only mode the file has no coder.
@@ -355,6 +428,8 @@ bool PlanFile(CFileInfo& file, const PlannedDecoders& decoders, CCoder* coder, i
         AssignCoder(coder, file);
         PrepareCoder(file, entry.commandLine, outputFolder, naming);
         file.presetName = entry.name;
+        if (chain.verifyLossless)
+            AddVerification(*file.coder, decoders);
     }
     return usable;
 }
@@ -371,7 +446,14 @@ bool ResetJobs(CFileInfo& file)
 
 QString GetDecoderCommandLine(const CFileInfo& file)
 {
-    return file.decoder ? file.decoder->GetParameters() : QString();
+    if (!file.decoder)
+        return {};
+    CDecoder& decoder = *file.decoder;
+    if (!decoder.limiter)
+        return decoder.GetParameters();
+    CDecoder& limiter = *decoder.limiter;
+    return decoder.GetParameters() + u"  \u2192  "_s + FileNamePart(limiter.GetExecutable()) +
+           u' ' + limiter.GetParameters();
 }
 
 QString GetCoderCommandLine(const CFileInfo& file)

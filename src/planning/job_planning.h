@@ -2,6 +2,7 @@
 
 #include "codecs/codec.h"
 #include "codecs/command_template.h"
+#include "planning/device_limits.h"
 #include "planning/file_info.h"
 #include "planning/name_pattern.h"
 
@@ -82,15 +83,36 @@ const CDecoder* DecoderOf(const QString& path, const PlannedDecoders& decoders,
 // reads as it is. Covers, logs and cue sheets beside the music are not.
 bool IsReadableSource(const QString& path, const PlannedDecoders& decoders);
 
+// What runs between the decoder and the coder, and after the coder, beyond the two programs.
+struct AudioChain
+{
+    DeviceLimits limits;
+    // sox as the program folder runs it; empty: no limit can be applied.
+    QString limiterProgram;
+    // A lossless coder's result is decoded again and compared with what the coder read.
+    bool verifyLossless = false;
+};
+
+// Brings the file's audio within the limits: sox reads the decoder's WAV (or the WAV source)
+// and writes the WAV the coder reads. Nothing when the source is within them. False when no
+// command line or no temporary name could be made.
+bool AddLimiter(CFileInfo& file, const AudioChain& chain, const QString& tempFolder);
+
+// Gives a lossless coder's job the decoder that reads its result back (a WAV result needs
+// none); no verification when no decoder reads the result's format.
+void AddVerification(CCoder& coder, const PlannedDecoders& decoders);
+
 // Plans both runs of a file the way Apply does: its decoder, then (unless decodeOnly) the coder
 // with the preset at presetIndex; with directInput, a coder that reads the source itself gets
 // it as its input and no decoder runs. False when the file can be neither decoded nor used as
 // it is (it is no WAV). Without a coder or a preset at presetIndex (a coder without presets) the
 // file is left with nothing planned, and true: a front end refuses that case before it plans.
 // The intermediate WAV goes to tempFolder, as PrepareDecoder says.
+// Limits and verification need the decoded audio: direct input gives way to them.
 bool PlanFile(CFileInfo& file, const PlannedDecoders& decoders, CCoder* coder, int presetIndex,
               const QString& outputFolder, bool decodeOnly, bool directInput = false,
-              const ResultNaming& naming = {}, const QString& tempFolder = {});
+              const ResultNaming& naming = {}, const QString& tempFolder = {},
+              const AudioChain& chain = {});
 
 // Forgets the file's planned runs and the paths they were planned with.
 bool ResetJobs(CFileInfo& file);

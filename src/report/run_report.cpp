@@ -33,6 +33,7 @@ constexpr int kResultEmpty = 411;
 constexpr int kResultDamaged = 412;
 constexpr int kResultLength = 413;
 constexpr int kNotCut = 540;
+constexpr int kNotVerified = 650;
 } // namespace Id
 
 constexpr int kCommandNotFound = 127;
@@ -114,6 +115,8 @@ QString Outcome(const RunResult& run, const CLanguagePack& language)
         return CheckText(run.check, language);
     case RunResult::Outcome::NotCut:
         return Text(language, Id::kNotCut, u"the tracks could not be cut from the image"_s);
+    case RunResult::Outcome::NotVerified:
+        return Text(language, Id::kNotVerified, u"result's audio differs from its source"_s);
     case RunResult::Outcome::InvalidKind:
         return Text(language, Id::kInvalidKind, u"not a coder or decoder run"_s);
     case RunResult::Outcome::Stopped:

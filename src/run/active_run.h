@@ -6,6 +6,8 @@
 
 #include <QList>
 #include <QString>
+#include <memory>
+#include <optional>
 #include <orvel/icore.h>
 
 // One launched program, from its launch until its worker has finished with it. Only the core's
@@ -36,6 +38,13 @@ struct CActiveRun
     CResultFinish finish;      // a coder's result on its way to its name
     QList<TrackCut> trackCuts; // an album image's decoder: the tracks cut from its WAV
     bool cutOnly = false;      // a WAV image: the tracks are cut from it, nothing is decoded
+    // Programs that follow the run's own on its slot, each counted as a run of its own: sox
+    // after a decoder, the result's decoder after a lossless coder.
+    std::shared_ptr<CDecoder> limiter;
+    std::optional<ResultVerification> verification;
+    int followUps = 0;
+    int followUpsCounted = 0;
+    bool verified = false; // the result's samples were found to be those the coder read
 
     State state = State::Launching;
     qint64 pid = 0;

@@ -76,6 +76,8 @@ bool CCore::Start()
             LeaveOut(jobs[i], reasons[i]);
     }
     totalCount = int(queue.size());
+    for (IProcess* process : std::as_const(queue))
+        totalCount += FollowUpsOf(process);
     albums->Begin(generation, resultOptions.replayGain == ReplayGainMode::TrackAndAlbum
                                   ? SourceFoldersOf(queue)
                                   : QStringList());
@@ -155,12 +157,16 @@ bool CCore::Launch(IProcess* process, ActiveRun** handoff)
         // A coder reading its decoder's WAV takes its tags from the decoder's source.
         run->finish.sourceFile = coder ? SourceOf(*coder) : run->inputFile;
         run->finish.sourceFolder = AlbumFolderOf(run->finish.sourceFile);
-        if (coder)
+        if (coder) {
             run->finish.fields = coder->tagFields;
+            run->verification = coder->verification;
+        }
         if (auto* decoder = dynamic_cast<CDecoder*>(process)) {
             run->trackCuts = decoder->trackCuts;
             run->cutOnly = !run->trackCuts.isEmpty() && run->executable.isEmpty();
+            run->limiter = decoder->limiter;
         }
+        run->followUps = FollowUpsOf(process);
     }
     run->options = resultOptions;
     run->writtenFile = run->outputFile;
@@ -205,9 +211,13 @@ void CCore::OnProcessFinished(ActiveRun* run, RunResult::Outcome outcome, int co
     if (run->generation == generation) {
         if (run->kind == kDecoderRun && IsFailure(outcome, code))
             failedInRun.append(run->process);
-        // A program that never started still counts as done, so the progress completes.
-        if (run->state == ActiveRun::State::Launching && outcome != RunResult::Outcome::Stopped)
-            ++startedCount;
+        // A program that never started still counts as done, so the progress completes; so
+        // does a follow-up that its run did not come to.
+        if (outcome != RunResult::Outcome::Stopped) {
+            if (run->state == ActiveRun::State::Launching)
+                ++startedCount;
+            startedCount += std::max(0, run->followUps - run->followUpsCounted);
+        }
     }
     FreeSlot(run->process);
     active.erase(std::find_if(active.begin(), active.end(),
@@ -411,6 +421,7 @@ void CCore::Record(const ActiveRun& run, RunResult::Outcome outcome, int code)
     result.tagError = run.finish.tagError;
     result.check = run.check;
     result.held = run.finish.held;
+    result.verified = run.verified;
     results.append(result);
     if (runChanged)
         runChanged(result.process, &std::as_const(results).last());

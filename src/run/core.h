@@ -89,7 +89,16 @@ private:
     // One program's run on its worker (program_run.cpp).
     void Work(ActiveRun* run);
     ActiveRun* RunProcess(ActiveRun* run);
-    ProgramStart StartProgram(ActiveRun& run, CProcess* ownProcess, const QString& hiddenOutput);
+    ProgramStart StartProgram(ActiveRun& run, CProcess* ownProcess, const QString& output,
+                              const QString& hiddenOutput);
+    static void NoteExit(RunFacts& facts, const os::ExitStatus& status);
+    // A program that follows the run's own on its slot (its output is `output`), counted as a
+    // run of its own: sox after a decoder, the result's decoder after a lossless coder.
+    RunVerdict RunFollowUp(ActiveRun& run, CProcess& program, const QString& output);
+    // sox after the decoder's program: the coder reads what it writes; the decoder's WAV goes.
+    RunVerdict RunLimiter(ActiveRun& run);
+    // Decodes a lossless result again and compares its samples with the coder's WAV.
+    void VerifyResult(ActiveRun& run, RunFacts& facts);
     os::ExitStatus AwaitProgram(ActiveRun& run, const ProgramStart& started,
                                 const QString& hiddenOutput, bool& stopped);
     RunVerdict Judge(ActiveRun& run, RunFacts& facts, const FileStamp& outputBefore, bool readBack,

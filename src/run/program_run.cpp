@@ -1,7 +1,10 @@
 // One program's life on its worker: its hidden output name, its launch, its error tail, the wait
 // for its end, the cleanup of what it leaves, and the verdict on how it ended.
 
+#include "audio/wav_compare.h"
+#include "codecs/command_template.h"
 #include "foundation/os.h"
+#include "foundation/path_helpers.h"
 #include "planning/job_planning.h"
 #include "run/active_run.h"
 #include "run/core.h"
@@ -10,6 +13,8 @@
 #include "run/track_cutting.h"
 
 #include <QFile>
+
+using namespace Qt::StringLiterals;
 
 struct CCore::ProgramStart
 {
@@ -43,7 +48,7 @@ CCore::ActiveRun* CCore::RunProcess(ActiveRun* run)
     const qint64 expectedMs =
         ownProcess && run->options.checkResults ? StreamDurationMs(run->inputFile) : -1;
 
-    const ProgramStart started = StartProgram(*run, ownProcess, hiddenOutput);
+    const ProgramStart started = StartProgram(*run, ownProcess, run->outputFile, hiddenOutput);
     RunFacts facts;
     facts.stopped = started.stoppedBeforeStart;
     facts.started = started.pid > 0;
@@ -60,22 +65,20 @@ CCore::ActiveRun* CCore::RunProcess(ActiveRun* run)
 
     if (run->isCoder && run->options.replayGain != ReplayGainMode::Off)
         run->finish.meter.Start(run->inputFile);
-    const os::ExitStatus status = AwaitProgram(*run, started, hiddenOutput, facts.stopped);
-    facts.exit = status.kind == os::ExitStatus::Kind::Signaled  ? RunFacts::Exit::Signaled
-                 : status.kind == os::ExitStatus::Kind::Unknown ? RunFacts::Exit::Unknown
-                                                                : RunFacts::Exit::Exited;
-    facts.code = status.code;
+    NoteExit(facts, AwaitProgram(*run, started, hiddenOutput, facts.stopped));
     run->finish.meter.Finish(facts.stopped);
 
-    // The run's own files are cleaned up before its slot is freed, so a run that has ended
-    // has left nothing behind.
-    if (run->isCoder)
-        DeleteRunFile(run->tempFile);
     // Only the core's own programs are read back: a plugin's run knows what it wrote.
     const bool readBack = ownProcess && run->options.checkResults;
-    const RunVerdict verdict = Judge(*run, facts, outputBefore, readBack, expectedMs);
+    RunVerdict verdict = Judge(*run, facts, outputBefore, readBack, expectedMs);
+    // The run's own files are cleaned up before its slot is freed, so a run that has ended
+    // has left nothing behind. A coder's WAV is kept until its result has been proven.
+    if (run->isCoder)
+        DeleteRunFile(run->tempFile);
     if (verdict.discardOutput)
         DeleteRunFile(run->writtenFile);
+    if (run->limiter && verdict.Succeeded())
+        verdict = RunLimiter(*run);
     RunResult::Outcome outcome = verdict.outcome;
     if (!run->trackCuts.isEmpty())
         outcome = verdict.Succeeded() ? CutImage(*run, outcome) : outcome;
@@ -126,7 +129,7 @@ void CCore::DropCutsOfStoppedRun(ActiveRun& run, RunResult::Outcome& outcome)
     outcome = RunResult::Outcome::Stopped;
 }
 
-CCore::ProgramStart CCore::StartProgram(ActiveRun& run, CProcess* ownProcess,
+CCore::ProgramStart CCore::StartProgram(ActiveRun& run, CProcess* ownProcess, const QString& output,
                                         const QString& hiddenOutput)
 {
     ProgramStart started;
@@ -143,7 +146,7 @@ CCore::ProgramStart CCore::StartProgram(ActiveRun& run, CProcess* ownProcess,
     bool redirected = false;
     if (ownProcess) {
         const CProcess::StartResult result =
-            ownProcess->StartWith(run.priorityClass, {run.outputFile, hiddenOutput, true});
+            ownProcess->StartWith(run.priorityClass, {output, hiddenOutput, true});
         created = result.created;
         started.error = result.error;
         started.errorPipe = result.errorPipe;
@@ -151,7 +154,8 @@ CCore::ProgramStart CCore::StartProgram(ActiveRun& run, CProcess* ownProcess,
     } else {
         created = run.process->Start(run.priorityClass);
     }
-    started.pid = created ? qint64(run.process->GetProcessInformation().processId) : 0;
+    IProcess* program = ownProcess ? static_cast<IProcess*>(ownProcess) : run.process;
+    started.pid = created ? qint64(program->GetProcessInformation().processId) : 0;
     if (started.pid > 0) {
         std::lock_guard lock(mutex);
         // A template that does not name its output as one argument writes it directly.
@@ -200,6 +204,10 @@ RunVerdict CCore::Judge(ActiveRun& run, RunFacts& facts, const FileStamp& output
         facts.checkPassed = run.check.Passed();
         verdict = DecideOutcome(facts);
     }
+    if (verdict.Succeeded() && run.verification) {
+        VerifyResult(run, facts);
+        verdict = DecideOutcome(facts);
+    }
     if (verdict.Succeeded() && run.isCoder) {
         facts.placed = FinishResult(run.finish, run.writtenFile, run.outputFile, run.options);
         verdict = DecideOutcome(facts);
@@ -223,4 +231,97 @@ void CCore::TakeSlot(ActiveRun* run, qint64 pid)
     }
     if (run->priorityClass != priorityClass)
         os::SetProcessGroupPriority(pid, priorityClass);
+}
+
+void CCore::NoteExit(RunFacts& facts, const os::ExitStatus& status)
+{
+    facts.exit = status.kind == os::ExitStatus::Kind::Signaled  ? RunFacts::Exit::Signaled
+                 : status.kind == os::ExitStatus::Kind::Unknown ? RunFacts::Exit::Unknown
+                                                                : RunFacts::Exit::Exited;
+    facts.code = status.code;
+}
+
+RunVerdict CCore::RunFollowUp(ActiveRun& run, CProcess& program, const QString& output)
+{
+    {
+        std::lock_guard lock(mutex);
+        run.state = ActiveRun::State::Launching;
+        ++run.followUpsCounted;
+    }
+    const ProgramStart started = StartProgram(run, &program, output, {});
+    RunFacts facts;
+    facts.stopped = started.stoppedBeforeStart;
+    facts.started = started.pid > 0;
+    facts.startError = started.error;
+    if (facts.stopped || !facts.started) {
+        std::lock_guard lock(mutex);
+        run.state = ActiveRun::State::Ended;
+        // Counted as done like a run that could not start.
+        if (!facts.stopped && run.generation == generation)
+            ++startedCount;
+        return DecideOutcome(facts);
+    }
+    NoteExit(facts, AwaitProgram(run, started, {}, facts.stopped));
+    facts.wroteOutput = facts.stopped || WroteOutput(output, FileStamp());
+    return DecideOutcome(facts);
+}
+
+RunVerdict CCore::RunLimiter(ActiveRun& run)
+{
+    CDecoder& limiter = *run.limiter;
+    const QString limited = limiter.GetOutputFile();
+    const QString decoderErrors = run.errorOutput;
+    const RunVerdict verdict = RunFollowUp(run, limiter, limited);
+    // The decoder's own WAV has been read, or will never be.
+    DeleteRunFile(run.outputFile);
+    if (!verdict.Succeeded()) {
+        DeleteRunFile(limited);
+        run.executable = limiter.GetExecutable();
+        return verdict;
+    }
+    run.errorOutput = decoderErrors;
+    run.outputFile = limited;
+    run.writtenFile = limited;
+    return verdict;
+}
+
+void CCore::VerifyResult(ActiveRun& run, RunFacts& facts)
+{
+    const ResultVerification& verification = *run.verification;
+    const QString coderErrors = run.errorOutput;
+    QString decoded = run.writtenFile; // a WAV result is compared as it is
+    if (verification.decoder) {
+        QString folder = run.tempFile.isEmpty() ? os::TemporaryFolder() : run.tempFile;
+        if (!run.tempFile.isEmpty())
+            RemoveFileSpec(folder);
+        decoded = MakeTempFileName(folder, u".wav"_s);
+        CDecoder program(*verification.decoder);
+        TemplateValues values;
+        values.inputPath = run.writtenFile;
+        values.outputPath = decoded;
+        QString parameters;
+        if (decoded.isEmpty() ||
+            !ExpandTemplate(verification.commandTemplate, parameters, values)) {
+            facts.verifyPassed = false;
+            run.errorOutput = u"no command line could be made to decode the result again"_s;
+            return;
+        }
+        program.SetParameters(parameters);
+        program.SetShowWindow(run.showWindow);
+        const RunVerdict decodedAgain = RunFollowUp(run, program, decoded);
+        if (!decodedAgain.Succeeded()) {
+            DeleteRunFile(decoded);
+            facts.stopped = decodedAgain.outcome == RunResult::Outcome::Stopped;
+            facts.verifyPassed = false;
+            run.errorOutput = u"the result could not be decoded again (%1): %2"_s.arg(
+                FileNamePart(program.GetExecutable()), run.errorOutput.trimmed());
+            return;
+        }
+    }
+    QString difference;
+    facts.verifyPassed = SameSamples(run.inputFile, decoded, &difference);
+    if (verification.decoder)
+        DeleteRunFile(decoded);
+    run.verified = facts.verifyPassed;
+    run.errorOutput = facts.verifyPassed ? coderErrors : difference;
 }

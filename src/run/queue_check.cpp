@@ -45,3 +45,12 @@ RunResult::Outcome LeftOutOutcome(LeftOutReason reason)
         return RunResult::Outcome::SharedOutput;
     }
 }
+
+int FollowUpsOf(IProcess* process)
+{
+    if (auto* coder = dynamic_cast<CCoder*>(process))
+        return coder->verification ? 1 : 0;
+    if (auto* decoder = dynamic_cast<CDecoder*>(process))
+        return decoder->limiter ? 1 : 0;
+    return 0;
+}

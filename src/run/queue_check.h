@@ -13,3 +13,7 @@ QList<PlannedJob> JobsOfQueue(const QList<IProcess*>& queue);
 
 // How a job left out for the reason is recorded.
 RunResult::Outcome LeftOutOutcome(LeftOutReason reason);
+
+// The programs a queued run brings along on its slot, each counted as a run of its own: sox
+// after a decoder, the result's decoder after a lossless coder.
+int FollowUpsOf(IProcess* process);

@@ -27,6 +27,8 @@ RunVerdict DecideOutcome(const RunFacts& facts)
         return Failed(Outcome::NoOutput, 0, facts);
     if (facts.checked && !facts.checkPassed)
         return Failed(Outcome::BadResult, 0, facts);
+    if (!facts.verifyPassed)
+        return Failed(Outcome::NotVerified, 0, facts);
     // A result that could not be moved to its name is already gone.
     if (!facts.placed)
         return {Outcome::NotPlaced, 0, false};

@@ -19,12 +19,13 @@ struct RunFacts
     Exit exit = Exit::Exited;
     int code = 0; // exit code, or the signal's number
 
-    bool hidden = false;     // written under a hidden name beside its result
-    bool wroteOutput = true; // the output (or its stand-in) was created or changed
-    bool diskFull = false;   // the output's file system was found full
-    bool checked = false;    // the result was read back ...
-    bool checkPassed = true; // ... and held audio as long as its input
-    bool placed = true;      // moved from its hidden name to its own (or had none)
+    bool hidden = false;      // written under a hidden name beside its result
+    bool wroteOutput = true;  // the output (or its stand-in) was created or changed
+    bool diskFull = false;    // the output's file system was found full
+    bool checked = false;     // the result was read back ...
+    bool checkPassed = true;  // ... and held audio as long as its input
+    bool verifyPassed = true; // decoded again, it gave the coder's samples back (or was not)
+    bool placed = true;       // moved from its hidden name to its own (or had none)
 };
 
 struct RunVerdict

@@ -24,6 +24,7 @@ struct RunResult
         NotPlaced,     // the whole result could not be moved from its hidden name to its own
         BadResult,     // exit code 0, but the result failed its check (`check` says how)
         NotCut,        // an album image's tracks could not be cut from it (`errorOutput`: why)
+        NotVerified,   // a lossless result decoded again did not give the coder's samples back
     };
 
     IProcess* process = nullptr; // identity only; the file records own the runs
@@ -41,6 +42,8 @@ struct RunResult
     ResultCheck check;
     // The result waits under its hidden name for its album's values: not yet at its name.
     bool held = false;
+    // A lossless result decoded again gave back the very samples its coder read.
+    bool verified = false;
 
     static constexpr int kKeptErrorBytes = 4096;
 

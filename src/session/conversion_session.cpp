@@ -1,6 +1,7 @@
 #include "session/conversion_session.h"
 
 #include "extensions/language_pack.h"
+#include "foundation/path_helpers.h"
 #include "planning/album_tracks.h"
 #include "planning/job_order.h"
 #include "planning/job_planning.h"
@@ -71,6 +72,18 @@ ReplayGainMode CConversionSession::ReplayGain() const
         ReplayGainModeOf(settings.general.replayGain, settings.general.replayGainAlbum));
 }
 
+AudioChain CConversionSession::Chain() const
+{
+    AudioChain chain;
+    const CSettingsDevice& device = settings.device;
+    chain.limits = overrides.limits.value_or(
+        DeviceLimitsOf(device.maxSampleRate, device.maxBitDepth, device.channels));
+    // The program folder's wrapper says which package to install when sox is missing.
+    chain.limiterProgram = AppendPath(programFolder, u"Tools/sox"_s);
+    chain.verifyLossless = overrides.verifyLossless.value_or(device.verifyLossless != 0);
+    return chain;
+}
+
 int CConversionSession::Threads() const
 {
     return overrides.threads.value_or(settings.core.threadsCount);
@@ -129,6 +142,7 @@ QList<int> CConversionSession::Plan(const QList<int>& indexes, CCoder* coder, in
         naming.numberedAgainst = &takenNames;
     const bool directInput =
         settings.general.directInput != 0 && !LoudnessNeedsDecodedAudio(ReplayGain());
+    const AudioChain chain = Chain();
 
     QList<int> planned;
     for (int index : targets) {
@@ -138,10 +152,11 @@ QList<int> CConversionSession::Plan(const QList<int>& indexes, CCoder* coder, in
             ResultFolderOf(outputFolder, commonFolder, file.folder, naming.pattern);
         record.failedRun.reset();
         CCoder* used = decodeOnly ? nullptr : coder;
-        const bool plannedNow = file.track ? PlanTrack(file, decoders, used, presetIndex, folder,
-                                                       decodeOnly, naming, tempFolder)
-                                           : PlanFile(file, decoders, used, presetIndex, folder,
-                                                      decodeOnly, directInput, naming, tempFolder);
+        const bool plannedNow = file.track
+                                    ? PlanTrack(file, decoders, used, presetIndex, folder,
+                                                decodeOnly, naming, tempFolder, chain)
+                                    : PlanFile(file, decoders, used, presetIndex, folder,
+                                               decodeOnly, directInput, naming, tempFolder, chain);
         if (!plannedNow || (!file.coder && !file.decoder)) {
             LeaveOut(index, LeftOutCause::NoDecoder);
             continue;
@@ -276,7 +291,10 @@ bool CConversionSession::Queue()
             if (!overrides.showPrograms)
                 run->SetShowWindow(false);
         }
+        if (file.decoder && file.decoder->limiter && !overrides.showPrograms)
+            file.decoder->limiter->SetShowWindow(false);
         record.failedRun.reset();
+        record.resultRun.reset();
         record.inRun = true;
         record.lastRunEnded = false;
         record.startedMs = record.endedMs = -1;
@@ -341,6 +359,12 @@ FileState CConversionSession::State(int index) const
 LeftOutCause CConversionSession::Cause(int index) const
 {
     return files[size_t(index)].cause;
+}
+
+const RunResult* CConversionSession::ResultRun(int index) const
+{
+    const FileRecord& record = files[size_t(index)];
+    return record.resultRun ? &*record.resultRun : nullptr;
 }
 
 const RunResult* CConversionSession::FailedRun(int index) const

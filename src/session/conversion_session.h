@@ -1,7 +1,9 @@
 #pragma once
 
 #include "codecs/codec_discovery.h"
+#include "planning/device_limits.h"
 #include "planning/file_info.h"
+#include "planning/job_planning.h"
 #include "planning/planned_jobs.h"
 #include "report/time_estimate.h"
 #include "run/run_result.h"
@@ -54,6 +56,8 @@ struct SessionOverrides
     bool showPrograms = true;
     // The machine is kept from sleeping while a run goes on.
     std::optional<bool> keepAwake;
+    std::optional<DeviceLimits> limits;
+    std::optional<bool> verifyLossless;
 };
 
 // The figures of a run or of the whole session, one per state.
@@ -125,6 +129,8 @@ public:
     LeftOutCause Cause(int index) const;
     // The run whose failure made the file Failed; null otherwise.
     const RunResult* FailedRun(int index) const;
+    // The run that made the file's result in this run, once it has ended; null before.
+    const RunResult* ResultRun(int index) const;
     // Why the file is left out or failed, in the pack's words; empty otherwise.
     QString Reason(int index) const;
     // The indexes Start queued (or, in a dry run, would queue), in the order they went.
@@ -156,6 +162,9 @@ private:
         FileState state = FileState::NotPlanned;
         LeftOutCause cause = LeftOutCause::None;
         std::optional<RunResult> failedRun;
+        // The run of this run that made its result (its coder, or its decoder decoding only),
+        // as the core last told it.
+        std::optional<RunResult> resultRun;
         bool inRun = false;        // queued in the current (or last) run
         bool lastRunEnded = false; // its coder, or its decoder alone, has ended in this run
         qint64 startedMs = -1;     // on runClock: when its first program of this run started
@@ -172,6 +181,7 @@ private:
     static LeftOutCause CauseOf(LeftOutReason reason);
 
     ReplayGainMode ReplayGain() const;
+    AudioChain Chain() const;
     int Threads() const;
     QList<int> Targets(const QList<int>& indexes) const; // all when empty
     QList<PlannedJob> Jobs() const;

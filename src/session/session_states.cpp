@@ -168,8 +168,10 @@ void CConversionSession::Apply(const CoreEvent& event)
         SetState(index, StateAfter({record.state, record.cause}, isCoder, isLast, nullptr).state);
         return;
     }
-    if (isLast)
+    if (isLast) {
         NoteRunEnded(record);
+        record.resultRun = *event.ended;
+    }
     const FileStateChange after =
         StateAfter({record.state, record.cause}, isCoder, isLast, &*event.ended);
     if (after.state == FileState::Failed && record.state != FileState::Failed)

@@ -108,6 +108,16 @@ bool CSettingsDatabase::Exchange(bool continueOnError, CSettingsStorage* storage
     return values.Int32(u"FindByFileName"_s, findByFileName, 0) && values.Result();
 }
 
+bool CSettingsDevice::Exchange(bool continueOnError, CSettingsStorage* storage, bool save,
+                               bool reset)
+{
+    CSettingsExchange values(continueOnError, storage, save, reset);
+    return values.Int32(u"MaxSampleRate"_s, maxSampleRate, 0) &&
+           values.Int32(u"MaxBitDepth"_s, maxBitDepth, 0) &&
+           values.Int32(u"Channels"_s, channels, 0) &&
+           values.Int32(u"VerifyLossless"_s, verifyLossless, 1) && values.Result();
+}
+
 CSettingsSet::CSettingsSet()
 {
     Exchange(true, nullptr, false, true);
@@ -124,7 +134,7 @@ bool CSettingsSet::Exchange(bool continueOnError, CSettingsStorage* storage, boo
            values.Int32(u"ShowDecoders"_s, showDecoders, 1) &&
            values.Settings(u"Window"_s, window) && values.Settings(u"Core"_s, core) &&
            values.Settings(u"General"_s, general) && values.Settings(u"Database"_s, database) &&
-           values.Result();
+           values.Settings(u"Device"_s, device) && values.Result();
 }
 
 QString CSettingsSet::NewUserOutputFolder()

@@ -102,6 +102,20 @@ public:
     qint32 findByFileName = 0;
 };
 
+// What the device that plays the results takes, and the proof of lossless results; section
+// "Settings.Device". A number no choice offers reads as "keep".
+class CSettingsDevice : public CSettings
+{
+public:
+    bool Exchange(bool continueOnError, CSettingsStorage* storage, bool save, bool reset) override;
+
+    qint32 maxSampleRate = 0; // hertz: 96000, 48000 or 44100; 0 keeps the source's
+    qint32 maxBitDepth = 0;   // 24 or 16 (with dither); 0 keeps it
+    qint32 channels = 0;      // 2 (the ITU downmix) or 1; 0 keeps them
+    // A lossless coder's result is decoded again and its samples compared with its source's.
+    qint32 verifyLossless = 1;
+};
+
 // Every persistent setting of the program, kept in "Settings.ini", section "Settings".
 class CSettingsSet : public CSettings
 {
@@ -148,4 +162,5 @@ public:
     CSettingsCore core;
     CSettingsGeneral general;
     CSettingsDatabase database;
+    CSettingsDevice device;
 };
