@@ -6,6 +6,7 @@
 #include "ui/options_dialog.h"
 #include "ui/options_page_core.h"
 #include "ui/options_page_database.h"
+#include "ui/options_page_device.h"
 #include "ui/options_page_general.h"
 #include "ui/options_page_names.h"
 #include "ui/options_page_plugins.h"
@@ -21,6 +22,7 @@ void AddProgramPages(COptionsDialog& dialog, CLanguagePack& language, const Opti
                                                           sources.databaseDate));
     // Last, so that the pages before it keep the positions stored as the initial page.
     dialog.AddPage(std::make_unique<COptionsPageNames>(language, sources.namePreview));
+    dialog.AddPage(std::make_unique<COptionsPageDevice>(language));
 }
 
 bool RunOptionsDialog(CLanguagePack& language, CSettingsSet& settings, ICore& core,

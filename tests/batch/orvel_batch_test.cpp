@@ -883,3 +883,65 @@ TEST_F(OrvelBatchTest, AnAlbumImageWithItsSheetBecomesItsTracksSampleExact)
     EXPECT_TRUE(again.out.contains(u"0 converted, 0 failed, 0 left out, 3 up to date"_s))
         << again.out.toStdString() << again.err.toStdString();
 }
+
+// Sources above the device's limits get a sox run and come out within them at their own length;
+// one within them gets none. Every shipped lossless coder's results are proven; a coder that
+// changes one sample fails, and its result goes.
+TEST_F(OrvelBatchTest, DeviceLimitsBringSourcesWithinThemAndLosslessResultsAreProven)
+{
+    ASSERT_EQ(Shell(u"mkdir -p in && "
+                    u"sox -n -r 96000 -b 24 -c 2 tmp/a.wav synth 2 sine 440 vol 0.5 && "
+                    u"sox -n -r 192000 -b 24 -c 2 tmp/b.wav synth 1.5 sine 440 vol 0.5 && "
+                    u"flac -s tmp/a.wav -o in/hi96.flac && flac -s tmp/b.wav -o in/hi192.flac && "
+                    u"sox -n -r 48000 -b 16 -c 6 in/surround.wav synth 1 sine 300 vol 0.3 && "
+                    u"sox -n -r 44100 -b 16 -c 2 tmp/c.wav synth 1 sine 500 vol 0.5 && "
+                    u"flac -s tmp/c.wav -o in/cd.flac && rm tmp/?.wav"_s)
+                  .status,
+              0);
+    const QString limits = u"--max-rate 48 --max-bits 16 --channels stereo "_s;
+
+    const Result planned = Batch(u"--dry-run --coder FLAC --output out "_s + limits + u"in"_s);
+    const QStringList soxLines = planned.out.split(u'\n').filter(u"/Tools/sox\""_s);
+    ASSERT_EQ(soxLines.size(), 3) << planned.out.toStdString();
+    EXPECT_TRUE(soxLines.filter(u"remix 1,3v0.7071,5v0.7071 2,3v0.7071,6v0.7071"_s).size() == 1);
+    EXPECT_EQ(soxLines.filter(u"rate -v 48000 dither"_s).size(), 2);
+
+    const Result run = Batch(u"--coder FLAC --output out "_s + limits + u"in"_s);
+    ASSERT_EQ(run.status, 0) << run.out.toStdString() << run.err.toStdString();
+    EXPECT_EQ(run.out.count(u"converted, verified: "_s), 4) << run.out.toStdString();
+    const Result formats = Shell(u"for f in cd hi192 hi96 surround; do "
+                                 u"for o in r b c s; do soxi -$o out/$f.flac; done | tr '\\n' ' '; "
+                                 u"echo; done"_s);
+    EXPECT_EQ(formats.out.split(u'\n', Qt::SkipEmptyParts),
+              (QStringList{u"44100 16 2 44100 "_s, u"48000 16 2 72000 "_s, u"48000 16 2 96000 "_s,
+                           u"48000 16 2 48000 "_s}));
+    Batch(u"--coder 'LAME MP3' --output mp3 "_s + limits + u"in/hi192.flac"_s);
+    EXPECT_EQ(Output(u"mediainfo"_s,
+                     {u"--Inform=Audio;%SamplingRate% %Channels%"_s, Path(u"mp3/hi192.mp3"_s)})
+                  .trimmed(),
+              u"48000 2"_s);
+
+    for (const QString& coder : {u"WavPack"_s, u"WAV"_s}) {
+        const Result proven = Batch(u"--coder "_s + coder + u" --output "_s + coder + u" in"_s);
+        EXPECT_EQ(proven.out.count(u"converted, verified: "_s), 4) << proven.out.toStdString();
+    }
+
+    // Writes the WAV it reads with one sample changed: a sine at half scale never holds 0x7F7F.
+    FaultyProgramFolder();
+    ASSERT_TRUE(QDir().mkpath(Path(u"prog/Coders/Flip"_s)));
+    WriteFile(u"prog/Coders/Flip/Info.txt"_s, "Flips a sample\nWAV\n2026-01-01\nlossless\n");
+    WriteFile(u"prog/Coders/Flip/Extensions.ini"_s, "wav\n");
+    WriteFile(u"prog/Coders/Flip/Presets.ini"_s, "One\n%in% %out%\n");
+    WriteFile(u"prog/Coders/Flip/flip"_s, "#!/bin/sh\ncp \"$1\" \"$2\" && printf '\\177\\177' | "
+                                          "dd of=\"$2\" bs=1 seek=4000 conv=notrunc 2>/dev/null\n");
+    QFile::setPermissions(Path(u"prog/Coders/Flip/flip"_s),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const Result flipped = Shell(u"\"$BATCH\" --program-folder prog --coder Flip --output flip "
+                                 u"in/cd.flac"_s);
+    EXPECT_EQ(flipped.status, 1) << flipped.out.toStdString();
+    EXPECT_TRUE(flipped.err.contains(u"result's audio differs from its source"_s))
+        << flipped.err.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(Path(u"flip/cd.wav"_s)));
+    EXPECT_TRUE(QDir(Path(u"flip"_s)).entryList(QDir::Files | QDir::Hidden).isEmpty());
+    EXPECT_TRUE(TemporaryWavs().isEmpty()) << TemporaryWavs().join(u' ').toStdString();
+}
