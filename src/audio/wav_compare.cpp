@@ -3,6 +3,7 @@
 #include "audio/wav_layout.h"
 
 #include <QByteArray>
+#include <QCryptographicHash>
 #include <QFile>
 #include <cstring>
 
@@ -80,4 +81,23 @@ bool SameSamples(const QString& first, const QString& second, QString* differenc
         left -= want;
     }
     return true;
+}
+
+QString SamplesMd5(const QString& path, QString* error)
+{
+    OpenWav wav;
+    if (!Open(path, wav, error))
+        return {};
+    QCryptographicHash md5(QCryptographicHash::Md5);
+    QByteArray block(kBlockBytes, Qt::Uninitialized);
+    for (qint64 left = wav.layout.frameCount * wav.layout.BytesPerFrame(); left > 0;) {
+        const qint64 want = qMin(left, kBlockBytes);
+        if (wav.file.read(block.data(), want) != want) {
+            Fail(error, u"%1 was cut short while it was read"_s.arg(path));
+            return {};
+        }
+        md5.addData(QByteArrayView(block.constData(), want));
+        left -= want;
+    }
+    return QString::fromLatin1(md5.result().toHex());
 }

@@ -66,6 +66,10 @@ struct ResultVerification
 {
     std::shared_ptr<const CDecoder> decoder;
     QString commandTemplate;
+    // The MD5 of the source's samples its FLAC STREAMINFO holds, in hexadecimal, when the coder
+    // reads the source itself: the samples decoded from the result must have it. Empty: the
+    // coder reads a WAV, whose samples the result's must equal.
+    QString sourceMd5;
 };
 
 // One track's WAV, cut from an album image's WAV: the frames [start, end) (end -1: to the end).

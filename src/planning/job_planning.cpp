@@ -1,5 +1,6 @@
 #include "planning/job_planning.h"
 
+#include "audio/audio_digest.h"
 #include "foundation/instance_session.h"
 #include "foundation/os.h"
 #include "foundation/path_helpers.h"
@@ -323,11 +324,22 @@ bool CoderReadsSource(const CFileInfo& file, const CCoder& coder, bool directInp
 
 namespace {
 
-// Limits and verification work on a WAV: direct input gives way to them.
+// The MD5 of a FLAC source's samples where its STREAMINFO holds one for samples a WAV lays out
+// the same way (16 and 24 bits); empty otherwise.
+QString FlacSamplesMd5(const CFileInfo& file)
+{
+    if (file.fileType != kSourceFlac || (file.resolution != 16 && file.resolution != 24))
+        return {};
+    const QString digest = AudioDigest(file.path);
+    return digest.startsWith(u"flac:"_s) ? digest.mid(5) : QString();
+}
+
+// Limits work on a WAV, and so does verification unless the source's own MD5 can stand for
+// the samples the coder reads: direct input gives way to them.
 bool NeedsDecodedAudio(const CFileInfo& file, const CCoder& coder, const AudioChain& chain)
 {
     return LimitedFormatOf(file, chain.limits).Changes() ||
-           (chain.verifyLossless && coder.lossless);
+           (chain.verifyLossless && coder.lossless && FlacSamplesMd5(file).isEmpty());
 }
 
 } // namespace
@@ -374,21 +386,21 @@ bool AddLimiter(CFileInfo& file, const AudioChain& chain, const QString& tempFol
     return true;
 }
 
-void AddVerification(CCoder& coder, const PlannedDecoders& decoders)
+void AddVerification(CCoder& coder, const PlannedDecoders& decoders, const QString& sourceMd5)
 {
     coder.verification.reset();
     if (!coder.lossless || coder.GetEntries().isEmpty())
         return;
     const QString extension = coder.GetEntries().first().extension;
     if (SourceTypeOf(extension) == kSourceWav) {
-        coder.verification = ResultVerification{};
+        coder.verification = ResultVerification{nullptr, {}, sourceMd5};
         return;
     }
     const CodecEntry* entry = nullptr;
     const CDecoder* decoder = DecoderOf(u"result."_s + extension, decoders, &entry);
     if (decoder)
         coder.verification =
-            ResultVerification{std::make_shared<CDecoder>(*decoder), entry->commandLine};
+            ResultVerification{std::make_shared<CDecoder>(*decoder), entry->commandLine, sourceMd5};
 }
 
 bool PlanFile(CFileInfo& file, const PlannedDecoders& decoders, CCoder* coder, int presetIndex,
@@ -411,6 +423,8 @@ bool PlanFile(CFileInfo& file, const PlannedDecoders& decoders, CCoder* coder, i
         AssignCoder(coder, file);
         PrepareCoder(file, entry.commandLine, outputFolder, naming);
         file.presetName = entry.name;
+        if (chain.verifyLossless)
+            AddVerification(*file.coder, decoders, FlacSamplesMd5(file));
         return true;
     }
     const bool decoded =

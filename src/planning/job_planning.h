@@ -100,7 +100,8 @@ bool AddLimiter(CFileInfo& file, const AudioChain& chain, const QString& tempFol
 
 // Gives a lossless coder's job the decoder that reads its result back (a WAV result needs
 // none); no verification when no decoder reads the result's format.
-void AddVerification(CCoder& coder, const PlannedDecoders& decoders);
+// `sourceMd5`: what the source's STREAMINFO says of its samples, when the coder reads it itself.
+void AddVerification(CCoder& coder, const PlannedDecoders& decoders, const QString& sourceMd5 = {});
 
 // Plans both runs of a file the way Apply does: its decoder, then (unless decodeOnly) the coder
 // with the preset at presetIndex; with directInput, a coder that reads the source itself gets

@@ -319,7 +319,15 @@ void CCore::VerifyResult(ActiveRun& run, RunFacts& facts)
         }
     }
     QString difference;
-    facts.verifyPassed = SameSamples(run.inputFile, decoded, &difference);
+    if (verification.sourceMd5.isEmpty()) {
+        facts.verifyPassed = SameSamples(run.inputFile, decoded, &difference);
+    } else {
+        const QString md5 = SamplesMd5(decoded, &difference);
+        facts.verifyPassed = md5 == verification.sourceMd5;
+        if (!md5.isEmpty() && !facts.verifyPassed)
+            difference =
+                u"the MD5 of its samples is %1, its source's %2"_s.arg(md5, verification.sourceMd5);
+    }
     if (verification.decoder)
         DeleteRunFile(decoded);
     run.verified = facts.verifyPassed;

@@ -124,7 +124,10 @@ QList<int> CConversionSession::Plan(const QList<int>& indexes, CCoder* coder, in
         QList<const CFileInfo*> targetFiles;
         for (int index : targets)
             targetFiles << files[size_t(index)].file;
-        tempFolder = ChooseTempFolder(targetFiles, Threads());
+        // sox and a verification each hold a second WAV beside a slot's first.
+        const AudioChain wide = Chain();
+        const bool twoWavs = wide.verifyLossless || !(wide.limits == DeviceLimits{});
+        tempFolder = ChooseTempFolder(targetFiles, Threads() * (twoWavs ? 2 : 1));
     }
     // Names from tags are numbered against the results of the files not planned now.
     QSet<QString> takenNames;

@@ -943,5 +943,20 @@ TEST_F(OrvelBatchTest, DeviceLimitsBringSourcesWithinThemAndLosslessResultsArePr
         << flipped.err.toStdString();
     EXPECT_FALSE(QFileInfo::exists(Path(u"flip/cd.wav"_s)));
     EXPECT_TRUE(QDir(Path(u"flip"_s)).entryList(QDir::Files | QDir::Hidden).isEmpty());
+
+    // One that reads the FLAC source itself is held to the MD5 its STREAMINFO gives.
+    ASSERT_TRUE(QDir().mkpath(Path(u"prog/Coders/Quieter"_s)));
+    WriteFile(u"prog/Coders/Quieter/Info.txt"_s, "Quieter\nFLAC\n2026-01-01\nlossless\n");
+    WriteFile(u"prog/Coders/Quieter/Extensions.ini"_s, "flac\n");
+    WriteFile(u"prog/Coders/Quieter/Inputs.ini"_s, "flac\n");
+    WriteFile(u"prog/Coders/Quieter/Presets.ini"_s, "One\n%in% %out%\n");
+    WriteFile(u"prog/Coders/Quieter/quieter"_s, "#!/bin/sh\nexec sox \"$1\" \"$2\" vol 0.9\n");
+    QFile::setPermissions(Path(u"prog/Coders/Quieter/quieter"_s),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const Result quieter = Shell(u"\"$BATCH\" --program-folder prog --coder Quieter --output q "
+                                 u"in/cd.flac"_s);
+    EXPECT_TRUE(quieter.err.contains(u"result's audio differs from its source"_s))
+        << quieter.out.toStdString() << quieter.err.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(Path(u"q/cd.flac"_s)));
     EXPECT_TRUE(TemporaryWavs().isEmpty()) << TemporaryWavs().join(u' ').toStdString();
 }
