@@ -921,6 +921,18 @@ TEST_F(OrvelBatchTest, DeviceLimitsBringSourcesWithinThemAndLosslessResultsArePr
                   .trimmed(),
               u"48000 2"_s);
 
+    // An album image is brought within them whole; its tracks are cut at the same instants.
+    ASSERT_EQ(Shell(u"mkdir -p image && sox -n -r 96000 -b 24 -c 2 tmp/i.wav synth 7.3 sine 300 "
+                    u"&& flac -s tmp/i.wav -o image/Album.flac && rm tmp/i.wav"_s)
+                  .status,
+              0);
+    WriteFile(u"image/Album.cue"_s, "FILE \"Album.wav\" WAVE\r\n  TRACK 01 AUDIO\r\n"
+                                    "    INDEX 01 00:00:00\r\n  TRACK 02 AUDIO\r\n"
+                                    "    INDEX 01 00:05:37\r\n");
+    Batch(u"--coder FLAC --output tracks "_s + limits + u"image"_s);
+    EXPECT_EQ(Shell(u"soxi -s tracks/*.flac"_s).out.split(u'\n', Qt::SkipEmptyParts),
+              (QStringList{u"263680"_s, u"86720"_s}));
+
     for (const QString& coder : {u"WavPack"_s, u"WAV"_s}) {
         const Result proven = Batch(u"--coder "_s + coder + u" --output "_s + coder + u" in"_s);
         EXPECT_EQ(proven.out.count(u"converted, verified: "_s), 4) << proven.out.toStdString();
