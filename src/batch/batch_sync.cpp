@@ -2,6 +2,7 @@
 #include "batch/sync_texts.h"
 #include "foundation/os.h"
 #include "foundation/path_helpers.h"
+#include "library/sync_signature.h"
 #include "report/run_report.h"
 
 #include <QFileInfo>

@@ -1,7 +1,6 @@
 #include "session/library_sync.h"
 
 #include "audio/audio_digest.h"
-#include "codecs/codec.h"
 #include "foundation/os.h"
 #include "foundation/path_helpers.h"
 #include "planning/output_tree.h"
@@ -326,18 +325,4 @@ void CLibrarySync::Tell(LibrarySyncEvent::Kind kind, const QString& path, const 
 {
     if (listener)
         listener({kind, path, other, reason});
-}
-
-QString SyncSignature(CCoder& coder, int presetIndex, const CSettingsGeneral& general)
-{
-    QStringList parts{u"coder=%1"_s.arg(coder.GetName())};
-    if (presetIndex >= 0) {
-        const CodecEntry& preset = coder.GetEntries()[presetIndex];
-        parts << u"preset=%1"_s.arg(preset.name) << u"command=%1"_s.arg(preset.commandLine)
-              << u"extension=%1"_s.arg(preset.extension);
-    }
-    parts << u"replaygain=%1/%2"_s.arg(general.replayGain)
-                 .arg(general.replayGain != 0 ? general.replayGainAlbum : 0)
-          << u"tags=%1"_s.arg(general.copyTags);
-    return parts.join(u'\n');
 }

@@ -2,7 +2,6 @@
 
 #include "library/copy_record.h"
 #include "library/sync_plan.h"
-#include "settings/settings_set.h"
 
 #include <QHash>
 #include <QMultiHash>
@@ -11,7 +10,6 @@
 #include <functional>
 #include <memory>
 
-class CCoder;
 class CConversionSession;
 class CFileInfo;
 
@@ -97,7 +95,3 @@ private:
     QHash<QString, int> fileIndexOf;     // by source key
     QMultiHash<QString, CopyEntry> recordedBySource;
 };
-
-// What makes one result differ from another of the same source: a change here converts the
-// copy again. presetIndex < 0 for a coder without presets.
-QString SyncSignature(CCoder& coder, int presetIndex, const CSettingsGeneral& general);
