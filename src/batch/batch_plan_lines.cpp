@@ -109,8 +109,9 @@ void CBatchRun::PrintSyncPlan(const SyncPlan& plan)
     for (const SyncAction& action : plan.actions) {
         const QString because = action.reason.isEmpty() ? QString() : u": "_s + action.reason;
         if (action.kind == Kind::Add || action.kind == Kind::Convert) {
-            if (const QString foreign = ForeignFileAt(action); !foreign.isEmpty()) {
-                out << "left out: " << action.source << ": " << foreign << '\n';
+            if (librarySync->ForeignFileAt(action)) {
+                out << "left out: " << action.source << ": "
+                    << ForeignFileText(InCopy(action.result)) << '\n';
                 ++leftOut;
                 leftOutNew += action.kind == Kind::Add ? 1 : 0;
                 continue;

@@ -376,8 +376,8 @@ void CBatchRun::OnFileState(int index, FileState state)
         break;
     case FileState::Converted:
         ++tally.converted;
-        if (copyRecord)
-            RecordConverted(file);
+        if (librarySync)
+            librarySync->RecordConverted(file);
         if (!terminal)
             out << (Verified(index) ? "converted, verified: " : "converted: ") << SourceName(file)
                 << " -> " << file.PlannedResult() << '\n';

@@ -5,10 +5,10 @@
 #include "extensions/language_pack.h"
 #include "filelist/file_list.h"
 #include "filelist/property_cache.h"
-#include "library/sync_plan.h"
 #include "planning/name_pattern.h"
 #include "run/core.h"
 #include "session/conversion_session.h"
+#include "session/library_sync.h"
 #include "settings/settings_set.h"
 
 #include <QHash>
@@ -80,18 +80,11 @@ private:
 
     // --sync (batch_sync.cpp): the output folder kept as a copy of the library folders.
     int Sync(const CBatchOptions& options, const QString& outputFolder);
-    bool GatherLibrary(const QStringList& roots, const CBatchOptions& options,
+    void GatherLibrary(const QStringList& roots, const CBatchOptions& options,
                        const QString& outputFolder);
-    QString SyncSignature() const;
-    QList<SyncSource> SyncSources(const QString& outputFolder);
-    bool OpenCopyRecord(const QString& outputFolder, bool dryRun);
-    QString ForeignFileAt(const SyncAction& action) const;
     void PrintSyncPlan(const SyncPlan& plan);
-    QList<int> CarryOutSync(const SyncPlan& plan);
-    bool MoveResult(const SyncAction& action);
-    bool RemoveResult(const SyncAction& action);
-    void PruneEmptiedFolders(const QString& result);
-    void RecordConverted(const CFileInfo& file);
+    void OnSyncEvent(const LibrarySyncEvent& event);
+    QString ForeignFileText(const QString& path) const;
     QString InCopy(const QString& result) const { return syncFolder + result; }
     int ExitStatus(int stopSignal) const;
     // The bar on a terminal: audio done against audio queued, elapsed and remaining time.
@@ -117,12 +110,7 @@ private:
     bool oneJob = false;              // --job: one file of a --jobs line, no summary
     Tally tally;
     QSet<const CFileInfo*> foundInFolders; // not named on the command line
-    // --sync: the copy's folder (with a trailing separator), its record, what each source
-    // was when it was read, and today's signature of the choices that change a result.
+    // --sync: the copy's folder (with a trailing separator) and its sync.
     QString syncFolder;
-    std::unique_ptr<CCopyRecord> copyRecord;
-    QHash<QString, SyncSource> syncSourceOf; // by source path
-    QHash<QString, int> fileIndexOf;         // by source path
-    QMultiHash<QString, CopyEntry> recordedBySource;
-    QString syncSignature;
+    std::unique_ptr<CLibrarySync> librarySync;
 };

@@ -2,12 +2,14 @@
 
 #include "extensions/language_pack.h"
 #include "foundation/path_helpers.h"
+#include "library/sync_signature.h"
 #include "planning/album_tracks.h"
 #include "planning/job_order.h"
 #include "planning/job_planning.h"
 #include "planning/output_tree.h"
 #include "report/run_report.h"
 #include "run/core.h"
+#include "session/made_another_way.h"
 #include "session/sleep_inhibitor.h"
 #include "settings/settings_set.h"
 
@@ -105,6 +107,11 @@ QList<int> CConversionSession::Plan(const QList<int>& indexes, CCoder* coder, in
 {
     const QString outputFolder =
         overrides.outputFolder.value_or(settings.general.ResultFolder(programFolder));
+    plannedFolder = outputFolder;
+    if (!plannedFolder.isEmpty())
+        AddBackslash(plannedFolder);
+    const QString madeWith =
+        decodeOnly || !coder ? QString() : SyncSignature(*coder, presetIndex, settings.general);
     // Mirrored results keep their place below the common folder of the whole list, so
     // planning a part gives the same paths as planning everything.
     QString commonFolder = overrides.treeRoot.value_or(QString());
@@ -164,6 +171,7 @@ QList<int> CConversionSession::Plan(const QList<int>& indexes, CCoder* coder, in
             LeaveOut(index, LeftOutCause::NoDecoder);
             continue;
         }
+        record.madeWith = madeWith;
         SetState(index, FileState::Planned);
         planned << index;
     }
@@ -213,8 +221,18 @@ QList<int> CConversionSession::Sort(const QList<int>& indexes)
         const CFileInfo& file = *files[size_t(index)].file;
         wanted[index] = wanted[index] && (file.coder || file.decoder);
     }
-    const StartSorting sorting = SortJobsForStart(
+    StartSorting sorting = SortJobsForStart(
         Jobs(), wanted, !overrides.overwrite && settings.general.skipUpToDate != 0);
+    // Up to date means made the same way: the copy's record knows how its results were made,
+    // and those are orvel's own to replace.
+    madeAnotherWay.reset();
+    if (!sorting.upToDate.isEmpty())
+        madeAnotherWay = std::make_unique<CMadeAnotherWay>(plannedFolder);
+    if (madeAnotherWay)
+        sorting.upToDate.removeIf([this](qsizetype index) {
+            const FileRecord& record = files[size_t(index)];
+            return madeAnotherWay->MadeAnotherWay(*record.file, record.madeWith);
+        });
     const QSet<qsizetype> notRun = sorting.NotRun(true);
     sorted.clear();
     for (int index = 0; index < Count(); ++index) {

@@ -24,6 +24,7 @@ class CCore;
 class CSleepInhibitor;
 class CLanguagePack;
 class CSettingsSet;
+class CMadeAnotherWay;
 
 // A front end's choices that take the place of a setting for this session; unset ones are
 // the setting's.
@@ -166,6 +167,7 @@ private:
         // as the core last told it.
         std::optional<RunResult> resultRun;
         bool inRun = false;        // queued in the current (or last) run
+        QString madeWith;          // the signature of the choices it was planned with
         bool lastRunEnded = false; // its coder, or its decoder alone, has ended in this run
         qint64 startedMs = -1;     // on runClock: when its first program of this run started
         qint64 endedMs = -1;       // on runClock: when its last program of this run ended
@@ -205,7 +207,10 @@ private:
     std::unique_ptr<CSleepInhibitor> inhibitor; // held while a run goes on
     std::vector<FileRecord> files;
     QHash<const IProcess*, int> fileOfRun;
-    QList<int> sorted;    // what Sort left to run
+    QList<int> sorted;     // what Sort left to run
+    QString plannedFolder; // the output folder of the last plan, with a trailing separator
+    // The record of a library copy in that folder, read by the last Sort.
+    std::unique_ptr<CMadeAnotherWay> madeAnotherWay;
     QList<int> replacing; // what Sort found replacing an existing file
     QList<int> startOrder;
     SessionCounts counts;

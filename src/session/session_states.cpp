@@ -1,6 +1,7 @@
 #include "extensions/language_pack.h"
 #include "report/run_report.h"
 #include "session/conversion_session.h"
+#include "session/made_another_way.h"
 #include "session/sleep_inhibitor.h"
 
 using namespace Qt::StringLiterals;
@@ -97,6 +98,8 @@ void CConversionSession::SetState(int index, FileState state)
         record.file->lastRunFailed = true;
     else if (record.inRun && state == FileState::Converted)
         record.file->lastRunFailed = false;
+    if (record.inRun && state == FileState::Converted && madeAnotherWay)
+        madeAnotherWay->Remade(*record.file);
     Q_EMIT FileStateChanged(index, state);
 }
 

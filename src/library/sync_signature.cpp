@@ -1,0 +1,22 @@
+#include "library/sync_signature.h"
+
+#include "codecs/codec.h"
+#include "settings/settings_set.h"
+
+#include <QStringList>
+
+using namespace Qt::StringLiterals;
+
+QString SyncSignature(CCoder& coder, int presetIndex, const CSettingsGeneral& general)
+{
+    QStringList parts{u"coder=%1"_s.arg(coder.GetName())};
+    if (presetIndex >= 0) {
+        const CodecEntry& preset = coder.GetEntries()[presetIndex];
+        parts << u"preset=%1"_s.arg(preset.name) << u"command=%1"_s.arg(preset.commandLine)
+              << u"extension=%1"_s.arg(preset.extension);
+    }
+    parts << u"replaygain=%1/%2"_s.arg(general.replayGain)
+                 .arg(general.replayGain != 0 ? general.replayGainAlbum : 0)
+          << u"tags=%1"_s.arg(general.copyTags);
+    return parts.join(u'\n');
+}
