@@ -68,7 +68,7 @@ int CBatchRun::Sync(const CBatchOptions& options, const QString& outputFolder)
         return kSyncRefused;
     }
     const SyncPlan plan =
-        librarySync->Plan(roots, SyncSignature(*coder, presetIndex, settings.general),
+        librarySync->Plan(roots, SyncSignature(*coder, presetIndex, settings),
                           options.deleteGone, options.deleteMany);
     if (!plan.refusal.isEmpty()) {
         err << "orvel-batch: "

@@ -7,8 +7,9 @@
 
 using namespace Qt::StringLiterals;
 
-QString SyncSignature(CCoder& coder, int presetIndex, const CSettingsGeneral& general)
+QString SyncSignature(CCoder& coder, int presetIndex, const CSettingsSet& settings)
 {
+    const CSettingsGeneral& general = settings.general;
     QStringList parts{u"coder=%1"_s.arg(coder.GetName())};
     if (presetIndex >= 0) {
         const CodecEntry& preset = coder.GetEntries()[presetIndex];
@@ -18,5 +19,10 @@ QString SyncSignature(CCoder& coder, int presetIndex, const CSettingsGeneral& ge
     parts << u"replaygain=%1/%2"_s.arg(general.replayGain)
                  .arg(general.replayGain != 0 ? general.replayGainAlbum : 0)
           << u"tags=%1"_s.arg(general.copyTags);
+    const CSettingsDevice& device = settings.device;
+    if (device.maxSampleRate != 0 || device.maxBitDepth != 0 || device.channels != 0)
+        parts << u"device=%1/%2/%3"_s.arg(device.maxSampleRate)
+                     .arg(device.maxBitDepth)
+                     .arg(device.channels);
     return parts.join(u'\n');
 }

@@ -111,7 +111,7 @@ QList<int> CConversionSession::Plan(const QList<int>& indexes, CCoder* coder, in
     if (!plannedFolder.isEmpty())
         AddBackslash(plannedFolder);
     const QString madeWith =
-        decodeOnly || !coder ? QString() : SyncSignature(*coder, presetIndex, settings.general);
+        decodeOnly || !coder ? QString() : SyncSignature(*coder, presetIndex, settings);
     // Mirrored results keep their place below the common folder of the whole list, so
     // planning a part gives the same paths as planning everything.
     QString commonFolder = overrides.treeRoot.value_or(QString());
