@@ -919,11 +919,11 @@ bool LengthsNear(const QStringList& lines, const QList<int>& expectedMs)
 
 // Images as rippers leave them: a WavPack image with a UTF-16 sheet whose first track starts
 // 5 s in, gaps left out, to Opus; a FLAC image with a cover and a Shift-JIS sheet, gaps to
-// their own tracks, to MP3; FLAC images carrying their sheet as a CUESHEET block or tag. Each
-// track has its length, its title from the sheet and the image's cover.
+// their own tracks, to MP3; FLAC images carrying their sheet as a CUESHEET block or tag, and a
+// sheet of two files. Each track has its length, its title from the sheet and the image's cover.
 TEST_F(OrvelBatchTest, AlbumImagesAsRippersLeaveThemGiveTaggedTracksOfTheirLengths)
 {
-    for (const QString& folder : {u"wv"_s, u"jp"_s, u"block"_s, u"tag"_s})
+    for (const QString& folder : {u"wv"_s, u"jp"_s, u"block"_s, u"tag"_s, u"multi"_s})
         ASSERT_TRUE(QDir().mkpath(Path(folder)));
     ASSERT_EQ(Shell(u"sox -n -r 44100 -c 2 -b 16 tmp/image.wav synth 13 sine 300-900 && "
                     u"wavpack -q tmp/image.wav -o wv/Album.wv && "
@@ -981,14 +981,32 @@ TEST_F(OrvelBatchTest, AlbumImagesAsRippersLeaveThemGiveTaggedTracksOfTheirLengt
                     u"metaflac --set-tag-from-file=CUESHEET=tmp/inside.cue tag/Tag.flac"_s)
                   .status,
               0);
-    const Result flac = Batch(u"--coder FLAC --output inside block tag"_s);
+    // One file a track as the sheet says, track 2's gap kept at the end of the first file
+    // and track 3 in the second file: the first file is track 1, the second is cut in two.
+    WriteFile(u"multi/Rip.cue"_s, "FILE \"01.wav\" WAVE\n  TRACK 01 AUDIO\n    TITLE \"Eins\"\n"
+                                  "    INDEX 01 00:00:00\n  TRACK 02 AUDIO\n    TITLE \"Zwei\"\n"
+                                  "    INDEX 00 00:06:00\nFILE \"02.wav\" WAVE\n"
+                                  "    INDEX 01 00:00:00\n  TRACK 03 AUDIO\n    TITLE \"Drei\"\n"
+                                  "    INDEX 00 00:03:00\n    INDEX 01 00:04:00\n");
+    ASSERT_EQ(Shell(u"sox tmp/x.wav multi/01.flac trim 0 8 && sox tmp/x.wav multi/02.flac trim 2"_s)
+                  .status,
+              0);
+    const Result flac = Batch(u"--coder FLAC --cue-gaps own --output inside block tag multi"_s);
     ASSERT_EQ(flac.status, 0) << flac.out.toStdString() << flac.err.toStdString();
-    EXPECT_TRUE(flac.out.contains(u"4 converted, 0 failed"_s)) << flac.out.toStdString();
+    EXPECT_TRUE(flac.out.contains(u"7 converted, 0 failed"_s)) << flac.out.toStdString();
     const Result lengths = Shell(u"cd inside && soxi -s */*.flac && "
                                  u"metaflac --show-tag=TITLE --show-tag=CUESHEET */*.flac"_s);
     EXPECT_EQ(lengths.out.split(u'\n', Qt::SkipEmptyParts),
-              (QStringList{u"176400"_s, u"220500"_s, u"176400"_s, u"220500"_s,
+              (QStringList{u"132300"_s, u"264600"_s, u"352800"_s, u"132300"_s, u"176400"_s,
+                           u"132300"_s, u"264600"_s, u"multi/01.flac:TITLE=Eins"_s,
+                           u"multi/02 - 02 - Zwei.flac:TITLE=Zwei"_s,
+                           u"multi/02 - 03 - Drei.flac:TITLE=Drei"_s,
                            u"tag/Tag - 02 - Zwei.flac:TITLE=Zwei"_s}))
         << lengths.out.toStdString();
+    // Cut from each file's own decode, the tracks are the two files, sample for sample.
+    const Result joined = Shell(
+        u"cd inside/multi && for f in *.flac; do sox \"$f\" -t raw -; done > ../../tmp/t.raw && "
+        u"cd ../.. && sox multi/01.flac multi/02.flac -t raw tmp/f.raw && cmp tmp/f.raw tmp/t.raw"_s);
+    EXPECT_EQ(joined.status, 0) << joined.out.toStdString() << joined.err.toStdString();
     EXPECT_TRUE(TemporaryWavs().isEmpty()) << TemporaryWavs().join(u' ').toStdString();
 }
