@@ -1,5 +1,7 @@
 #include "audio/cue_tracks.h"
 
+#include <optional>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -29,17 +31,26 @@ QList<CuePiece> Between(const Mark& from, const Mark& to)
     return pieces;
 }
 
+// A track is cut from one file: a gap kept at the end of the file before its track's stays
+// with the track before, even when gaps go to their own tracks.
+bool GapMoves(const CueSheetTrack& track, CueGapMode gaps)
+{
+    if (!track.gapStart || gaps == CueGapMode::ToPreviousTrack)
+        return false;
+    return gaps == CueGapMode::LeftOut || track.gapStart->file == track.start.file;
+}
+
 // Where track i's audio begins and where the next track's takes over, under the gap mode.
 Mark Begin(const CueSheetTrack& track, int sampleRate, CueGapMode gaps)
 {
-    if (gaps == CueGapMode::ToOwnTrack && track.gapStart)
+    if (gaps == CueGapMode::ToOwnTrack && GapMoves(track, gaps))
         return MarkOf(*track.gapStart, sampleRate);
     return MarkOf(track.start, sampleRate);
 }
 
 Mark EndBefore(const CueSheetTrack& next, int sampleRate, CueGapMode gaps)
 {
-    if (gaps != CueGapMode::ToPreviousTrack && next.gapStart)
+    if (GapMoves(next, gaps))
         return MarkOf(*next.gapStart, sampleRate);
     return MarkOf(next.start, sampleRate);
 }
@@ -55,11 +66,17 @@ QList<CueTrackCut> CutCueTracks(const CueSheet& sheet, int sampleRate, CueGapMod
 {
     QList<CueTrackCut> cuts;
     const QList<CueSheetTrack>& tracks = sheet.tracks;
+    // Audio at the start of a file before the INDEX of the track it leads into belongs to
+    // that track: no track is cut across two files.
+    std::optional<Mark> fileLeadIn;
     for (qsizetype i = 0; i < tracks.size(); ++i) {
         const CueSheetTrack& track = tracks.at(i);
         if (!track.audio)
             continue;
         Mark begin = Begin(track, sampleRate, gaps);
+        if (fileLeadIn && fileLeadIn->file == begin.file && fileLeadIn->sample < begin.sample)
+            begin = *fileLeadIn;
+        fileLeadIn.reset();
         if (i == 0) {
             // Audio before the first track's INDEX 01 is a hidden track when it is long, and
             // lead-in that joins the first track when it is not, whatever the gap mode.
@@ -71,9 +88,13 @@ QList<CueTrackCut> CutCueTracks(const CueSheet& sheet, int sampleRate, CueGapMod
                 begin = fileStart;
         }
         const bool last = i + 1 == tracks.size();
-        const QList<CuePiece> pieces =
+        QList<CuePiece> pieces =
             last ? QList<CuePiece>{{begin.file, begin.sample, -1}}
                  : Between(begin, EndBefore(tracks.at(i + 1), sampleRate, gaps));
+        if (pieces.size() > 1) {
+            fileLeadIn = Mark{pieces.back().file, 0};
+            pieces.removeLast();
+        }
         cuts << CueTrackCut{track.number, int(i), pieces};
     }
     return cuts;

@@ -24,8 +24,9 @@ struct CuePiece
     bool operator==(const CuePiece&) const = default;
 };
 
-// One track of the image as it is cut: its pieces in order (two where a gap lies in the file
-// before its own), and its index in the sheet's tracks (-1 for a hidden first track).
+// One track of the image as it is cut: its stretch of one file (a gap kept at the end of the
+// file before stays with the track before), and its index in the sheet's tracks (-1 for a
+// hidden first track).
 struct CueTrackCut
 {
     int number = 0;

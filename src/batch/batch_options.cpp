@@ -380,7 +380,8 @@ result that exists: --overwrite replaces the link itself, never what it points t
 
 An album image (FLAC, APE, WavPack, WAV) with a cue sheet beside it ("Album.cue")
 or inside it is converted as its tracks: each is cut from the image, decoded
-once, and named and tagged from the sheet; naming the .cue file does the same.
+once, and named and tagged from the sheet; naming the .cue file does the same. A
+sheet of several audio files splits each file into the tracks that start in it.
 
 A result counts only when it is checked: it must exist, hold audio, and last as
 long as its source (within 1 %, at least 0.5 s). A verified lossless result is

@@ -63,8 +63,8 @@ std::vector<std::unique_ptr<CFileInfo>> CAlbumSplitter::RowsOf(std::unique_ptr<C
             problems.append({record->path, error});
         return Only(std::move(record));
     }
-    // A sheet of a rip to one file per track: each file is a track already.
-    if (album->sheet.Files().size() != 1 || !IsSameFile(album->Image(), record->path))
+    // A file of several a sheet names holds the tracks that start in it.
+    if (album->sheet.Files().size() == 1 && !IsSameFile(album->Image(), record->path))
         return Only(std::move(record));
     return Split(std::move(record), *album);
 }
@@ -108,12 +108,12 @@ std::vector<std::unique_ptr<CFileInfo>> CAlbumSplitter::RowsOfSheet(const QStrin
     auto read = ReadFileInfos(named, 1, {}, cache);
     std::vector<std::unique_ptr<CFileInfo>> rows;
     for (qsizetype i = 0; i < named.size(); ++i) {
-        if (!read[size_t(i)])
+        if (!read[size_t(i)]) {
             problems.append({cuePath, u"its audio file %1 cannot be read"_s.arg(named[i])});
-        else if (album->sheet.Files().size() == 1)
-            return Split(std::move(read[size_t(i)]), *album);
-        else
-            rows.push_back(std::move(read[size_t(i)]));
+            continue;
+        }
+        for (auto& row : Split(std::move(read[size_t(i)]), *album))
+            rows.push_back(std::move(row));
     }
     return rows;
 }

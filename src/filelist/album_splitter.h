@@ -34,8 +34,8 @@ struct SheetProblem
 
 // Turns the rows of one adding into what the list shows: an album image with a cue sheet
 // (beside it or inside it) becomes its tracks' rows, a .cue file the tracks of its image (or,
-// for a rip to one file per track, those files), and an image met twice (its sheet and itself,
-// both found in a folder) gives its tracks once.
+// for a sheet of several files, the tracks of each), and an image met twice (its sheet and
+// itself, both found in a folder) gives its tracks once.
 class CAlbumSplitter
 {
 public:

@@ -29,8 +29,22 @@ QString NamingPathOf(const CFileInfo& image, int number, const QString& title)
     return AppendPath(image.folder, SafeNameComponent(stem, false, dotted) + dotted);
 }
 
+// The FILE of the sheet that names the audio file.
+QString SheetNameOf(const AlbumImage& album, const QString& audioPath)
+{
+    const QList<QString> named = album.sheet.Files();
+    if (named.size() == 1)
+        return named.front();
+    for (const QString& name : named) {
+        if (IsSameFile(album.files.value(name), audioPath))
+            return name;
+    }
+    return {};
+}
+
 std::unique_ptr<CFileInfo> RowOf(const CFileInfo& image, const AlbumImage& album,
-                                 const CueTrackCut& cut, int trackCount, qint64 imageFrames)
+                                 const CueTrackCut& cut, int trackCount, qint64 imageFrames,
+                                 bool ownName)
 {
     const CuePiece& piece = cut.pieces.front();
     auto row = std::make_unique<CFileInfo>();
@@ -57,9 +71,10 @@ std::unique_ptr<CFileInfo> RowOf(const CFileInfo& image, const AlbumImage& album
     track->imageDurationMs = image.duration;
     track->fields = CueTrackFields(album.sheet, cut.sheetIndex, cut.number, trackCount);
     const QString title = track->fields.value(u"TITLE"_s);
-    track->namingPath = NamingPathOf(image, cut.number, title);
-    row->fileName = image.fileName + u" - "_s + TrackNumberText(cut.number) +
-                    (title.isEmpty() ? QString() : u" - "_s + title);
+    track->namingPath = ownName ? image.path : NamingPathOf(image, cut.number, title);
+    row->fileName = ownName ? image.fileName
+                            : image.fileName + u" - "_s + TrackNumberText(cut.number) +
+                                  (title.isEmpty() ? QString() : u" - "_s + title);
     row->track = std::move(track);
     return row;
 }
@@ -70,10 +85,9 @@ std::vector<std::unique_ptr<CFileInfo>> TrackRowsOf(const CFileInfo& image, cons
                                                     CueGapMode gaps, QString* error)
 {
     std::vector<std::unique_ptr<CFileInfo>> rows;
-    const QList<QString> named = album.sheet.Files();
-    if (named.size() != 1) {
-        *error = u"its cue sheet names %1 audio files; only a sheet of one image is split"_s.arg(
-            named.size());
+    const QString name = SheetNameOf(album, image.path);
+    if (name.isEmpty()) {
+        *error = u"its cue sheet names no FILE that is this file"_s;
         return rows;
     }
     if (image.sampleRate <= 0 || image.duration <= 0) {
@@ -81,14 +95,25 @@ std::vector<std::unique_ptr<CFileInfo>> TrackRowsOf(const CFileInfo& image, cons
         return rows;
     }
     const qint64 imageFrames = image.duration * image.sampleRate / 1000;
-    const QList<CueTrackCut> cuts = CutCueTracks(album.sheet, image.sampleRate, gaps);
-    if (!CheckCueCuts(cuts, {{named.front(), imageFrames}}, error))
-        return rows;
+    // Every track is counted, wherever its file; the rows are those this file holds.
+    const QList<CueTrackCut> all = CutCueTracks(album.sheet, image.sampleRate, gaps);
     int trackCount = 0;
-    for (const CueTrackCut& cut : cuts)
+    QList<CueTrackCut> cuts;
+    for (const CueTrackCut& cut : all) {
         trackCount += cut.number > 0 ? 1 : 0;
+        if (!cut.pieces.isEmpty() && cut.pieces.front().file == name)
+            cuts << cut;
+    }
+    if (cuts.isEmpty()) {
+        *error = u"its cue sheet starts no track in %1"_s.arg(name);
+        return rows;
+    }
+    if (!CheckCueCuts(cuts, {{name, imageFrames}}, error))
+        return rows;
+    // A file of a rip to one file per track keeps its own name for its one track.
+    const bool ownName = album.sheet.Files().size() > 1 && cuts.size() == 1;
     for (const CueTrackCut& cut : cuts)
-        rows.push_back(RowOf(image, album, cut, trackCount, imageFrames));
+        rows.push_back(RowOf(image, album, cut, trackCount, imageFrames, ownName));
     return rows;
 }
 

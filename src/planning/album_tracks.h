@@ -10,10 +10,11 @@
 #include <memory>
 #include <vector>
 
-// The rows of an album image's tracks, made from the image's own row and its sheet: each with
-// the image's properties, its own length, name and tags. Empty, with the reason in *error,
-// when the sheet cannot split the image (several audio files, an unknown sample rate, a track
-// past the image's end).
+// The rows of the tracks an audio file of a sheet holds (all of them for an album image, those
+// that start in it for a sheet of several files), made from the file's own row and the sheet:
+// each with the file's properties, its own length, name and tags. Empty, with the reason in
+// *error, when the sheet cannot split it (no FILE is it, an unknown sample rate, a track past
+// its end).
 std::vector<std::unique_ptr<CFileInfo>> TrackRowsOf(const CFileInfo& image, const AlbumImage& album,
                                                     CueGapMode gaps, QString* error);
 

@@ -223,8 +223,17 @@ FILE "02.wav" WAVE
                                   {1, 0, {{f1, hidden, -1}}},
                                   {2, 1, {{f2, 0, t3}}},
                                   {3, 2, {{f2, t3, -1}}}}));
-    EXPECT_EQ(CutCueTracks(multi, 48000, CueGapMode::ToOwnTrack).at(2),
-              (CueTrackCut{2, 1, {{f1, gap2, -1}, {f2, 0, t3}}}));
+    // No track is cut across files: that gap stays in the track before even when gaps go to
+    // their own tracks, and audio that opens a file before its track's INDEX leads it in.
+    EXPECT_EQ(CutCueTracks(multi, 48000, CueGapMode::ToOwnTrack).mid(1, 2),
+              (QList<CueTrackCut>{{1, 0, {{f1, hidden, -1}}}, {2, 1, {{f2, 0, t3}}}}));
+    const CueSheet leadInOfFile =
+        Read(u"FILE \"a.wav\" WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\nFILE \"b.wav\" WAVE\n"
+             "TRACK 02 AUDIO\nINDEX 00 00:00:00\nINDEX 01 00:02:00\n"_s);
+    EXPECT_EQ(CutCueTracks(leadInOfFile, 48000, CueGapMode::ToPreviousTrack),
+              (QList<CueTrackCut>{{1, 0, {{u"a.wav"_s, 0, -1}}}, {2, 1, {{u"b.wav"_s, 0, -1}}}}));
+    EXPECT_EQ(CutCueTracks(leadInOfFile, 48000, CueGapMode::LeftOut).at(1),
+              (CueTrackCut{2, 1, {{u"b.wav"_s, 2 * 48000, -1}}}));
     EXPECT_EQ(CutCueTracks(multi, 48000, CueGapMode::LeftOut).at(1),
               (CueTrackCut{1, 0, {{f1, hidden, gap2}}}));
     EXPECT_EQ(multi.Files(), (QList<QString>{f1, f2}));

@@ -970,5 +970,131 @@ TEST_F(OrvelBatchTest, DeviceLimitsBringSourcesWithinThemAndLosslessResultsArePr
     EXPECT_TRUE(quieter.err.contains(u"result's audio differs from its source"_s))
         << quieter.out.toStdString() << quieter.err.toStdString();
     EXPECT_FALSE(QFileInfo::exists(Path(u"q/cd.flac"_s)));
+}
+
+namespace {
+
+// "name|duration in ms|title|track|cover" of each file, as MediaInfo reads them.
+QStringList MediaInfoOf(const QString& folder, const QString& pattern)
+{
+    QStringList lines;
+    for (const QString& name : QDir(folder).entryList({pattern}, QDir::Files, QDir::Name)) {
+        const QString general =
+            Output(u"mediainfo"_s, {u"--Inform=General;%Title%|%Track/Position%|%Cover%"_s,
+                                    QDir(folder).filePath(name)})
+                .trimmed();
+        const QString audio =
+            Output(u"mediainfo"_s, {u"--Inform=Audio;%Duration%"_s, QDir(folder).filePath(name)})
+                .trimmed();
+        lines << name + u'|' + audio + u'|' + general;
+    }
+    return lines;
+}
+
+// Lossy coders pad their frames: a length is right within a few of them, where a gap put in
+// the wrong track would move it by a second.
+bool LengthsNear(const QStringList& lines, const QList<int>& expectedMs)
+{
+    if (lines.size() != expectedMs.size())
+        return false;
+    for (qsizetype i = 0; i < lines.size(); ++i)
+        if (std::abs(lines.at(i).section(u'|', 1, 1).toDouble() - expectedMs.at(i)) > 60)
+            return false;
+    return true;
+}
+
+} // namespace
+
+// Images as rippers leave them: a WavPack image with a UTF-16 sheet whose first track starts
+// 5 s in, gaps left out, to Opus; a FLAC image with a cover and a Shift-JIS sheet, gaps to
+// their own tracks, to MP3; FLAC images carrying their sheet as a CUESHEET block or tag, and a
+// sheet of two files. Each track has its length, its title from the sheet and the image's cover.
+TEST_F(OrvelBatchTest, AlbumImagesAsRippersLeaveThemGiveTaggedTracksOfTheirLengths)
+{
+    for (const QString& folder : {u"wv"_s, u"jp"_s, u"block"_s, u"tag"_s, u"multi"_s})
+        ASSERT_TRUE(QDir().mkpath(Path(folder)));
+    ASSERT_EQ(Shell(u"sox -n -r 44100 -c 2 -b 16 tmp/image.wav synth 13 sine 300-900 && "
+                    u"wavpack -q tmp/image.wav -o wv/Album.wv && "
+                    u"ffmpeg -loglevel error -f lavfi -i color=red:s=8x8 -frames:v 1 tmp/c.png && "
+                    u"flac -s -f --picture=tmp/c.png tmp/image.wav -o jp/Disc.flac"_s)
+                  .status,
+              0);
+    const QString sheet = u"TITLE \"%1\"\nFILE \"Album.wav\" WAVE\n"
+                          u"  TRACK 01 AUDIO\n    TITLE \"%2\"\n    INDEX 01 00:05:00\n"
+                          u"  TRACK 02 AUDIO\n    TITLE \"%3\"\n"
+                          u"    INDEX 00 00:07:00\n    INDEX 01 00:08:00\n"
+                          u"  TRACK 03 AUDIO\n    TITLE \"%4\"\n    INDEX 01 00:10:00\n"_s;
+    const QString russian =
+        sheet.arg(u"Кино Группа крови"_s, u"Группа крови"_s, u"Война"_s, u"Спокойная ночь"_s);
+    QByteArray utf16 = "\xFF\xFE";
+    utf16 += QByteArray(reinterpret_cast<const char*>(russian.utf16()), russian.size() * 2);
+    WriteFile(u"wv/Album.cue"_s, utf16);
+    WriteFile(
+        u"tmp/jp.cue"_s,
+        sheet.arg(u"日本の歌のアルバム"_s, u"さくらさくら"_s, u"ふるさとの歌"_s, u"夜明けの街で"_s)
+            .replace(u"Album.wav"_s, u"Disc.flac"_s)
+            .toUtf8());
+    ASSERT_EQ(Shell(u"iconv -f UTF-8 -t SHIFT_JIS tmp/jp.cue > jp/Disc.cue"_s).status, 0);
+
+    const Result opus = Batch(u"--coder Opus --cue-gaps none --output out wv"_s);
+    ASSERT_EQ(opus.status, 0) << opus.out.toStdString() << opus.err.toStdString();
+    const QStringList opusTracks = MediaInfoOf(Path(u"out"_s), u"*.opus"_s);
+    EXPECT_TRUE(LengthsNear(opusTracks, {5000, 2000, 2000, 3000}))
+        << opusTracks.join(u'\n').toStdString();
+    QStringList titles;
+    for (const QString& line : opusTracks)
+        titles << line.section(u'|', 2, 3);
+    EXPECT_EQ(titles,
+              (QStringList{u"|0"_s, u"Группа крови|1"_s, u"Война|2"_s, u"Спокойная ночь|3"_s}));
+
+    const Result mp3 = Batch(u"--coder 'LAME MP3' --cue-gaps own --output out jp"_s);
+    ASSERT_EQ(mp3.status, 0) << mp3.out.toStdString() << mp3.err.toStdString();
+    const QStringList mp3Tracks = MediaInfoOf(Path(u"out"_s), u"*.mp3"_s);
+    EXPECT_TRUE(LengthsNear(mp3Tracks, {5000, 2000, 3000, 3000}))
+        << mp3Tracks.join(u'\n').toStdString();
+    titles.clear();
+    for (const QString& line : mp3Tracks)
+        titles << line.section(u'|', 2, 4);
+    EXPECT_EQ(titles, (QStringList{u"|0|Yes"_s, u"さくらさくら|1|Yes"_s, u"ふるさとの歌|2|Yes"_s,
+                                   u"夜明けの街で|3|Yes"_s}));
+
+    // Carried inside: flac's own block (samples, no titles) and a Vorbis CUESHEET tag.
+    const QString inside = u"FILE \"x.wav\" WAVE\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
+                           u"  TRACK 02 AUDIO\n    TITLE \"Zwei\"\n    INDEX 00 00:03:00\n"
+                           u"    INDEX 01 00:04:00\n"_s;
+    WriteFile(u"tmp/inside.cue"_s, inside.toUtf8());
+    ASSERT_EQ(Shell(u"sox -n -r 44100 -c 2 -b 16 tmp/x.wav synth 9 sine 300-900 && "
+                    u"flac -s -f --cuesheet=tmp/inside.cue tmp/x.wav -o block/Block.flac && "
+                    u"flac -s -f tmp/x.wav -o tag/Tag.flac && "
+                    u"metaflac --set-tag-from-file=CUESHEET=tmp/inside.cue tag/Tag.flac"_s)
+                  .status,
+              0);
+    // One file a track as the sheet says, track 2's gap kept at the end of the first file
+    // and track 3 in the second file: the first file is track 1, the second is cut in two.
+    WriteFile(u"multi/Rip.cue"_s, "FILE \"01.wav\" WAVE\n  TRACK 01 AUDIO\n    TITLE \"Eins\"\n"
+                                  "    INDEX 01 00:00:00\n  TRACK 02 AUDIO\n    TITLE \"Zwei\"\n"
+                                  "    INDEX 00 00:06:00\nFILE \"02.wav\" WAVE\n"
+                                  "    INDEX 01 00:00:00\n  TRACK 03 AUDIO\n    TITLE \"Drei\"\n"
+                                  "    INDEX 00 00:03:00\n    INDEX 01 00:04:00\n");
+    ASSERT_EQ(Shell(u"sox tmp/x.wav multi/01.flac trim 0 8 && sox tmp/x.wav multi/02.flac trim 2"_s)
+                  .status,
+              0);
+    const Result flac = Batch(u"--coder FLAC --cue-gaps own --output inside block tag multi"_s);
+    ASSERT_EQ(flac.status, 0) << flac.out.toStdString() << flac.err.toStdString();
+    EXPECT_TRUE(flac.out.contains(u"7 converted, 0 failed"_s)) << flac.out.toStdString();
+    const Result lengths = Shell(u"cd inside && soxi -s */*.flac && "
+                                 u"metaflac --show-tag=TITLE --show-tag=CUESHEET */*.flac"_s);
+    EXPECT_EQ(lengths.out.split(u'\n', Qt::SkipEmptyParts),
+              (QStringList{u"132300"_s, u"264600"_s, u"352800"_s, u"132300"_s, u"176400"_s,
+                           u"132300"_s, u"264600"_s, u"multi/01.flac:TITLE=Eins"_s,
+                           u"multi/02 - 02 - Zwei.flac:TITLE=Zwei"_s,
+                           u"multi/02 - 03 - Drei.flac:TITLE=Drei"_s,
+                           u"tag/Tag - 02 - Zwei.flac:TITLE=Zwei"_s}))
+        << lengths.out.toStdString();
+    // Cut from each file's own decode, the tracks are the two files, sample for sample.
+    const Result joined = Shell(
+        u"cd inside/multi && for f in *.flac; do sox \"$f\" -t raw -; done > ../../tmp/t.raw && "
+        u"cd ../.. && sox multi/01.flac multi/02.flac -t raw tmp/f.raw && cmp tmp/f.raw tmp/t.raw"_s);
+    EXPECT_EQ(joined.status, 0) << joined.out.toStdString() << joined.err.toStdString();
     EXPECT_TRUE(TemporaryWavs().isEmpty()) << TemporaryWavs().join(u' ').toStdString();
 }

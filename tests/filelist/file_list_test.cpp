@@ -396,8 +396,8 @@ TEST_F(FileListTest, RememberedListFollowsTheSetting)
 } // namespace
 
 // An album image with its sheet gives its tracks once, whether the image, the sheet, both or
-// their folder is added; a rip to one file per track stays those files; a damaged sheet named
-// after its image leaves the image whole and says why.
+// their folder is added; a rip to one file per track keeps its files, each the sheet's track; a
+// damaged sheet named after its image leaves the image whole and says why.
 TEST_F(FileListTest, AlbumImagesAreAddedAsTheirTracksOnce)
 {
     ASSERT_TRUE(QDir().mkpath(In(u"album"_s)) && QDir().mkpath(In(u"rip"_s)));
@@ -445,7 +445,8 @@ TEST_F(FileListTest, AlbumImagesAreAddedAsTheirTracksOnce)
     CFileList rip;
     rip.AddPaths({In(u"rip/rip.cue"_s), In(u"rip/01.wav"_s), In(u"rip/02.wav"_s)});
     EXPECT_EQ(names(rip), (QStringList{u"01.wav"_s, u"02.wav"_s}));
-    EXPECT_FALSE(rip.At(0)->track);
+    ASSERT_TRUE(rip.At(1)->track);
+    EXPECT_EQ(rip.At(1)->track->number, 2);
 
     WriteFile(In(u"album/Album.cue"_s), "FILE \"Album.wav\" WAVE\n  TRACK 01 AUDIO\n");
     CFileList damaged;
