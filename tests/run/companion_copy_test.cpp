@@ -17,6 +17,7 @@ void Write(const QString& path, const QByteArray& bytes, const QDateTime& time)
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(bytes);
+    file.flush(); // else the close's write would set the time again
     ASSERT_TRUE(file.setFileTime(time, QFileDevice::FileModificationTime));
 }
 
@@ -55,8 +56,9 @@ TEST(CompanionCopyTest, OnlyOrvelsOwnCopiesAreEverReplaced)
         Write(copy.from, "cover", kSourceTime);
         if (!c.there.isEmpty())
             Write(copy.to, c.there, kSourceTime.addSecs(c.secondsFromSource));
-        if (c.link)
+        if (c.link) {
             ASSERT_TRUE(QFile::link(copy.from, copy.to));
+        }
         // A dry look says the same and writes nothing.
         const QByteArray before = Read(copy.to);
         EXPECT_EQ(CarryCompanion(copy, false).outcome, c.outcome);
@@ -64,14 +66,16 @@ TEST(CompanionCopyTest, OnlyOrvelsOwnCopiesAreEverReplaced)
 
         const CompanionResult result = CarryCompanion(copy);
         EXPECT_EQ(result.outcome, c.outcome) << result.reason.toStdString();
-        if (!c.link)
+        if (!c.link) {
             EXPECT_EQ(Read(copy.to), c.after);
+        }
         EXPECT_EQ(QFileInfo(copy.to).isSymLink(), c.link);
         EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System).size(),
                   2) // no hidden name left behind
             << QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).join(u' ').toStdString();
-        if (c.outcome == CompanionOutcome::Copied)
+        if (c.outcome == CompanionOutcome::Copied) {
             EXPECT_TRUE(IsOurCompanion(copy.from, copy.to));
+        }
     }
 }
 
