@@ -8,7 +8,9 @@ import sys
 
 # From the ground up; a room may include those before it.
 ORDER = ["foundation", "settings", "codecs", "audio", "loudness", "tags", "planning", "run",
-         "filelist", "extensions", "report", "library", "session"]
+         "filelist", "extensions", "report", "library", "session",
+         # Above the core: the room that links QtGui for pictures, which the front ends install.
+         "pictures"]
 FRONT_ENDS = ["ui", "batch", "probe"]
 # main() of the window, above the window's room.
 TOP = ["app"]

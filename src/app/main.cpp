@@ -1,6 +1,7 @@
 #include "foundation/instance_session.h"
 #include "foundation/notifier.h"
 #include "foundation/os.h"
+#include "pictures/image_picture_shrinker.h"
 #include "ui/app_icon.h"
 #include "ui/application_run.h"
 #include "ui/message_box_notifier.h"
@@ -21,6 +22,7 @@ int main(int argc, char** argv)
     // The main window ends the program itself, after it has saved its state.
     QApplication::setQuitOnLastWindowClosed(false);
     InstallNotifier(std::make_shared<CMessageBoxNotifier>());
+    InstallImagePictureShrinker();
 
     const int result = RunApplication();
     EndInstanceSession();

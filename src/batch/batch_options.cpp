@@ -1,5 +1,7 @@
 #include "batch/batch_options.h"
 
+#include "settings/settings_set.h"
+
 #include <QCommandLineParser>
 
 using namespace Qt::StringLiterals;
@@ -44,6 +46,8 @@ constexpr COverride kOverrides[] = {
     {u"list-order", &CBatchOptions::longFilesFirst, 0},
     {u"verify", &CBatchOptions::verify, 1},
     {u"no-verify", &CBatchOptions::verify, 0},
+    {u"covers", &CBatchOptions::covers, 1},
+    {u"no-covers", &CBatchOptions::covers, 0},
 };
 
 // The device limits: each word on the line and the setting's number it stands for.
@@ -98,6 +102,7 @@ constexpr CValue kValues[] = {
     {u"result-name", &CBatchOptions::resultName},
     {u"name-pattern", &CBatchOptions::namePattern},
     {u"cue-encoding", &CBatchOptions::cueEncoding},
+    {u"copy-along", &CBatchOptions::copyAlong},
 };
 
 QString NameOf(const char16_t* name)
@@ -124,6 +129,7 @@ void AddOptions(QCommandLineParser& parser)
     parser.addOption(QCommandLineOption(u"track"_s, QString(), u"number"_s));
     for (const CChoice& choice : DeviceChoices())
         parser.addOption(QCommandLineOption(NameOf(choice.name), QString(), u"limit"_s));
+    parser.addOption(QCommandLineOption(u"picture-size"_s, QString(), u"pixels"_s));
 }
 
 bool ReadNumbers(const QCommandLineParser& parser, CBatchOptions& options, QString& error)
@@ -156,6 +162,17 @@ bool ReadNumbers(const QCommandLineParser& parser, CBatchOptions& options, QStri
     }
     if (!ReadDeviceLimits(parser, options, error))
         return false;
+    if (parser.isSet(u"picture-size"_s)) {
+        const QString text = parser.value(u"picture-size"_s);
+        bool ok = false;
+        options.pictureSize = text.toInt(&ok);
+        if (!ok || options.pictureSize < 0 ||
+            (options.pictureSize > 0 && options.pictureSize < 32)) {
+            error =
+                u"--picture-size takes 0 (as they are) or pixels from 32, not \"%1\""_s.arg(text);
+            return false;
+        }
+    }
     if (parser.isSet(u"threads"_s)) {
         const QString text = parser.value(u"threads"_s);
         bool ok = false;
@@ -183,6 +200,7 @@ bool ReadOptions(const QCommandLineParser& parser, CBatchOptions& options, QStri
     for (const CValue& option : kValues)
         options.*option.value = parser.value(NameOf(option.name));
     options.namePatternGiven = parser.isSet(u"name-pattern"_s);
+    options.copyAlongGiven = parser.isSet(u"copy-along"_s);
     options.inputs = parser.positionalArguments();
     return ReadNumbers(parser, options, error);
 }
@@ -190,8 +208,9 @@ bool ReadOptions(const QCommandLineParser& parser, CBatchOptions& options, QStri
 // The values a --jobs line escapes.
 bool UnescapeJobValues(CBatchOptions& options, QString& error)
 {
-    for (QString* value : {&options.programFolder, &options.output, &options.resultName,
-                           &options.coder, &options.preset, &options.cueEncoding}) {
+    for (QString* value :
+         {&options.programFolder, &options.output, &options.resultName, &options.coder,
+          &options.preset, &options.cueEncoding, &options.copyAlong}) {
         if (!JobLineUnescape(*value, *value)) {
             error = u"a badly escaped value: %1"_s.arg(*value);
             return false;
@@ -235,6 +254,19 @@ bool CheckSyncArguments(const CBatchOptions& options, QString& error)
 }
 
 } // namespace
+
+void ApplyCompanionOptions(const CBatchOptions& options, CSettingsGeneral& general)
+{
+    if (options.covers >= 0)
+        general.copyCovers = options.covers;
+    if (options.pictureSize >= 0) {
+        general.shrinkPictures = options.pictureSize > 0 ? 1 : 0;
+        if (options.pictureSize > 0)
+            general.pictureMaxSize = options.pictureSize;
+    }
+    if (options.copyAlongGiven)
+        general.copyAlongPatterns = options.copyAlong;
+}
 
 QString JobLineEscape(const QString& value)
 {
@@ -359,6 +391,12 @@ Settings.ini, which orvel-batch reads as the window does and never writes.
   --channels LAYOUT     stereo (the ITU downmix), mono or keep
   --verify              decode a lossless coder's result again and compare its samples
                         with the source's (--no-verify: do not; default: Settings.ini)
+  --no-covers           leave the source folder's cover behind (--covers: copy it
+                        into each result folder, the default of Settings.ini)
+  --picture-size N      make copied covers and the pictures in results baseline JPEGs
+                        of at most N pixels a side (0: as they are)
+  --copy-along PATTERNS copy the files these patterns name along too, as "*.log;*.pdf"
+                        ("" none; default: the saved patterns)
   --list-coders         print the coders and their presets, then end
   --dry-run             print the planned command lines, convert nothing
   --jobs                print one shell line per file for GNU parallel, convert nothing
@@ -377,6 +415,11 @@ devices, links that lead nowhere and links to folders. Links to files are follow
 links to folders below a folder given are not (name their target to convert it),
 and hidden folders (".name") are not read. A link at a result's place counts as a
 result that exists: --overwrite replaces the link itself, never what it points to.
+
+Results in a folder other than their source's get the folder's cover beside them:
+folder.*, cover.* or front.* (JPEG or PNG, any case), else its first picture. A file
+there that orvel did not write (its copies carry their source's time) is never
+replaced; it is named. Other files stay behind unless --copy-along names them.
 
 An album image (FLAC, APE, WavPack, WAV) with a cue sheet beside it ("Album.cue")
 or inside it is converted as its tracks: each is cut from the image, decoded

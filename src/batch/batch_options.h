@@ -37,7 +37,11 @@ struct CBatchOptions
     QString resultName;    // --result-name of a --job line: the name the batch gave its result
     int cueGaps = -1;      // --cue-gaps: -1 from the settings, else its setting's number
     QString cueEncoding;   // --cue-encoding; empty: from the settings
-    int track = -1;        // --track of a --job line: the one track of its album image
+    int covers = -1;       // --covers / --no-covers: -1 from the settings
+    int pictureSize = -1;  // --picture-size: -1 from the settings, 0 as they are, else pixels
+    QString copyAlong;     // --copy-along; only when copyAlongGiven, else from the settings
+    bool copyAlongGiven = false;
+    int track = -1; // --track of a --job line: the one track of its album image
     // --max-rate, --max-bits, --channels: -1 from the settings, else the setting's number
     // (0 keeps the source's).
     int maxSampleRate = -1;
@@ -51,6 +55,10 @@ struct CBatchOptions
 // option, a missing or bad value, or no input where one is needed. A value follows its option
 // as the next argument or after "="; "--" ends the options.
 bool ParseBatchArguments(const QStringList& arguments, CBatchOptions& options, QString& error);
+
+class CSettingsGeneral;
+// The covers and files along that the line asks for, in place of the settings'.
+void ApplyCompanionOptions(const CBatchOptions& options, CSettingsGeneral& general);
 
 // A value for a --jobs line: "%" and control characters (a line break first of all) as %XX.
 QString JobLineEscape(const QString& value);

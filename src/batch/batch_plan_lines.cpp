@@ -80,6 +80,10 @@ QString CBatchRun::JobLine(CFileInfo& file, const CBatchOptions& options) const
         words << u"--result-name"_s << JobValue(FileNamePart(file.PlannedResult()));
     if (options.overwrite)
         words << u"--overwrite"_s;
+    // The cover goes along from each line as it would from this call.
+    words << (settings.general.copyCovers != 0 ? u"--covers"_s : u"--no-covers"_s)
+          << u"--picture-size"_s << QString::number(settings.general.PictureMaxSide())
+          << u"--copy-along"_s << JobValue(settings.general.copyAlongPatterns);
     // A track is its image's: the line decodes the image and keeps the one track.
     if (file.track) {
         words << u"--track"_s << QString::number(file.track->number) << u"--cue-gaps"_s

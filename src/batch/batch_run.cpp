@@ -91,6 +91,7 @@ int CBatchRun::Run(const CBatchOptions& options)
     }
     if (options.cueGaps >= 0)
         settings.general.cueGaps = options.cueGaps;
+    ApplyCompanionOptions(options, settings.general);
     if (!options.cueEncoding.isEmpty())
         settings.general.cueEncoding = options.cueEncoding;
     ApplyDeviceOptions(options);
@@ -439,6 +440,10 @@ int CBatchRun::Convert(bool overwrite)
     runMs = -1;
     if (terminal)
         err << "\r\033[K" << Qt::flush;
+    for (const QString& note : session->CompanionNotes())
+        err << "warning: " << note << '\n';
+    if (session->CompanionsCopied() > 0)
+        out << session->CompanionsCopied() << " copied along (covers and the files named)\n";
     PrintSummary(clock.elapsed(), stopSignal);
     return ExitStatus(stopSignal);
 }

@@ -67,9 +67,8 @@ int CBatchRun::Sync(const CBatchOptions& options, const QString& outputFolder)
         err << "orvel-batch: " << error << '\n';
         return kSyncRefused;
     }
-    const SyncPlan plan =
-        librarySync->Plan(roots, SyncSignature(*coder, presetIndex, settings),
-                          options.deleteGone, options.deleteMany);
+    const SyncPlan plan = librarySync->Plan(roots, SyncSignature(*coder, presetIndex, settings),
+                                            options.deleteGone, options.deleteMany);
     if (!plan.refusal.isEmpty()) {
         err << "orvel-batch: "
             << Text(englishTexts, SyncText::kRefused, u"sync refused: %1"_s).arg(plan.refusal)

@@ -4,6 +4,7 @@
 #include "batch/batch_run.h"
 #include "foundation/instance_session.h"
 #include "foundation/os.h"
+#include "pictures/image_picture_shrinker.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -19,6 +20,7 @@ int main(int argc, char** argv)
     // Ctrl+C, a kill or a closed terminal stop the run as Stop does in the window: programs
     // ended, hidden results and WAVs removed, the summary printed.
     os::CatchStopSignals();
+    InstallImagePictureShrinker();
     QTextStream out(stdout);
     QTextStream err(stderr);
 

@@ -55,7 +55,7 @@ bool FinishResult(CResultFinish& finish, const QString& writtenFile, const QStri
         options.copyTags && !finish.fields.isEmpty() ? &finish.fields : nullptr;
     if (!tagSource.isEmpty() || meter.measured)
         CopyTags(tagSource, writtenFile, &finish.tagError, meter.measured ? &gains : nullptr,
-                 fields);
+                 fields, options.pictureMaxSide);
     if (!meter.error.isEmpty())
         AppendLine(finish.tagError, meter.error);
     if (meter.measured && options.replayGain == ReplayGainMode::TrackAndAlbum) {

@@ -73,4 +73,7 @@ struct ResultOptions
     // Each result is read back before it counts (exists, not empty, as long as its input).
     // Only a benchmark that measures what the check costs turns it off.
     bool checkResults = true;
+    // Above 0: embedded pictures go into results at most this many pixels a side, as baseline
+    // JPEGs (small players show no other).
+    int pictureMaxSide = 0;
 };

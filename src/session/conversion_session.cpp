@@ -282,8 +282,15 @@ bool CConversionSession::Start(bool replacingAllowed)
     for (const CFileInfo* file : ordered)
         startOrder << indexOf.value(file);
     ShareImageDecoders(ordered);
-    if (overrides.dryRun || startOrder.isEmpty())
+    companionsCopied = 0;
+    companionNotes.clear();
+    if (overrides.dryRun)
         return false;
+    // Results that are all up to date still get their folder's cover when it is missing.
+    if (startOrder.isEmpty()) {
+        CarryCompanions();
+        return false;
+    }
     return Queue();
 }
 
@@ -327,8 +334,12 @@ bool CConversionSession::Queue()
     if (queued.isEmpty())
         return false;
     core.SetThreadsCount(Threads());
-    core.SetResultOptions(
-        {settings.general.copyTags != 0, settings.general.atomicOutputs != 0, ReplayGain()});
+    ResultOptions options;
+    options.copyTags = settings.general.copyTags != 0;
+    options.atomicOutputs = settings.general.atomicOutputs != 0;
+    options.replayGain = ReplayGain();
+    options.pictureMaxSide = settings.general.PictureMaxSide();
+    core.SetResultOptions(options);
     runClock.start();
     QueueFiles(core, queued);
     running = true;

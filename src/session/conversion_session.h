@@ -15,6 +15,7 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -144,6 +145,10 @@ public:
     AudioProgress Progress() const;
     // The folder Start could not make, when there was one.
     QString FolderNotMade() const { return folderNotMade; }
+    // Covers and other files carried into result folders by the last run, and why others
+    // were not (a file of the user's in their place, a picture that cannot be read).
+    int CompanionsCopied() const { return companionsCopied; }
+    QStringList CompanionNotes() const { return companionNotes; }
 
     // The English (or the pack's) text of a cause.
     static QString CauseText(LeftOutCause cause, const CLanguagePack& language);
@@ -156,6 +161,9 @@ Q_SIGNALS:
 
 private:
     void KeepAwake(int fileCount);
+    // Once a run is over: each folder of results converted or up to date gets its source
+    // folder's cover and the files the patterns name.
+    void CarryCompanions();
     // What the session knows of one source file.
     struct FileRecord
     {
@@ -215,6 +223,8 @@ private:
     QList<int> startOrder;
     SessionCounts counts;
     QString folderNotMade;
+    int companionsCopied = 0;
+    QStringList companionNotes;
     bool running = false;
     QElapsedTimer runClock; // started when a run is queued
 

@@ -197,6 +197,7 @@ void CConversionSession::EndRunIfDone()
             SetState(index, FileState::Stopped);
     }
     running = false;
+    CarryCompanions();
     if (inhibitor)
         inhibitor->Release();
     Q_EMIT RunEnded(counts);

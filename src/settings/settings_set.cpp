@@ -77,7 +77,18 @@ bool CSettingsGeneral::Exchange(bool continueOnError, CSettingsStorage* storage,
            values.Int32(u"NotifyWhenDone"_s, notifyWhenDone, 1) &&
            values.Int32(u"CueGaps"_s, cueGaps, 0) &&
            values.String(u"CueEncoding"_s, cueEncoding, QString()) &&
+           values.Int32(u"CopyCovers"_s, copyCovers, 1) &&
+           values.Int32(u"ShrinkPictures"_s, shrinkPictures, 0) &&
+           values.Int32(u"PictureMaxSize"_s, pictureMaxSize, 600) &&
+           values.String(u"CopyAlongPatterns"_s, copyAlongPatterns, QString()) &&
            ExchangeRecentPatterns(values) && values.Result();
+}
+
+int CSettingsGeneral::PictureMaxSide() const
+{
+    // A size too small to show anything is taken as the smallest a player's list shows.
+    constexpr int kSmallestSide = 32;
+    return shrinkPictures != 0 ? std::max(kSmallestSide, int(pictureMaxSize)) : 0;
 }
 
 bool CSettingsGeneral::ExchangeRecentPatterns(CSettingsExchange& values)

@@ -83,6 +83,17 @@ public:
     qint32 cueGaps = 0;
     // The encoding cue sheets are read in; empty: found from their bytes.
     QString cueEncoding;
+    // Results in a folder other than their source's get the source folder's cover beside them.
+    qint32 copyCovers = 1;
+    // Covers copied and pictures embedded in results become baseline JPEGs of at most
+    // pictureMaxSize pixels a side: off by default, as it changes the pictures.
+    qint32 shrinkPictures = 0;
+    qint32 pictureMaxSize = 600;
+    // Other files of a source folder copied along with its results: patterns such as
+    // "*.log;*.pdf", separated by ";"; empty: none.
+    QString copyAlongPatterns;
+    // The longer side of pictures made smaller; 0 when they stay as they are.
+    int PictureMaxSide() const;
     static constexpr int kRecentNamePatterns = 5;
     QStringList recentNamePatterns; // the last ones used, newest first
 

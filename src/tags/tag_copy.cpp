@@ -2,6 +2,7 @@
 
 #include "audio/tag_library_lock.h"
 #include "tags/picture_blocks.h"
+#include "tags/picture_shrinker.h"
 #include "tags/replay_gain.h"
 
 #include <QFile>
@@ -148,10 +149,31 @@ void Replace(TagLib::PropertyMap& fields, const TagFields& replaced)
     }
 }
 
+// A picture that cannot be read stays as it was: a player may still show it, and dropping it
+// would lose what the source holds.
+void ShrinkPictures(Pictures& pictures, int maxSide)
+{
+    const IPictureShrinker* shrinker = PictureShrinker();
+    if (maxSide <= 0 || !shrinker)
+        return;
+    for (Picture& picture : pictures) {
+        const QByteArray data(picture.data.data(), qsizetype(picture.data.size()));
+        const ShrunkPicture shrunk = shrinker->Shrink(data, maxSide);
+        if (shrunk.data.isEmpty())
+            continue;
+        picture.data = TagLib::ByteVector(shrunk.data.constData(), uint(shrunk.data.size()));
+        picture.mimeType = "image/jpeg";
+        picture.width = shrunk.width;
+        picture.height = shrunk.height;
+        picture.colorDepth = 24;
+        picture.numColors = 0;
+    }
+}
+
 } // namespace
 
 bool CopyTags(const QString& sourcePath, const QString& targetPath, QString* error,
-              const ReplayGainValues* gains, const TagFields* replaced)
+              const ReplayGainValues* gains, const TagFields* replaced, int pictureMaxSide)
 {
     QString ignored;
     QString& reason = error ? *error : ignored;
@@ -168,6 +190,7 @@ bool CopyTags(const QString& sourcePath, const QString& targetPath, QString* err
         fields = source.file()->properties();
         ReadMp4ReplayGain(source.file(), fields);
         pictures = ReadPictures(source.file());
+        ShrinkPictures(pictures, pictureMaxSide);
     }
     if (replaced)
         Replace(fields, *replaced);

@@ -21,9 +21,12 @@ using TagFields = QMap<QString, QString>;
 //
 // With gains, the result also gets those ReplayGain values in place of any the source had;
 // an empty sourcePath then writes the values alone. With fields, those replace the source's
-// (a track cut from an album image takes its own title and number).
+// (a track cut from an album image takes its own title and number). With pictureMaxSide above
+// 0 the pictures go in as baseline JPEGs of at most that many pixels a side, through the
+// installed shrinker (none installed: as they are).
 bool CopyTags(const QString& sourcePath, const QString& targetPath, QString* error = nullptr,
-              const ReplayGainValues* gains = nullptr, const TagFields* fields = nullptr);
+              const ReplayGainValues* gains = nullptr, const TagFields* fields = nullptr,
+              int pictureMaxSide = 0);
 
 // The album title of a file's tags; empty when it has none or cannot be read.
 QString ReadAlbumTitle(const QString& path);

@@ -4,6 +4,7 @@
 #include "settings/settings_set.h"
 #include "ui/dlg_job_control.h"
 #include "ui/options_dialog.h"
+#include "ui/options_page_along.h"
 #include "ui/options_page_core.h"
 #include "ui/options_page_database.h"
 #include "ui/options_page_device.h"
@@ -20,9 +21,11 @@ void AddProgramPages(COptionsDialog& dialog, CLanguagePack& language, const Opti
     dialog.AddPage(std::make_unique<COptionsPagePlugins>(language, sources.plugins));
     dialog.AddPage(std::make_unique<COptionsPageDatabase>(language, sources.databaseRecords,
                                                           sources.databaseDate));
-    // Last, so that the pages before it keep the positions stored as the initial page.
+    // After the others, so that the pages before them keep the positions stored as the initial
+    // page.
     dialog.AddPage(std::make_unique<COptionsPageNames>(language, sources.namePreview));
     dialog.AddPage(std::make_unique<COptionsPageDevice>(language));
+    dialog.AddPage(std::make_unique<COptionsPageAlong>(language));
 }
 
 bool RunOptionsDialog(CLanguagePack& language, CSettingsSet& settings, ICore& core,

@@ -3,12 +3,15 @@
 #include "support/audio_fixtures.h"
 #include "support/desktop_buses.h"
 #include "support/test_paths.h"
+#include "tags/picture_shrinker.h"
 #include "tags/replay_gain.h"
 
+#include <QBuffer>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImageReader>
 #include <QMap>
 #include <QProcess>
 #include <QStandardPaths>
@@ -21,8 +24,11 @@
 #include <random>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <taglib/attachedpictureframe.h>
 #include <taglib/fileref.h>
+#include <taglib/id3v2tag.h>
 #include <taglib/mp4file.h>
+#include <taglib/mpegfile.h>
 #include <taglib/tpropertymap.h>
 #include <unistd.h>
 
@@ -188,6 +194,73 @@ TEST_F(OrvelBatchTest, ConvertsATreeAndReportsTheFileThatFailed)
         EXPECT_TRUE(QFileInfo::exists(Path(output))) << output.toStdString();
 }
 
+// The cover goes along shrunk to a baseline JPEG, a pattern's file goes along, the rest stays;
+// a second run finds orvel's copies as they are, and a cover of the user's is never replaced.
+TEST_F(OrvelBatchTest, TheCoverAndTheNamedFilesGoAlongAndAUsersCoverStays)
+{
+    MakeFlac(u"lib/Album/01.flac"_s);
+    ASSERT_EQ(Shell(u"ffmpeg -loglevel error -f lavfi -i testsrc=size=1200x900 -frames:v 1 "
+                    u"lib/Album/Folder.PNG"_s)
+                  .status,
+              0);
+    ASSERT_EQ(
+        Shell(u"metaflac --import-picture-from=lib/Album/Folder.PNG lib/Album/01.flac"_s).status,
+        0);
+    WriteFile(u"lib/Album/rip.log"_s, "ripped\n");
+    WriteFile(u"lib/Album/notes.txt"_s, "mine\n");
+    const QString line = u"--coder 'LAME MP3' --output out --keep-folders --picture-size 300 "
+                         u"--copy-along '*.log' lib"_s;
+    const Result first = Batch(line);
+    ASSERT_EQ(first.status, 0) << first.err.toStdString();
+    EXPECT_TRUE(first.out.contains(u"2 copied along"_s)) << first.out.toStdString();
+    QFile cover(Path(u"out/Folder.jpg"_s));
+    ASSERT_TRUE(cover.open(QIODevice::ReadOnly));
+    const QByteArray bytes = cover.readAll();
+    EXPECT_TRUE(IsBaselineJpeg(bytes));
+    QImageReader reader(Path(u"out/Folder.jpg"_s));
+    EXPECT_EQ(reader.size(), QSize(300, 225));
+    EXPECT_TRUE(QFile::exists(Path(u"out/rip.log"_s)));
+    EXPECT_FALSE(QFile::exists(Path(u"out/notes.txt"_s)));
+    EXPECT_FALSE(QFile::exists(Path(u"out/Folder.PNG"_s)));
+    // The picture embedded in the result is shrunk the same way.
+    {
+        TagLib::MPEG::File result(QFile::encodeName(Path(u"out/01.mp3"_s)).constData());
+        ASSERT_TRUE(result.ID3v2Tag());
+        const auto frames = result.ID3v2Tag()->frameListMap()["APIC"];
+        ASSERT_EQ(frames.size(), 1u);
+        const auto* picture = dynamic_cast<TagLib::ID3v2::AttachedPictureFrame*>(frames.front());
+        ASSERT_TRUE(picture);
+        const QByteArray embedded(picture->picture().data(), int(picture->picture().size()));
+        EXPECT_TRUE(IsBaselineJpeg(embedded));
+        EXPECT_EQ(picture->mimeType(), TagLib::String("image/jpeg"));
+        QByteArray data = embedded;
+        QBuffer buffer(&data);
+        EXPECT_EQ(QImageReader(&buffer).size(), QSize(300, 225));
+    }
+
+    // Converted again: orvel's copies are up to date and stay; the user's cover is named.
+    const Result again = Batch(u"--overwrite "_s + line);
+    ASSERT_EQ(again.status, 0) << again.err.toStdString();
+    EXPECT_FALSE(again.out.contains(u"copied along"_s)) << again.out.toStdString();
+    WriteFile(u"out/Folder.jpg"_s, "the user's own\n");
+    {
+        QFile own(Path(u"out/Folder.jpg"_s));
+        ASSERT_TRUE(own.open(QIODevice::ReadWrite));
+        own.setFileTime(QDateTime::fromSecsSinceEpoch(1000000000),
+                        QFileDevice::FileModificationTime);
+    }
+    const Result third = Batch(u"--overwrite "_s + line);
+    EXPECT_TRUE(third.err.contains(u"out/Folder.jpg\" was not written by orvel"_s))
+        << third.err.toStdString();
+    QFile users(Path(u"out/Folder.jpg"_s));
+    ASSERT_TRUE(users.open(QIODevice::ReadOnly));
+    EXPECT_EQ(users.readAll(), QByteArray("the user's own\n"));
+    // Results beside their sources take nothing along.
+    const Result beside = Batch(u"--coder 'LAME MP3' --beside-source lib"_s);
+    ASSERT_EQ(beside.status, 0) << beside.err.toStdString();
+    EXPECT_FALSE(QFile::exists(Path(u"lib/Album/Folder.jpg"_s)));
+}
+
 TEST_F(OrvelBatchTest, BadArgumentsEndWithStatusTwoAndAnOwnOutputIsRefused)
 {
     const QString song = MakeFlac(u"song.flac"_s, 0.5);
@@ -238,7 +311,8 @@ TEST_F(OrvelBatchTest, OptionsTakeTheirValuesEitherWayAndTheVersionNamesTheLicen
     const Result help = Batch(u"--help"_s);
     EXPECT_EQ(help.status, 0);
     for (const QString& option :
-         {u"--version"_s, u"--flat"_s, u"--list-order"_s, u"--coder NAME"_s})
+         {u"--version"_s, u"--flat"_s, u"--list-order"_s, u"--coder NAME"_s, u"--no-covers"_s,
+          u"--picture-size N"_s, u"--copy-along PATTERNS"_s})
         EXPECT_TRUE(help.out.contains(option)) << option.toStdString();
 }
 

@@ -110,27 +110,28 @@ TEST_F(SettingsSetTest, SaveWritesEverySectionInItsOrder)
     for (const QString& used : {u"<artist>/<title>"_s, u"<title>"_s, u"<artist>/<title>"_s})
         set.general.RememberNamePattern(used);
     ASSERT_TRUE(set.SaveToFile(Path()));
-    EXPECT_EQ(ReadText(Path()),
-              "[Settings]\r\n"
-              "CoderIndex=2\r\nPresetIndex=0\r\nOptionsInitialPage=0\r\n"
-              "FilterIndex=0\r\nShowCoders=1\r\nShowDecoders=1\r\n"
-              "[Settings.Window]\r\nPlacement=0102FF02\r\n"
-              "[Settings.Core]\r\nPriority=1\r\nThreadsCount=4\r\n"
-              "[Settings.General]\r\nOutputFolder=/home/u/Music/\r\n"
-              "RememberFileList=1\r\nOutputFolderSameAsOriginal=1\r\n"
-              "ShowWarnings=1\r\nAddOnlyExists=1\r\n"
-              "CopyTags=1\r\nAtomicOutputs=1\r\nSkipUpToDate=1\r\n"
-              "StartLongFilesFirst=1\r\nKeepFolderStructure=0\r\n"
-              "ReplayGain=0\r\nReplayGainAlbum=1\r\nDirectInput=1\r\n"
-              "NamePattern=<artist>/<title>\r\nFatSafeNames=0\r\n"
-              "NumberSharedNames=0\r\nLanguage=\r\nKeepAwake=1\r\n"
-              "NotifyWhenDone=1\r\nCueGaps=0\r\nCueEncoding=\r\n"
-              "RecentNamePattern1=<artist>/<title>\r\n"
-              "RecentNamePattern2=<title>\r\nRecentNamePattern3=\r\n"
-              "RecentNamePattern4=\r\nRecentNamePattern5=\r\n"
-              "[Settings.Database]\r\nFindByFileName=0\r\n"
-              "[Settings.Device]\r\nMaxSampleRate=0\r\nMaxBitDepth=0\r\nChannels=0\r\n"
-              "VerifyLossless=1\r\n");
+    EXPECT_EQ(ReadText(Path()), "[Settings]\r\n"
+                                "CoderIndex=2\r\nPresetIndex=0\r\nOptionsInitialPage=0\r\n"
+                                "FilterIndex=0\r\nShowCoders=1\r\nShowDecoders=1\r\n"
+                                "[Settings.Window]\r\nPlacement=0102FF02\r\n"
+                                "[Settings.Core]\r\nPriority=1\r\nThreadsCount=4\r\n"
+                                "[Settings.General]\r\nOutputFolder=/home/u/Music/\r\n"
+                                "RememberFileList=1\r\nOutputFolderSameAsOriginal=1\r\n"
+                                "ShowWarnings=1\r\nAddOnlyExists=1\r\n"
+                                "CopyTags=1\r\nAtomicOutputs=1\r\nSkipUpToDate=1\r\n"
+                                "StartLongFilesFirst=1\r\nKeepFolderStructure=0\r\n"
+                                "ReplayGain=0\r\nReplayGainAlbum=1\r\nDirectInput=1\r\n"
+                                "NamePattern=<artist>/<title>\r\nFatSafeNames=0\r\n"
+                                "NumberSharedNames=0\r\nLanguage=\r\nKeepAwake=1\r\n"
+                                "NotifyWhenDone=1\r\nCueGaps=0\r\nCueEncoding=\r\n"
+                                "CopyCovers=1\r\nShrinkPictures=0\r\nPictureMaxSize=600\r\n"
+                                "CopyAlongPatterns=\r\n"
+                                "RecentNamePattern1=<artist>/<title>\r\n"
+                                "RecentNamePattern2=<title>\r\nRecentNamePattern3=\r\n"
+                                "RecentNamePattern4=\r\nRecentNamePattern5=\r\n"
+                                "[Settings.Database]\r\nFindByFileName=0\r\n"
+                                "[Settings.Device]\r\nMaxSampleRate=0\r\nMaxBitDepth=0\r\n"
+                                "Channels=0\r\nVerifyLossless=1\r\n");
     CSettingsSet loaded;
     ASSERT_TRUE(loaded.LoadFromFile(Path()));
     EXPECT_EQ(loaded.general.recentNamePatterns,
