@@ -44,29 +44,30 @@ convert() {
     mkdir -p "$work/out-$name" "$work/tmp-$name"
     local start end
     start=$(now)
-    TMPDIR="$work/tmp-$name" "$batch" --threads 2 --overwrite --flat --output "$work/out-$name" \
+    TMPDIR="$work/tmp-$name" "$batch" --program-folder "$PWD/data" --threads 2 --overwrite --flat --output "$work/out-$name" \
         "$@" "$data" >"$work/log-$name" 2>&1 || { cat "$work/log-$name" >&2; exit 1; }
     end=$(now)
     grep -q "^$files converted, 0 failed" "$work/log-$name" || { cat "$work/log-$name" >&2; exit 1; }
     echo "$end - $start" | bc
 }
 
-best() { # best of the rounds for one variant
-    local name=$1
-    shift
-    local best=
+# The best time of each of two variants, run in turn each round, so a machine that slows down
+# or speeds up during the run weighs on both alike. Each variant is a quoted argument list.
+pair() {
+    local a=$1 b=$2
+    local bestA= bestB= t
     for _ in $(seq "$rounds"); do
-        local t
-        t=$(convert "$name" "$@")
-        if [ -z "$best" ] || [ "$(echo "$t < $best" | bc)" = 1 ]; then best=$t; fi
+        t=$(eval convert a $a)
+        if [ -z "$bestA" ] || [ "$(echo "$t < $bestA" | bc)" = 1 ]; then bestA=$t; fi
+        t=$(eval convert b $b)
+        if [ -z "$bestB" ] || [ "$(echo "$t < $bestB" | bc)" = 1 ]; then bestB=$t; fi
     done
-    echo "$best"
+    echo "$bestA $bestB"
 }
 
-plain=$(best flac-plain --coder FLAC --no-verify)
-verified=$(best flac-verified --coder FLAC --verify)
-nolimits=$(best mp3-plain --coder 'LAME MP3' --max-rate keep --max-bits keep --channels keep)
-limits=$(best mp3-limits --coder 'LAME MP3' --max-rate 48 --max-bits 24 --channels stereo)
+read -r plain verified < <(pair "--coder FLAC --no-verify" "--coder FLAC --verify")
+read -r nolimits limits < <(pair "--coder 'LAME MP3' --max-rate keep --max-bits keep --channels keep" \
+    "--coder 'LAME MP3' --max-rate 48 --max-bits 24 --channels stereo")
 
 printf 'FLAC to FLAC, %d files, best of %d (%s build):\n' "$files" "$rounds" "$build"
 printf '  without verification   %7.2f s\n' "$plain"
