@@ -16,6 +16,20 @@
 
 using namespace Qt::StringLiterals;
 
+namespace {
+
+// What the attempt to create a program tells of the run.
+RunFacts StartFacts(bool stoppedBeforeStart, qint64 pid, int error)
+{
+    RunFacts facts;
+    facts.stopped = stoppedBeforeStart;
+    facts.started = pid > 0;
+    facts.startError = error;
+    return facts;
+}
+
+} // namespace
+
 struct CCore::ProgramStart
 {
     bool stoppedBeforeStart = false;
@@ -49,10 +63,7 @@ CCore::ActiveRun* CCore::RunProcess(ActiveRun* run)
         ownProcess && run->options.checkResults ? StreamDurationMs(run->inputFile) : -1;
 
     const ProgramStart started = StartProgram(*run, ownProcess, run->outputFile, hiddenOutput);
-    RunFacts facts;
-    facts.stopped = started.stoppedBeforeStart;
-    facts.started = started.pid > 0;
-    facts.startError = started.error;
+    RunFacts facts = StartFacts(started.stoppedBeforeStart, started.pid, started.error);
     if (facts.stopped || !facts.started) {
         std::lock_guard lock(mutex);
         // Its decoder may have written the WAV already; no coder will read it now.
@@ -249,10 +260,7 @@ RunVerdict CCore::RunFollowUp(ActiveRun& run, CProcess& program, const QString& 
         ++run.followUpsCounted;
     }
     const ProgramStart started = StartProgram(run, &program, output, {});
-    RunFacts facts;
-    facts.stopped = started.stoppedBeforeStart;
-    facts.started = started.pid > 0;
-    facts.startError = started.error;
+    RunFacts facts = StartFacts(started.stoppedBeforeStart, started.pid, started.error);
     if (facts.stopped || !facts.started) {
         std::lock_guard lock(mutex);
         run.state = ActiveRun::State::Ended;
