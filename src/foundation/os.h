@@ -37,8 +37,10 @@ qint64 SpawnProcess(const QString& executable, const QStringList& arguments, boo
                     int* error = nullptr, int* errorPipe = nullptr);
 
 // Hands what arrives on descriptor to sink until the stream ends or the process pid has ended
-// and the rest is read; then closes the descriptor. Blocks without polling.
-void ReadUntilExit(qint64 pid, int descriptor, const std::function<void(const QByteArray&)>& sink);
+// and the rest is read; then closes the descriptor. Blocks without polling; with a tick, it
+// calls it every tickMs while the process runs and nothing arrives.
+void ReadUntilExit(qint64 pid, int descriptor, const std::function<void(const QByteArray&)>& sink,
+                   const std::function<void()>& tick = {}, int tickMs = 100);
 
 // The nice value that stands for a process priority class (0x40, 0x20, 0x80, 0x100).
 int NiceForPriorityClass(quint32 priorityClass);

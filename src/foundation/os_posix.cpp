@@ -172,7 +172,8 @@ int OpenProcessDescriptor(qint64 pid)
 
 } // namespace
 
-void ReadUntilExit(qint64 pid, int descriptor, const std::function<void(const QByteArray&)>& sink)
+void ReadUntilExit(qint64 pid, int descriptor, const std::function<void(const QByteArray&)>& sink,
+                   const std::function<void()>& tick, int tickMs)
 {
     if (descriptor < 0)
         return;
@@ -184,9 +185,13 @@ void ReadUntilExit(qint64 pid, int descriptor, const std::function<void(const QB
     for (;;) {
         pollfd watched[2] = {{descriptor, POLLIN, 0}, {processDescriptor, POLLIN, 0}};
         const nfds_t count = processDescriptor >= 0 && !ended ? 2 : 1;
-        const int ready = poll(watched, count, ended ? 0 : -1);
+        const int ready = poll(watched, count, ended ? 0 : tick ? tickMs : -1);
         if (ready < 0 && errno == EINTR)
             continue;
+        if (ready == 0 && !ended) {
+            tick();
+            continue;
+        }
         if (ready <= 0)
             break; // nothing more waiting once the program has ended, or poll failed
         if (count == 2 && (watched[1].revents & POLLIN) != 0)

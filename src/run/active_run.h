@@ -5,6 +5,7 @@
 #include "run/run_result.h"
 
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <memory>
 #include <optional>
@@ -38,6 +39,8 @@ struct CActiveRun
     CResultFinish finish;      // a coder's result on its way to its name
     QList<TrackCut> trackCuts; // an album image's decoder: the tracks cut from its WAV
     bool cutOnly = false;      // a WAV image: the tracks are cut from it, nothing is decoded
+    // Tracks cut while the image is still decoded: their coders may start (under the lock).
+    QSet<QString> cutsReady;
     // Programs that follow the run's own on its slot, each counted as a run of its own: sox
     // after a decoder, the result's decoder after a lossless coder.
     std::shared_ptr<CDecoder> limiter;

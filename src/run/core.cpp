@@ -123,7 +123,10 @@ bool CCore::TryStart(IProcess* process, ActiveRun** handoff)
         auto* coder = dynamic_cast<CCoder*>(process);
         IProcess* decoder = coder ? coder->decoder : nullptr;
         if (decoder) {
-            if (queue.contains(decoder) || FindActive(decoder))
+            // An image's track may start once its stretch has been cut from the decoder's WAV.
+            const ActiveRun* decoding = FindActive(decoder);
+            if (queue.contains(decoder) ||
+                (decoding && !decoding->cutsReady.contains(coder->GetTempFile())))
                 return false;
             if (failedInRun.contains(decoder)) {
                 DropFromQueue(process, RunResult::Outcome::DecoderFailed, true);

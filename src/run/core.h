@@ -129,6 +129,8 @@ private:
     // An album image's decoder, once its program has ended well: the tracks' WAVs are cut
     // from its WAV, which goes then (program_run.cpp). A WAV image is cut as it is.
     RunResult::Outcome CutImage(ActiveRun& run, RunResult::Outcome outcome);
+    // While the decoder runs: the tracks its WAV holds already are cut, and their coders start.
+    void CutWhatIsWritten(ActiveRun& run);
     ActiveRun* CutWithoutProgram(ActiveRun* run);
     // Under the lock.
     void DropCutsOfStoppedRun(ActiveRun& run, RunResult::Outcome& outcome);

@@ -100,11 +100,34 @@ CCore::ActiveRun* CCore::RunProcess(ActiveRun* run)
     return next;
 }
 
+void CCore::CutWhatIsWritten(ActiveRun& run)
+{
+    QSet<QString> done;
+    {
+        std::lock_guard lock(mutex);
+        if (run.stopRequested)
+            return;
+        done = run.cutsReady;
+    }
+    const QStringList cutNow = CutWrittenTracks(run.writtenFile, run.trackCuts, done);
+    if (cutNow.isEmpty())
+        return;
+    std::lock_guard lock(mutex);
+    for (const QString& wav : cutNow)
+        run.cutsReady.insert(wav);
+    LaunchStartable();
+}
+
 RunResult::Outcome CCore::CutImage(ActiveRun& run, RunResult::Outcome outcome)
 {
     const QString image = run.cutOnly ? run.inputFile : run.outputFile;
     QString reason;
-    if (!CutTracks(image, run.trackCuts, &reason)) {
+    QSet<QString> alreadyCut;
+    {
+        std::lock_guard lock(mutex);
+        alreadyCut = run.cutsReady;
+    }
+    if (!CutTracks(image, run.trackCuts, &reason, alreadyCut)) {
         run.errorOutput = reason;
         outcome = RunResult::Outcome::NotCut;
     }
@@ -182,8 +205,14 @@ os::ExitStatus CCore::AwaitProgram(ActiveRun& run, const ProgramStart& started,
 {
     // Read until the program ends; a program that fills the pipe would otherwise stall.
     CErrorTail errors(run.showWindow);
-    os::ReadUntilExit(started.pid, started.errorPipe,
-                      [&errors](const QByteArray& bytes) { errors.Add(bytes); });
+    // An image's tracks are cut as its decoder writes them, so their coders need not wait for
+    // the whole album; what sox writes after the decoder is only there at the end.
+    std::function<void()> tick;
+    if (!run.trackCuts.isEmpty() && !run.limiter)
+        tick = [this, &run] { CutWhatIsWritten(run); };
+    os::ReadUntilExit(
+        started.pid, started.errorPipe, [&errors](const QByteArray& bytes) { errors.Add(bytes); },
+        tick);
     run.errorOutput = errors.Lines();
     // The user knows the result by its own name, not by the hidden one it is written under.
     if (!hiddenOutput.isEmpty())

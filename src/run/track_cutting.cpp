@@ -9,15 +9,18 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-void RemoveCuts(const QList<TrackCut>& cuts)
+void RemoveCuts(const QList<TrackCut>& cuts, const QSet<QString>& kept)
 {
-    for (const TrackCut& cut : cuts)
-        DeleteRunFile(cut.wav);
+    for (const TrackCut& cut : cuts) {
+        if (!kept.contains(cut.wav))
+            DeleteRunFile(cut.wav);
+    }
 }
 
-bool Fail(const QList<TrackCut>& cuts, QString* error, const QString& reason)
+bool Fail(const QList<TrackCut>& cuts, const QSet<QString>& kept, QString* error,
+          const QString& reason)
 {
-    RemoveCuts(cuts);
+    RemoveCuts(cuts, kept);
     if (error)
         *error = reason;
     return false;
@@ -42,32 +45,57 @@ qint64 FramesCovered(QList<TrackCut> cuts, qint64 imageFrames)
     return covered;
 }
 
+bool CutOne(const QString& imageWav, const TrackCut& cut, qint64 imageFrames, QString* error)
+{
+    if (!CutWavFrames(imageWav, cut.start, cut.end, cut.wav, error))
+        return false;
+    const qint64 expected = (cut.end < 0 ? imageFrames : cut.end) - cut.start;
+    const qint64 frames = ReadWavExtent(cut.wav, error).frames;
+    if (frames == expected)
+        return true;
+    *error = u"a track holds %1 samples where the image has %2 for it"_s.arg(frames).arg(expected);
+    return false;
+}
+
 } // namespace
 
-bool CutTracks(const QString& imageWav, const QList<TrackCut>& cuts, QString* error)
+QStringList CutWrittenTracks(const QString& imageWav, const QList<TrackCut>& cuts,
+                             const QSet<QString>& cutDone)
+{
+    QStringList cutNow;
+    // Until the decoder has written its header, there is nothing to read.
+    const qint64 written = ReadWavExtent(imageWav).frames;
+    for (const TrackCut& cut : cuts) {
+        if (cut.end < 0 || cut.end > written || cutDone.contains(cut.wav))
+            continue;
+        QString reason;
+        if (CutOne(imageWav, cut, written, &reason))
+            cutNow << cut.wav;
+        else
+            DeleteRunFile(cut.wav);
+    }
+    return cutNow;
+}
+
+bool CutTracks(const QString& imageWav, const QList<TrackCut>& cuts, QString* error,
+               const QSet<QString>& alreadyCut)
 {
     QString reason;
     const WavExtent image = ReadWavExtent(imageWav, &reason);
     if (image.frames < 0)
-        return Fail(cuts, error, reason);
+        return Fail(cuts, alreadyCut, error, reason);
     qint64 written = 0;
     for (const TrackCut& cut : cuts) {
-        if (!CutWavFrames(imageWav, cut.start, cut.end, cut.wav, &reason))
-            return Fail(cuts, error, reason);
-        const qint64 expected = (cut.end < 0 ? image.frames : cut.end) - cut.start;
-        const qint64 frames = ReadWavExtent(cut.wav, &reason).frames;
-        if (frames != expected)
-            return Fail(cuts, error,
-                        u"a track holds %1 samples where the image has %2 for it"_s.arg(frames).arg(
-                            expected));
-        written += frames;
+        if (!alreadyCut.contains(cut.wav) && !CutOne(imageWav, cut, image.frames, &reason))
+            return Fail(cuts, alreadyCut, error, reason);
+        written += (cut.end < 0 ? image.frames : cut.end) - cut.start;
     }
     // With what no track holds (gaps left out, tracks not cut this time), the tracks add up
     // to the image exactly: overlapping or misplaced cuts would not.
     const qint64 outside = image.frames - FramesCovered(cuts, image.frames);
     if (written + outside != image.frames)
         return Fail(
-            cuts, error,
+            cuts, alreadyCut, error,
             u"the tracks hold %1 samples, the image %2"_s.arg(written).arg(image.frames - outside));
     return true;
 }

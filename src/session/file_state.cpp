@@ -42,7 +42,9 @@ bool IsFinal(FileState state)
 FileStateChange StateAfter(const FileStateChange& current, bool isCoder, bool isLast,
                            const RunResult* ended)
 {
-    if (IsFinal(current.state))
+    // An image's track may be coded while the image is still decoded: the decoder's news
+    // is no longer this file's.
+    if (IsFinal(current.state) || (!isCoder && current.state == FileState::Coding))
         return current;
     if (!ended)
         return {isCoder ? FileState::Coding : FileState::Decoding};

@@ -433,6 +433,70 @@ TEST_F(CoreTest, AnImageDecoderStillServesTheTracksThatAreNotLeftOut)
                                          RunResult::Outcome::Exited}));
 }
 
+// An image's tracks are cut as its decoder writes them: the first track's coder runs while
+// the decoder, which has written only the first track, waits for it. The last track waits for
+// the decoder's end, and the tracks still add up to the image.
+TEST_F(CoreTest, AnImageTrackIsCodedWhileTheRestOfTheImageIsDecoded)
+{
+    const QString whole = folder.filePath(u"whole.wav"_s);
+    QFile file(whole);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(WavBytes(44100, 10000, false));
+    file.close();
+    const QString marker = folder.filePath(u"first-coded"_s);
+    const QString decoderScript = folder.filePath(u"grow.sh"_s);
+    // Header and 6000 frames, then (once the first track's coder has run, or after 30 s) the rest.
+    ASSERT_TRUE(fixtures::WriteScript(decoderScript, R"sh(head -c 12044 "$1" > "$2"
+i=0; while [ ! -e "$3" ] && [ $i -lt 600 ]; do sleep 0.05; i=$((i+1)); done
+[ -e "$3" ] && echo early > "$4" || echo late > "$4"
+tail -c +12045 "$1" >> "$2")sh"));
+    const QString coderScript = folder.filePath(u"take.sh"_s);
+    ASSERT_TRUE(fixtures::WriteScript(coderScript, "cp \"$1\" \"$2\" && touch \"$3\"\n"));
+
+    const QString imageWav = folder.filePath(u"image.wav"_s);
+    const QString when = folder.filePath(u"when"_s);
+    CDecoder decoder;
+    decoder.SetExecutable(decoderScript);
+    decoder.SetShowWindow(false);
+    decoder.SetParameters(u"\"%1\" \"%2\" \"%3\" \"%4\""_s.arg(whole, imageWav, marker, when));
+    decoder.SetInputFile(folder.filePath(u"image.flac"_s));
+    decoder.SetOutputFile(imageWav);
+    std::vector<std::unique_ptr<CCoder>> coders;
+    const QList<std::pair<qint64, qint64>> stretches = {{0, 5000}, {5000, -1}};
+    for (const auto& [start, end] : stretches) {
+        const int number = int(coders.size()) + 1;
+        const QString wav = folder.filePath(u"track%1.wav"_s.arg(number));
+        decoder.trackCuts << TrackCut{start, end, wav};
+        auto coder = std::make_unique<CCoder>();
+        coder->SetExecutable(coderScript);
+        coder->SetShowWindow(false);
+        const QString out = folder.filePath(u"track%1.out"_s.arg(number));
+        coder->SetParameters(
+            u"\"%1\" \"%2\" \"%3\""_s.arg(wav, out, number == 1 ? marker : out + u".done"_s));
+        coder->SetInputFile(wav);
+        coder->SetTempFile(wav);
+        coder->SetOutputFile(out);
+        coder->decoder = &decoder;
+        coders.push_back(std::move(coder));
+    }
+
+    CCore core;
+    core.SetThreadsCount(2);
+    core.AddProcess(&decoder);
+    for (const auto& coder : coders)
+        core.AddProcess(coder.get());
+    core.Start();
+    ASSERT_TRUE(WaitUntilIdle(core, 60000));
+
+    QFile told(when);
+    ASSERT_TRUE(told.open(QIODevice::ReadOnly));
+    EXPECT_EQ(told.readAll().trimmed(), "early");
+    EXPECT_EQ(ReadWavExtent(folder.filePath(u"track1.out"_s)).frames, 5000);
+    EXPECT_EQ(ReadWavExtent(folder.filePath(u"track2.out"_s)).frames, 5000);
+    EXPECT_TRUE(core.GetFailedRuns().isEmpty());
+    EXPECT_FALSE(QFile::exists(imageWav));
+}
+
 // Nice value of a process, from /proc/PID/stat (field 19).
 int NiceOf(qint64 pid)
 {
