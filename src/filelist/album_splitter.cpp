@@ -7,10 +7,19 @@
 #include "planning/album_tracks.h"
 
 #include <QDir>
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 
 using namespace Qt::StringLiterals;
 
 namespace {
+
+// How often a window waiting for the lookups gets its events.
+constexpr auto kSheetProgressInterval = std::chrono::milliseconds(100);
 
 // The formats that albums are ripped to as one image.
 bool MayBeImage(const CFileInfo& file)
@@ -56,7 +65,15 @@ std::vector<std::unique_ptr<CFileInfo>> CAlbumSplitter::RowsOf(std::unique_ptr<C
         return {};
     added.insert(resolved);
     QString error;
-    const std::optional<AlbumImage> album = FindImage(*record, &error);
+    std::optional<AlbumImage> album;
+    if (auto found = foundSheets.find(record->path); found != foundSheets.end()) {
+        album = std::move(found->album);
+        error = found->error;
+        foundSheets.erase(found);
+    } else {
+        FolderHoldsSheets(record->folder);
+        album = FindImage(*record, &error);
+    }
     if (!album) {
         // A damaged sheet beside it: the image is still a file of its own.
         if (!error.isEmpty())
@@ -69,15 +86,20 @@ std::vector<std::unique_ptr<CFileInfo>> CAlbumSplitter::RowsOf(std::unique_ptr<C
     return Split(std::move(record), *album);
 }
 
-std::optional<AlbumImage> CAlbumSplitter::FindImage(const CFileInfo& file, QString* error)
+bool CAlbumSplitter::FolderHoldsSheets(const QString& folder)
 {
     // A folder of ten thousand files is listed once for its sheets, not once a file.
-    auto known = foldersWithSheets.constFind(file.folder);
+    auto known = foldersWithSheets.constFind(folder);
     if (known == foldersWithSheets.cend()) {
-        const bool sheets = !QDir(file.folder).entryList({u"*.cue"_s}, QDir::Files).isEmpty();
-        known = foldersWithSheets.insert(file.folder, sheets);
+        const bool sheets = !QDir(folder).entryList({u"*.cue"_s}, QDir::Files).isEmpty();
+        known = foldersWithSheets.insert(folder, sheets);
     }
-    if (*known)
+    return *known;
+}
+
+std::optional<AlbumImage> CAlbumSplitter::FindImage(const CFileInfo& file, QString* error) const
+{
+    if (foldersWithSheets.value(file.folder))
         return FindAlbumImageOfAudio(file.path, error, options.encoding);
     // Without a sheet beside it only one inside it splits the file, and a WAV carries none.
     if (file.fileType == kSourceWav)
@@ -129,4 +151,69 @@ std::vector<std::unique_ptr<CFileInfo>> CAlbumSplitter::Split(std::unique_ptr<CF
         return Only(std::move(image));
     }
     return rows;
+}
+
+qsizetype CAlbumSplitter::FindSheets(const std::vector<std::unique_ptr<CFileInfo>>& records,
+                                     int threads, const ReadProgress& progress)
+{
+    std::vector<const CFileInfo*> images;
+    std::vector<qsizetype> imageAt;
+    for (size_t i = 0; i < records.size(); ++i) {
+        const CFileInfo* record = records[i].get();
+        if (!record || IsSheet(record->path) || !MayBeImage(*record) ||
+            foundSheets.contains(record->path))
+            continue;
+        // Listed here, once a folder, so that the lookups below only read the map.
+        FolderHoldsSheets(record->folder);
+        images.push_back(record);
+        imageAt.push_back(qsizetype(i));
+    }
+    if (images.empty())
+        return qsizetype(records.size());
+
+    std::vector<Lookup> found(images.size());
+    std::vector<char> looked(images.size(), 0); // entry k written by one worker, read after
+    std::atomic<size_t> next{0};
+    std::atomic<bool> cancelled{false};
+    std::mutex mutex;
+    std::condition_variable changed;
+    size_t finished = 0; // under mutex
+    const auto work = [&] {
+        for (size_t k = next.fetch_add(1); k < images.size() && !cancelled.load();
+             k = next.fetch_add(1)) {
+            found[k].album = FindImage(*images[k], &found[k].error);
+            looked[k] = 1;
+            std::lock_guard lock(mutex);
+            if (++finished == images.size())
+                changed.notify_one();
+        }
+    };
+    const int wanted = threads > 0 ? threads : int(std::thread::hardware_concurrency());
+    const size_t count = std::clamp<size_t>(size_t(std::max(wanted, 1)), 1, images.size());
+    std::vector<std::thread> workers;
+    for (size_t i = 0; i < count; ++i)
+        workers.emplace_back(work);
+    {
+        std::unique_lock lock(mutex);
+        while (finished < images.size() && !cancelled.load()) {
+            changed.wait_for(lock, kSheetProgressInterval,
+                             [&] { return finished >= images.size(); });
+            lock.unlock();
+            const qsizetype all = qsizetype(records.size());
+            if (progress && !progress(all, all))
+                cancelled.store(true);
+            lock.lock();
+        }
+    }
+    for (std::thread& worker : workers)
+        worker.join();
+
+    qsizetype usable = qsizetype(records.size());
+    for (size_t k = 0; k < images.size(); ++k) {
+        if (looked[k])
+            foundSheets.insert(images[k]->path, std::move(found[k]));
+        else
+            usable = std::min(usable, imageAt[k]);
+    }
+    return usable;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "audio/cue_tracks.h"
+#include "filelist/file_info_reader.h"
 #include "planning/album_image.h"
 #include "planning/file_info.h"
 
@@ -46,12 +47,20 @@ public:
 
     // The rows that stand for the record read from a path: itself, its tracks, or none.
     std::vector<std::unique_ptr<CFileInfo>> RowsOf(std::unique_ptr<CFileInfo> record);
+    // Looks for the sheets of the records that may be album images on `threads` threads (0:
+    // one a core), so that RowsOf finds them ready and a window waiting for an adding stays
+    // alive: progress is called between, and a cancel stops the lookups. Returns how many of
+    // the records, in order, RowsOf may now take without looking again (all but a cancel's).
+    qsizetype FindSheets(const std::vector<std::unique_ptr<CFileInfo>>& records, int threads,
+                         const ReadProgress& progress);
     const QList<SheetProblem>& Problems() const { return problems; }
 
 private:
     std::vector<std::unique_ptr<CFileInfo>> RowsOfSheet(const QString& cuePath);
     // The sheet that splits the file, found as FindAlbumImageOfAudio finds it.
-    std::optional<AlbumImage> FindImage(const CFileInfo& file, QString* error);
+    // Safe on several threads once the file's folder is in foldersWithSheets (FindSheets).
+    std::optional<AlbumImage> FindImage(const CFileInfo& file, QString* error) const;
+    bool FolderHoldsSheets(const QString& folder);
     std::vector<std::unique_ptr<CFileInfo>> Split(std::unique_ptr<CFileInfo> image,
                                                   const AlbumImage& album);
 
@@ -61,4 +70,10 @@ private:
     QSet<QString> added;
     QHash<QString, bool> foldersWithSheets; // whether a folder holds any .cue file
     QList<SheetProblem> problems;
+    struct Lookup
+    {
+        std::optional<AlbumImage> album;
+        QString error;
+    };
+    QHash<QString, Lookup> foundSheets; // by the record's path: what FindSheets found
 };

@@ -99,7 +99,10 @@ qsizetype CFileList::AddPaths(const QStringList& paths, const ReadProgress& prog
     qsizetype added = 0;
     qsizetype index = 0;
     CAlbumSplitter splitter(sheetOptions, propertyCache);
-    for (auto& record : ReadFileInfos(paths, readThreads, progress, propertyCache)) {
+    auto records = ReadFileInfos(paths, readThreads, progress, propertyCache);
+    // A cancel while sheets are looked for keeps the files before it, as one while reading.
+    records.resize(size_t(splitter.FindSheets(records, readThreads, progress)));
+    for (auto& record : records) {
         if (record)
             added += AddRows(std::move(record), &splitter);
         else if (notOpened)
