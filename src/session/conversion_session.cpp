@@ -23,6 +23,11 @@ CConversionSession::CConversionSession(const CSettingsSet& settingsSet, const QS
     : QObject(parent), settings(settingsSet), programFolder(folder), decoders(decoderList),
       core(engine), english(std::make_unique<CLanguagePack>())
 {
+    ListenToCore();
+}
+
+void CConversionSession::ListenToCore()
+{
     // Under the core's lock: only copy what happened and wake this thread once.
     core.SetRunChangedCallback([this](IProcess* process, const RunResult* ended) {
         std::lock_guard lock(eventsMutex);
