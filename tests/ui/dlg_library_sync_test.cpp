@@ -117,3 +117,41 @@ TEST_F(LibrarySyncWindowTest, TheSyncShowsItsPlanCarriesItOutAndMovesARenamedRes
         QTest::qWaitFor([this] { return c.fileList->GetCellText(0, 8) == u"Converted"_s; }, 60000))
         << c.fileList->GetCellText(0, 8).toStdString();
 }
+
+// Nothing is done where a sync must not run, and the reason is shown: an empty library folder
+// (a drive not mounted), a copy inside the library, no folders named. Planning writes nothing,
+// not even the copy's folder.
+TEST_F(LibrarySyncWindowTest, ARefusedSyncShowsItsReasonAndWritesNothing)
+{
+    folder.MakeFlac(u"A/one.flac"_s);
+    ASSERT_TRUE(QDir().mkpath(folder.Path(u"Unmounted"_s)));
+    ChooseCoder(1);
+    const struct
+    {
+        QStringList roots;
+        QString copy;
+        QString reasonHolds;
+    } cases[] = {
+        {{folder.Path(u"Unmounted"_s)}, folder.Path(u"Copy"_s), folder.Path(u"Unmounted"_s)},
+        {{folder.Path(u"Music"_s)}, folder.Path(u"Music/Copy"_s), u"copy itself"_s},
+        {{}, folder.Path(u"Copy"_s), u"Name a library folder"_s},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.reasonHolds.toStdString());
+        window->Settings().library.syncRoots = c.roots;
+        window->Settings().library.syncCopyFolder = c.copy;
+        QString refusal;
+        bool syncEnabled = true;
+        InSyncDialog([&](QWidget* dialog) {
+            Click(dialog, u"planButton"_s);
+            auto* label = dialog->findChild<QLabel*>(u"planRefusal"_s);
+            ASSERT_TRUE(QTest::qWaitFor([label] { return !label->text().isEmpty(); }, 60000));
+            refusal = label->text();
+            syncEnabled = dialog->findChild<QPushButton*>(u"syncButton"_s)->isEnabled();
+        });
+        EXPECT_TRUE(refusal.startsWith(u"Sync refused: "_s)) << refusal.toStdString();
+        EXPECT_TRUE(refusal.contains(c.reasonHolds)) << refusal.toStdString();
+        EXPECT_FALSE(syncEnabled);
+        EXPECT_FALSE(QFileInfo::exists(c.copy));
+    }
+}
