@@ -53,6 +53,7 @@ inline constexpr int kUpdateCodecs = 32808;
 inline constexpr int kHelp = 32809;
 inline constexpr int kOpenHomePage = 32810;
 inline constexpr int kRetryFailed = 32850;
+inline constexpr int kSyncWithLibrary = 32851;
 } // namespace MenuCommand
 
 // The program's own English menus 203 and 215, used when the pack supplies none; empty for

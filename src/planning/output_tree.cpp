@@ -99,3 +99,23 @@ bool CanMakeFolder(const QString& folder)
     const QFileInfo ancestor(existing);
     return ancestor.isDir() && ancestor.isWritable() && ancestor.isExecutable();
 }
+
+QStringList TreeRootsOf(const QStringList& filePaths, const QString& libraryFolder)
+{
+    QString library = libraryFolder.isEmpty() ? QString() : CleanedPath(libraryFolder);
+    if (!library.isEmpty())
+        AddBackslash(library);
+    QStringList outside;
+    for (const QString& path : filePaths) {
+        if (library.isEmpty() || !CleanedPath(path).startsWith(library))
+            outside << path;
+    }
+    const QString common = DeepestCommonFolder(outside);
+    QStringList roots;
+    roots.reserve(filePaths.size());
+    for (const QString& path : filePaths) {
+        const bool inside = !library.isEmpty() && CleanedPath(path).startsWith(library);
+        roots << (inside ? library : common);
+    }
+    return roots;
+}

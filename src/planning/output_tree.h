@@ -31,3 +31,9 @@ bool CreateOutputFolders(const QList<CFileInfo*>& files, QString* failedFolder =
 // True when the folder exists or can be made: its nearest existing ancestor is a folder that
 // we may write to.
 bool CanMakeFolder(const QString& folder);
+
+// The folder below which each file keeps its place, one per path: libraryFolder (a folder the
+// user names as the library's root) for the files inside it, so the same library always makes
+// the same tree; the deepest common folder of the other files for those. An empty
+// libraryFolder: the common folder of all.
+QStringList TreeRootsOf(const QStringList& filePaths, const QString& libraryFolder);

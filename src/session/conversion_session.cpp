@@ -23,6 +23,11 @@ CConversionSession::CConversionSession(const CSettingsSet& settingsSet, const QS
     : QObject(parent), settings(settingsSet), programFolder(folder), decoders(decoderList),
       core(engine), english(std::make_unique<CLanguagePack>())
 {
+    ListenToCore();
+}
+
+void CConversionSession::ListenToCore()
+{
     // Under the core's lock: only copy what happened and wake this thread once.
     core.SetRunChangedCallback([this](IProcess* process, const RunResult* ended) {
         std::lock_guard lock(eventsMutex);
@@ -112,16 +117,17 @@ QList<int> CConversionSession::Plan(const QList<int>& indexes, CCoder* coder, in
         AddBackslash(plannedFolder);
     const QString madeWith =
         decodeOnly || !coder ? QString() : SyncSignature(*coder, presetIndex, settings);
-    // Mirrored results keep their place below the common folder of the whole list, so
-    // planning a part gives the same paths as planning everything.
-    QString commonFolder = overrides.treeRoot.value_or(QString());
-    if (commonFolder.isEmpty() &&
+    // Mirrored results keep their place below the library folder, or the common folder of the
+    // whole list, so planning a part gives the same paths as planning everything.
+    const QString treeRoot = overrides.treeRoot.value_or(QString());
+    QStringList treeRoots;
+    if (treeRoot.isEmpty() &&
         overrides.keepFolders.value_or(settings.general.keepFolderStructure != 0) &&
         !outputFolder.isEmpty()) {
         QStringList paths;
         for (const FileRecord& record : files)
             paths << record.file->path;
-        commonFolder = DeepestCommonFolder(paths);
+        treeRoots = TreeRootsOf(paths, CleanedSettingPath(settings.library.libraryFolder));
     }
     const QList<int> targets = Targets(indexes);
     const QSet<int> targetSet(targets.cbegin(), targets.cend());
@@ -159,7 +165,8 @@ QList<int> CConversionSession::Plan(const QList<int>& indexes, CCoder* coder, in
         FileRecord& record = files[size_t(index)];
         CFileInfo& file = *record.file;
         const QString folder =
-            ResultFolderOf(outputFolder, commonFolder, file.folder, naming.pattern);
+            ResultFolderOf(outputFolder, treeRoots.isEmpty() ? treeRoot : treeRoots[index],
+                           file.folder, naming.pattern);
         record.failedRun.reset();
         CCoder* used = decodeOnly ? nullptr : coder;
         const bool plannedNow = file.track

@@ -91,6 +91,10 @@ public:
                        const DecoderList& decoders, CCore& core, QObject* parent = nullptr);
     ~CConversionSession() override;
 
+    // The core tells one session of its runs: the last made, or the one that asks here again
+    // once another session on the same core (a library sync's) is gone.
+    void ListenToCore();
+
     // The files of the session, by index; a new list forgets every state. Not owned: the
     // front end keeps them alive (and unchanged) while the session knows them.
     void SetSources(const QList<CFileInfo*>& sources);

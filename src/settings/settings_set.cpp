@@ -145,7 +145,8 @@ bool CSettingsSet::Exchange(bool continueOnError, CSettingsStorage* storage, boo
            values.Int32(u"ShowDecoders"_s, showDecoders, 1) &&
            values.Settings(u"Window"_s, window) && values.Settings(u"Core"_s, core) &&
            values.Settings(u"General"_s, general) && values.Settings(u"Database"_s, database) &&
-           values.Settings(u"Device"_s, device) && values.Result();
+           values.Settings(u"Device"_s, device) && values.Settings(u"Library"_s, library) &&
+           values.Result();
 }
 
 QString CSettingsSet::NewUserOutputFolder()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "settings/settings_exchange.h"
+#include "settings/settings_library.h"
 
 #include <QByteArray>
 #include <QString>
@@ -174,4 +175,5 @@ public:
     CSettingsGeneral general;
     CSettingsDatabase database;
     CSettingsDevice device;
+    CSettingsLibrary library;
 };

@@ -123,6 +123,8 @@ private:
     void OpenOutputFolder();
     void UpdateCodecs();
     void ShowOptions();
+    // The library's copy: its plan shown, then carried out (dlg_library_sync.cpp).
+    void SyncWithLibrary();
     void ShowCodecsInfo();
     void ShowConsoleWindow();
     void ShowHelp();

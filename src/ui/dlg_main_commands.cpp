@@ -7,8 +7,11 @@
 #include "ui/dlg_about.h"
 #include "ui/dlg_codecs.h"
 #include "ui/dlg_console.h"
+#include "ui/dlg_library_sync.h"
 #include "ui/dlg_main.h"
 #include "ui/file_adder.h"
+#include "ui/installation_texts.h"
+#include "ui/library_sync_texts.h"
 #include "ui/list_file_dialogs.h"
 #include "ui/list_view_ex.h"
 #include "ui/main_menu.h"
@@ -77,6 +80,7 @@ void CDlgMain::RunCommand(int commandId)
         {kRemoveDeadEntries, &CDlgMain::RemoveDeadEntries},
         {kRemoveAll, &CDlgMain::RemoveAllEntries},
         {kRetryFailed, &CDlgMain::RetryFailed},
+        {kSyncWithLibrary, &CDlgMain::SyncWithLibrary},
         {kAbout, &CDlgMain::ShowAbout},
         {kOpenContainingFolder, &CDlgMain::OpenContainingFolder},
         {kOpenOutputFolder, &CDlgMain::OpenOutputFolder},
@@ -91,6 +95,32 @@ void CDlgMain::RunCommand(int commandId)
     }
     // Any other id may be a plugin's; its dialog function answers nothing that could be checked.
     plugins.ShowDialog(commandId, static_cast<QWidget*>(this));
+}
+
+void CDlgMain::SyncWithLibrary()
+{
+    if (session && session->IsRunning())
+        return;
+    const int presetIndex = controls.presetCombo->currentIndex();
+    if (IsDecodeOnlySelected() || currentCoder == nullptr || presetIndex < 0 ||
+        presetIndex >= currentCoder->GetEntries().size()) {
+        CurrentNotifier()->Notify(INotifier::Icon::Warning,
+                                  language.GetString(MainText::kWarningCaption),
+                                  LanguageTextOr(language, LibrarySyncText::kNeedsCoder,
+                                                 u"Choose a coder and a preset first: a library "
+                                                 u"copy is not made by decoding."_s));
+        return;
+    }
+    if (RefuseMissingPrograms({currentCoder}, language))
+        return;
+    {
+        CDlgLibrarySync dialog(language, settings, programFolder, decoders, core, *currentCoder,
+                               presetIndex, this);
+        dialog.exec();
+    }
+    // The sync's session had the core's news while it lived.
+    if (session)
+        session->ListenToCore();
 }
 
 void CDlgMain::Exit()

@@ -4,6 +4,7 @@
 #include "extensions/language_pack.h"
 #include "foundation/path_helpers.h"
 #include "settings/settings_set.h"
+#include "ui/library_sync_texts.h"
 #include "ui/ui_texts.h"
 
 #include <QCheckBox>
@@ -114,12 +115,15 @@ void COptionsPageGeneral::BuildControls(QWidget* page)
     AddTip(keepFolderStructure, UiText::kKeepFolderStructureTip,
            u"Results go to subfolders of the output folder that repeat where their sources lie "
            u"below the folder the sources share."_s);
+    AddLibraryFolderControls(layout);
     AddCueSheetControls(layout);
     AddLanguageControls(layout);
     layout->addStretch(1);
 
     UpdateFolderControls();
     QObject::connect(sameAsOriginal, &QCheckBox::toggled, page, [this] { UpdateFolderControls(); });
+    QObject::connect(keepFolderStructure, &QCheckBox::toggled, page,
+                     [this] { UpdateFolderControls(); });
     QObject::connect(browseButton, &QPushButton::clicked, page, [this] { BrowseOutputFolder(); });
 }
 
@@ -215,13 +219,47 @@ void COptionsPageGeneral::AddCueSheetControls(QVBoxLayout* layout)
     layout->addLayout(grid);
 }
 
-// The folder is of no use while results go beside their sources.
+// The folder is of no use while results go beside their sources, the library folder only
+// while the structure is kept.
 void COptionsPageGeneral::UpdateFolderControls()
 {
     const bool ownFolder = !sameAsOriginal->isChecked();
     outputFolder->setEnabled(ownFolder);
     browseButton->setEnabled(ownFolder);
     keepFolderStructure->setEnabled(ownFolder);
+    libraryFolder->setEnabled(ownFolder && keepFolderStructure->isChecked());
+    browseLibraryButton->setEnabled(libraryFolder->isEnabled());
+}
+
+void COptionsPageGeneral::AddLibraryFolderControls(QVBoxLayout* layout)
+{
+    QWidget* page = layout->parentWidget();
+    auto* label = new QLabel(LanguageTextOr(language, LibrarySyncText::kLibraryFolderOption,
+                                            u"Library folder (files inside it keep the tree "
+                                            u"below it):"_s),
+                             page);
+    libraryFolder = new QLineEdit(settings->library.libraryFolder, page);
+    libraryFolder->setObjectName(u"libraryFolder"_s);
+    libraryFolder->setToolTip(LanguageTextOr(
+        language, LibrarySyncText::kLibraryFolderTip,
+        u"With the folder structure kept, files inside this folder keep their place below it "
+        u"in the output, whatever else the list holds."_s));
+    label->setBuddy(libraryFolder);
+    browseLibraryButton = new QPushButton(u"..."_s, page);
+    browseLibraryButton->setObjectName(u"browseLibraryFolder"_s);
+    browseLibraryButton->setAutoDefault(false);
+    auto* row = new QHBoxLayout;
+    row->addSpacing(20);
+    row->addWidget(libraryFolder, 1);
+    row->addWidget(browseLibraryButton);
+    layout->addWidget(label);
+    layout->addLayout(row);
+    QObject::connect(browseLibraryButton, &QPushButton::clicked, page, [this, label] {
+        const QString folder = QFileDialog::getExistingDirectory(
+            Window(), label->text(), libraryFolder->text(), QFileDialog::ShowDirsOnly);
+        if (!folder.isEmpty())
+            libraryFolder->setText(folder);
+    });
 }
 
 void COptionsPageGeneral::BrowseOutputFolder()
@@ -238,6 +276,7 @@ void COptionsPageGeneral::BrowseOutputFolder()
 void COptionsPageGeneral::OnOK()
 {
     settings->general.outputFolder = outputFolder->text();
+    settings->library.libraryFolder = libraryFolder->text().trimmed();
     settings->general.replayGainAlbum = replayGainScope->currentIndex() == 1 ? 1 : 0;
     settings->general.language = languageChoice->currentData().toString();
     settings->general.cueGaps = cueGaps->currentIndex();

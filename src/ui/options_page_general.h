@@ -28,6 +28,7 @@ private:
     void AddReplayGainControls(QVBoxLayout* layout);
     void AddLanguageControls(QVBoxLayout* layout);
     void AddCueSheetControls(QVBoxLayout* layout);
+    void AddLibraryFolderControls(QVBoxLayout* layout);
 
     QCheckBox* sameAsOriginal = nullptr;
     QLineEdit* outputFolder = nullptr;
@@ -37,4 +38,6 @@ private:
     QComboBox* languageChoice = nullptr;      // the item's data: the pack's name, or empty
     QComboBox* cueGaps = nullptr;             // where an album image's gaps go
     QComboBox* cueEncoding = nullptr;         // editable; the first item: found from the bytes
+    QLineEdit* libraryFolder = nullptr;       // the tree kept below it, for the files inside
+    QPushButton* browseLibraryButton = nullptr;
 };

@@ -3,6 +3,7 @@
 #include "codecs/codec.h"
 #include "extensions/language_pack.h"
 #include "filelist/file_list.h"
+#include "foundation/path_helpers.h"
 #include "planning/job_planning.h"
 #include "planning/name_pattern.h"
 #include "planning/output_tree.h"
@@ -141,7 +142,8 @@ QString COptionsPageNames::SelectedResult(const CNamePattern& parsed) const
         QStringList paths;
         for (qsizetype i = 0; i < source.files->Count(); ++i)
             paths << source.files->At(i)->path;
-        commonFolder = DeepestCommonFolder(paths);
+        commonFolder = TreeRootsOf(paths, CleanedSettingPath(settings->library.libraryFolder))
+                           .value(source.row);
     }
     const QString extension = source.coder && !source.coder->GetEntries().isEmpty()
                                   ? source.coder->GetEntries().first().extension

@@ -146,10 +146,10 @@ TEST_P(ShippedLanguagePackTest, MenusHoldEveryCommandInTheProgramsOrder)
         EXPECT_EQ(Shape(menu), Shape(BuiltInMenu(menuId)));
         EXPECT_TRUE(AllItemsHaveText(menu));
     }
-    EXPECT_EQ(Shape(pack.GetMenu(kMainMenuId)),
-              u"[ 32777 32778 32807 32808 - 32776 ] "
-              u"[ 32781 32782 - 32784 32785 - [ 32787 32788 32789 ] - 32791 32792 32793 - 32850 ] "
-              u"[ 32809 32810 32796 ] "_s);
+    EXPECT_EQ(Shape(pack.GetMenu(kMainMenuId)), u"[ 32777 32778 32807 32808 - 32776 ] "
+                                                u"[ 32781 32782 - 32784 32785 - [ 32787 32788 "
+                                                u"32789 ] - 32791 32792 32793 - 32850 - 32851 ] "
+                                                u"[ 32809 32810 32796 ] "_s);
     EXPECT_EQ(Shape(pack.GetMenu(kFileListMenuId)), u"[ 32799 32800 32791 - 32801 32802 ] "_s);
 }
 

@@ -37,6 +37,32 @@ TEST(OutputTreeTest, ResultsKeepTheirPlaceBelowTheCommonFolder)
     EXPECT_TRUE(DeepestCommonFolder({}).isEmpty());
 }
 
+// A library folder keeps one tree for its files whatever else the list holds: an album added
+// alone lands where it would with the whole library; the files outside it keep theirs below
+// the folder they share.
+TEST(OutputTreeTest, FilesInsideTheLibraryFolderKeepTheTreeBelowIt)
+{
+    const struct
+    {
+        const char16_t* library;
+        QStringList sources;
+        QStringList roots; // one per source
+    } cases[] = {
+        {u"/m/lib", {u"/m/lib/A/B/x.flac"_s}, {u"/m/lib/"_s}},
+        {u"/m/lib/", {u"/m/lib/A/x.flac"_s, u"/m/lib/C/y.flac"_s}, {u"/m/lib/"_s, u"/m/lib/"_s}},
+        {u"/m/lib",
+         {u"/m/lib/A/x.flac"_s, u"/n/in/one/y.flac"_s, u"/n/in/two/z.flac"_s},
+         {u"/m/lib/"_s, u"/n/in/"_s, u"/n/in/"_s}},
+        // A folder whose name begins like the library's lies outside it.
+        {u"/m/lib", {u"/m/library/x.flac"_s}, {u"/m/library/"_s}},
+        {u"", {u"/m/lib/A/x.flac"_s, u"/m/lib/C/y.flac"_s}, {u"/m/lib/"_s, u"/m/lib/"_s}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.sources.join(u' ').toStdString());
+        EXPECT_EQ(TreeRootsOf(c.sources, QString::fromUtf16(c.library)), c.roots);
+    }
+}
+
 // With the folder structure kept, a pattern's folders take the place of the source's: a
 // library laid out as Artist/Album gives out/Artist/Album/01 - Title, never the folders twice.
 TEST(OutputTreeTest, APatternThatMakesFoldersTakesThePlaceOfTheKeptStructure)

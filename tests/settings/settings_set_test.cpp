@@ -109,6 +109,7 @@ TEST_F(SettingsSetTest, SaveWritesEverySectionInItsOrder)
     set.general.namePattern = u"<artist>/<title>"_s;
     for (const QString& used : {u"<artist>/<title>"_s, u"<title>"_s, u"<artist>/<title>"_s})
         set.general.RememberNamePattern(used);
+    set.library.syncRoots = {u"/m/flac"_s, u"/m/more"_s};
     ASSERT_TRUE(set.SaveToFile(Path()));
     EXPECT_EQ(ReadText(Path()), "[Settings]\r\n"
                                 "CoderIndex=2\r\nPresetIndex=0\r\nOptionsInitialPage=0\r\n"
@@ -131,11 +132,16 @@ TEST_F(SettingsSetTest, SaveWritesEverySectionInItsOrder)
                                 "RecentNamePattern4=\r\nRecentNamePattern5=\r\n"
                                 "[Settings.Database]\r\nFindByFileName=0\r\n"
                                 "[Settings.Device]\r\nMaxSampleRate=0\r\nMaxBitDepth=0\r\n"
-                                "Channels=0\r\nVerifyLossless=1\r\n");
+                                "Channels=0\r\nVerifyLossless=1\r\n"
+                                "[Settings.Library]\r\nLibraryFolder=\r\nSyncCopyFolder=\r\n"
+                                "SyncRoot1=/m/flac\r\nSyncRoot2=/m/more\r\nSyncRoot3=\r\n"
+                                "SyncRoot4=\r\nSyncRoot5=\r\nSyncRoot6=\r\nSyncRoot7=\r\n"
+                                "SyncRoot8=\r\n");
     CSettingsSet loaded;
     ASSERT_TRUE(loaded.LoadFromFile(Path()));
     EXPECT_EQ(loaded.general.recentNamePatterns,
               (QStringList{u"<artist>/<title>"_s, u"<title>"_s}));
+    EXPECT_EQ(loaded.library.syncRoots, set.library.syncRoots);
 }
 
 // The file is written by orvel, then edited by hand; the known values load by the rules of

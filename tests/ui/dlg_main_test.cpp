@@ -541,3 +541,20 @@ TEST_F(MainWindowTest, AThreadCountNoMachineHasStillLetsTheWindowStart)
     ASSERT_TRUE(second.Initialise());
     EXPECT_EQ(second.Settings().core.threadsCount, CSettingsCore::kMaxThreadsCount);
 }
+
+// With the folder structure kept, an album added alone keeps its place below the library
+// folder, as it would with the whole library listed; a file outside it keeps today's rule.
+TEST_F(MainWindowTest, AnAlbumAddedAloneKeepsItsPlaceBelowTheLibraryFolder)
+{
+    CSettingsGeneral& general = window->Settings().general;
+    general.outputFolderSameAsOriginal = 0;
+    general.outputFolder = folder.Path(u"out/"_s);
+    general.keepFolderStructure = 1;
+    window->Settings().library.libraryFolder = folder.Path(u"Music/lib"_s);
+    window->AddPaths(
+        {folder.MakeWav(u"lib/Artist/Album/01.wav"_s), folder.MakeWav(u"loose/x.wav"_s)});
+    ChooseCoder(1);
+    c.applyButton->click();
+    EXPECT_EQ(window->FileList().At(0)->PlannedResult(), folder.Path(u"out/Artist/Album/01.mp3"_s));
+    EXPECT_EQ(window->FileList().At(1)->PlannedResult(), folder.Path(u"out/x.mp3"_s));
+}

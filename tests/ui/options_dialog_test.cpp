@@ -154,12 +154,14 @@ TEST_F(OptionsDialogTest, TheNamesPageShowsTheSelectedFilesWholeResultPath)
     settings.general.outputFolder = u"/out/"_s;
     settings.general.keepFolderStructure = 1;
     settings.general.namePattern = u"<artist>/<title>"_s;
+    // The library folder holds the selected file: its tree is kept below it, not below lib.
+    settings.library.libraryFolder = music.filePath(u"lib/A"_s);
     WhenModalShown(u"options"_s, [](QWidget* dialog) {
         auto* pattern = Find<QComboBox>(dialog, u"namePattern"_s);
         auto* preview = Find<QLabel>(dialog, u"namePreview"_s);
         EXPECT_EQ(preview->text(), u"Result of the selected file: /out/Artist/One.mp3"_s);
         pattern->setEditText(QString());
-        EXPECT_EQ(preview->text(), u"Result of the selected file: /out/A/B/1.mp3"_s);
+        EXPECT_EQ(preview->text(), u"Result of the selected file: /out/B/1.mp3"_s);
         Find<QPushButton>(dialog, u"cancelButton"_s)->click();
     });
     RunOptionsDialog(EnglishPack(), settings, core,
@@ -182,6 +184,7 @@ TEST_F(OptionsDialogTest, OkStoresWhatWasShownAndCancelStoresNothing)
                       Find<QLineEdit>(dialog, u"outputFolder"_s)->setText(u"/music/out/"_s);
                       Find<QCheckBox>(dialog, u"startLongFilesFirst"_s)->click();
                       Find<QCheckBox>(dialog, u"keepFolderStructure"_s)->click();
+                      Find<QLineEdit>(dialog, u"libraryFolder"_s)->setText(u" /music/flac "_s);
                       dialog->ShowPage(kCore);
                       Find<QComboBox>(dialog, u"threadsCount"_s)->setCurrentIndex(5);
                       Press(dialog, ok ? u"okButton"_s : u"cancelButton"_s);
@@ -193,6 +196,7 @@ TEST_F(OptionsDialogTest, OkStoresWhatWasShownAndCancelStoresNothing)
                   ok ? u"/music/out/"_s : before.general.outputFolder);
         EXPECT_EQ(settings.general.startLongFilesFirst, ok ? 0 : 1);
         EXPECT_EQ(settings.general.keepFolderStructure, ok ? 1 : 0);
+        EXPECT_EQ(settings.library.libraryFolder, ok ? u"/music/flac"_s : QString());
         EXPECT_EQ(settings.core.threadsCount, ok ? 6 : 1);
         EXPECT_EQ(settings.optionsInitialPage, ok ? kCore : kGeneral);
         // The Database page was never shown: its flag stays whatever OK does.
