@@ -470,7 +470,9 @@ audio) moves its result; a result the record still matches is up to date unread.
 Results of gone sources are kept, and removed with --delete only while they are as
 orvel wrote them, with the folders that leaves empty; a result changed outside orvel
 is left alone and named. Nothing the record does not list is removed or replaced.
---dry-run prints what would be added, converted again, moved and removed. A sync is
+Covers orvel copied go with the last result of their folder, and the folder with them;
+a file of the user's keeps it. --dry-run prints what would be added, converted
+again, moved, removed, copied as it is and copied along. A sync is
 refused, with the reason, when a library folder is missing or empty (a drive not
 mounted), when DIR is a copy of other folders, and when more than half of the copy
 would be removed without --delete-many.

@@ -179,6 +179,11 @@ void CBatchRun::PrintSyncPlan(const SyncPlan& plan)
             break;
         }
     }
+    // The covers and files along the results' folders would get.
+    const QList<CompanionCopy> along = session->PlannedCompanions();
+    for (const CompanionCopy& copy : along)
+        out << Text(englishTexts, SyncText::kCopyAlong, u"copy along"_s) << ": " << copy.from
+            << " -> " << copy.to << '\n';
     out << Text(englishTexts, SyncText::kWould,
                 u"would: %1 added, %2 converted again, %3 moved, %4 removed, %5 up to date, %6 "
                 u"kept, %7 left alone, %8 left out"_s)
@@ -191,6 +196,7 @@ void CBatchRun::PrintSyncPlan(const SyncPlan& plan)
                .arg(plan.Count(Kind::KeepReplaced))
                .arg(leftOut)
         << Text(englishTexts, SyncText::kCopied, u", %1 copied"_s).arg(copiedNew + copiedAgain)
+        << Text(englishTexts, SyncText::kCopiedAlong, u", %1 copied along"_s).arg(along.size())
         << '\n';
     out.flush();
 }

@@ -22,4 +22,6 @@ constexpr int kNotRemoved = 576;
 constexpr int kNewPlaceTaken = 577;
 constexpr int kCopy = 612;
 constexpr int kCopied = 613;
+constexpr int kCopyAlong = 615;
+constexpr int kCopiedAlong = 616;
 } // namespace SyncText

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "codecs/codec_discovery.h"
+#include "planning/companion_files.h"
 #include "planning/device_limits.h"
 #include "planning/file_info.h"
 #include "planning/job_planning.h"
@@ -152,6 +153,9 @@ public:
     // were not (a file of the user's in their place, a picture that cannot be read).
     int CompanionsCopied() const { return companionsCopied; }
     QStringList CompanionNotes() const { return companionNotes; }
+    // The covers and files along that carrying them would write for the files planned (or up
+    // to date) now: what a dry run shows.
+    QList<CompanionCopy> PlannedCompanions() const;
 
     // The English (or the pack's) text of a cause.
     static QString CauseText(LeftOutCause cause, const CLanguagePack& language);
