@@ -53,12 +53,14 @@ void CBatchRun::OnFileState(int index, FileState state)
         ++tally.upToDate;
         break;
     case FileState::Converted:
-        ++tally.converted;
+        ++(session->IsCopy(index) ? tally.copied : tally.converted);
         if (librarySync)
             librarySync->RecordConverted(file);
         if (!terminal)
-            out << (Verified(index) ? "converted, verified: " : "converted: ") << SourceName(file)
-                << " -> " << file.PlannedResult() << '\n';
+            out << (session->IsCopy(index) ? "copied: "
+                    : Verified(index)      ? "converted, verified: "
+                                           : "converted: ")
+                << SourceName(file) << " -> " << file.PlannedResult() << '\n';
         ReportTagProblems(index);
         break;
     case FileState::Failed:
@@ -117,8 +119,11 @@ void CBatchRun::PrintSummary(qint64 elapsedMs, int stopSignal)
         out << "stopped by " << SignalName(stopSignal) << ": ";
     if (oneJob && stopSignal == 0)
         return;
-    out << tally.converted << " converted, " << tally.failed << " failed, " << tally.leftOut
-        << " left out, " << tally.upToDate << " up to date, " << tally.notAudio << " not audio";
+    out << tally.converted << " converted, ";
+    if (tally.copied > 0)
+        out << tally.copied << " copied, ";
+    out << tally.failed << " failed, " << tally.leftOut << " left out, " << tally.upToDate
+        << " up to date, " << tally.notAudio << " not audio";
     if (tally.stopped > 0)
         out << ", " << tally.stopped << " not converted";
     if (!syncFolder.isEmpty())

@@ -48,6 +48,8 @@ constexpr COverride kOverrides[] = {
     {u"no-verify", &CBatchOptions::verify, 0},
     {u"covers", &CBatchOptions::covers, 1},
     {u"no-covers", &CBatchOptions::covers, 0},
+    {u"copy-same-format", &CBatchOptions::copySameFormat, 1},
+    {u"convert-same-format", &CBatchOptions::copySameFormat, 0},
 };
 
 // The device limits: each word on the line and the setting's number it stands for.
@@ -127,6 +129,7 @@ void AddOptions(QCommandLineParser& parser)
     parser.addOption(QCommandLineOption(u"threads"_s, QString(), u"count"_s));
     parser.addOption(QCommandLineOption(u"cue-gaps"_s, QString(), u"place"_s));
     parser.addOption(QCommandLineOption(u"track"_s, QString(), u"number"_s));
+    parser.addOption(QCommandLineOption(u"lossy"_s, QString(), u"rule"_s));
     for (const CChoice& choice : DeviceChoices())
         parser.addOption(QCommandLineOption(NameOf(choice.name), QString(), u"limit"_s));
     parser.addOption(QCommandLineOption(u"picture-size"_s, QString(), u"pixels"_s));
@@ -148,6 +151,14 @@ bool ReadNumbers(const QCommandLineParser& parser, CBatchOptions& options, QStri
         options.cueGaps = int(QStringList{u"previous"_s, u"own"_s, u"none"_s}.indexOf(place));
         if (options.cueGaps < 0) {
             error = u"--cue-gaps takes previous, own or none, not \"%1\""_s.arg(place);
+            return false;
+        }
+    }
+    if (parser.isSet(u"lossy"_s)) {
+        const QString rule = parser.value(u"lossy"_s);
+        options.lossy = int(QStringList{u"convert"_s, u"copy"_s, u"leave-out"_s}.indexOf(rule));
+        if (options.lossy < 0) {
+            error = u"--lossy takes convert, copy or leave-out, not \"%1\""_s.arg(rule);
             return false;
         }
     }
@@ -266,6 +277,14 @@ void ApplyCompanionOptions(const CBatchOptions& options, CSettingsGeneral& gener
     }
     if (options.copyAlongGiven)
         general.copyAlongPatterns = options.copyAlong;
+}
+
+void ApplyCopyRuleOptions(const CBatchOptions& options, CSettingsGeneral& general)
+{
+    if (options.copySameFormat >= 0)
+        general.copySameFormat = options.copySameFormat;
+    if (options.lossy >= 0)
+        general.lossyToLossy = options.lossy;
 }
 
 QString JobLineEscape(const QString& value)
@@ -397,6 +416,11 @@ Settings.ini, which orvel-batch reads as the window does and never writes.
                         of at most N pixels a side (0: as they are)
   --copy-along PATTERNS copy the files these patterns name along too, as "*.log;*.pdf"
                         ("" none; default: the saved patterns)
+  --copy-same-format    copy a source already in the coder's format as it is, to
+                        its result's name (--convert-same-format: convert it)
+  --lossy RULE          a lossy source (MP3, AAC, Vorbis, Opus) into a lossy coder:
+                        convert, copy (as it is, with its own extension) or
+                        leave-out (named with the reason); default: Settings.ini
   --list-coders         print the coders and their presets, then end
   --dry-run             print the planned command lines, convert nothing
   --jobs                print one shell line per file for GNU parallel, convert nothing
@@ -446,7 +470,9 @@ audio) moves its result; a result the record still matches is up to date unread.
 Results of gone sources are kept, and removed with --delete only while they are as
 orvel wrote them, with the folders that leaves empty; a result changed outside orvel
 is left alone and named. Nothing the record does not list is removed or replaced.
---dry-run prints what would be added, converted again, moved and removed. A sync is
+Covers orvel copied go with the last result of their folder, and the folder with them;
+a file of the user's keeps it. --dry-run prints what would be added, converted
+again, moved, removed, copied as it is and copied along. A sync is
 refused, with the reason, when a library folder is missing or empty (a drive not
 mounted), when DIR is a copy of other folders, and when more than half of the copy
 would be removed without --delete-many.

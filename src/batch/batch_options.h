@@ -47,8 +47,10 @@ struct CBatchOptions
     int maxSampleRate = -1;
     int maxBitDepth = -1;
     int channels = -1;
-    int verify = -1;    // --verify, --no-verify: -1 from the settings
-    QStringList inputs; // files and folders, in the order given
+    int verify = -1;         // --verify, --no-verify: -1 from the settings
+    int copySameFormat = -1; // --copy-same-format, --convert-same-format: -1 from the settings
+    int lossy = -1;          // --lossy: -1 from the settings, else the setting's number
+    QStringList inputs;      // files and folders, in the order given
 };
 
 // Reads the arguments (without the program name). False, with the reason, for an unknown
@@ -59,6 +61,8 @@ bool ParseBatchArguments(const QStringList& arguments, CBatchOptions& options, Q
 class CSettingsGeneral;
 // The covers and files along that the line asks for, in place of the settings'.
 void ApplyCompanionOptions(const CBatchOptions& options, CSettingsGeneral& general);
+// The copy rules the line asks for, in place of the settings'.
+void ApplyCopyRuleOptions(const CBatchOptions& options, CSettingsGeneral& general);
 
 // A value for a --jobs line: "%" and control characters (a line break first of all) as %XX.
 QString JobLineEscape(const QString& value);

@@ -6,6 +6,7 @@
 #include "report/run_report.h"
 
 #include <QCoreApplication>
+#include <QSet>
 
 using namespace Qt::StringLiterals;
 using Kind = SyncAction::Kind;
@@ -35,6 +36,12 @@ QList<CFileInfo*> CBatchRun::FilesInStartOrder() const
 void CBatchRun::PrintCommandLines(const QList<CFileInfo*>& planned)
 {
     for (CFileInfo* file : planned) {
+        // A copy rule's copy runs no program: its line says what lands where.
+        if (file->copyAsIs) {
+            out << "copy " << QuoteArgument(file->path) << ' '
+                << QuoteArgument(file->PlannedResult()) << '\n';
+            continue;
+        }
         // An album image is decoded once, by its first track: the others' coders read from it.
         const bool ownDecoder = !file->coder || file->coder->decoder == file->decoder.get();
         CDecoder* decoder = ownDecoder ? file->decoder.get() : nullptr;
@@ -81,6 +88,12 @@ QString CBatchRun::JobLine(CFileInfo& file, const CBatchOptions& options) const
     if (options.overwrite)
         words << u"--overwrite"_s;
     // The cover goes along from each line as it would from this call.
+    // The line copies what this call would copy.
+    words << (settings.general.copySameFormat != 0 ? u"--copy-same-format"_s
+                                                   : u"--convert-same-format"_s)
+          << u"--lossy"_s
+          << QStringList{u"convert"_s, u"copy"_s, u"leave-out"_s}.value(
+                 settings.general.lossyToLossy, u"convert"_s);
     words << (settings.general.copyCovers != 0 ? u"--covers"_s : u"--no-covers"_s)
           << u"--picture-size"_s << QString::number(settings.general.PictureMaxSide())
           << u"--copy-along"_s << JobValue(settings.general.copyAlongPatterns);
@@ -110,6 +123,15 @@ void CBatchRun::PrintSyncPlan(const SyncPlan& plan)
     // As the sync itself will: a result's place taken by a file of the user's leaves it out.
     int leftOut = 0;
     int leftOutNew = 0;
+    // Sources a copy rule copies as they are: their lines say "copy", and they are counted
+    // apart from the added and converted ones.
+    QSet<QString> copies;
+    for (int index = 0; index < session->Count(); ++index) {
+        if (session->IsCopy(index))
+            copies.insert(session->File(index)->path);
+    }
+    int copiedNew = 0;
+    int copiedAgain = 0;
     for (const SyncAction& action : plan.actions) {
         const QString because = action.reason.isEmpty() ? QString() : u": "_s + action.reason;
         if (action.kind == Kind::Add || action.kind == Kind::Convert) {
@@ -118,6 +140,12 @@ void CBatchRun::PrintSyncPlan(const SyncPlan& plan)
                     << ForeignFileText(InCopy(action.result)) << '\n';
                 ++leftOut;
                 leftOutNew += action.kind == Kind::Add ? 1 : 0;
+                continue;
+            }
+            if (copies.contains(action.source)) {
+                out << Text(englishTexts, SyncText::kCopy, u"copy"_s) << ": " << action.source
+                    << " -> " << InCopy(action.result) << '\n';
+                ++(action.kind == Kind::Add ? copiedNew : copiedAgain);
                 continue;
             }
         }
@@ -151,17 +179,24 @@ void CBatchRun::PrintSyncPlan(const SyncPlan& plan)
             break;
         }
     }
+    // The covers and files along the results' folders would get.
+    const QList<CompanionCopy> along = session->PlannedCompanions();
+    for (const CompanionCopy& copy : along)
+        out << Text(englishTexts, SyncText::kCopyAlong, u"copy along"_s) << ": " << copy.from
+            << " -> " << copy.to << '\n';
     out << Text(englishTexts, SyncText::kWould,
                 u"would: %1 added, %2 converted again, %3 moved, %4 removed, %5 up to date, %6 "
                 u"kept, %7 left alone, %8 left out"_s)
-               .arg(plan.Count(Kind::Add) - leftOutNew)
-               .arg(plan.Count(Kind::Convert) - (leftOut - leftOutNew))
+               .arg(plan.Count(Kind::Add) - leftOutNew - copiedNew)
+               .arg(plan.Count(Kind::Convert) - (leftOut - leftOutNew) - copiedAgain)
                .arg(plan.Count(Kind::Move))
                .arg(plan.Count(Kind::Remove))
                .arg(plan.Count(Kind::UpToDate))
                .arg(plan.Count(Kind::KeepGone))
                .arg(plan.Count(Kind::KeepReplaced))
                .arg(leftOut)
+        << Text(englishTexts, SyncText::kCopied, u", %1 copied"_s).arg(copiedNew + copiedAgain)
+        << Text(englishTexts, SyncText::kCopiedAlong, u", %1 copied along"_s).arg(along.size())
         << '\n';
     out.flush();
 }

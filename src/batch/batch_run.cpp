@@ -71,6 +71,7 @@ int CBatchRun::Run(const CBatchOptions& options)
     if (options.cueGaps >= 0)
         settings.general.cueGaps = options.cueGaps;
     ApplyCompanionOptions(options, settings.general);
+    ApplyCopyRuleOptions(options, settings.general);
     if (!options.cueEncoding.isEmpty())
         settings.general.cueEncoding = options.cueEncoding;
     ApplyDeviceOptions(options);

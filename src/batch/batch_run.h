@@ -38,6 +38,7 @@ private:
     struct Tally
     {
         int converted = 0;
+        int copied = 0; // sources copied as they are by a copy rule
         int failed = 0;
         int leftOut = 0;  // named with the reason; the exit status says so
         int upToDate = 0; // results newer than their sources, and whole

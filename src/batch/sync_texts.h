@@ -20,4 +20,8 @@ constexpr int kRemoved = 574;
 constexpr int kNotMoved = 575;
 constexpr int kNotRemoved = 576;
 constexpr int kNewPlaceTaken = 577;
+constexpr int kCopy = 612;
+constexpr int kCopied = 613;
+constexpr int kCopyAlong = 615;
+constexpr int kCopiedAlong = 616;
 } // namespace SyncText

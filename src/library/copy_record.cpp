@@ -88,7 +88,10 @@ bool CCopyRecord::Prepare()
         !Execute(u"CREATE TABLE IF NOT EXISTS results (result TEXT PRIMARY KEY, source TEXT NOT "
                  "NULL, source_size INTEGER, source_time_ns INTEGER, source_digest TEXT, "
                  "settings TEXT, result_size INTEGER, result_time_ns INTEGER)"_s) ||
-        !Execute(u"CREATE INDEX IF NOT EXISTS results_by_source ON results (source)"_s))
+        !Execute(u"CREATE INDEX IF NOT EXISTS results_by_source ON results (source)"_s) ||
+        // Added later beside the results; a record without it gains it empty.
+        !Execute(u"CREATE TABLE IF NOT EXISTS companions (result TEXT PRIMARY KEY, size "
+                 "INTEGER, time_ns INTEGER)"_s))
         return false;
     QSqlQuery query(QSqlDatabase::database(connection, false));
     if (!query.exec(u"SELECT value FROM meta WHERE key = 'version'"_s)) {
@@ -161,4 +164,53 @@ bool CCopyRecord::Remove(const QString& result)
 bool CCopyRecord::Rename(const QString& from, const QString& to)
 {
     return Execute(u"UPDATE OR REPLACE results SET result = ? WHERE result = ?"_s, {to, from});
+}
+
+namespace {
+
+// Names directly in the folder: its path and a "/" before them, no "/" after. Compared as
+// text, so that "%" or "_" in a folder's name are never wildcards.
+// Each "?" takes the folder.
+const QString kDirectlyIn = u"substr(result, 1, length(?) + 1) = ? || '/' AND "
+                            "instr(substr(result, length(?) + 2), '/') = 0"_s;
+constexpr int kFolderValues = 3;
+
+} // namespace
+
+bool CCopyRecord::PutCompanion(const CompanionEntry& entry)
+{
+    return Execute(u"INSERT OR REPLACE INTO companions (result, size, time_ns) VALUES (?, ?, ?)"_s,
+                   {entry.result, entry.size, entry.timeNs});
+}
+
+bool CCopyRecord::RemoveCompanion(const QString& result)
+{
+    return Execute(u"DELETE FROM companions WHERE result = ?"_s, {result});
+}
+
+QList<CompanionEntry> CCopyRecord::CompanionsIn(const QString& folder) const
+{
+    QList<CompanionEntry> entries;
+    QSqlQuery query(QSqlDatabase::database(connection, false));
+    query.prepare(u"SELECT result, size, time_ns FROM companions WHERE "_s + kDirectlyIn);
+    for (int i = 0; i < kFolderValues; ++i)
+        query.addBindValue(folder);
+    if (!query.exec()) {
+        lastError = query.lastError().text();
+        return entries;
+    }
+    while (query.next())
+        entries.append(
+            {query.value(0).toString(), query.value(1).toLongLong(), query.value(2).toLongLong()});
+    return entries;
+}
+
+bool CCopyRecord::HoldsResultsIn(const QString& folder) const
+{
+    QSqlQuery query(QSqlDatabase::database(connection, false));
+    query.prepare(u"SELECT 1 FROM results WHERE "_s + kDirectlyIn + u" LIMIT 1"_s);
+    for (int i = 0; i < kFolderValues; ++i)
+        query.addBindValue(folder);
+    // Unreadable counts as holding: a folder is kept rather than emptied on a doubt.
+    return !query.exec() || query.next();
 }

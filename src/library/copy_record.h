@@ -23,6 +23,16 @@ struct CopyEntry
     bool operator==(const CopyEntry&) const = default;
 };
 
+// A cover or other file orvel carried along into a result folder of the copy.
+struct CompanionEntry
+{
+    QString result; // below the copy's folder, "/"-separated
+    qint64 size = 0;
+    qint64 timeNs = 0;
+
+    bool operator==(const CompanionEntry&) const = default;
+};
+
 // The record of a library copy: a hidden SQLite file in the copy's folder listing every result
 // orvel wrote there and what it was made from, so that a later sync converts only what changed,
 // moves what was renamed, and removes only its own results. Each result is written as it lands,
@@ -51,6 +61,15 @@ public:
     bool Remove(const QString& result);
     // The entry moves to another result name (its file was renamed with it).
     bool Rename(const QString& from, const QString& to);
+
+    // The covers and files along orvel wrote, so that the folder of a removed album goes with
+    // its cover, never with a file of the user's.
+    bool PutCompanion(const CompanionEntry& entry);
+    bool RemoveCompanion(const QString& result);
+    // Those directly in the folder ("/"-separated, below the copy's folder).
+    QList<CompanionEntry> CompanionsIn(const QString& folder) const;
+    // The record lists a result directly in the folder.
+    bool HoldsResultsIn(const QString& folder) const;
 
     QString LastError() const { return lastError; }
 

@@ -81,6 +81,8 @@ public:
     QString presetName;
     std::unique_ptr<CCoder> coder;
     std::unique_ptr<CDecoder> decoder;
+    // The coder run stands for a copy of the source as it is: no program runs for it.
+    bool copyAsIs = false;
     // A run of this file's jobs failed the last time they ran (Retry failed runs them again).
     bool lastRunFailed = false;
     // Set for a track of an album image; shared by the rows copied from it.

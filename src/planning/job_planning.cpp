@@ -455,6 +455,7 @@ bool ResetJobs(CFileInfo& file)
     file.presetName.clear();
     file.coder.reset();
     file.decoder.reset();
+    file.copyAsIs = false;
     return true;
 }
 

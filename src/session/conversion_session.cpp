@@ -169,11 +169,19 @@ QList<int> CConversionSession::Plan(const QList<int>& indexes, CCoder* coder, in
                            file.folder, naming.pattern);
         record.failedRun.reset();
         CCoder* used = decodeOnly ? nullptr : coder;
-        const bool plannedNow = file.track
-                                    ? PlanTrack(file, decoders, used, presetIndex, folder,
-                                                decodeOnly, naming, tempFolder, chain)
-                                    : PlanFile(file, decoders, used, presetIndex, folder,
-                                               decodeOnly, directInput, naming, tempFolder, chain);
+        bool plannedNow = false;
+        if (used && PlanByCopyRules(index, *used, presetIndex, folder, naming, plannedNow)) {
+            if (plannedNow) {
+                record.madeWith = madeWith;
+                SetState(index, FileState::Planned);
+                planned << index;
+            }
+            continue;
+        }
+        plannedNow = file.track ? PlanTrack(file, decoders, used, presetIndex, folder, decodeOnly,
+                                            naming, tempFolder, chain)
+                                : PlanFile(file, decoders, used, presetIndex, folder, decodeOnly,
+                                           directInput, naming, tempFolder, chain);
         if (!plannedNow || (!file.coder && !file.decoder)) {
             LeaveOut(index, LeftOutCause::NoDecoder);
             continue;
@@ -317,6 +325,10 @@ bool CConversionSession::Queue()
             LeaveOut(index, LeftOutCause::FolderNotMade);
             continue;
         }
+        if (file.copyAsIs) {
+            CopyAsIs(index);
+            continue;
+        }
         for (CCodec* run :
              {static_cast<CCodec*>(file.decoder.get()), static_cast<CCodec*>(file.coder.get())}) {
             if (!run)
@@ -338,8 +350,11 @@ bool CConversionSession::Queue()
         order << index;
     }
     startOrder = order;
-    if (queued.isEmpty())
+    // Copies alone need no core: their folders still get their covers.
+    if (queued.isEmpty()) {
+        CarryCompanions();
         return false;
+    }
     core.SetThreadsCount(Threads());
     ResultOptions options;
     options.copyTags = settings.general.copyTags != 0;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "codecs/codec_discovery.h"
+#include "planning/companion_files.h"
 #include "planning/device_limits.h"
 #include "planning/file_info.h"
 #include "planning/job_planning.h"
@@ -72,6 +73,7 @@ struct SessionCounts
     int running = 0; // decoding or coding
     int held = 0;
     int converted = 0;
+    int copied = 0; // of the converted: sources copied as they are by a copy rule
     int failed = 0;
     int stopped = 0;
 };
@@ -135,6 +137,8 @@ public:
     LeftOutCause Cause(int index) const;
     // The run whose failure made the file Failed; null otherwise.
     const RunResult* FailedRun(int index) const;
+    // Its result is its source copied as it is (a copy rule), in this run or, planned, to come.
+    bool IsCopy(int index) const;
     // The run that made the file's result in this run, once it has ended; null before.
     const RunResult* ResultRun(int index) const;
     // Why the file is left out or failed, in the pack's words; empty otherwise.
@@ -153,6 +157,9 @@ public:
     // were not (a file of the user's in their place, a picture that cannot be read).
     int CompanionsCopied() const { return companionsCopied; }
     QStringList CompanionNotes() const { return companionNotes; }
+    // The covers and files along that carrying them would write for the files planned (or up
+    // to date) now: what a dry run shows.
+    QList<CompanionCopy> PlannedCompanions() const;
 
     // The English (or the pack's) text of a cause.
     static QString CauseText(LeftOutCause cause, const CLanguagePack& language);
@@ -165,6 +172,12 @@ Q_SIGNALS:
 
 private:
     void KeepAwake(int fileCount);
+    // The copy rules (session_copies.cpp): the file is planned as a copy of its source, left
+    // out, or (false) planned as any other.
+    bool PlanByCopyRules(int index, CCoder& coder, int presetIndex, const QString& folder,
+                         const ResultNaming& naming, bool& planned);
+    // Puts a source planned as a copy at its result's name; no program runs for it.
+    void CopyAsIs(int index);
     // Once a run is over: each folder of results converted or up to date gets its source
     // folder's cover and the files the patterns name.
     void CarryCompanions();
@@ -181,6 +194,7 @@ private:
         bool inRun = false;        // queued in the current (or last) run
         QString madeWith;          // the signature of the choices it was planned with
         bool lastRunEnded = false; // its coder, or its decoder alone, has ended in this run
+        bool copied = false;       // Converted by copying its source as it is
         qint64 startedMs = -1;     // on runClock: when its first program of this run started
         qint64 endedMs = -1;       // on runClock: when its last program of this run ended
     };

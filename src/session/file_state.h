@@ -28,6 +28,7 @@ enum class LeftOutCause
     SharedOutput,  // an earlier file writes the same result
     ResultExists,  // its result exists and replacing it was not allowed
     FolderNotMade, // its output folder cannot be created
+    LossyToLossy,  // a lossy source is not encoded into another lossy format (a copy rule)
 };
 
 // A file's state and cause after news of one of its runs.

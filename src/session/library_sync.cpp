@@ -281,8 +281,25 @@ void CLibrarySync::PruneEmptiedFolders(const QString& result)
         if (slash <= 0)
             return;
         folder.truncate(slash);
+        RemoveOwnCompanions(folder);
         if (!QDir().rmdir(InCopy(folder)))
             return;
+    }
+}
+
+// A folder whose last result went loses the covers and files orvel carried into it, while each
+// is still as orvel wrote it; a file of the user's there keeps the folder.
+void CLibrarySync::RemoveOwnCompanions(const QString& folder)
+{
+    if (record->HoldsResultsIn(folder))
+        return;
+    for (const CompanionEntry& along : record->CompanionsIn(folder)) {
+        const std::optional<FoundResult> found = StampOfResult(InCopy(along.result));
+        if (found && found->size == along.size && SameResultTime(along.timeNs, found->timeNs) &&
+            QFile::remove(InCopy(along.result)))
+            record->RemoveCompanion(along.result);
+        else if (!found)
+            record->RemoveCompanion(along.result);
     }
 }
 

@@ -83,6 +83,7 @@ private:
     bool MoveResult(const SyncAction& action);
     bool RemoveResult(const SyncAction& action);
     void PruneEmptiedFolders(const QString& result);
+    void RemoveOwnCompanions(const QString& folder);
     void Tell(LibrarySyncEvent::Kind kind, const QString& path, const QString& other = {},
               const QString& reason = {}) const;
 

@@ -16,6 +16,7 @@ constexpr int kOtherSource = 432;
 constexpr int kSharedOutput = 433;
 constexpr int kResultExists = 434;
 constexpr int kFolderNotMade = 435;
+constexpr int kLossyToLossy = 611;
 } // namespace Id
 
 } // namespace
@@ -52,6 +53,9 @@ QString CConversionSession::CauseText(LeftOutCause cause, const CLanguagePack& p
         return RunReport::Text(pack, Id::kResultExists, u"its result exists already"_s);
     case LeftOutCause::FolderNotMade:
         return RunReport::Text(pack, Id::kFolderNotMade, u"its output folder cannot be created"_s);
+    case LeftOutCause::LossyToLossy:
+        return RunReport::Text(pack, Id::kLossyToLossy,
+                               u"a lossy source is not encoded into another lossy format"_s);
     case LeftOutCause::None:
         break;
     }
@@ -91,6 +95,12 @@ void CConversionSession::SetState(int index, FileState state)
     Tally(before, -1);
     Tally(state, 1);
     record.state = state;
+    if (before == FileState::Converted && record.copied) {
+        --counts.copied;
+        record.copied = false;
+    }
+    if (state == FileState::Converted && record.copied)
+        ++counts.copied;
     if (state != FileState::LeftOut)
         record.cause = LeftOutCause::None;
     // Retry failed runs again what failed last; a file the run never reached keeps its mark.

@@ -81,7 +81,9 @@ bool CSettingsGeneral::Exchange(bool continueOnError, CSettingsStorage* storage,
            values.Int32(u"ShrinkPictures"_s, shrinkPictures, 0) &&
            values.Int32(u"PictureMaxSize"_s, pictureMaxSize, 600) &&
            values.String(u"CopyAlongPatterns"_s, copyAlongPatterns, QString()) &&
-           ExchangeRecentPatterns(values) && values.Result();
+           values.Int32(u"CopySameFormat"_s, copySameFormat, 0) &&
+           values.Int32(u"LossyToLossy"_s, lossyToLossy, 0) && ExchangeRecentPatterns(values) &&
+           values.Result();
 }
 
 int CSettingsGeneral::PictureMaxSide() const

@@ -93,6 +93,10 @@ public:
     // Other files of a source folder copied along with its results: patterns such as
     // "*.log;*.pdf", separated by ";"; empty: none.
     QString copyAlongPatterns;
+    // A source already in the coder's format is copied as it is instead of converted.
+    qint32 copySameFormat = 0;
+    // A lossy source into a lossy coder: 0 converted, 1 copied as it is, 2 left out.
+    qint32 lossyToLossy = 0;
     // The longer side of pictures made smaller; 0 when they stay as they are.
     int PictureMaxSide() const;
     static constexpr int kRecentNamePatterns = 5;

@@ -49,6 +49,12 @@ QString RunSummaryText(const SessionCounts& counts, qint64 elapsedMs, const QStr
                        .arg(counts.failed)
                        .arg(counts.leftOut)
                        .arg(counts.upToDate);
+    // Sources a copy rule copied as they are count among the converted ones.
+    constexpr int kSummaryCopied = 614;
+    if (counts.copied > 0) {
+        text += u' ' + LanguageTextOr(language, kSummaryCopied, u"%1 of them copied as they are."_s)
+                           .arg(counts.copied);
+    }
     if (counts.stopped > 0) {
         text += u' ' + LanguageTextOr(language, StatusText::kSummaryStopped,
                                       u"%1 stopped before they were done."_s)

@@ -5,6 +5,7 @@
 #include "ui/ui_texts.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -22,6 +23,11 @@ constexpr int kShrinkPictures = 602;
 constexpr int kPixels = 603;
 constexpr int kPatterns = 604;
 constexpr int kNeverReplaced = 605;
+constexpr int kCopySameFormat = 606;
+constexpr int kLossyRule = 607;
+constexpr int kLossyConvert = 608;
+constexpr int kLossyCopy = 609;
+constexpr int kLossyLeaveOut = 610;
 } // namespace Text
 
 // Below this a cover shows nothing; above it no player's screen is.
@@ -71,6 +77,21 @@ void COptionsPageAlong::BuildControls(QWidget* page)
     layout->addWidget(label);
     layout->addWidget(patterns);
     layout->addWidget(note);
+    AddFlag(layout, u"copySameFormat"_s, Text::kCopySameFormat, general.copySameFormat);
+    auto* lossyLabel =
+        new QLabel(LanguageTextOr(language, Text::kLossyRule,
+                                  u"Lossy sources (MP3, AAC, Vorbis, Opus) into a lossy coder:"_s),
+                   page);
+    lossyRule = new QComboBox(page);
+    lossyRule->setObjectName(u"lossyToLossy"_s);
+    // In the order of the setting's values.
+    lossyRule->addItem(LanguageTextOr(language, Text::kLossyConvert, u"Convert them"_s));
+    lossyRule->addItem(LanguageTextOr(language, Text::kLossyCopy, u"Copy them as they are"_s));
+    lossyRule->addItem(LanguageTextOr(language, Text::kLossyLeaveOut, u"Leave them out"_s));
+    lossyRule->setCurrentIndex(qBound(0, int(general.lossyToLossy), 2));
+    lossyLabel->setBuddy(lossyRule);
+    layout->addWidget(lossyLabel);
+    layout->addWidget(lossyRule);
     layout->addStretch(1);
 }
 
@@ -78,4 +99,5 @@ void COptionsPageAlong::OnOK()
 {
     settings->general.pictureMaxSize = pictureSize->value();
     settings->general.copyAlongPatterns = patterns->text().trimmed();
+    settings->general.lossyToLossy = lossyRule->currentIndex();
 }

@@ -2,11 +2,13 @@
 
 #include "ui/options_page.h"
 
+class QComboBox;
 class QLineEdit;
 class QSpinBox;
 
 // Covers and files along: the source folder's cover copied beside the results, pictures made
-// small for players, and the patterns of other files that go along.
+// small for players, the patterns of other files that go along, and the copy rules that spare
+// a source its decoding and encoding.
 class COptionsPageAlong : public COptionsPage
 {
 public:
@@ -21,4 +23,5 @@ protected:
 private:
     QSpinBox* pictureSize = nullptr;
     QLineEdit* patterns = nullptr;
+    QComboBox* lossyRule = nullptr;
 };

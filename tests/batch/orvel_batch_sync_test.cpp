@@ -329,6 +329,42 @@ TEST_F(OrvelBatchSyncTest, KeepsTheCopyInStepWithTheLibrary)
          u"--coder 'Ogg Vorbis' --preset 'Quality 7 (~224 kbps)'"_s,
          0,
          {u"0 converted, 0 failed, 0 left out, 2 up to date"_s}},
+        {"a dry run names the covers new albums would get, and counts them",
+         [this] {
+             for (const char* album : {"J", "K"}) {
+                 const QString folder = u"lib/"_s + QString::fromLatin1(album);
+                 MakeFlac(folder + u"/track.flac"_s, album[0] == 'J' ? 1.7 : 1.8);
+                 Run(u"ffmpeg"_s, {u"-loglevel"_s, u"error"_s, u"-f"_s, u"lavfi"_s, u"-i"_s,
+                                   u"testsrc=size=64x64"_s, u"-frames:v"_s, u"1"_s,
+                                   Path(folder + u"/folder.jpg"_s)});
+             }
+         },
+         u"--coder 'Ogg Vorbis' --preset 'Quality 7 (~224 kbps)' --dry-run"_s,
+         0,
+         {u"copy along: "_s + Path(u"lib/J/folder.jpg"_s) + u" -> "_s +
+              Path(u"copy/J/folder.jpg"_s),
+          u", 2 copied along"_s},
+         {},
+         {u"J"_s, u"K"_s}},
+        {"the sync converts them and their covers go along",
+         {},
+         u"--coder 'Ogg Vorbis' --preset 'Quality 7 (~224 kbps)'"_s,
+         0,
+         {u"2 converted"_s, u"2 copied along"_s},
+         {u"J/track.ogg"_s, u"J/folder.jpg"_s, u"K/folder.jpg"_s}},
+        {"albums removed with --delete take their covers and folders, a file of the user's stays",
+         [this] {
+             ASSERT_TRUE(QDir(Path(u"lib/J"_s)).removeRecursively());
+             ASSERT_TRUE(QDir(Path(u"lib/K"_s)).removeRecursively());
+             QFile mine(Path(u"copy/K/playlist.m3u"_s));
+             ASSERT_TRUE(mine.open(QIODevice::WriteOnly));
+             mine.write("the user's own list");
+         },
+         u"--coder 'Ogg Vorbis' --preset 'Quality 7 (~224 kbps)' --delete"_s,
+         0,
+         {u"2 removed"_s},
+         {u"K/playlist.m3u"_s},
+         {u"J"_s, u"K/folder.jpg"_s, u"K/track.ogg"_s}},
     };
 
     QMap<QString, Stamp> before;

@@ -261,6 +261,65 @@ TEST_F(OrvelBatchTest, TheCoverAndTheNamedFilesGoAlongAndAUsersCoverStays)
     EXPECT_FALSE(QFile::exists(Path(u"lib/Album/Folder.jpg"_s)));
 }
 
+// The copy rules end to end: an MP3 for the MP3 coder and an Ogg file among MP3 results land
+// byte for byte, planned, run, counted and handed to job lines alike; a lossy source for
+// another lossy coder is left out with the reason.
+TEST_F(OrvelBatchTest, CopyRulesCopySourcesByteForByteOrLeaveThemOutWithTheReason)
+{
+    MakeFlac(u"lib/A/one.flac"_s);
+    ASSERT_TRUE(fixtures::MakeWav(Path(u"tmp/lossy.wav"_s), 44100, 2, 16, 1.0));
+    ASSERT_EQ(Shell(u"lame --quiet tmp/lossy.wav lib/A/two.mp3 && "
+                    u"oggenc -Q tmp/lossy.wav -o lib/A/three.ogg && rm tmp/lossy.wav"_s)
+                  .status,
+              0);
+    const auto bytes = [this](const QString& relative) {
+        QFile file(Path(relative));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    const QString rules = u"--coder 'LAME MP3' --copy-same-format --lossy copy "_s;
+
+    const Result plan = Batch(rules + u"--output out --dry-run lib"_s);
+    ASSERT_EQ(plan.status, 0) << plan.err.toStdString();
+    EXPECT_TRUE(plan.out.contains(
+        u"copy \"%1\" \"%2\""_s.arg(Path(u"lib/A/two.mp3"_s), Path(u"out/two.mp3"_s))))
+        << plan.out.toStdString();
+    EXPECT_TRUE(plan.out.contains(u"\"%1\"\n"_s.arg(Path(u"out/three.ogg"_s))));
+    EXPECT_EQ(plan.out.count(u"/lame\""_s), 1) << plan.out.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(Path(u"out"_s)));
+
+    const Result run = Batch(rules + u"--output out lib"_s);
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.out.contains(u"copied: "_s + Path(u"lib/A/two.mp3"_s)));
+    EXPECT_TRUE(run.out.contains(u"1 converted, 2 copied, 0 failed"_s)) << run.out.toStdString();
+    EXPECT_EQ(bytes(u"out/two.mp3"_s), bytes(u"lib/A/two.mp3"_s));
+    EXPECT_EQ(bytes(u"out/three.ogg"_s), bytes(u"lib/A/three.ogg"_s));
+    EXPECT_FALSE(bytes(u"out/one.mp3"_s).isEmpty());
+    EXPECT_TRUE(QDir(Path(u"out"_s)).entryList({u".orv*"_s}, QDir::Hidden | QDir::Files).isEmpty());
+    // Copies are results: the next run finds them up to date.
+    const Result again = Batch(rules + u"--output out lib"_s);
+    EXPECT_TRUE(again.out.contains(u"0 converted, 0 failed, 0 left out, 3 up to date"_s))
+        << again.out.toStdString();
+
+    // A job line copies as this call would.
+    const Result lines = Batch(rules + u"--output jobs --jobs lib/A/two.mp3"_s);
+    ASSERT_EQ(lines.status, 0) << lines.err.toStdString();
+    EXPECT_TRUE(lines.out.contains(u"--copy-same-format --lossy copy"_s))
+        << lines.out.toStdString();
+    ASSERT_EQ(Shell(lines.out).status, 0);
+    EXPECT_EQ(bytes(u"jobs/two.mp3"_s), bytes(u"lib/A/two.mp3"_s));
+
+    const Result leftOut = Batch(u"--coder Opus --lossy leave-out --output opus lib"_s);
+    EXPECT_EQ(leftOut.status, 1);
+    for (const char16_t* name : {u"lib/A/two.mp3", u"lib/A/three.ogg"})
+        EXPECT_TRUE(leftOut.err.contains(
+            u"left out: %1: a lossy source is not encoded into another lossy format"_s.arg(
+                Path(QString::fromUtf16(name)))))
+            << leftOut.err.toStdString();
+    EXPECT_TRUE(leftOut.out.contains(u"1 converted, 0 failed, 2 left out"_s))
+        << leftOut.out.toStdString();
+    EXPECT_EQ(QDir(Path(u"opus"_s)).entryList(QDir::Files), QStringList{u"one.opus"_s});
+}
+
 TEST_F(OrvelBatchTest, BadArgumentsEndWithStatusTwoAndAnOwnOutputIsRefused)
 {
     const QString song = MakeFlac(u"song.flac"_s, 0.5);

@@ -203,6 +203,8 @@ TEST(CopyRecordTest, TheRecordOutlivesItsProgramAndRefusesOtherFiles)
         EXPECT_TRUE(record->Put(Entry(u"/music/b2.flac"_s, u"b.mp3"_s, 7)));
         EXPECT_TRUE(record->Rename(u"a.mp3"_s, u"Artist/a.mp3"_s));
         EXPECT_TRUE(record->Remove(u"gone.mp3"_s));
+        for (const char16_t* along : {u"Artist/folder.jpg", u"Artist/Sub/cover.jpg", u"A_/x.jpg"})
+            EXPECT_TRUE(record->PutCompanion({QString::fromUtf16(along), 5, 6}));
     }
     EXPECT_TRUE(QFile::exists(dir.filePath(QString::fromLatin1(CCopyRecord::kFileName))));
     auto record = CCopyRecord::Open(dir.path(), &error);
@@ -211,6 +213,16 @@ TEST(CopyRecordTest, TheRecordOutlivesItsProgramAndRefusesOtherFiles)
     EXPECT_EQ(record->Entries(), (QList<CopyEntry>{Entry(u"/music/a.flac"_s, u"Artist/a.mp3"_s),
                                                    Entry(u"/music/b2.flac"_s, u"b.mp3"_s, 7)}));
     EXPECT_FALSE(record->EntryForResult(u"a.mp3"_s));
+    // Directly in the folder, its name never a wildcard.
+    EXPECT_EQ(record->CompanionsIn(u"Artist"_s),
+              (QList<CompanionEntry>{{u"Artist/folder.jpg"_s, 5, 6}}));
+    EXPECT_TRUE(record->CompanionsIn(u"A%"_s).isEmpty());
+    EXPECT_TRUE(record->CompanionsIn(u"Art"_s).isEmpty());
+    EXPECT_TRUE(record->HoldsResultsIn(u"Artist"_s));
+    EXPECT_FALSE(record->HoldsResultsIn(u"Artist/Sub"_s));
+    EXPECT_FALSE(record->HoldsResultsIn(u"A_"_s));
+    EXPECT_TRUE(record->RemoveCompanion(u"Artist/folder.jpg"_s));
+    EXPECT_TRUE(record->CompanionsIn(u"Artist"_s).isEmpty());
     record.reset();
 
     QTemporaryDir other;

@@ -126,7 +126,7 @@ TEST_F(SettingsSetTest, SaveWritesEverySectionInItsOrder)
                                 "NumberSharedNames=0\r\nLanguage=\r\nKeepAwake=1\r\n"
                                 "NotifyWhenDone=1\r\nCueGaps=0\r\nCueEncoding=\r\n"
                                 "CopyCovers=1\r\nShrinkPictures=0\r\nPictureMaxSize=600\r\n"
-                                "CopyAlongPatterns=\r\n"
+                                "CopyAlongPatterns=\r\nCopySameFormat=0\r\nLossyToLossy=0\r\n"
                                 "RecentNamePattern1=<artist>/<title>\r\n"
                                 "RecentNamePattern2=<title>\r\nRecentNamePattern3=\r\n"
                                 "RecentNamePattern4=\r\nRecentNamePattern5=\r\n"
