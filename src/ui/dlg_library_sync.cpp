@@ -327,18 +327,24 @@ void CDlgLibrarySync::PlanSync()
 {
     CBusyCursor busy;
     // A plan writes nothing: without a record it makes none.
+    if (PlanOnRecord(true))
+        ShowPlan();
+}
+
+bool CDlgLibrarySync::PlanOnRecord(bool dryRun)
+{
     librarySync = MakeSync();
-    if (QString error; !librarySync->OpenRecord(true, &error)) {
+    if (QString error; !librarySync->OpenRecord(dryRun, &error)) {
         ShowRefusal(error);
-        return;
+        return false;
     }
     plan = librarySync->Plan(readRoots, SyncSignature(coder, presetIndex, settings),
                              removeGone->isChecked(), false);
     if (!plan.refusal.isEmpty()) {
         ShowRefusal(plan.refusal);
-        return;
+        return false;
     }
-    ShowPlan();
+    return true;
 }
 
 void CDlgLibrarySync::ShowRefusal(const QString& reason)
@@ -418,17 +424,8 @@ void CDlgLibrarySync::Sync()
     if (!session || reader)
         return;
     // Planned again on a record opened for writing: what is carried out is what is there now.
-    librarySync = MakeSync();
-    if (QString error; !librarySync->OpenRecord(false, &error)) {
-        ShowRefusal(error);
+    if (!PlanOnRecord(false))
         return;
-    }
-    plan = librarySync->Plan(readRoots, SyncSignature(coder, presetIndex, settings),
-                             removeGone->isChecked(), false);
-    if (!plan.refusal.isEmpty()) {
-        ShowRefusal(plan.refusal);
-        return;
-    }
     const int removals = plan.Count(Kind::Remove);
     if (removals > 0 &&
         !CurrentNotifier()->Confirm(

@@ -57,6 +57,8 @@ private:
     void StopReading();
     void OnLibraryRead();
     void PlanSync();
+    // Opens the record (for writing unless dryRun) and plans; false, shown, on a refusal.
+    bool PlanOnRecord(bool dryRun);
     void ShowRefusal(const QString& reason);
     void ShowPlan();
     void Sync();
