@@ -60,10 +60,13 @@ std::vector<std::unique_ptr<CFileInfo>> CAlbumSplitter::RowsOf(std::unique_ptr<C
         return RowsOfSheet(record->path);
     if (!MayBeImage(*record))
         return Only(std::move(record));
-    const QString resolved = ResolvedPath(record->path);
-    if (added.contains(resolved))
+    // Resolving links looks at every folder of the path: done only where a sheet may name the
+    // image by another path, not for each file of a library without sheets.
+    const bool sheetsAround = sheetsRead || FolderHoldsSheets(record->folder);
+    const QString key = sheetsAround ? ResolvedPath(record->path) : record->path;
+    if (added.contains(key))
         return {};
-    added.insert(resolved);
+    added.insert(key);
     QString error;
     std::optional<AlbumImage> album;
     if (auto found = foundSheets.find(record->path); found != foundSheets.end()) {
@@ -71,7 +74,6 @@ std::vector<std::unique_ptr<CFileInfo>> CAlbumSplitter::RowsOf(std::unique_ptr<C
         error = found->error;
         foundSheets.erase(found);
     } else {
-        FolderHoldsSheets(record->folder);
         album = FindImage(*record, &error);
     }
     if (!album) {
@@ -120,6 +122,7 @@ std::vector<std::unique_ptr<CFileInfo>> CAlbumSplitter::RowsOfSheet(const QStrin
         return {};
     }
     // The audio files the sheet names, each once in this adding (the folder holds them too).
+    sheetsRead = true;
     QStringList named;
     for (const QString& name : album->sheet.Files()) {
         const QString path = album->files.value(name);

@@ -69,6 +69,7 @@ private:
     // Audio files of the formats images come in, given as rows or tracks already (resolved).
     QSet<QString> added;
     QHash<QString, bool> foldersWithSheets; // whether a folder holds any .cue file
+    bool sheetsRead = false;                // a .cue file was added: paths are resolved
     QList<SheetProblem> problems;
     struct Lookup
     {

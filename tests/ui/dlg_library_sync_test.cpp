@@ -136,10 +136,10 @@ TEST_F(LibrarySyncWindowTest, ARefusedSyncShowsItsReasonAndWritesNothing)
         {{folder.Path(u"Music"_s)}, folder.Path(u"Music/Copy"_s), u"copy itself"_s},
         {{}, folder.Path(u"Copy"_s), u"Name a library folder"_s},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.reasonHolds.toStdString());
-        window->Settings().library.syncRoots = c.roots;
-        window->Settings().library.syncCopyFolder = c.copy;
+    for (const auto& refused : cases) {
+        SCOPED_TRACE(refused.reasonHolds.toStdString());
+        window->Settings().library.syncRoots = refused.roots;
+        window->Settings().library.syncCopyFolder = refused.copy;
         QString refusal;
         bool syncEnabled = true;
         InSyncDialog([&](QWidget* dialog) {
@@ -150,8 +150,8 @@ TEST_F(LibrarySyncWindowTest, ARefusedSyncShowsItsReasonAndWritesNothing)
             syncEnabled = dialog->findChild<QPushButton*>(u"syncButton"_s)->isEnabled();
         });
         EXPECT_TRUE(refusal.startsWith(u"Sync refused: "_s)) << refusal.toStdString();
-        EXPECT_TRUE(refusal.contains(c.reasonHolds)) << refusal.toStdString();
+        EXPECT_TRUE(refusal.contains(refused.reasonHolds)) << refusal.toStdString();
         EXPECT_FALSE(syncEnabled);
-        EXPECT_FALSE(QFileInfo::exists(c.copy));
+        EXPECT_FALSE(QFileInfo::exists(refused.copy));
     }
 }
