@@ -63,6 +63,12 @@ QStringList CutWrittenTracks(const QString& imageWav, const QList<TrackCut>& cut
                              const QSet<QString>& cutDone)
 {
     QStringList cutNow;
+    // Once only the last track waits, the image is not read again on each look.
+    const bool pending = std::any_of(cuts.cbegin(), cuts.cend(), [&cutDone](const TrackCut& cut) {
+        return cut.end >= 0 && !cutDone.contains(cut.wav);
+    });
+    if (!pending)
+        return cutNow;
     // Until the decoder has written its header, there is nothing to read.
     const qint64 written = ReadWavExtent(imageWav).frames;
     for (const TrackCut& cut : cuts) {
