@@ -25,7 +25,12 @@ public:
                  QStringLiteral("--address=unix:path=") + socket},
                 false);
             addresses << QStringLiteral("unix:path=") + socket;
-            ready = ready && fixtures::WaitUntil([&] { return QFile::exists(socket); });
+            const qint64 daemon = daemons.last();
+            // A busy machine may take long to start a daemon: wait for it to be up or gone.
+            fixtures::WaitUntil(
+                [&] { return QFile::exists(socket) || fixtures::ProcessEnded(daemon); },
+                kHangGuardMs);
+            ready = ready && QFile::exists(socket);
         }
         services = os::SpawnProcess(TestHelperPath(QStringLiteral("orvel_fake_desktop_bus")),
                                     {addresses.at(0), addresses.at(1), RecordPath()}, false);
@@ -58,15 +63,21 @@ public:
                    ? QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts)
                    : QStringList();
     }
-    // Waits until the services have written the line down.
+    // Waits until the services have written the line down, or have ended without it.
     bool Saw(const QString& line) const
     {
-        return fixtures::WaitUntil([&] { return Record().contains(line); });
+        fixtures::WaitUntil(
+            [&] { return Record().contains(line) || fixtures::ProcessEnded(services); },
+            kHangGuardMs);
+        return Record().contains(line);
     }
 
     bool ready = true;
 
 private:
+    // Only keeps a test that is wrong from hanging: the waits end on what the processes do.
+    static constexpr int kHangGuardMs = 120000;
+
     QTemporaryDir dir;
     QList<qint64> daemons;
     QStringList addresses;
