@@ -26,7 +26,7 @@ work="$PWD/build/bench-sync"
 library="$work/library"
 copy="$work/copy"
 # Each file its own noise, so that no two sources share an audio digest.
-if [ ! -f "$library/.made-$files" ]; then
+if [ ! -f "$work/.made-$files" ]; then
     rm -rf "$work" && mkdir -p "$library"
     python3 - "$library" "$files" <<'EOF'
 import os, struct, sys
@@ -41,7 +41,7 @@ for i in range(count):
     with open(os.path.join(folder, "%02d Track.wav" % (i % 10 + 1)), "wb") as f:
         f.write(header + data)
 EOF
-    touch "$library/.made-$files"
+    touch "$work/.made-$files"
 fi
 
 sync() {

@@ -2,10 +2,12 @@
 #include "batch/sync_texts.h"
 #include "foundation/os.h"
 #include "foundation/path_helpers.h"
+#include "library/copy_snapshot.h"
 #include "library/sync_signature.h"
 #include "report/run_report.h"
 
 #include <QFileInfo>
+#include <future>
 
 using namespace Qt::StringLiterals;
 
@@ -56,7 +58,11 @@ int CBatchRun::Sync(const CBatchOptions& options, const QString& outputFolder)
         }
         roots << root;
     }
+    // The copy is looked at while the library is read: the two halves of the floor of a sync.
+    std::future<CopySnapshot> copyLook =
+        std::async(std::launch::async, ReadCopySnapshot, outputFolder);
     GatherLibrary(roots, options, outputFolder);
+    const CopySnapshot copy = copyLook.get();
     if (const int signal = os::CaughtStopSignal(); signal != 0) {
         PrintSummary(0, signal);
         return ExitStatus(signal);
@@ -68,7 +74,7 @@ int CBatchRun::Sync(const CBatchOptions& options, const QString& outputFolder)
         return kSyncRefused;
     }
     const SyncPlan plan = librarySync->Plan(roots, SyncSignature(*coder, presetIndex, settings),
-                                            options.deleteGone, options.deleteMany);
+                                            options.deleteGone, options.deleteMany, &copy);
     if (!plan.refusal.isEmpty()) {
         err << "orvel-batch: "
             << Text(englishTexts, SyncText::kRefused, u"sync refused: %1"_s).arg(plan.refusal)

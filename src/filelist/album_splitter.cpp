@@ -2,6 +2,7 @@
 
 #include "audio/embedded_cue_sheet.h"
 #include "filelist/file_info_reader.h"
+#include "foundation/os.h"
 #include "foundation/path_helpers.h"
 #include "planning/album_image.h"
 #include "planning/album_tracks.h"
@@ -93,7 +94,10 @@ bool CAlbumSplitter::FolderHoldsSheets(const QString& folder)
     // A folder of ten thousand files is listed once for its sheets, not once a file.
     auto known = foldersWithSheets.constFind(folder);
     if (known == foldersWithSheets.cend()) {
-        const bool sheets = !QDir(folder).entryList({u"*.cue"_s}, QDir::Files).isEmpty();
+        const QList<QByteArray> names = os::FolderNames(folder);
+        const bool sheets = std::any_of(names.cbegin(), names.cend(), [](const QByteArray& name) {
+            return name.size() > 4 && name.right(4).toLower() == ".cue";
+        });
         known = foldersWithSheets.insert(folder, sheets);
     }
     return *known;

@@ -170,14 +170,19 @@ std::vector<std::unique_ptr<CFileInfo>> ReadUncached(const QStringList& paths, i
 }
 
 // The records of the first `end` paths that the cache knows, made on several threads: each
-// still opens its file, and a list read again is mostly such files.
+// is still asked whether it may be read, and a list read again is mostly such files.
 void RecordKnown(const QStringList& paths, const std::vector<CPropertyCache::Entry>& entries,
                  qsizetype end, std::vector<std::unique_ptr<CFileInfo>>& records, int threads)
 {
     const auto stripe = [&](int first) {
         for (qsizetype i = first; i < end; i += threads) {
-            if (entries[size_t(i)].found)
-                records[size_t(i)] = Record(paths[i], entries[size_t(i)].answer);
+            const CPropertyCache::Entry& entry = entries[size_t(i)];
+            if (!entry.found)
+                continue;
+            auto record = std::make_unique<CFileInfo>();
+            if (record->LoadKnown(paths[i], entry.answer.text, entry.answer.tags, entry.size,
+                                  entry.modifiedNs))
+                records[size_t(i)] = std::move(record);
         }
     };
     std::vector<std::thread> workers;

@@ -150,6 +150,9 @@ bool CFileList::SaveToM3U(const QString& path, QString* errorText) const
 
 QString FoldDoubledSeparators(const QString& path)
 {
+    constexpr QChar kDoubled[] = {os::kPathSeparator, os::kPathSeparator};
+    if (!path.contains(QStringView(kDoubled, 2)))
+        return path;
     QString folded;
     folded.reserve(path.size());
     for (qsizetype i = 0; i < path.size(); ++i) {

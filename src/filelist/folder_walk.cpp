@@ -87,7 +87,9 @@ private:
             return;
         }
         const QString path = prefix + name;
-        if (path.toUtf8().size() >= os::PathLengthLimit()) {
+        // A UTF-16 unit takes at most three bytes of UTF-8: most paths need no encoding here.
+        if (path.size() * 3 >= os::PathLengthLimit() &&
+            path.toUtf8().size() >= os::PathLengthLimit()) {
             walk.notRead.append(
                 {path, u"its path is longer than the system allows (%1 bytes)"_s.arg(
                            os::PathLengthLimit())});

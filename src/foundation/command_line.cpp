@@ -79,12 +79,13 @@ QString QuoteArgument(const QString& argument)
         }
         if (c == kQuote)
             backslashes = backslashes * 2 + 1; // the run doubled, plus one for the quote
-        quoted.append(QString(backslashes, kBackslash));
-        backslashes = 0;
+        for (; backslashes > 0; --backslashes)
+            quoted.append(kBackslash);
         quoted.append(c);
     }
     // Backslashes before the closing quote are doubled so they do not escape it.
-    quoted.append(QString(backslashes * 2, kBackslash));
+    for (backslashes *= 2; backslashes > 0; --backslashes)
+        quoted.append(kBackslash);
     quoted.append(kQuote);
     return quoted;
 }

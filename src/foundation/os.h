@@ -156,6 +156,15 @@ struct FolderEntry
 // reason's errno value in *error, when the folder cannot be listed.
 bool ReadFolder(const QString& folder, QList<FolderEntry>& entries, int* error);
 
+// The names in a folder, without "." and "..": a listing that looks at no entry (no stat).
+// Empty when the folder cannot be listed.
+QList<QByteArray> FolderNames(const QString& folder);
+// A regular file (links followed) we may open for reading: two looks, no open. Its size and
+// modification time (ns) go where asked for.
+bool IsReadableFile(const QString& path, qint64* size = nullptr, qint64* modifiedNs = nullptr);
+// We may open the path for reading (one look; what it is is not asked).
+bool MayRead(const QString& path);
+
 // The longest path, in bytes, that the system opens.
 int PathLengthLimit();
 
@@ -175,5 +184,8 @@ qint64 FreeSpace(const QString& path);
 // The size and the modification time (nanoseconds since the epoch) of the file a path names,
 // links followed; false when it cannot be read.
 bool FileStamp(const QString& path, qint64& size, qint64& modifiedNs);
+// The same for the path itself, links not followed: isLink says the path is a link (whose
+// own size and time are given).
+bool OwnFileStamp(const QString& path, qint64& size, qint64& modifiedNs, bool& isLink);
 
 } // namespace os

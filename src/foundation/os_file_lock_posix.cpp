@@ -120,4 +120,15 @@ bool FileStamp(const QString& path, qint64& size, qint64& modifiedNs)
     return true;
 }
 
+bool OwnFileStamp(const QString& path, qint64& size, qint64& modifiedNs, bool& isLink)
+{
+    struct stat status = {};
+    if (lstat(QFile::encodeName(path).constData(), &status) != 0)
+        return false;
+    isLink = S_ISLNK(status.st_mode);
+    size = qint64(status.st_size);
+    modifiedNs = qint64(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec;
+    return true;
+}
+
 } // namespace os

@@ -51,7 +51,8 @@ void ExpandEnvironmentReferences(QString& path)
 // A relative path keeps the ".." components it cannot resolve, so it still names the same file.
 void Canonicalise(QString& path)
 {
-    if (!path.contains(QString(kSeparator) + u'.'))
+    constexpr QChar kDotAfterSeparator[] = {kSeparator, u'.'};
+    if (!path.contains(QStringView(kDotAfterSeparator, 2)))
         return;
     const bool absolute = path.startsWith(kSeparator);
     const QStringList parts = path.split(kSeparator);

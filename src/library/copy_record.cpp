@@ -129,6 +129,8 @@ QList<CopyEntry> CCopyRecord::Entries() const
 {
     QList<CopyEntry> entries;
     QSqlQuery query(QSqlDatabase::database(connection, false));
+    // Read once, in order: no row is kept in a cache of the query's own.
+    query.setForwardOnly(true);
     if (!query.exec(u"SELECT %1 FROM results ORDER BY result"_s.arg(kColumns))) {
         lastError = query.lastError().text();
         return entries;

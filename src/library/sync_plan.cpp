@@ -68,6 +68,11 @@ public:
     }
 
 private:
+    const QString& SettingsOf(const SyncSource& source) const
+    {
+        return source.settings.isEmpty() ? inputs.settings : source.settings;
+    }
+
     SyncAction ForSource(const SyncSource& source)
     {
         const auto known = bySource.constFind(source.path);
@@ -85,7 +90,7 @@ private:
                     u"its result was changed outside orvel"_s};
         if (entry.sourceSize != source.size || entry.sourceTimeNs != source.timeNs)
             return {Kind::Convert, source.path, source.result, {}, u"its source changed"_s};
-        if (entry.settings != inputs.settings)
+        if (entry.settings != SettingsOf(source))
             return {Kind::Convert, source.path, source.result, {}, u"the settings changed"_s};
         if (entry.result != source.result)
             return {Kind::Move, source.path, source.result, entry.result, u"its name changed"_s};
@@ -100,7 +105,7 @@ private:
         for (qsizetype i = 0; i < inputs.record.size(); ++i) {
             const CopyEntry& entry = inputs.record.at(i);
             if (present.contains(entry.source) || consumed.contains(i) ||
-                entry.sourceSize != source.size || entry.settings != inputs.settings ||
+                entry.sourceSize != source.size || entry.settings != SettingsOf(source) ||
                 entry.sourceDigest.isEmpty())
                 continue;
             if (digest.isEmpty())

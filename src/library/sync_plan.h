@@ -14,7 +14,8 @@ struct SyncSource
     QString path; // absolute
     qint64 size = 0;
     qint64 timeNs = 0;
-    QString result; // below the copy's folder, "/"-separated
+    QString result;   // below the copy's folder, "/"-separated
+    QString settings; // its own signature, where it differs from the inputs' (a copy rule's)
 };
 
 // A result file as it is found in the copy.

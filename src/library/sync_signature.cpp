@@ -26,3 +26,8 @@ QString SyncSignature(CCoder& coder, int presetIndex, const CSettingsSet& settin
                      .arg(device.channels);
     return parts.join(u'\n');
 }
+
+QString CopySignature()
+{
+    return u"copy"_s;
+}

@@ -10,3 +10,7 @@ class CSettingsSet;
 // The device limits count only where one is set, so a record made before they existed stays
 // up to date.
 QString SyncSignature(CCoder& coder, int presetIndex, const CSettingsSet& settings);
+
+// The signature of a result that is its source copied as it is (a copy rule): no coder or
+// setting made it, so changing them leaves it alone, and a rule that now converts it does not.
+QString CopySignature();

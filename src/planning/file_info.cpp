@@ -1,6 +1,7 @@
 #include "planning/file_info.h"
 
 #include "audio/result_check.h"
+#include "foundation/os.h"
 #include "foundation/path_helpers.h"
 
 #include <QFile>
@@ -25,11 +26,7 @@ int ToInt(qint64 value)
 bool FileCanBeOpened(const QString& path)
 {
     // A folder can be opened for reading on POSIX, but it is no source file.
-    const QFileInfo info(path);
-    if (!info.exists() || !info.isFile())
-        return false;
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly);
+    return os::IsReadableFile(path);
 }
 
 int SourceTypeOf(const QString& extension)
@@ -58,9 +55,10 @@ CMediaInfoLibrary::AudioText ReadPropertyTexts(const QString& path)
 
 bool CFileInfo::Load(const QString& filePath)
 {
-    if (!FileCanBeOpened(filePath))
+    qint64 bytes = 0;
+    if (!os::IsReadableFile(filePath, &bytes, &modifiedNs))
         return false;
-    Fill(filePath, ReadPropertyTexts(filePath));
+    Fill(filePath, ReadPropertyTexts(filePath), bytes);
     tags = ReadSourceTags(filePath);
     return true;
 }
@@ -68,16 +66,29 @@ bool CFileInfo::Load(const QString& filePath)
 bool CFileInfo::LoadWithTexts(const QString& filePath, const CMediaInfoLibrary::AudioText& text,
                               const SourceTags& sourceTags)
 {
-    if (!FileCanBeOpened(filePath))
+    qint64 bytes = 0;
+    if (!os::IsReadableFile(filePath, &bytes, &modifiedNs))
         return false;
-    Fill(filePath, text);
+    Fill(filePath, text, bytes);
     tags = sourceTags;
     return true;
 }
 
-void CFileInfo::Fill(const QString& filePath, const CMediaInfoLibrary::AudioText& text)
+bool CFileInfo::LoadKnown(const QString& filePath, const CMediaInfoLibrary::AudioText& text,
+                          const SourceTags& sourceTags, qint64 bytes, qint64 timeNs)
 {
-    size = QFileInfo(filePath).size(); // the plain size stands in for the on-disk size
+    if (!os::MayRead(filePath))
+        return false;
+    Fill(filePath, text, bytes);
+    modifiedNs = timeNs;
+    tags = sourceTags;
+    return true;
+}
+
+void CFileInfo::Fill(const QString& filePath, const CMediaInfoLibrary::AudioText& text,
+                     qint64 bytes)
+{
+    size = bytes; // the plain size stands in for the on-disk size
     path = filePath;
     const QString cleaned = CleanedPath(filePath);
     folder = cleaned;

@@ -63,6 +63,10 @@ public:
     // ReadSourceTags, here or in a helper process); false when the file cannot be opened.
     bool LoadWithTexts(const QString& filePath, const CMediaInfoLibrary::AudioText& text,
                        const SourceTags& sourceTags = {});
+    // The same for a file whose size and time were just looked at (by the properties cache):
+    // only whether it may be read is asked again.
+    bool LoadKnown(const QString& filePath, const CMediaInfoLibrary::AudioText& text,
+                   const SourceTags& sourceTags, qint64 bytes, qint64 timeNs);
 
     int sampleRate = 0;
     double bitRate = 0.0; // kbit/s
@@ -74,8 +78,9 @@ public:
     QString path;
     QString fileName;
     QString folder;
-    qint64 size = 0; // bytes
-    SourceTags tags; // read when the file is added, for names built from them
+    qint64 size = 0;       // bytes
+    qint64 modifiedNs = 0; // the file's modification time when it was read; 0: not known
+    SourceTags tags;       // read when the file is added, for names built from them
     QString decoderInput;
     QString outputPath;
     QString presetName;
@@ -104,7 +109,7 @@ public:
     }
 
 private:
-    void Fill(const QString& filePath, const CMediaInfoLibrary::AudioText& text);
+    void Fill(const QString& filePath, const CMediaInfoLibrary::AudioText& text, qint64 bytes);
 };
 
 // The texts Load reads from the MediaInfo library for a file: the library's own, or the fixed

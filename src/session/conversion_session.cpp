@@ -43,6 +43,9 @@ CConversionSession::~CConversionSession()
 {
     // Once this returns no worker is inside the callback: it runs under the core's lock.
     core.SetRunChangedCallback({});
+    copiesStopped = true;
+    if (copier.joinable())
+        copier.join();
 }
 
 void CConversionSession::SetSources(const QList<CFileInfo*>& sources)
@@ -172,7 +175,7 @@ QList<int> CConversionSession::Plan(const QList<int>& indexes, CCoder* coder, in
         bool plannedNow = false;
         if (used && PlanByCopyRules(index, *used, presetIndex, folder, naming, plannedNow)) {
             if (plannedNow) {
-                record.madeWith = madeWith;
+                record.madeWith = CopySignature();
                 SetState(index, FileState::Planned);
                 planned << index;
             }
@@ -313,6 +316,7 @@ bool CConversionSession::Queue()
 {
     QList<CFileInfo*> queued;
     QList<int> order;
+    QList<int> copies;
     fileOfRun.clear();
     for (FileRecord& record : files)
         record.inRun = false;
@@ -325,8 +329,15 @@ bool CConversionSession::Queue()
             LeaveOut(index, LeftOutCause::FolderNotMade);
             continue;
         }
+        record.failedRun.reset();
+        record.resultRun.reset();
+        record.inRun = true;
+        record.lastRunEnded = false;
+        record.startedMs = record.endedMs = -1;
+        SetState(index, FileState::Queued);
+        order << index;
         if (file.copyAsIs) {
-            CopyAsIs(index);
+            copies << index;
             continue;
         }
         for (CCodec* run :
@@ -340,21 +351,27 @@ bool CConversionSession::Queue()
         }
         if (file.decoder && file.decoder->limiter && !overrides.showPrograms)
             file.decoder->limiter->SetShowWindow(false);
-        record.failedRun.reset();
-        record.resultRun.reset();
-        record.inRun = true;
-        record.lastRunEnded = false;
-        record.startedMs = record.endedMs = -1;
-        SetState(index, FileState::Queued);
         queued << &file;
-        order << index;
     }
     startOrder = order;
-    // Copies alone need no core: their folders still get their covers.
-    if (queued.isEmpty()) {
+    if (queued.isEmpty() && copies.isEmpty()) {
         CarryCompanions();
         return false;
     }
+    runClock.start();
+    running = true;
+    coreIdle = queued.isEmpty();
+    const int total = int(queued.size() + copies.size());
+    KeepAwake(total);
+    Q_EMIT RunStarted(total);
+    StartCopies(copies);
+    if (!queued.isEmpty())
+        StartCore(queued);
+    return true;
+}
+
+void CConversionSession::StartCore(const QList<CFileInfo*>& queued)
+{
     core.SetThreadsCount(Threads());
     ResultOptions options;
     options.copyTags = settings.general.copyTags != 0;
@@ -362,14 +379,8 @@ bool CConversionSession::Queue()
     options.replayGain = ReplayGain();
     options.pictureMaxSide = settings.general.PictureMaxSide();
     core.SetResultOptions(options);
-    runClock.start();
     QueueFiles(core, queued);
-    running = true;
-    coreIdle = false;
-    KeepAwake(int(queued.size()));
-    Q_EMIT RunStarted(int(queued.size()));
     core.Start();
-    return true;
 }
 
 // A laptop left alone suspends after its idle time: the encoders, and the run's clock, would
@@ -387,6 +398,7 @@ void CConversionSession::Stop()
 {
     if (!running)
         return;
+    copiesStopped = true;
     core.Stop();
 }
 

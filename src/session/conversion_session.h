@@ -17,9 +17,11 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <thread>
 #include <vector>
 
 class CCore;
@@ -139,6 +141,8 @@ public:
     const RunResult* FailedRun(int index) const;
     // Its result is its source copied as it is (a copy rule), in this run or, planned, to come.
     bool IsCopy(int index) const;
+    // The signature of the choices the file was planned with (SyncSignature, CopySignature).
+    QString MadeWith(int index) const;
     // The run that made the file's result in this run, once it has ended; null before.
     const RunResult* ResultRun(int index) const;
     // Why the file is left out or failed, in the pack's words; empty otherwise.
@@ -176,8 +180,12 @@ private:
     // out, or (false) planned as any other.
     bool PlanByCopyRules(int index, CCoder& coder, int presetIndex, const QString& folder,
                          const ResultNaming& naming, bool& planned);
-    // Puts a source planned as a copy at its result's name; no program runs for it.
-    void CopyAsIs(int index);
+    // Puts the sources planned as copies at their results' names, one after another on a
+    // thread of their own, while the core runs the conversions: a large copy keeps the
+    // session's thread free. No program runs for them.
+    void StartCopies(const QList<int>& indexes);
+    void OnCopyStarted(int index);
+    void OnCopyEnded(int index, const RunResult& run);
     // Once a run is over: each folder of results converted or up to date gets its source
     // folder's cover and the files the patterns name.
     void CarryCompanions();
@@ -214,12 +222,14 @@ private:
     QList<int> Targets(const QList<int>& indexes) const; // all when empty
     QList<PlannedJob> Jobs() const;
     bool Queue();
+    void StartCore(const QList<CFileInfo*>& queued);
     void SetState(int index, FileState state);
     void LeaveOut(int index, LeftOutCause cause);
     void OnCoreChanged(); // on the session's thread: takes the events the core posted
     void Apply(const CoreEvent& event);
     void EndRunIfDone();
-    bool coreIdle = true; // the core said its last worker is done
+    bool coreIdle = true;   // the core said its last worker is done
+    bool copiesDone = true; // the copy thread has told of its last copy
     void Tally(FileState state, int delta);
     void NoteRunEnded(FileRecord& record);
 
@@ -250,6 +260,9 @@ private:
     std::mutex eventsMutex;
     std::vector<CoreEvent> events;
     bool posted = false;
+
+    std::thread copier;
+    std::atomic<bool> copiesStopped{false};
 };
 
 Q_DECLARE_METATYPE(FileState)

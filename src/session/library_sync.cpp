@@ -3,6 +3,7 @@
 #include "audio/audio_digest.h"
 #include "foundation/os.h"
 #include "foundation/path_helpers.h"
+#include "library/copy_snapshot.h"
 #include "planning/output_tree.h"
 #include "session/conversion_session.h"
 
@@ -45,19 +46,6 @@ QString WithoutTrailingSeparator(QString path)
     while (path.size() > 1 && path.endsWith(u'/'))
         path.chop(1);
     return path;
-}
-
-// As the result's own entry, never what a link at its place points to: a link is no result
-// the record can hold.
-std::optional<FoundResult> StampOfResult(const QString& path)
-{
-    const QFileInfo info(path);
-    if (info.isSymLink())
-        return FoundResult{-1, 0};
-    FoundResult found;
-    if (!os::FileStamp(path, found.size, found.timeNs))
-        return std::nullopt;
-    return found;
 }
 
 bool ExistsAt(const QString& path)
@@ -122,7 +110,7 @@ QString CLibrarySync::RecordPath() const
 }
 
 SyncPlan CLibrarySync::Plan(const QStringList& roots, const QString& settings, bool deleteGone,
-                            bool deleteMany)
+                            bool deleteMany, const CopySnapshot* snapshot)
 {
     SyncInputs inputs;
     inputs.roots = roots;
@@ -131,11 +119,19 @@ SyncPlan CLibrarySync::Plan(const QStringList& roots, const QString& settings, b
     inputs.deleteGone = deleteGone;
     inputs.deleteMany = deleteMany;
     inputs.rootHoldsFiles = HoldsFiles;
-    inputs.findResult = [this](const QString& result) { return StampOfResult(InCopy(result)); };
+    inputs.findResult = [this, snapshot](const QString& result) {
+        if (snapshot) {
+            if (const auto found = snapshot->results.constFind(result);
+                found != snapshot->results.cend())
+                return *found;
+        }
+        return StampOfResult(InCopy(result));
+    };
     inputs.digest = SourceDigest;
     if (record) {
-        inputs.recordRoots = record->Roots();
-        inputs.record = record->Entries();
+        const bool fresh = snapshot && snapshot->read;
+        inputs.recordRoots = fresh ? snapshot->roots : record->Roots();
+        inputs.record = fresh ? snapshot->entries : record->Entries();
         for (const CopyEntry& entry : std::as_const(inputs.record))
             recordedBySource.insert(entry.source, entry);
     }
@@ -158,9 +154,16 @@ QList<SyncSource> CLibrarySync::Sources()
             continue;
         SyncSource source;
         source.path = SyncKeyOf(file);
-        if (!os::FileStamp(file.path, source.size, source.timeNs))
+        // A file's size and time as it was read a moment ago: a change since then converts it
+        // again on the next sync, never the other way round.
+        if (!file.track && file.modifiedNs != 0) {
+            source.size = file.size;
+            source.timeNs = file.modifiedNs;
+        } else if (!os::FileStamp(file.path, source.size, source.timeNs)) {
             continue;
+        }
         source.result = file.PlannedResult().mid(copyFolder.size());
+        source.settings = session.MadeWith(index);
         sources << source;
         sourceOf.insert(source.path, source);
     }
@@ -314,7 +317,7 @@ void CLibrarySync::RecordConverted(const CFileInfo& file)
     entry.sourceSize = known->size;
     entry.sourceTimeNs = known->timeNs;
     entry.sourceDigest = SourceDigest(known->path);
-    entry.settings = signature;
+    entry.settings = known->settings.isEmpty() ? signature : known->settings;
     if (!os::FileStamp(InCopy(known->result), entry.resultSize, entry.resultTimeNs) ||
         !record->Put(entry)) {
         Tell(Event::RecordNotWritten, InCopy(known->result), {}, record->LastError());

@@ -12,6 +12,7 @@
 
 class CConversionSession;
 class CFileInfo;
+struct CopySnapshot;
 
 // What carrying out a sync did, told as it happens; the front ends word it.
 struct LibrarySyncEvent
@@ -61,8 +62,10 @@ public:
 
     // Opens (or creates) the copy's record; a dry run creates none. False with the reason.
     bool OpenRecord(bool dryRun, QString* error);
+    // The snapshot, when given, is the record and the copy as they were read a moment ago
+    // (while the library was read); otherwise the record is read now.
     SyncPlan Plan(const QStringList& roots, const QString& settings, bool deleteGone,
-                  bool deleteMany);
+                  bool deleteMany, const CopySnapshot* snapshot = nullptr);
     // The roots go into the record before anything is changed.
     bool SaveRoots(const QStringList& roots);
     QString RecordError() const;

@@ -45,15 +45,60 @@ bool CConversionSession::PlanByCopyRules(int index, CCoder& coder, int presetInd
     return true;
 }
 
-void CConversionSession::CopyAsIs(int index)
+void CConversionSession::StartCopies(const QList<int>& indexes)
+{
+    if (copier.joinable())
+        copier.join();
+    copiesDone = indexes.isEmpty();
+    if (copiesDone)
+        return;
+    copiesStopped = false;
+    // The thread gets values only: the files are the session's.
+    struct Copy
+    {
+        int index;
+        IProcess* process;
+        QString source;
+        QString result;
+    };
+    QList<Copy> copies;
+    for (int index : indexes) {
+        const CFileInfo& file = *files[size_t(index)].file;
+        copies.append({index, file.coder.get(), file.path, file.coder->GetOutputFile()});
+    }
+    // Posted to this object, whose deletion joins the thread first and drops what is left.
+    copier = std::thread([this, copies] {
+        for (const Copy& copy : copies) {
+            if (copiesStopped)
+                break;
+            QMetaObject::invokeMethod(
+                this, [this, index = copy.index] { OnCopyStarted(index); }, Qt::QueuedConnection);
+            const RunResult run = CopySourceAsIs(copy.process, copy.source, copy.result);
+            QMetaObject::invokeMethod(
+                this, [this, index = copy.index, run] { OnCopyEnded(index, run); },
+                Qt::QueuedConnection);
+        }
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                copiesDone = true;
+                EndRunIfDone();
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void CConversionSession::OnCopyStarted(int index)
 {
     FileRecord& record = files[size_t(index)];
-    CFileInfo& file = *record.file;
-    record.inRun = true;
-    record.failedRun.reset();
-    record.copied = false;
-    SetState(index, FileState::Queued);
-    const RunResult run = CopySourceAsIs(file.coder.get(), file.path, file.coder->GetOutputFile());
+    record.startedMs = runClock.elapsed();
+    SetState(index, FileState::Coding);
+}
+
+void CConversionSession::OnCopyEnded(int index, const RunResult& run)
+{
+    FileRecord& record = files[size_t(index)];
+    NoteRunEnded(record);
     record.resultRun = run;
     if (run.Failed()) {
         record.failedRun = run;
@@ -67,4 +112,9 @@ void CConversionSession::CopyAsIs(int index)
 bool CConversionSession::IsCopy(int index) const
 {
     return files[size_t(index)].file->copyAsIs;
+}
+
+QString CConversionSession::MadeWith(int index) const
+{
+    return files[size_t(index)].madeWith;
 }

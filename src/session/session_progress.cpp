@@ -26,8 +26,10 @@ AudioProgress CConversionSession::Progress() const
     qint64 tookAudioMs = 0;
     for (qsizetype i = 0; i < startOrder.size(); ++i) {
         const FileRecord& record = files[size_t(startOrder[i])];
+        // A copy runs no program: its time says nothing of the conversions' pace.
         const bool converted =
-            record.state == FileState::Converted || record.state == FileState::Held;
+            (record.state == FileState::Converted || record.state == FileState::Held) &&
+            !record.copied;
         if (converted && record.startedMs >= 0 && record.endedMs >= record.startedMs) {
             tookMs += record.endedMs - record.startedMs;
             tookAudioMs += weights[i];

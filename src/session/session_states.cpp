@@ -197,7 +197,7 @@ void CConversionSession::Apply(const CoreEvent& event)
 
 void CConversionSession::EndRunIfDone()
 {
-    if (!running || !coreIdle)
+    if (!running || !coreIdle || !copiesDone)
         return;
     // What the core never reached (a stop) was not converted.
     for (int index : std::as_const(startOrder)) {

@@ -365,6 +365,39 @@ TEST_F(OrvelBatchSyncTest, KeepsTheCopyInStepWithTheLibrary)
          {u"2 removed"_s},
          {u"K/playlist.m3u"_s},
          {u"J"_s, u"K/folder.jpg"_s, u"K/track.ogg"_s}},
+        {"an MP3 of the library is converted while lossy sources are",
+         [this] {
+             ASSERT_TRUE(QDir().mkpath(Path(u"lib/M"_s)));
+             ASSERT_TRUE(fixtures::MakeWav(Path(u"tmp/lossy.wav"_s), 44100, 2, 16, 1.9));
+             Run(u"lame"_s, {u"--quiet"_s, Path(u"tmp/lossy.wav"_s), Path(u"lib/M/song.mp3"_s)});
+             QFile::remove(Path(u"tmp/lossy.wav"_s));
+         },
+         u"--coder 'Ogg Vorbis' --preset 'Quality 7 (~224 kbps)' --lossy convert"_s,
+         0,
+         {u"1 converted, 0 failed"_s},
+         {u"M/song.ogg"_s}},
+        {"once lossy sources are copied it is copied, and the Vorbis made of it goes",
+         {},
+         u"--coder 'Ogg Vorbis' --preset 'Quality 7 (~224 kbps)' --lossy copy"_s,
+         0,
+         {u"0 converted, 1 copied, 0 failed"_s},
+         {u"M/song.mp3"_s},
+         {u"M/song.ogg"_s},
+         {},
+         [this] {
+             QFile source(Path(u"lib/M/song.mp3"_s));
+             QFile copy(Path(u"copy/M/song.mp3"_s));
+             ASSERT_TRUE(source.open(QIODevice::ReadOnly) && copy.open(QIODevice::ReadOnly));
+             EXPECT_EQ(source.readAll(), copy.readAll());
+         }},
+        {"a copy is up to date whatever the coder's preset",
+         {},
+         u"--coder 'Ogg Vorbis' --preset 'Quality 3 (~112 kbps)' --lossy copy --dry-run"_s,
+         0,
+         {u"would: 0 added, 2 converted again"_s},
+         {},
+         {},
+         {u"M/song.mp3"_s}},
     };
 
     QMap<QString, Stamp> before;
