@@ -372,12 +372,17 @@ int CBatchRun::Convert(bool overwrite)
     runMs = -1;
     if (terminal)
         err << "\r\033[K" << Qt::flush;
+    PrintCompanions();
+    PrintSummary(clock.elapsed(), stopSignal);
+    return ExitStatus(stopSignal);
+}
+
+void CBatchRun::PrintCompanions()
+{
     for (const QString& note : session->CompanionNotes())
         err << "warning: " << note << '\n';
     if (session->CompanionsCopied() > 0)
         out << session->CompanionsCopied() << " copied along (covers and the files named)\n";
-    PrintSummary(clock.elapsed(), stopSignal);
-    return ExitStatus(stopSignal);
 }
 
 // What a converted result lacks (tags, ReplayGain values) though its audio is whole.

@@ -77,6 +77,8 @@ private:
     // Its lossless result was decoded again and gave its source's samples back.
     bool Verified(int index) const;
     void ReportFailed(const CFileInfo& file, const RunResult& run);
+    // The covers and files along the last run carried, and what it could not.
+    void PrintCompanions();
     void PrintSummary(qint64 elapsedMs, int stopSignal);
 
     // --sync (batch_sync.cpp): the output folder kept as a copy of the library folders.

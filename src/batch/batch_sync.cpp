@@ -98,6 +98,11 @@ int CBatchRun::Sync(const CBatchOptions& options, const QString& outputFolder)
     out.flush();
     if (toConvert.isEmpty() || os::CaughtStopSignal() != 0) {
         const int signal = os::CaughtStopSignal();
+        // Moved results and those up to date still get their folders' covers.
+        if (signal == 0) {
+            session->CarryCompanionsWithoutRun();
+            PrintCompanions();
+        }
         PrintSummary(0, signal);
         return ExitStatus(signal);
     }

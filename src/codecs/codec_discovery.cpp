@@ -40,15 +40,6 @@ bool IsExecutable(const QFileInfo& info)
            (info.permissions() & kAnyExecuteBit) != 0;
 }
 
-bool LessInListingOrder(const QString& left, const QString& right)
-{
-    const int folded = left.compare(right, Qt::CaseInsensitive);
-    if (folded != 0) {
-        return folded < 0;
-    }
-    return left.compare(right, Qt::CaseSensitive) < 0;
-}
-
 enum class ListKind
 {
     Folders,

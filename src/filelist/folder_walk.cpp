@@ -1,6 +1,7 @@
 #include "filelist/folder_walk.h"
 
 #include "foundation/os.h"
+#include "foundation/path_helpers.h"
 
 #include <QStringDecoder>
 #include <algorithm>
@@ -8,12 +9,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-bool LessInListingOrder(const QString& left, const QString& right)
-{
-    const int folded = left.compare(right, Qt::CaseInsensitive);
-    return folded != 0 ? folded < 0 : left.compare(right, Qt::CaseSensitive) < 0;
-}
 
 // The name as text; false when its bytes are not UTF-8, which no QString can carry back to
 // the same file.

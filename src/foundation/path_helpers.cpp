@@ -233,3 +233,9 @@ QString TrimWhiteSpace(const QString& text)
 {
     return text.trimmed();
 }
+
+bool LessInListingOrder(const QString& left, const QString& right)
+{
+    const int folded = left.compare(right, Qt::CaseInsensitive);
+    return folded != 0 ? folded < 0 : left.compare(right, Qt::CaseSensitive) < 0;
+}

@@ -18,6 +18,9 @@ QString CleanedSettingPath(const QString& source);
 void AddBackslash(QString& path);
 QString AppendPath(const QString& path, const QString& part);
 QString FileNamePart(const QString& path);
+// The order names are listed in: letters alike whatever their case, then by case, so that a
+// listing is the same on every file system.
+bool LessInListingOrder(const QString& left, const QString& right);
 QString ExtensionPart(const QString& path);
 void AddExtension(QString& path, const QString& extension);
 void RemoveExtension(QString& path);

@@ -1,12 +1,16 @@
 #include "planning/companion_files.h"
 
 #include "codecs/codec_discovery.h"
+#include "foundation/os.h"
+#include "foundation/path_helpers.h"
 #include "tags/picture_shrinker.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSet>
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
@@ -32,6 +36,17 @@ QString ShrunkName(const QString& name)
     if (suffix == u"jpg"_s || suffix == u"jpeg"_s)
         return name;
     return info.completeBaseName() + u".jpg"_s;
+}
+
+// The folder of a path, as QFileInfo::absolutePath gives it, without a look at the disk for
+// the absolute paths a plan holds.
+QString AbsoluteFolderOf(const QString& path)
+{
+    const qsizetype slash = path.lastIndexOf(os::kPathSeparator);
+    if (!path.startsWith(os::kPathSeparator) || path.contains(u"/./"_s) ||
+        path.contains(u"/../"_s) || slash < 0)
+        return QFileInfo(path).absolutePath();
+    return slash == 0 ? path.left(1) : path.left(slash);
 }
 
 } // namespace
@@ -69,17 +84,23 @@ bool MatchesCopyPatterns(const QString& name, const QString& patterns)
 QList<CompanionCopy> CompanionsOf(const QString& sourceFolder, const QString& resultFolder,
                                   const CompanionOptions& options, const PlannedDecoders& decoders)
 {
-    if ((!options.covers && options.patterns.trimmed().isEmpty()) ||
+    if (!options.covers && options.patterns.trimmed().isEmpty())
+        return {};
+    // Only the names that may go along are looked at: a folder of music is listed, no more.
+    QStringList names;
+    for (const QByteArray& listed : os::FolderNames(sourceFolder)) {
+        const QString name = QFile::decodeName(listed);
+        if (name.startsWith(u'.') ||
+            !((options.covers && IsPicture(name)) || MatchesCopyPatterns(name, options.patterns)))
+            continue;
+        const QString path = QDir(sourceFolder).filePath(name);
+        if (QFileInfo(path).isFile() && !IsReadableSource(path, decoders))
+            names << name;
+    }
+    std::sort(names.begin(), names.end(), LessInListingOrder);
+    if (names.isEmpty() ||
         IsSameFile(QDir(sourceFolder).absolutePath(), QDir(resultFolder).absolutePath()))
         return {};
-    QStringList paths;
-    ListFiles(sourceFolder, u"*"_s, paths);
-    QStringList names;
-    for (const QString& path : std::as_const(paths)) {
-        const QFileInfo info(path);
-        if (info.isFile() && !info.fileName().startsWith(u'.') && !IsReadableSource(path, decoders))
-            names << info.fileName();
-    }
     QList<CompanionCopy> copies;
     const QString cover = options.covers ? PickCover(names) : QString();
     // Without a shrinker the cover goes as it is, under its own name.
@@ -105,8 +126,7 @@ QList<QPair<QString, QString>> ResultFoldersOf(const QList<const CFileInfo*>& fi
         const QString result = file->PlannedResult();
         if (result.isEmpty())
             continue;
-        const QPair<QString, QString> pair{QFileInfo(file->path).absolutePath(),
-                                           QFileInfo(result).absolutePath()};
+        const QPair<QString, QString> pair{AbsoluteFolderOf(file->path), AbsoluteFolderOf(result)};
         if (seen.contains(pair))
             continue;
         seen.insert(pair);

@@ -171,6 +171,7 @@ QList<int> CConversionSession::Plan(const QList<int>& indexes, CCoder* coder, in
             ResultFolderOf(outputFolder, treeRoots.isEmpty() ? treeRoot : treeRoots[index],
                            file.folder, naming.pattern);
         record.failedRun.reset();
+        record.inPlace = false;
         CCoder* used = decodeOnly ? nullptr : coder;
         bool plannedNow = false;
         if (used && PlanByCopyRules(index, *used, presetIndex, folder, naming, plannedNow)) {

@@ -164,6 +164,12 @@ public:
     // The covers and files along that carrying them would write for the files planned (or up
     // to date) now: what a dry run shows.
     QList<CompanionCopy> PlannedCompanions() const;
+    // Results already in their place that no run makes (a library sync's results up to date by
+    // its record, or moved): their folders get their covers as those of a run's results do.
+    void SetResultsInPlace(const QList<int>& indexes);
+    // When nothing is to run: the folders of the results converted, up to date or in place get
+    // what is missing of their covers and files along now.
+    void CarryCompanionsWithoutRun();
 
     // The English (or the pack's) text of a cause.
     static QString CauseText(LeftOutCause cause, const CLanguagePack& language);
@@ -203,6 +209,7 @@ private:
         QString madeWith;          // the signature of the choices it was planned with
         bool lastRunEnded = false; // its coder, or its decoder alone, has ended in this run
         bool copied = false;       // Converted by copying its source as it is
+        bool inPlace = false;      // its result is in place without a run (SetResultsInPlace)
         qint64 startedMs = -1;     // on runClock: when its first program of this run started
         qint64 endedMs = -1;       // on runClock: when its last program of this run ended
     };

@@ -182,13 +182,15 @@ bool CLibrarySync::ForeignFileAt(const SyncAction& action) const
 // now.
 QList<int> CLibrarySync::CarryOut(const SyncPlan& plan, const std::function<bool()>& stopped)
 {
+    QList<int> inPlace;
     for (const SyncAction& action : plan.actions) {
         if (stopped())
             return {};
         const QString path = InCopy(action.result);
         switch (action.kind) {
         case Kind::Move:
-            MoveResult(action);
+            if (MoveResult(action))
+                inPlace << fileIndexOf.value(action.source);
             break;
         case Kind::Remove:
             RemoveResult(action);
@@ -204,12 +206,15 @@ QList<int> CLibrarySync::CarryOut(const SyncPlan& plan, const std::function<bool
             break;
         case Kind::UpToDate:
             Tell(Event::UpToDate, path);
+            inPlace << fileIndexOf.value(action.source);
             break;
         case Kind::Add:
         case Kind::Convert:
             break;
         }
     }
+    // Their folders get their covers too, with the run's or without one.
+    session.SetResultsInPlace(inPlace);
     // After the moves: a name a move freed may be taken by a new result.
     QList<int> toConvert;
     for (const SyncAction& action : plan.actions) {

@@ -37,7 +37,8 @@ void CConversionSession::CarryCompanions()
                                    general.copyAlongPatterns};
     QList<const CFileInfo*> landed;
     for (const FileRecord& record : files) {
-        if (record.state == FileState::Converted || record.state == FileState::UpToDate)
+        if (record.state == FileState::Converted || record.state == FileState::UpToDate ||
+            (record.inPlace && record.state != FileState::Failed))
             landed << record.file;
     }
     const std::unique_ptr<CCopyRecord> copyRecord = CopyRecordIn(plannedFolder);
@@ -79,4 +80,19 @@ QList<CompanionCopy> CConversionSession::PlannedCompanions() const
         }
     }
     return copies;
+}
+
+void CConversionSession::SetResultsInPlace(const QList<int>& indexes)
+{
+    for (int index : indexes)
+        files[size_t(index)].inPlace = true;
+}
+
+void CConversionSession::CarryCompanionsWithoutRun()
+{
+    if (running)
+        return;
+    companionsCopied = 0;
+    companionNotes.clear();
+    CarryCompanions();
 }

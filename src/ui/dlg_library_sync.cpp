@@ -442,6 +442,7 @@ void CDlgLibrarySync::Sync()
         return;
     }
     ConvertPlanned(librarySync->CarryOut(plan, [] { return false; }));
+    problems << session->CompanionNotes();
     if (!problems.isEmpty()) {
         CurrentNotifier()->Notify(
             INotifier::Icon::Warning, language.GetString(MainText::kWarningCaption),
@@ -455,8 +456,11 @@ void CDlgLibrarySync::Sync()
 
 void CDlgLibrarySync::ConvertPlanned(const QList<int>& toConvert)
 {
-    if (toConvert.isEmpty())
+    // Moved results and those up to date still get their folders' covers.
+    if (toConvert.isEmpty()) {
+        session->CarryCompanionsWithoutRun();
         return;
+    }
     session->Sort(toConvert);
     if (!session->Start(true))
         return;

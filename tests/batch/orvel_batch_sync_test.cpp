@@ -102,6 +102,12 @@ protected:
         return stamps;
     }
 
+    void MakeCover(const QString& relative)
+    {
+        Run(u"ffmpeg"_s, {u"-loglevel"_s, u"error"_s, u"-f"_s, u"lavfi"_s, u"-i"_s,
+                          u"testsrc=size=64x64"_s, u"-frames:v"_s, u"1"_s, Path(relative)});
+    }
+
     void Run(const QString& program, const QStringList& arguments)
     {
         ASSERT_TRUE(fixtures::Run(program, arguments)) << program.toStdString();
@@ -334,9 +340,7 @@ TEST_F(OrvelBatchSyncTest, KeepsTheCopyInStepWithTheLibrary)
              for (const char* album : {"J", "K"}) {
                  const QString folder = u"lib/"_s + QString::fromLatin1(album);
                  MakeFlac(folder + u"/track.flac"_s, album[0] == 'J' ? 1.7 : 1.8);
-                 Run(u"ffmpeg"_s, {u"-loglevel"_s, u"error"_s, u"-f"_s, u"lavfi"_s, u"-i"_s,
-                                   u"testsrc=size=64x64"_s, u"-frames:v"_s, u"1"_s,
-                                   Path(folder + u"/folder.jpg"_s)});
+                 MakeCover(folder + u"/folder.jpg"_s);
              }
          },
          u"--coder 'Ogg Vorbis' --preset 'Quality 7 (~224 kbps)' --dry-run"_s,
@@ -398,6 +402,28 @@ TEST_F(OrvelBatchSyncTest, KeepsTheCopyInStepWithTheLibrary)
          {},
          {},
          {u"M/song.mp3"_s}},
+        {"an album with its cover is added",
+         [this] {
+             MakeFlac(u"lib/N/track.flac"_s, 2.1);
+             MakeCover(u"lib/N/folder.jpg"_s);
+         },
+         u"--coder 'Ogg Vorbis' --preset 'Quality 7 (~224 kbps)' --lossy copy"_s,
+         0,
+         {u"1 converted"_s, u"1 copied along"_s},
+         {u"N/track.ogg"_s, u"N/folder.jpg"_s}},
+        {"a sync that only moves an album gives its new folder the cover, and prunes the old",
+         [this] { ASSERT_TRUE(QDir().rename(Path(u"lib/N"_s), Path(u"lib/P"_s))); },
+         u"--coder 'Ogg Vorbis' --preset 'Quality 7 (~224 kbps)' --lossy copy"_s,
+         0,
+         {u"0 converted"_s, u"1 moved"_s, u"1 copied along"_s},
+         {u"P/track.ogg"_s, u"P/folder.jpg"_s},
+         {u"N"_s}},
+        {"a cover added to an album that is up to date goes along, with nothing converted",
+         [this] { MakeCover(u"lib/G/folder.jpg"_s); },
+         u"--coder 'Ogg Vorbis' --preset 'Quality 7 (~224 kbps)' --lossy copy"_s,
+         0,
+         {u"0 converted"_s, u"1 copied along"_s},
+         {u"G/folder.jpg"_s}},
     };
 
     QMap<QString, Stamp> before;
