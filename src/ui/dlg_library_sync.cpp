@@ -121,6 +121,14 @@ void CDlgLibrarySync::BuildControls()
         this);
     removeGone->setObjectName(u"removeGone"_s);
     layout->addWidget(removeGone);
+    removeMany = new QCheckBox(
+        LanguageTextOr(language, Text::kRemoveMany, u"Allow removing more than half of the copy"_s),
+        this);
+    removeMany->setObjectName(u"removeMany"_s);
+    removeMany->setEnabled(false);
+    // Set in under the box it qualifies.
+    removeMany->setContentsMargins(24, 0, 0, 0);
+    layout->addWidget(removeMany);
 
     progressText = new QLabel(this);
     progressText->setObjectName(u"readProgress"_s);
@@ -164,7 +172,14 @@ void CDlgLibrarySync::BuildControls()
     connect(syncButton, &QPushButton::clicked, this, &CDlgLibrarySync::Sync);
     connect(closeButton, &QPushButton::clicked, this, &QDialog::reject);
     // The files stay as read: only the plan changes with the removals.
-    connect(removeGone, &QCheckBox::toggled, this, [this] {
+    connect(removeGone, &QCheckBox::toggled, this, [this](bool on) {
+        removeMany->setEnabled(on);
+        if (!on)
+            removeMany->setChecked(false);
+        if (session && !reader)
+            PlanSync();
+    });
+    connect(removeMany, &QCheckBox::toggled, this, [this] {
         if (session && !reader)
             PlanSync();
     });
@@ -339,84 +354,12 @@ bool CDlgLibrarySync::PlanOnRecord(bool dryRun)
         return false;
     }
     plan = librarySync->Plan(readRoots, SyncSignature(coder, presetIndex, settings),
-                             removeGone->isChecked(), false);
+                             removeGone->isChecked(), removeMany->isChecked());
     if (!plan.refusal.isEmpty()) {
         ShowRefusal(plan.refusal);
         return false;
     }
     return true;
-}
-
-void CDlgLibrarySync::ShowRefusal(const QString& reason)
-{
-    plan.actions.clear();
-    actionList->clear();
-    countsText->clear();
-    syncButton->setEnabled(false);
-    refusalText->setText(
-        LanguageTextOr(language, Text::kRefused, u"Sync refused: %1"_s).arg(reason));
-    Q_EMIT PlanShown();
-}
-
-void CDlgLibrarySync::ShowPlan()
-{
-    refusalText->clear();
-    actionList->clear();
-    const int kept = plan.Count(Kind::KeepGone) + plan.Count(Kind::KeepReplaced);
-    countsText->setText(LanguageTextOr(language, Text::kCounts,
-                                       u"%1 added, %2 converted again, %3 moved, %4 removed, %5 "
-                                       u"kept, %6 up to date"_s)
-                            .arg(plan.Count(Kind::Add))
-                            .arg(plan.Count(Kind::Convert))
-                            .arg(plan.Count(Kind::Move))
-                            .arg(plan.Count(Kind::Remove))
-                            .arg(kept)
-                            .arg(plan.Count(Kind::UpToDate)));
-    QList<QTreeWidgetItem*> rows;
-    for (const SyncAction& action : std::as_const(plan.actions)) {
-        QString word;
-        QString what = action.result;
-        QString why = action.reason;
-        switch (action.kind) {
-        case Kind::Add:
-        case Kind::Convert:
-            word = action.kind == Kind::Add
-                       ? LanguageTextOr(language, Text::kAdd, u"add"_s)
-                       : LanguageTextOr(language, Text::kConvertAgain, u"convert again"_s);
-            if (librarySync->ForeignFileAt(action)) {
-                word = LanguageTextOr(language, Text::kLeftAlone, u"left alone"_s);
-                why = LanguageTextOr(language, Text::kForeignFile,
-                                     u"a file the copy's record does not list is at %1; it is "
-                                     u"never replaced"_s)
-                          .arg(readCopy + action.result);
-            } else if (why.isEmpty()) {
-                why = action.source;
-            }
-            break;
-        case Kind::Move:
-            word = LanguageTextOr(language, Text::kMove, u"move"_s);
-            what = action.from + u" \u2192 "_s + action.result;
-            break;
-        case Kind::Remove:
-            word = LanguageTextOr(language, Text::kRemove, u"remove"_s);
-            break;
-        case Kind::KeepGone:
-            word = LanguageTextOr(language, Text::kKept, u"kept"_s);
-            break;
-        case Kind::KeepReplaced:
-            word = LanguageTextOr(language, Text::kLeftAlone, u"left alone"_s);
-            break;
-        case Kind::UpToDate:
-        case Kind::Forget:
-            continue; // nothing the user would see changes
-        }
-        rows << new QTreeWidgetItem(QStringList{word, what, why});
-    }
-    actionList->addTopLevelItems(rows);
-    const int work = plan.Count(Kind::Add) + plan.Count(Kind::Convert) + plan.Count(Kind::Move) +
-                     plan.Count(Kind::Remove) + plan.Count(Kind::Forget);
-    syncButton->setEnabled(work > 0);
-    Q_EMIT PlanShown();
 }
 
 void CDlgLibrarySync::Sync()

@@ -77,6 +77,7 @@ private:
     QListWidget* rootList = nullptr;
     QLineEdit* copyEdit = nullptr;
     QCheckBox* removeGone = nullptr;
+    QCheckBox* removeMany = nullptr; // the batch's --delete-many
     QLabel* progressText = nullptr;
     QLabel* countsText = nullptr;
     QLabel* refusalText = nullptr;

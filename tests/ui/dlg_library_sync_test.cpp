@@ -1,11 +1,13 @@
 #include "extensions/language_menu.h"
 #include "main_window_fixture.h"
+#include "support/audio_fixtures.h"
 #include "ui/dlg_main.h"
 
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
@@ -40,10 +42,13 @@ protected:
         window->RunCommand(MenuCommand::kSyncWithLibrary);
     }
 
-    static bool PlanShows(QWidget* dialog, const QString& counts)
+    static ::testing::AssertionResult PlanShows(QWidget* dialog, const QString& counts)
     {
         auto* label = dialog->findChild<QLabel*>(u"planCounts"_s);
-        return QTest::qWaitFor([label, counts] { return label->text() == counts; }, 60000);
+        if (QTest::qWaitFor([label, counts] { return label->text() == counts; }, 60000))
+            return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure()
+               << "the plan shows \"" << label->text().toStdString() << "\"";
     }
 
     static void Click(QWidget* dialog, const QString& name)
@@ -116,6 +121,41 @@ TEST_F(LibrarySyncWindowTest, TheSyncShowsItsPlanCarriesItOutAndMovesARenamedRes
     EXPECT_TRUE(
         QTest::qWaitFor([this] { return c.fileList->GetCellText(0, 8) == u"Converted"_s; }, 60000))
         << c.fileList->GetCellText(0, 8).toStdString();
+
+    // A new album with its cover while the last old one goes: removing the whole copy is
+    // refused until the second box allows it, and the cover is planned and carried along.
+    // Audio of its own, so that it is no move of the one that goes.
+    ASSERT_TRUE(QDir().mkpath(folder.Path(u"Music/D"_s)));
+    ASSERT_TRUE(fixtures::MakeWav(folder.Path(u"four.wav"_s), 44100, 2, 16, 1.3));
+    ASSERT_TRUE(
+        fixtures::MakeFlac(folder.Path(u"four.wav"_s), folder.Path(u"Music/D/four.flac"_s)));
+    QImage cover(8, 8, QImage::Format_RGB32);
+    cover.fill(Qt::red);
+    ASSERT_TRUE(cover.save(folder.Path(u"Music/D/folder.jpg"_s)));
+    ASSERT_TRUE(QFile::remove(folder.Path(u"Music/A/uno.flac"_s)));
+    QString refusal;
+    QStringList alongRows;
+    InSyncDialog([&](QWidget* dialog) {
+        ASSERT_TRUE(PlanShows(dialog, Counts(1, 0, 0, 0, 1, 0) + u", 1 copied along"_s));
+        Click(dialog, u"removeGone"_s);
+        auto* label = dialog->findChild<QLabel*>(u"planRefusal"_s);
+        ASSERT_TRUE(QTest::qWaitFor([label] { return !label->text().isEmpty(); }, 60000));
+        refusal = label->text();
+        Click(dialog, u"removeMany"_s);
+        ASSERT_TRUE(PlanShows(dialog, Counts(1, 0, 0, 1, 0, 0) + u", 1 copied along"_s));
+        auto* actions = dialog->findChild<QTreeWidget*>(u"planActions"_s);
+        for (int row = 0; row < actions->topLevelItemCount(); ++row) {
+            if (actions->topLevelItem(row)->text(0) == u"copy along"_s)
+                alongRows << actions->topLevelItem(row)->text(1);
+        }
+        Click(dialog, u"syncButton"_s);
+        ASSERT_TRUE(PlanShows(dialog, Counts(0, 0, 0, 0, 0, 1)));
+    });
+    EXPECT_TRUE(refusal.contains(u"half"_s)) << refusal.toStdString();
+    EXPECT_EQ(alongRows, QStringList{u"D/folder.jpg"_s});
+    EXPECT_TRUE(QFileInfo::exists(copy + u"D/folder.jpg"_s));
+    EXPECT_TRUE(QFileInfo(copy + u"D/four.mp3"_s).size() > 0);
+    EXPECT_FALSE(QFileInfo::exists(copy + u"A"_s));
 }
 
 // Nothing is done where a sync must not run, and the reason is shown: an empty library folder
