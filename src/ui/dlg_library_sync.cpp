@@ -127,8 +127,10 @@ void CDlgLibrarySync::BuildControls()
     removeMany->setObjectName(u"removeMany"_s);
     removeMany->setEnabled(false);
     // Set in under the box it qualifies.
-    removeMany->setContentsMargins(24, 0, 0, 0);
-    layout->addWidget(removeMany);
+    auto* removeManyRow = new QHBoxLayout;
+    removeManyRow->addSpacing(24);
+    removeManyRow->addWidget(removeMany, 1);
+    layout->addLayout(removeManyRow);
 
     progressText = new QLabel(this);
     progressText->setObjectName(u"readProgress"_s);
