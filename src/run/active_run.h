@@ -41,6 +41,9 @@ struct CActiveRun
     bool cutOnly = false;      // a WAV image: the tracks are cut from it, nothing is decoded
     // Tracks cut while the image is still decoded: their coders may start (under the lock).
     QSet<QString> cutsReady;
+    // An image's decoder whose tracks are being cut as it writes gives its slot to their
+    // coders (under the core's mutex).
+    bool slotHandedOn = false;
     // Programs that follow the run's own on its slot, each counted as a run of its own: sox
     // after a decoder, the result's decoder after a lossless coder.
     std::shared_ptr<CDecoder> limiter;

@@ -222,7 +222,10 @@ void CCore::OnProcessFinished(ActiveRun* run, RunResult::Outcome outcome, int co
             startedCount += std::max(0, run->followUps - run->followUpsCounted);
         }
     }
-    FreeSlot(run->process);
+    if (run->slotHandedOn)
+        --decodersWithoutSlot;
+    else
+        FreeSlot(run->process);
     active.erase(std::find_if(active.begin(), active.end(),
                               [run](const auto& item) { return item.get() == run; }));
     if (launchNext)
@@ -332,6 +335,10 @@ void CCore::GetRunningProcesses(QList<IProcess*>& processes)
         const ActiveRun* run = FindActive(process);
         if (run && run->pid > 0)
             processes.append(process);
+    }
+    for (const auto& run : active) {
+        if (run->slotHandedOn && run->pid > 0)
+            processes.append(run->process);
     }
 }
 

@@ -144,6 +144,8 @@ private:
     std::unique_ptr<CCoder> idleMarker;
     int startedCount = 0;
     int launchedCount = 0;
+    // Image decoders running without a slot (at most one), under mutex.
+    int decodersWithoutSlot = 0;
     int totalCount = 0;
     bool running = false;
     ResultOptions resultOptions;

@@ -115,6 +115,14 @@ void CCore::CutWhatIsWritten(ActiveRun& run)
     std::lock_guard lock(mutex);
     for (const QString& wav : cutNow)
         run.cutsReady.insert(wav);
+    // Once its tracks flow, the decode is no longer a head that holds a slot: on a slot it
+    // would keep one coder waiting until it ends, the tracks' coders meanwhile taking turns on
+    // the rest. One such decoder at a time, so that images never run unbounded beside them.
+    if (!run.slotHandedOn && decodersWithoutSlot == 0) {
+        run.slotHandedOn = true;
+        ++decodersWithoutSlot;
+        FreeSlot(run.process);
+    }
     LaunchStartable();
 }
 

@@ -434,8 +434,9 @@ TEST_F(CoreTest, AnImageDecoderStillServesTheTracksThatAreNotLeftOut)
 }
 
 // An image's tracks are cut as its decoder writes them: the first track's coder runs while
-// the decoder, which has written only the first track, waits for it. The last track waits for
-// the decoder's end, and the tracks still add up to the image.
+// the decoder, which has written only the first track, waits for it, even on a single slot,
+// which the decoder gives to its tracks once they flow. The last track waits for the
+// decoder's end, and the tracks still add up to the image.
 TEST_F(CoreTest, AnImageTrackIsCodedWhileTheRestOfTheImageIsDecoded)
 {
     const QString whole = folder.filePath(u"whole.wav"_s);
@@ -481,7 +482,7 @@ tail -c +12045 "$1" >> "$2")sh"));
     }
 
     CCore core;
-    core.SetThreadsCount(2);
+    core.SetThreadsCount(1);
     core.AddProcess(&decoder);
     for (const auto& coder : coders)
         core.AddProcess(coder.get());
