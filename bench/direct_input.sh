@@ -14,11 +14,8 @@ set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 rounds="${1:-1}"
 build="${BUILD:-build/release}"
-if [ ! -x "$build/program/orvel-batch" ]; then
-    cmake --preset release >/dev/null
-    cmake --build "$build" --target orvel-batch orvel_program_folder >/dev/null
-fi
-batch="$PWD/$build/program/orvel-batch"
+. bench/batch_binary.sh
+batch_binary "$build"
 
 work="$PWD/build/bench-direct"
 data="$work/flac"

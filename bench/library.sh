@@ -14,12 +14,9 @@ set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 rounds="${1:-1}"
 build="${BUILD:-build/release}"
-if [ ! -x "$build/program/orvel-batch" ]; then
-    cmake --preset release >/dev/null
-    cmake --build "$build" --target orvel-batch orvel_program_folder >/dev/null
-fi
+. bench/batch_binary.sh
+batch_binary "$build"
 program="$PWD/$build/program"
-batch="$program/orvel-batch"
 
 work="$PWD/build/bench-library"
 mkdir -p "$work"

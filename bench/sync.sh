@@ -16,11 +16,8 @@ cd "$(dirname "${BASH_SOURCE[0]}")/.."
 rounds="${1:-1}"
 files="${FILES:-10000}"
 build="${BUILD:-build/release}"
-if [ ! -x "$build/program/orvel-batch" ]; then
-    [ -d "$build" ] || cmake --preset "$(basename "$build")" >/dev/null
-    cmake --build "$build" --target orvel-batch orvel_program_folder >/dev/null
-fi
-batch="$PWD/$build/program/orvel-batch"
+. bench/batch_binary.sh
+batch_binary "$build"
 
 work="$PWD/build/bench-sync"
 library="$work/library"

@@ -2,6 +2,7 @@
 
 #include "audio/embedded_cue_sheet.h"
 #include "filelist/file_info_reader.h"
+#include "filelist/work_tally.h"
 #include "foundation/os.h"
 #include "foundation/path_helpers.h"
 #include "planning/album_image.h"
@@ -10,9 +11,6 @@
 #include <QDir>
 #include <algorithm>
 #include <atomic>
-#include <chrono>
-#include <condition_variable>
-#include <mutex>
 #include <thread>
 
 using namespace Qt::StringLiterals;
@@ -20,7 +18,6 @@ using namespace Qt::StringLiterals;
 namespace {
 
 // How often a window waiting for the lookups gets its events.
-constexpr auto kSheetProgressInterval = std::chrono::milliseconds(100);
 
 // The formats that albums are ripped to as one image.
 bool MayBeImage(const CFileInfo& file)
@@ -182,17 +179,13 @@ qsizetype CAlbumSplitter::FindSheets(const std::vector<std::unique_ptr<CFileInfo
     std::vector<char> looked(images.size(), 0); // entry k written by one worker, read after
     std::atomic<size_t> next{0};
     std::atomic<bool> cancelled{false};
-    std::mutex mutex;
-    std::condition_variable changed;
-    size_t finished = 0; // under mutex
+    CWorkTally tally(qsizetype(images.size()));
     const auto work = [&] {
         for (size_t k = next.fetch_add(1); k < images.size() && !cancelled.load();
              k = next.fetch_add(1)) {
             found[k].album = FindImage(*images[k], &found[k].error);
             looked[k] = 1;
-            std::lock_guard lock(mutex);
-            if (++finished == images.size())
-                changed.notify_one();
+            tally.Finished(1);
         }
     };
     const int wanted = threads > 0 ? threads : int(std::thread::hardware_concurrency());
@@ -200,18 +193,9 @@ qsizetype CAlbumSplitter::FindSheets(const std::vector<std::unique_ptr<CFileInfo
     std::vector<std::thread> workers;
     for (size_t i = 0; i < count; ++i)
         workers.emplace_back(work);
-    {
-        std::unique_lock lock(mutex);
-        while (finished < images.size() && !cancelled.load()) {
-            changed.wait_for(lock, kSheetProgressInterval,
-                             [&] { return finished >= images.size(); });
-            lock.unlock();
-            const qsizetype all = qsizetype(records.size());
-            if (progress && !progress(all, all))
-                cancelled.store(true);
-            lock.lock();
-        }
-    }
+    // The files are all read: the bar stays full while their sheets are looked for.
+    const qsizetype all = qsizetype(records.size());
+    tally.Wait(cancelled, [&](qsizetype) { return !progress || progress(all, all); });
     for (std::thread& worker : workers)
         worker.join();
 

@@ -2,17 +2,14 @@
 
 #include "filelist/property_cache.h"
 #include "filelist/property_probe.h"
+#include "filelist/work_tally.h"
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
-#include <condition_variable>
-#include <mutex>
 #include <thread>
 
 namespace {
 
-constexpr auto kProgressInterval = std::chrono::milliseconds(100);
 // Below this many files a helper's start (about 50 ms, the library's set-up included) costs
 // more than it saves: measured, 128 files read faster on threads and 256 through helpers.
 constexpr qsizetype kFewestForHelpers = 200;
@@ -31,18 +28,7 @@ struct ReadState
     std::vector<ProbeAnswer>& texts;
     std::atomic<qsizetype> next{0};
     std::atomic<bool> cancelled{false};
-    std::mutex mutex;
-    std::condition_variable changed;
-    qsizetype done = 0; // under mutex
-
-    // Counts a stretch of records as read; the last one wakes the waiting caller.
-    void Finished(qsizetype count)
-    {
-        std::lock_guard lock(mutex);
-        done += count;
-        if (done == paths.size())
-            changed.notify_one();
-    }
+    CWorkTally tally{paths.size()};
 };
 
 std::unique_ptr<CFileInfo> Record(const QString& path, const ProbeAnswer& answer)
@@ -70,7 +56,7 @@ void Work(ReadState& state)
         if (index >= total)
             return;
         state.records[size_t(index)] = Read(state.paths[index], state.texts[size_t(index)]);
-        state.Finished(1);
+        state.tally.Finished(1);
     }
 }
 
@@ -106,7 +92,7 @@ void WorkThroughHelper(ReadState& state, const QString& program)
                 ++at;
             }
         }
-        state.Finished(end - first);
+        state.tally.Finished(end - first);
     }
 }
 
@@ -144,22 +130,14 @@ std::vector<std::unique_ptr<CFileInfo>> ReadUncached(const QStringList& paths, i
         // The first file is read here: the library sets itself up once, on one thread.
         records[0] = Read(paths[0], texts[0]);
         state.next = 1;
-        state.done = 1;
+        state.tally.Finished(1);
         for (int i = 0; i < count; ++i)
             workers.emplace_back(Work, std::ref(state));
     }
 
     const qsizetype total = paths.size();
-    std::unique_lock lock(state.mutex);
-    while (state.done < total && !state.cancelled.load()) {
-        state.changed.wait_for(lock, kProgressInterval, [&] { return state.done >= total; });
-        const qsizetype done = state.done;
-        lock.unlock();
-        if (progress && !progress(done, total))
-            state.cancelled.store(true);
-        lock.lock();
-    }
-    lock.unlock();
+    state.tally.Wait(state.cancelled,
+                     [&](qsizetype done) { return !progress || progress(done, total); });
     for (std::thread& worker : workers)
         worker.join();
     // Paths are taken in order, so every path below `next` has been read.
