@@ -256,7 +256,7 @@ void CBatchRun::AddFolder(const QString& folder, const ReadProgress& progress)
         path = FoldDoubledSeparators(path);
     const qsizetype before = files.Count();
     QStringList notOpened;
-    files.AddPaths(paths, progress, &notOpened);
+    files.AddWalkedPaths(paths, progress, &notOpened);
     for (qsizetype i = before; i < files.Count(); ++i)
         foundInFolders.insert(files.At(i));
     for (const QString& path : std::as_const(notOpened))

@@ -150,7 +150,8 @@ std::vector<std::unique_ptr<CFileInfo>> ReadUncached(const QStringList& paths, i
 // The records of the first `end` paths that the cache knows, made on several threads: each
 // is still asked whether it may be read, and a list read again is mostly such files.
 void RecordKnown(const QStringList& paths, const std::vector<CPropertyCache::Entry>& entries,
-                 qsizetype end, std::vector<std::unique_ptr<CFileInfo>>& records, int threads)
+                 qsizetype end, std::vector<std::unique_ptr<CFileInfo>>& records, int threads,
+                 bool readableKnown)
 {
     const auto stripe = [&](int first) {
         for (qsizetype i = first; i < end; i += threads) {
@@ -159,7 +160,7 @@ void RecordKnown(const QStringList& paths, const std::vector<CPropertyCache::Ent
                 continue;
             auto record = std::make_unique<CFileInfo>();
             if (record->LoadKnown(paths[i], entry.answer.text, entry.answer.tags, entry.size,
-                                  entry.modifiedNs))
+                                  entry.modifiedNs, readableKnown))
                 records[size_t(i)] = std::move(record);
         }
     };
@@ -175,7 +176,8 @@ void RecordKnown(const QStringList& paths, const std::vector<CPropertyCache::Ent
 
 std::vector<std::unique_ptr<CFileInfo>> ReadFileInfos(const QStringList& paths, int threads,
                                                       const ReadProgress& progress,
-                                                      CPropertyCacheFile* cacheFile)
+                                                      CPropertyCacheFile* cacheFile,
+                                                      bool readableKnown)
 {
     std::vector<ProbeAnswer> texts;
     if (!cacheFile || paths.isEmpty())
@@ -211,7 +213,7 @@ std::vector<std::unique_ptr<CFileInfo>> ReadFileInfos(const QStringList& paths, 
         records[size_t(missingAt[k])] = std::move(read[k]);
         texts[size_t(missingAt[k])] = readTexts[k];
     }
-    RecordKnown(paths, entries, end, records, ThreadCount(threads, known));
+    RecordKnown(paths, entries, end, records, ThreadCount(threads, known), readableKnown);
     records.resize(size_t(end));
     cache.Store(paths, entries, texts);
     if (progress && missing.isEmpty())

@@ -96,10 +96,22 @@ CFileInfo* CFileList::At(qsizetype index) const
 qsizetype CFileList::AddPaths(const QStringList& paths, const ReadProgress& progress,
                               QStringList* notOpened)
 {
+    return Append(paths, progress, notOpened, false);
+}
+
+qsizetype CFileList::AddWalkedPaths(const QStringList& paths, const ReadProgress& progress,
+                                    QStringList* notOpened)
+{
+    return Append(paths, progress, notOpened, true);
+}
+
+qsizetype CFileList::Append(const QStringList& paths, const ReadProgress& progress,
+                            QStringList* notOpened, bool readableKnown)
+{
     qsizetype added = 0;
     qsizetype index = 0;
     CAlbumSplitter splitter(sheetOptions, propertyCache);
-    auto records = ReadFileInfos(paths, readThreads, progress, propertyCache);
+    auto records = ReadFileInfos(paths, readThreads, progress, propertyCache, readableKnown);
     // A cancel while sheets are looked for keeps the files before it, as one while reading.
     records.resize(size_t(splitter.FindSheets(records, readThreads, progress)));
     for (auto& record : records) {
@@ -179,7 +191,7 @@ qsizetype CFileList::AddFolder(const QString& folder, bool addOnlyExists,
     QStringList files = ListFilesBelow(folder);
     for (QString& file : files)
         file = FoldDoubledSeparators(file);
-    return AddPaths(files, progress);
+    return AddWalkedPaths(files, progress);
 }
 
 QStringList ListFilesBelow(const QString& folder, const std::function<bool()>& keepListing)

@@ -35,6 +35,9 @@ public:
     // receives the paths read that could not be opened.
     qsizetype AddPaths(const QStringList& paths, const ReadProgress& progress = {},
                        QStringList* notOpened = nullptr);
+    // The same for the files a folder walk has just found readable (WalkFolder).
+    qsizetype AddWalkedPaths(const QStringList& paths, const ReadProgress& progress = {},
+                             QStringList* notOpened = nullptr);
     // Threads that read properties; 0 (the default) means one per processor.
     void SetReadThreads(int count) { readThreads = count; }
     // The cache of properties read before; null (as it starts): every file is read.
@@ -72,6 +75,8 @@ public:
     QList<qsizetype> RemoveDeadEntries();
 
 private:
+    qsizetype Append(const QStringList& paths, const ReadProgress& progress, QStringList* notOpened,
+                     bool readableKnown);
     // Appends the rows that stand for a record read: itself, or its image's tracks. The
     // splitter of a whole adding gives each image's tracks once; null: one of its own.
     qsizetype AddRows(std::unique_ptr<CFileInfo> record, CAlbumSplitter* splitter);

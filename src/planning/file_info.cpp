@@ -75,9 +75,10 @@ bool CFileInfo::LoadWithTexts(const QString& filePath, const CMediaInfoLibrary::
 }
 
 bool CFileInfo::LoadKnown(const QString& filePath, const CMediaInfoLibrary::AudioText& text,
-                          const SourceTags& sourceTags, qint64 bytes, qint64 timeNs)
+                          const SourceTags& sourceTags, qint64 bytes, qint64 timeNs,
+                          bool readableKnown)
 {
-    if (!os::MayRead(filePath))
+    if (!readableKnown && !os::MayRead(filePath))
         return false;
     Fill(filePath, text, bytes);
     modifiedNs = timeNs;

@@ -64,9 +64,10 @@ public:
     bool LoadWithTexts(const QString& filePath, const CMediaInfoLibrary::AudioText& text,
                        const SourceTags& sourceTags = {});
     // The same for a file whose size and time were just looked at (by the properties cache):
-    // only whether it may be read is asked again.
+    // only whether it may be read is asked again, unless that is known already.
     bool LoadKnown(const QString& filePath, const CMediaInfoLibrary::AudioText& text,
-                   const SourceTags& sourceTags, qint64 bytes, qint64 timeNs);
+                   const SourceTags& sourceTags, qint64 bytes, qint64 timeNs,
+                   bool readableKnown = false);
 
     int sampleRate = 0;
     double bitRate = 0.0; // kbit/s

@@ -283,7 +283,7 @@ void CDlgLibrarySync::ReadLibrary()
             QStringList paths = WalkFolder(root, [this] { return !stopReading; }).files;
             for (QString& path : paths)
                 path = FoldDoubledSeparators(path);
-            library->AddPaths(paths, progress);
+            library->AddWalkedPaths(paths, progress);
         }
     }));
     connect(reader.get(), &QThread::finished, this, &CDlgLibrarySync::OnLibraryRead);
