@@ -53,37 +53,71 @@ constexpr COverride kOverrides[] = {
 };
 
 // The device limits: each word on the line and the setting's number it stands for.
+// An option that takes one of a few words, each standing for a number of the setting.
 struct CChoice
 {
     const char16_t* name;
+    const char16_t* valueName;
     int CBatchOptions::*setting;
     QStringList words;
     QList<int> numbers;
 };
 
-const QList<CChoice>& DeviceChoices()
+const QList<CChoice>& Choices()
 {
     static const QList<CChoice> choices = {
+        {u"replaygain",
+         u"scope",
+         &CBatchOptions::replayGain,
+         {u"off"_s, u"track"_s, u"album"_s},
+         {0, 1, 2}},
+        {u"cue-gaps",
+         u"place",
+         &CBatchOptions::cueGaps,
+         {u"previous"_s, u"own"_s, u"none"_s},
+         {0, 1, 2}},
+        {u"lossy",
+         u"rule",
+         &CBatchOptions::lossy,
+         {u"convert"_s, u"copy"_s, u"leave-out"_s},
+         {0, 1, 2}},
         {u"max-rate",
+         u"limit",
          &CBatchOptions::maxSampleRate,
          {u"keep"_s, u"96"_s, u"48"_s, u"44.1"_s},
          {0, 96000, 48000, 44100}},
-        {u"max-bits", &CBatchOptions::maxBitDepth, {u"keep"_s, u"24"_s, u"16"_s}, {0, 24, 16}},
-        {u"channels", &CBatchOptions::channels, {u"keep"_s, u"stereo"_s, u"mono"_s}, {0, 2, 1}},
+        {u"max-bits",
+         u"limit",
+         &CBatchOptions::maxBitDepth,
+         {u"keep"_s, u"24"_s, u"16"_s},
+         {0, 24, 16}},
+        {u"channels",
+         u"limit",
+         &CBatchOptions::channels,
+         {u"keep"_s, u"stereo"_s, u"mono"_s},
+         {0, 2, 1}},
     };
     return choices;
 }
 
-bool ReadDeviceLimits(const QCommandLineParser& parser, CBatchOptions& options, QString& error)
+// "a, b or c"
+QString Alternatives(const QStringList& words)
 {
-    for (const CChoice& choice : DeviceChoices()) {
+    return words.size() < 2
+               ? words.join(QString())
+               : words.mid(0, words.size() - 1).join(u", "_s) + u" or "_s + words.last();
+}
+
+bool ReadChoices(const QCommandLineParser& parser, CBatchOptions& options, QString& error)
+{
+    for (const CChoice& choice : Choices()) {
         const QString name = QString::fromUtf16(choice.name);
         if (!parser.isSet(name))
             continue;
         const QString word = parser.value(name);
         const qsizetype index = choice.words.indexOf(word);
         if (index < 0) {
-            error = u"--%1 takes %2, not \"%3\""_s.arg(name, choice.words.join(u", "_s), word);
+            error = u"--%1 takes %2, not \"%3\""_s.arg(name, Alternatives(choice.words), word);
             return false;
         }
         options.*choice.setting = choice.numbers[index];
@@ -125,43 +159,16 @@ void AddOptions(QCommandLineParser& parser)
         parser.addOption(QCommandLineOption(NameOf(option.name)));
     for (const CValue& option : kValues)
         parser.addOption(QCommandLineOption(NameOf(option.name), QString(), u"value"_s));
-    parser.addOption(QCommandLineOption(u"replaygain"_s, QString(), u"scope"_s));
     parser.addOption(QCommandLineOption(u"threads"_s, QString(), u"count"_s));
-    parser.addOption(QCommandLineOption(u"cue-gaps"_s, QString(), u"place"_s));
     parser.addOption(QCommandLineOption(u"track"_s, QString(), u"number"_s));
-    parser.addOption(QCommandLineOption(u"lossy"_s, QString(), u"rule"_s));
-    for (const CChoice& choice : DeviceChoices())
-        parser.addOption(QCommandLineOption(NameOf(choice.name), QString(), u"limit"_s));
+    for (const CChoice& choice : Choices())
+        parser.addOption(QCommandLineOption(NameOf(choice.name), QString(),
+                                            QString::fromUtf16(choice.valueName)));
     parser.addOption(QCommandLineOption(u"picture-size"_s, QString(), u"pixels"_s));
 }
 
 bool ReadNumbers(const QCommandLineParser& parser, CBatchOptions& options, QString& error)
 {
-    if (parser.isSet(u"replaygain"_s)) {
-        const QString scope = parser.value(u"replaygain"_s);
-        const QStringList scopes = {u"off"_s, u"track"_s, u"album"_s};
-        options.replayGain = int(scopes.indexOf(scope));
-        if (options.replayGain < 0) {
-            error = u"--replaygain takes off, track or album, not \"%1\""_s.arg(scope);
-            return false;
-        }
-    }
-    if (parser.isSet(u"cue-gaps"_s)) {
-        const QString place = parser.value(u"cue-gaps"_s);
-        options.cueGaps = int(QStringList{u"previous"_s, u"own"_s, u"none"_s}.indexOf(place));
-        if (options.cueGaps < 0) {
-            error = u"--cue-gaps takes previous, own or none, not \"%1\""_s.arg(place);
-            return false;
-        }
-    }
-    if (parser.isSet(u"lossy"_s)) {
-        const QString rule = parser.value(u"lossy"_s);
-        options.lossy = int(QStringList{u"convert"_s, u"copy"_s, u"leave-out"_s}.indexOf(rule));
-        if (options.lossy < 0) {
-            error = u"--lossy takes convert, copy or leave-out, not \"%1\""_s.arg(rule);
-            return false;
-        }
-    }
     if (parser.isSet(u"track"_s)) {
         const QString text = parser.value(u"track"_s);
         bool ok = false;
@@ -171,7 +178,7 @@ bool ReadNumbers(const QCommandLineParser& parser, CBatchOptions& options, QStri
             return false;
         }
     }
-    if (!ReadDeviceLimits(parser, options, error))
+    if (!ReadChoices(parser, options, error))
         return false;
     if (parser.isSet(u"picture-size"_s)) {
         const QString text = parser.value(u"picture-size"_s);
