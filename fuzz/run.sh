@@ -14,7 +14,7 @@ cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j "$(nproc)" >/dev/null
 
 bin="build/fuzz/fuzz"
-artifacts="build/fuzz/artifacts"
+artifacts="$root/build/fuzz/artifacts"
 mkdir -p "$artifacts"
 scratch="$(mktemp -d)"
 trap 'rm -rf "$scratch"' EXIT

@@ -1,6 +1,7 @@
 #include "audio/embedded_cue_sheet.h"
 
 #include "audio/tag_library_lock.h"
+#include "foundation/os.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -106,7 +107,7 @@ bool ParseCueSheetBlock(const QByteArray& body, const QString& image, CueSheet& 
 
 QByteArray CueSheetTag(const QString& path)
 {
-    const QByteArray name = QFile::encodeName(path);
+    const QByteArray name = os::SystemName(path);
     std::lock_guard lock(TagLibraryLock());
     const TagLib::FileRef file(name.constData(), false);
     if (file.isNull() || !file.file())

@@ -3,6 +3,7 @@
 #include "audio/ogg_duration.h"
 #include "audio/tag_library_lock.h"
 #include "audio/wav_layout.h"
+#include "foundation/os.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -79,7 +80,7 @@ qint64 StreamDurationMs(const QString& path)
     if (!IsReadableAudioKind(path))
         return -1;
     std::lock_guard lock(TagLibraryLock());
-    const QByteArray name = QFile::encodeName(path);
+    const QByteArray name = os::SystemName(path);
     TagLib::FileRef file(name.constData(), true, TagLib::AudioProperties::Accurate);
     if (file.isNull() || !file.file()->isValid() || !file.audioProperties())
         return -1;

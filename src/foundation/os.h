@@ -14,6 +14,10 @@ namespace os {
 // The native path separator the path helpers use.
 inline constexpr QChar kPathSeparator = u'/';
 
+// A path as the system calls take it. A path holding a NUL names no file: it gives an empty
+// name, which every call refuses, where the encoded bytes would name the file before the NUL.
+QByteArray SystemName(const QString& path);
+
 // How a child process ended.
 struct ExitStatus
 {

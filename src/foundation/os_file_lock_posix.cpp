@@ -30,13 +30,13 @@ int LockOrClose(int descriptor)
 
 int CreateLockedFile(const QString& path)
 {
-    const QByteArray name = QFile::encodeName(path);
+    const QByteArray name = SystemName(path);
     return LockOrClose(open(name.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
 }
 
 int OpenLockedFile(const QString& path)
 {
-    const QByteArray name = QFile::encodeName(path);
+    const QByteArray name = SystemName(path);
     // O_NOFOLLOW: a link planted in a shared temporary folder is not followed.
     return LockOrClose(open(name.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
 }
@@ -47,7 +47,7 @@ bool DescriptorNamesPath(int descriptor, const QString& path)
     struct stat named = {};
     if (fstat(descriptor, &opened) != 0)
         return false;
-    if (lstat(QFile::encodeName(path).constData(), &named) != 0)
+    if (lstat(SystemName(path).constData(), &named) != 0)
         return false;
     return opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
 }
@@ -81,7 +81,7 @@ quint32 CurrentUserId()
 bool FileSystemIsFull(const QString& path)
 {
     struct statvfs status = {};
-    if (statvfs(QFile::encodeName(path).constData(), &status) != 0)
+    if (statvfs(SystemName(path).constData(), &status) != 0)
         return false;
     // A file system that reports no size at all (FUSE without statfs) says nothing about space.
     return status.f_blocks > 0 && status.f_bavail == 0;
@@ -94,7 +94,7 @@ QString RuntimeFolder()
         folder.chop(1);
     if (!folder.startsWith(u'/'))
         return {};
-    const QByteArray name = QFile::encodeName(folder);
+    const QByteArray name = SystemName(folder);
     struct stat status = {};
     if (stat(name.constData(), &status) != 0 || !S_ISDIR(status.st_mode) ||
         status.st_uid != getuid() || access(name.constData(), W_OK | X_OK) != 0)
@@ -105,7 +105,7 @@ QString RuntimeFolder()
 qint64 FreeSpace(const QString& path)
 {
     struct statvfs status = {};
-    if (statvfs(QFile::encodeName(path).constData(), &status) != 0 || status.f_blocks == 0)
+    if (statvfs(SystemName(path).constData(), &status) != 0 || status.f_blocks == 0)
         return -1;
     return qint64(status.f_bavail) * qint64(status.f_frsize);
 }
@@ -113,7 +113,7 @@ qint64 FreeSpace(const QString& path)
 bool FileStamp(const QString& path, qint64& size, qint64& modifiedNs)
 {
     struct stat status = {};
-    if (stat(QFile::encodeName(path).constData(), &status) != 0)
+    if (stat(SystemName(path).constData(), &status) != 0)
         return false;
     size = qint64(status.st_size);
     modifiedNs = qint64(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec;
@@ -123,7 +123,7 @@ bool FileStamp(const QString& path, qint64& size, qint64& modifiedNs)
 bool OwnFileStamp(const QString& path, qint64& size, qint64& modifiedNs, bool& isLink)
 {
     struct stat status = {};
-    if (lstat(QFile::encodeName(path).constData(), &status) != 0)
+    if (lstat(SystemName(path).constData(), &status) != 0)
         return false;
     isLink = S_ISLNK(status.st_mode);
     size = qint64(status.st_size);

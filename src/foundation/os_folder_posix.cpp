@@ -77,7 +77,7 @@ FolderEntry EntryOf(int folder, const char* name, unsigned char listedType)
 bool ReadFolder(const QString& folder, QList<FolderEntry>& entries, int* error)
 {
     entries.clear();
-    std::unique_ptr<DIR, FolderCloser> listing(opendir(QFile::encodeName(folder).constData()));
+    std::unique_ptr<DIR, FolderCloser> listing(opendir(SystemName(folder).constData()));
     if (!listing) {
         if (error)
             *error = errno;
@@ -102,7 +102,7 @@ bool ReadFolder(const QString& folder, QList<FolderEntry>& entries, int* error)
 QList<QByteArray> FolderNames(const QString& folder)
 {
     QList<QByteArray> names;
-    std::unique_ptr<DIR, FolderCloser> listing(opendir(QFile::encodeName(folder).constData()));
+    std::unique_ptr<DIR, FolderCloser> listing(opendir(SystemName(folder).constData()));
     if (!listing)
         return names;
     while (const dirent* found = readdir(listing.get())) {
@@ -115,7 +115,7 @@ QList<QByteArray> FolderNames(const QString& folder)
 
 bool IsReadableFile(const QString& path, qint64* size, qint64* modifiedNs)
 {
-    const QByteArray encoded = QFile::encodeName(path);
+    const QByteArray encoded = SystemName(path);
     struct stat status = {};
     if (stat(encoded.constData(), &status) != 0 || !S_ISREG(status.st_mode) ||
         access(encoded.constData(), R_OK) != 0)
@@ -129,7 +129,7 @@ bool IsReadableFile(const QString& path, qint64* size, qint64* modifiedNs)
 
 bool MayRead(const QString& path)
 {
-    return access(QFile::encodeName(path).constData(), R_OK) == 0;
+    return access(SystemName(path).constData(), R_OK) == 0;
 }
 
 int PathLengthLimit()

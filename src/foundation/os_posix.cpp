@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QFile>
+#include <algorithm>
 #include <cerrno>
 #include <clocale>
 #include <csignal>
@@ -25,6 +26,11 @@ extern char** environ;
 using namespace Qt::StringLiterals;
 
 namespace os {
+
+QByteArray SystemName(const QString& path)
+{
+    return path.contains(QChar(0)) ? QByteArray() : QFile::encodeName(path);
+}
 
 namespace {
 
@@ -216,6 +222,12 @@ qint64 Spawn(const QString& executable, const QStringList& arguments, bool showW
              int errorWrite, int& result)
 {
 
+    // An argument holding a NUL would reach the program cut short.
+    const auto holdsNul = [](const QString& text) { return text.contains(QChar(0)); };
+    if (holdsNul(executable) || std::any_of(arguments.begin(), arguments.end(), holdsNul)) {
+        result = EINVAL;
+        return 0;
+    }
     const QByteArray program = QFile::encodeName(executable);
     std::vector<QByteArray> encoded;
     encoded.reserve(static_cast<size_t>(arguments.size()));

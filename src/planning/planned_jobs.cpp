@@ -1,6 +1,7 @@
 #include "planning/planned_jobs.h"
 
 #include "audio/result_check.h"
+#include "foundation/os.h"
 #include "planning/file_info.h"
 #include "planning/job_planning.h"
 
@@ -48,9 +49,8 @@ bool IsResultUpToDate(const PlannedJob& job)
         return false;
     CCodec* source = job.decoder ? static_cast<CCodec*>(job.decoder) : job.coder;
     CCodec* result = job.coder ? static_cast<CCodec*>(job.coder) : job.decoder;
-    const std::filesystem::path sourcePath(QFile::encodeName(source->GetInputFile()).toStdString());
-    const std::filesystem::path resultPath(
-        QFile::encodeName(result->GetOutputFile()).toStdString());
+    const std::filesystem::path sourcePath(os::SystemName(source->GetInputFile()).toStdString());
+    const std::filesystem::path resultPath(os::SystemName(result->GetOutputFile()).toStdString());
     // std::filesystem, not QFileInfo: its times need no local-time conversion.
     std::error_code error;
     if (!std::filesystem::is_regular_file(std::filesystem::symlink_status(resultPath, error)) ||

@@ -1,5 +1,7 @@
 #include "run/run_files.h"
 
+#include "foundation/os.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <system_error>
@@ -22,7 +24,7 @@ FileStamp StampOf(const QString& path)
     FileStamp stamp;
     if (path.isEmpty())
         return stamp;
-    const std::filesystem::path native(QFile::encodeName(path).toStdString());
+    const std::filesystem::path native(os::SystemName(path).toStdString());
     std::error_code error;
     const auto status = std::filesystem::status(native, error);
     stamp.exists = !error && std::filesystem::exists(status);
@@ -52,8 +54,8 @@ bool WroteOutput(const QString& path, const FileStamp& before)
 bool PlaceResult(const QString& written, const QString& output)
 {
     std::error_code error;
-    std::filesystem::rename(QFile::encodeName(written).toStdString(),
-                            QFile::encodeName(output).toStdString(), error);
+    std::filesystem::rename(os::SystemName(written).toStdString(),
+                            os::SystemName(output).toStdString(), error);
     return !error;
 }
 

@@ -2,6 +2,7 @@
 
 #include "audio/tag_library_lock.h"
 #include "foundation/number_text.h"
+#include "foundation/os.h"
 
 #include <QFile>
 #include <mutex>
@@ -34,7 +35,7 @@ int Number(qint64 value)
 SourceTags ReadSourceTags(const QString& path)
 {
     SourceTags tags;
-    const QByteArray name = QFile::encodeName(path);
+    const QByteArray name = os::SystemName(path);
     std::lock_guard lock(TagLibraryLock());
     // Audio properties are MediaInfo's job; reading only the tags keeps this cheap.
     const TagLib::FileRef file(name.constData(), false);

@@ -1,6 +1,7 @@
 #include "tags/tag_copy.h"
 
 #include "audio/tag_library_lock.h"
+#include "foundation/os.h"
 #include "tags/picture_blocks.h"
 #include "tags/picture_shrinker.h"
 #include "tags/replay_gain.h"
@@ -184,7 +185,7 @@ bool CopyTags(const QString& sourcePath, const QString& targetPath, QString* err
     Pictures pictures;
     TagLib::FileRef source;
     if (!sourcePath.isEmpty())
-        source = TagLib::FileRef(QFile::encodeName(sourcePath).constData(), false);
+        source = TagLib::FileRef(os::SystemName(sourcePath).constData(), false);
     // A format without tags (or one the library does not know) has none to copy.
     if (!source.isNull() && source.file()->isValid()) {
         fields = source.file()->properties();
@@ -197,7 +198,7 @@ bool CopyTags(const QString& sourcePath, const QString& targetPath, QString* err
     if (fields.isEmpty() && pictures.empty() && !gains)
         return true;
 
-    const QByteArray targetName = QFile::encodeName(targetPath);
+    const QByteArray targetName = os::SystemName(targetPath);
     TagLib::FileRef target(targetName.constData(), false);
     if (target.isNull() || !target.file()->isValid()) {
         reason =
@@ -232,7 +233,7 @@ bool CopyTags(const QString& sourcePath, const QString& targetPath, QString* err
 QString ReadAlbumTitle(const QString& path)
 {
     std::lock_guard lock(TagLibraryLock());
-    const QByteArray name = QFile::encodeName(path);
+    const QByteArray name = os::SystemName(path);
     TagLib::FileRef file(name.constData(), false);
     if (file.isNull() || !file.tag())
         return {};

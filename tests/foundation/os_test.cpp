@@ -106,7 +106,7 @@ TEST(OsTest, ArgumentsArriveAsGivenWithoutAShell)
     EXPECT_EQ(ExitCode(RunScript(u"exit 7"_s)), 7);
 }
 
-TEST(OsTest, MissingProgramIsReportedWithItsError)
+TEST(OsTest, MissingProgramsAndNamesCutByANulAreRefusedWithTheirError)
 {
     int error = 0;
     EXPECT_EQ(os::SpawnProcess(u"/no/such/program"_s, {}, false, &error), 0);
@@ -120,6 +120,20 @@ TEST(OsTest, MissingProgramIsReportedWithItsError)
     EXPECT_EQ(os::SpawnProcess(plain, {}, false, &error), 0);
     EXPECT_EQ(error, EACCES);
     EXPECT_FALSE(os::ErrorText(ENOENT).isEmpty());
+
+    // A NUL ends the name the system sees: the file before it must not stand in for the path.
+    file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const QString cut = plain + QChar(0) + u"x"_s;
+    EXPECT_EQ(os::SpawnProcess(u"/bin/true"_s, {cut}, false, &error), 0);
+    EXPECT_EQ(error, EINVAL);
+    qint64 size = 0;
+    qint64 modifiedNs = 0;
+    bool isLink = false;
+    EXPECT_TRUE(os::IsReadableFile(plain));
+    EXPECT_FALSE(os::IsReadableFile(cut));
+    EXPECT_FALSE(os::MayRead(cut));
+    EXPECT_FALSE(os::FileStamp(cut, size, modifiedNs));
+    EXPECT_FALSE(os::OwnFileStamp(cut, size, modifiedNs, isLink));
 }
 
 TEST(OsTest, GroupPriorityKillAndWaitWithoutReaping)
