@@ -246,7 +246,8 @@ bool CBatchRun::KeepOnlyTrack(int number)
 
 void CBatchRun::AddFolder(const QString& folder, const ReadProgress& progress)
 {
-    const FolderWalk walk = WalkFolder(folder, [] { return os::CaughtStopSignal() == 0; });
+    const FolderWalk walk = WalkFolder(
+        folder, [] { return os::CaughtStopSignal() == 0; }, &listedFolders);
     for (const FolderWalk::Passed& passed : walk.notRead)
         Report(passed.path, passed.reason);
     for (const QString& hidden : walk.hiddenFolders)
@@ -256,7 +257,7 @@ void CBatchRun::AddFolder(const QString& folder, const ReadProgress& progress)
         path = FoldDoubledSeparators(path);
     const qsizetype before = files.Count();
     QStringList notOpened;
-    files.AddWalkedPaths(paths, progress, &notOpened);
+    files.AddWalkedPaths(paths, progress, &notOpened, &listedFolders);
     for (qsizetype i = before; i < files.Count(); ++i)
         foundInFolders.insert(files.At(i));
     for (const QString& path : std::as_const(notOpened))
@@ -314,6 +315,7 @@ SessionOverrides CBatchRun::OverridesOf(const CBatchOptions& options,
 {
     SessionOverrides overrides;
     overrides.outputFolder = outputFolder;
+    overrides.listedFolders = &listedFolders;
     if (options.keepFolders >= 0)
         overrides.keepFolders = options.keepFolders != 0;
     if (options.fatSafeNames >= 0)

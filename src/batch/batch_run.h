@@ -5,6 +5,7 @@
 #include "extensions/language_pack.h"
 #include "filelist/file_list.h"
 #include "filelist/property_cache.h"
+#include "foundation/listed_folders.h"
 #include "planning/name_pattern.h"
 #include "run/core.h"
 #include "session/conversion_session.h"
@@ -113,6 +114,7 @@ private:
     bool oneJob = false;              // --job: one file of a --jobs line, no summary
     Tally tally;
     QSet<const CFileInfo*> foundInFolders; // not named on the command line
+    CListedFolders listedFolders;          // as the walks found them, for sheets and covers
     // --sync: the copy's folder (with a trailing separator) and its sync.
     QString syncFolder;
     std::unique_ptr<CLibrarySync> librarySync;

@@ -27,33 +27,31 @@ QString KilohertzText(qint32 sampleRate)
 
 bool ExpandTemplate(const QString& commandTemplate, QString& result, const TemplateValues& values)
 {
-    QString work = commandTemplate;
+    // One pass that appends: a library's plan expands a template per file.
+    const QStringView text(commandTemplate);
+    QString expanded;
+    expanded.reserve(text.size() + values.inputPath.size() + values.outputPath.size() + 8);
     qsizetype position = 0;
-    while (position < work.size()) {
-        if (work[position] != kPercent) {
-            ++position;
-            continue;
-        }
-        const qsizetype close = work.indexOf(kPercent, position + 1);
+    for (qsizetype open = text.indexOf(kPercent); open >= 0;
+         open = text.indexOf(kPercent, position)) {
+        const qsizetype close = text.indexOf(kPercent, open + 1);
         if (close < 0)
             return false;
-        const QString token = work.mid(position, close - position + 1);
-        work.remove(position, token.size());
-
-        QString replacement;
-        if (token == u"%orig_sr_hz%"_s)
-            replacement = QString::number(values.sampleRate);
-        else if (token == u"%orig_sr_khz%"_s)
-            replacement = KilohertzText(values.sampleRate);
-        else if (token == u"%in%"_s)
-            replacement = QuoteArgument(values.inputPath);
-        else if (token == u"%out%"_s)
-            replacement = QuoteArgument(values.outputPath);
+        expanded.append(text.sliced(position, open - position));
+        const QStringView token = text.sliced(open, close - open + 1);
+        if (token == u"%orig_sr_hz%")
+            expanded.append(QString::number(values.sampleRate));
+        else if (token == u"%orig_sr_khz%")
+            expanded.append(KilohertzText(values.sampleRate));
+        else if (token == u"%in%")
+            expanded.append(QuoteArgument(values.inputPath));
+        else if (token == u"%out%")
+            expanded.append(QuoteArgument(values.outputPath));
         else
             return false;
-        work.insert(position, replacement);
-        position += replacement.size();
+        position = close + 1;
     }
-    result = work;
+    expanded.append(text.sliced(position));
+    result = std::move(expanded);
     return true;
 }

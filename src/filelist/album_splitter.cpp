@@ -3,6 +3,7 @@
 #include "audio/embedded_cue_sheet.h"
 #include "filelist/file_info_reader.h"
 #include "filelist/work_tally.h"
+#include "foundation/listed_folders.h"
 #include "foundation/os.h"
 #include "foundation/path_helpers.h"
 #include "planning/album_image.h"
@@ -91,7 +92,8 @@ bool CAlbumSplitter::FolderHoldsSheets(const QString& folder)
     // A folder of ten thousand files is listed once for its sheets, not once a file.
     auto known = foldersWithSheets.constFind(folder);
     if (known == foldersWithSheets.cend()) {
-        const QList<QByteArray> names = os::FolderNames(folder);
+        const QList<QByteArray> names =
+            listedFolders ? listedFolders->NamesIn(folder) : os::FolderNames(folder);
         const bool sheets = std::any_of(names.cbegin(), names.cend(), [](const QByteArray& name) {
             return name.size() > 4 && name.right(4).toLower() == ".cue";
         });
@@ -167,8 +169,10 @@ qsizetype CAlbumSplitter::FindSheets(const std::vector<std::unique_ptr<CFileInfo
         if (!record || IsSheet(record->path) || !MayBeImage(*record) ||
             foundSheets.contains(record->path))
             continue;
-        // Listed here, once a folder, so that the lookups below only read the map.
-        FolderHoldsSheets(record->folder);
+        // Listed here, once a folder, so that the lookups below only read the map. A WAV
+        // carries no sheet inside: without one beside it, there is nothing to look up.
+        if (!FolderHoldsSheets(record->folder) && record->fileType == kSourceWav)
+            continue;
         images.push_back(record);
         imageAt.push_back(qsizetype(i));
     }

@@ -13,6 +13,7 @@
 #include <optional>
 #include <vector>
 
+class CListedFolders;
 class CPropertyCacheFile;
 
 // How album images are split into their tracks as files are added.
@@ -40,8 +41,10 @@ struct SheetProblem
 class CAlbumSplitter
 {
 public:
-    CAlbumSplitter(SheetOptions sheetOptions, CPropertyCacheFile* propertyCache)
-        : options(std::move(sheetOptions)), cache(propertyCache)
+    // The folders in `listed`, when given, are not listed again to look for sheets.
+    CAlbumSplitter(SheetOptions sheetOptions, CPropertyCacheFile* propertyCache,
+                   const CListedFolders* listed = nullptr)
+        : options(std::move(sheetOptions)), cache(propertyCache), listedFolders(listed)
     {
     }
 
@@ -66,6 +69,7 @@ private:
 
     SheetOptions options;
     CPropertyCacheFile* cache = nullptr;
+    const CListedFolders* listedFolders = nullptr;
     // Audio files of the formats images come in, given as rows or tracks already (resolved).
     QSet<QString> added;
     QHash<QString, bool> foldersWithSheets; // whether a folder holds any .cue file

@@ -1,6 +1,7 @@
 #include "filelist/file_list.h"
 
 #include "filelist/folder_walk.h"
+#include "foundation/listed_folders.h"
 #include "foundation/os.h"
 #include "foundation/path_helpers.h"
 #include "foundation/text_file.h"
@@ -100,17 +101,18 @@ qsizetype CFileList::AddPaths(const QStringList& paths, const ReadProgress& prog
 }
 
 qsizetype CFileList::AddWalkedPaths(const QStringList& paths, const ReadProgress& progress,
-                                    QStringList* notOpened)
+                                    QStringList* notOpened, const CListedFolders* listed)
 {
-    return Append(paths, progress, notOpened, true);
+    return Append(paths, progress, notOpened, true, listed);
 }
 
 qsizetype CFileList::Append(const QStringList& paths, const ReadProgress& progress,
-                            QStringList* notOpened, bool readableKnown)
+                            QStringList* notOpened, bool readableKnown,
+                            const CListedFolders* listed)
 {
     qsizetype added = 0;
     qsizetype index = 0;
-    CAlbumSplitter splitter(sheetOptions, propertyCache);
+    CAlbumSplitter splitter(sheetOptions, propertyCache, listed);
     auto records = ReadFileInfos(paths, readThreads, progress, propertyCache, readableKnown);
     // A cancel while sheets are looked for keeps the files before it, as one while reading.
     records.resize(size_t(splitter.FindSheets(records, readThreads, progress)));
@@ -188,10 +190,11 @@ qsizetype CFileList::AddFolder(const QString& folder, bool addOnlyExists,
 {
     // Opening a file is part of reading it, so addOnlyExists changes nothing for found files.
     Q_UNUSED(addOnlyExists);
-    QStringList files = ListFilesBelow(folder);
+    CListedFolders listed;
+    QStringList files = WalkFolder(folder, {}, &listed).files;
     for (QString& file : files)
         file = FoldDoubledSeparators(file);
-    return AddWalkedPaths(files, progress);
+    return AddWalkedPaths(files, progress, nullptr, &listed);
 }
 
 QStringList ListFilesBelow(const QString& folder, const std::function<bool()>& keepListing)

@@ -35,9 +35,11 @@ public:
     // receives the paths read that could not be opened.
     qsizetype AddPaths(const QStringList& paths, const ReadProgress& progress = {},
                        QStringList* notOpened = nullptr);
-    // The same for the files a folder walk has just found readable (WalkFolder).
+    // The same for the files a folder walk has just found readable (WalkFolder); the folders
+    // it kept, when given, are not listed again for sheets.
     qsizetype AddWalkedPaths(const QStringList& paths, const ReadProgress& progress = {},
-                             QStringList* notOpened = nullptr);
+                             QStringList* notOpened = nullptr,
+                             const CListedFolders* listed = nullptr);
     // Threads that read properties; 0 (the default) means one per processor.
     void SetReadThreads(int count) { readThreads = count; }
     // The cache of properties read before; null (as it starts): every file is read.
@@ -76,7 +78,7 @@ public:
 
 private:
     qsizetype Append(const QStringList& paths, const ReadProgress& progress, QStringList* notOpened,
-                     bool readableKnown);
+                     bool readableKnown, const CListedFolders* listed = nullptr);
     // Appends the rows that stand for a record read: itself, or its image's tracks. The
     // splitter of a whole adding gives each image's tracks once; null: one of its own.
     qsizetype AddRows(std::unique_ptr<CFileInfo> record, CAlbumSplitter* splitter);

@@ -1,5 +1,6 @@
 #include "filelist/folder_walk.h"
 
+#include "foundation/listed_folders.h"
 #include "foundation/os.h"
 #include "foundation/path_helpers.h"
 
@@ -54,6 +55,7 @@ class CWalker
 {
 public:
     FolderWalk walk;
+    CListedFolders* listed = nullptr;
 
     void List(const QString& folder, QStringList& subfolders)
     {
@@ -66,6 +68,13 @@ public:
         QStringList files;
         for (const os::FolderEntry& entry : std::as_const(entries))
             Sort(folder, entry, files, subfolders);
+        if (listed) {
+            QList<QByteArray> names;
+            names.reserve(entries.size());
+            for (const os::FolderEntry& entry : std::as_const(entries))
+                names.append(entry.name);
+            listed->Keep(folder, std::move(names));
+        }
         std::sort(files.begin(), files.end(), LessInListingOrder);
         walk.files += files;
     }
@@ -105,9 +114,11 @@ private:
 
 } // namespace
 
-FolderWalk WalkFolder(const QString& folder, const std::function<bool()>& keepListing)
+FolderWalk WalkFolder(const QString& folder, const std::function<bool()>& keepListing,
+                      CListedFolders* listed)
 {
     CWalker walker;
+    walker.listed = listed;
     QStringList folders{folder};
     // The work list grows while it is walked: that makes the walk breadth-first.
     for (qsizetype next = 0; next < folders.size(); ++next) {

@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <functional>
 
+class CListedFolders;
+
 // What a walk below a folder found: the files to read, and every entry it had to pass by,
 // with the reason, so that nothing below the folder is dropped without a word.
 struct FolderWalk
@@ -26,5 +28,6 @@ struct FolderWalk
 
 // Walks every folder below `folder` (never through a link to a folder, so a link loop cannot
 // trap it). keepListing, when given, is asked before each folder is listed; false ends the
-// walk with what was found so far.
-FolderWalk WalkFolder(const QString& folder, const std::function<bool()>& keepListing = {});
+// walk with what was found so far. Each folder listed is kept in `listed` when given.
+FolderWalk WalkFolder(const QString& folder, const std::function<bool()>& keepListing = {},
+                      CListedFolders* listed = nullptr);

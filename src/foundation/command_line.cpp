@@ -68,6 +68,9 @@ QStringList SplitCommandLine(const QString& commandLine)
 
 QString QuoteArgument(const QString& argument)
 {
+    // Most paths hold neither: they are quoted as they are.
+    if (!argument.contains(kBackslash) && !argument.contains(kQuote))
+        return kQuote + argument + kQuote;
     QString quoted;
     quoted.reserve(argument.size() + 2);
     quoted.append(kQuote);

@@ -1,6 +1,7 @@
 #include "planning/companion_files.h"
 
 #include "codecs/codec_discovery.h"
+#include "foundation/listed_folders.h"
 #include "foundation/os.h"
 #include "foundation/path_helpers.h"
 #include "tags/picture_shrinker.h"
@@ -43,8 +44,9 @@ QString ShrunkName(const QString& name)
 QString AbsoluteFolderOf(const QString& path)
 {
     const qsizetype slash = path.lastIndexOf(os::kPathSeparator);
-    if (!path.startsWith(os::kPathSeparator) || path.contains(u"/./"_s) ||
-        path.contains(u"/../"_s) || slash < 0)
+    const bool dotted =
+        path.contains(u"/."_s) && (path.contains(u"/./"_s) || path.contains(u"/../"_s));
+    if (!path.startsWith(os::kPathSeparator) || dotted || slash < 0)
         return QFileInfo(path).absolutePath();
     return slash == 0 ? path.left(1) : path.left(slash);
 }
@@ -88,7 +90,9 @@ QList<CompanionCopy> CompanionsOf(const QString& sourceFolder, const QString& re
         return {};
     // Only the names that may go along are looked at: a folder of music is listed, no more.
     QStringList names;
-    for (const QByteArray& listed : os::FolderNames(sourceFolder)) {
+    const QList<QByteArray> listedNames =
+        options.listed ? options.listed->NamesIn(sourceFolder) : os::FolderNames(sourceFolder);
+    for (const QByteArray& listed : listedNames) {
         const QString name = QFile::decodeName(listed);
         if (name.startsWith(u'.') ||
             !((options.covers && IsPicture(name)) || MatchesCopyPatterns(name, options.patterns)))

@@ -6,12 +6,16 @@
 #include <QString>
 #include <QStringList>
 
+class CListedFolders;
+
 // Files that travel with a folder's results: its cover, and what the user's patterns name.
 struct CompanionOptions
 {
     bool covers = true;
     int pictureMaxSide = 0; // above 0: the cover becomes a baseline JPEG this small
     QString patterns;       // "*.log;*.pdf"; empty: nothing but the cover
+    // Folders listed a moment ago, not listed again; null: each folder is listed.
+    const CListedFolders* listed = nullptr;
 };
 
 // One file to carry from a source folder into a result folder.

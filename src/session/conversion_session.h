@@ -63,6 +63,9 @@ struct SessionOverrides
     std::optional<bool> keepAwake;
     std::optional<DeviceLimits> limits;
     std::optional<bool> verifyLossless;
+    // Source folders listed a moment ago, whose names serve the lookup for covers (the
+    // caller keeps them alive); others are listed when their covers are looked for.
+    const CListedFolders* listedFolders = nullptr;
 };
 
 // The figures of a run or of the whole session, one per state.
@@ -195,6 +198,7 @@ private:
     // Once a run is over: each folder of results converted or up to date gets its source
     // folder's cover and the files the patterns name.
     void CarryCompanions();
+    CompanionOptions Companions() const;
     // What the session knows of one source file.
     struct FileRecord
     {

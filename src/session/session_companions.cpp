@@ -30,11 +30,16 @@ void RecordCompanion(CCopyRecord& record, const QString& folder, const QString& 
 
 } // namespace
 
-void CConversionSession::CarryCompanions()
+CompanionOptions CConversionSession::Companions() const
 {
     const CSettingsGeneral& general = settings.general;
-    const CompanionOptions options{general.copyCovers != 0, general.PictureMaxSide(),
-                                   general.copyAlongPatterns};
+    return {general.copyCovers != 0, general.PictureMaxSide(), general.copyAlongPatterns,
+            overrides.listedFolders};
+}
+
+void CConversionSession::CarryCompanions()
+{
+    const CompanionOptions options = Companions();
     QList<const CFileInfo*> landed;
     for (const FileRecord& record : files) {
         if (record.state == FileState::Converted || record.state == FileState::UpToDate ||
@@ -63,9 +68,7 @@ void CConversionSession::CarryCompanions()
 
 QList<CompanionCopy> CConversionSession::PlannedCompanions() const
 {
-    const CSettingsGeneral& general = settings.general;
-    const CompanionOptions options{general.copyCovers != 0, general.PictureMaxSide(),
-                                   general.copyAlongPatterns};
+    const CompanionOptions options = Companions();
     QList<const CFileInfo*> planned;
     for (const FileRecord& record : files) {
         if (record.state == FileState::Planned || record.state == FileState::UpToDate)

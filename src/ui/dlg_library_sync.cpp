@@ -3,6 +3,7 @@
 #include "extensions/language_pack.h"
 #include "filelist/file_list.h"
 #include "filelist/folder_walk.h"
+#include "foundation/listed_folders.h"
 #include "foundation/notifier.h"
 #include "foundation/path_helpers.h"
 #include "library/sync_signature.h"
@@ -280,10 +281,13 @@ void CDlgLibrarySync::ReadLibrary()
             // A root that is not there is refused by the plan, with its reason.
             if (stopReading || !CLibrarySync::HoldsFiles(root))
                 continue;
-            QStringList paths = WalkFolder(root, [this] { return !stopReading; }).files;
+            CListedFolders listed;
+            QStringList paths = WalkFolder(
+                                    root, [this] { return !stopReading; }, &listed)
+                                    .files;
             for (QString& path : paths)
                 path = FoldDoubledSeparators(path);
-            library->AddWalkedPaths(paths, progress);
+            library->AddWalkedPaths(paths, progress, nullptr, &listed);
         }
     }));
     connect(reader.get(), &QThread::finished, this, &CDlgLibrarySync::OnLibraryRead);
