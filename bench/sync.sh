@@ -7,7 +7,7 @@
 #  2. The same library after 100 of its files changed: the sync converts just those 100 (the
 #     script fails otherwise) and its time is printed beside the no-op's.
 #
-#   bench/sync.sh [ROUNDS]     (default 1; the best time of each counts)
+#   bench/sync.sh [ROUNDS]     (default 1; sync and find alternate, the best time of each counts)
 #   FILES=2000 bench/sync.sh   (a smaller library; default 10000)
 #   BUILD=build/debug bench/sync.sh    (default build/release, built when missing)
 set -euo pipefail
@@ -45,15 +45,9 @@ sync() {
     "$batch" --sync --coder FLAC --preset "Level 5 (default)" --threads 2 --output "$copy" "$library"
 }
 
-# Best wall seconds of ROUNDS runs of the command.
-measure() {
-    local best=""
-    for ((round = 0; round < rounds; ++round)); do
-        local wall
-        wall=$({ TIMEFORMAT='%R'; time "$@" >/dev/null 2>&1; } 2>&1)
-        if [ -z "$best" ] || (($(echo "$wall < $best" | bc))); then best=$wall; fi
-    done
-    echo "$best"
+# Wall seconds of one run of the command.
+wall_of() {
+    { TIMEFORMAT='%R'; time "$@" >/dev/null 2>&1; } 2>&1
 }
 
 echo "making the copy of $files files (once)..."
@@ -62,8 +56,17 @@ sync >/dev/null 2>&1 || { echo "the first sync failed" >&2; exit 1; }
 
 floor() { find "$library" "$copy" -type f -printf '%s %T@\n' >/dev/null; }
 find "$library" "$copy" -type f >/dev/null # both trees in the cache for both tools
-nothing=$(measure sync)
-floor_wall=$(measure floor)
+# The two alternate, round by round, so that a machine whose speed drifts weighs on both alike;
+# the best of each counts, and the median of the rounds' own ratios is printed beside.
+nothing="" floor_wall="" ratios=()
+for ((round = 0; round < rounds; ++round)); do
+    one=$(wall_of sync)
+    other=$(wall_of floor)
+    if [ -z "$nothing" ] || (($(echo "$one < $nothing" | bc))); then nothing=$one; fi
+    if [ -z "$floor_wall" ] || (($(echo "$other < $floor_wall" | bc))); then floor_wall=$other; fi
+    ratios+=("$(echo "$one / $other" | bc -l)")
+done
+median=$(printf '%s\n' "${ratios[@]}" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }')
 conversions() { grep -c '^converted' || true; }
 [ "$(sync | conversions)" -eq 0 ] || { echo "a sync with nothing to do converted files" >&2; exit 1; }
 
@@ -82,5 +85,6 @@ printf 'orvel-batch --sync, nothing to do:  %7.3f s\n' "$nothing"
 printf 'find over library and copy:         %7.3f s\n' "$floor_wall"
 printf 'ratio sync / find:                  %7.2f   (target at most 3)\n' \
     "$(echo "$nothing / $floor_wall" | bc -l)"
+printf 'median of the rounds own ratios:    %7.2f   (%d rounds)\n' "$median" "$rounds"
 printf 'orvel-batch --sync, %d changed:    %7.3f s, %d converted\n' "$changed" "$changed_wall" "$converted"
 [ "$converted" -eq "$changed" ] || { echo "the sync converted $converted files, not $changed" >&2; exit 1; }

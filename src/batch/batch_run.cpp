@@ -17,6 +17,7 @@
 #include <QSet>
 #include <QTimer>
 #include <csignal>
+#include <limits>
 
 using namespace Qt::StringLiterals;
 
@@ -308,6 +309,15 @@ void CBatchRun::ApplyDeviceOptions(const CBatchOptions& options)
         if (given >= 0)
             *setting = given;
     }
+}
+
+void CBatchRun::Close()
+{
+    session.reset();
+    if (librarySync)
+        librarySync->CloseRecord();
+    core.Stop();
+    core.WaitForWorkers(std::numeric_limits<int>::max());
 }
 
 SessionOverrides CBatchRun::OverridesOf(const CBatchOptions& options,

@@ -33,6 +33,9 @@ public:
 
     CBatchRun(QTextStream& out, QTextStream& err);
     int Run(const CBatchOptions& options);
+    // Ends what must not be left to the end of the process: the session's threads, the copy's
+    // record, the core's workers. What is left is memory.
+    void Close();
 
 private:
     // Every file found, by what became of it: the summary and the exit status count them all.

@@ -36,8 +36,11 @@ int main(int argc, char** argv)
     }
     if (options.programFolder.isEmpty())
         options.programFolder = QCoreApplication::applicationDirPath();
-    CBatchRun run(out, err);
-    const int status = run.Run(options);
+    // Never deleted: the process ends with the run, and freeing the records of a library's
+    // files one by one would cost a tenth of a sync that has nothing to do.
+    static CBatchRun* const run = new CBatchRun(out, err);
+    const int status = run->Run(options);
+    run->Close();
     EndInstanceSession();
     return status;
 }

@@ -92,7 +92,7 @@ private:
 
 // The files AddFolder adds, in its order: every file of the folder and of the folders below
 // it, breadth-first, each level in listing order; links to folders and hidden folders are not
-// descended. keepListing, when given, is asked before each folder is listed; false ends the
+// descended. keepListing, when given, is asked before each few folders are listed; false ends the
 // walk with the files found so far.
 QStringList ListFilesBelow(const QString& folder, const std::function<bool()>& keepListing = {});
 

@@ -6,6 +6,8 @@
 
 #include <QStringDecoder>
 #include <algorithm>
+#include <thread>
+#include <vector>
 
 using namespace Qt::StringLiterals;
 
@@ -51,42 +53,50 @@ QString ReasonFor(const os::FolderEntry& entry)
     return entry.readable ? QString() : u"cannot be read: "_s + os::ErrorText(EACCES);
 }
 
-class CWalker
+// What listing one folder found. Folders are listed apart, on two threads where there are
+// many, and put together in the walk's order afterwards.
+struct FolderListing
+{
+    FolderWalk found;       // its files, its hidden subfolders and what it passed by
+    QStringList subfolders; // in listing order
+    QList<QByteArray> names;
+};
+
+class CFolderLister
 {
 public:
-    FolderWalk walk;
-    CListedFolders* listed = nullptr;
+    explicit CFolderLister(bool keepingNames) : keepNames(keepingNames) {}
 
-    void List(const QString& folder, QStringList& subfolders)
+    FolderListing List(const QString& folder) const
     {
+        FolderListing listing;
         QList<os::FolderEntry> entries;
         int error = 0;
         if (!os::ReadFolder(folder, entries, &error)) {
-            walk.notRead.append({folder, u"folder cannot be listed: "_s + os::ErrorText(error)});
-            return;
+            listing.found.notRead.append(
+                {folder, u"folder cannot be listed: "_s + os::ErrorText(error)});
+            return listing;
         }
-        QStringList files;
+        const QString prefix = folder.endsWith(u'/') ? folder : folder + u'/';
         for (const os::FolderEntry& entry : std::as_const(entries))
-            Sort(folder, entry, files, subfolders);
-        if (listed) {
-            QList<QByteArray> names;
-            names.reserve(entries.size());
+            Sort(prefix, entry, listing);
+        std::sort(listing.found.files.begin(), listing.found.files.end(), LessInListingOrder);
+        std::sort(listing.subfolders.begin(), listing.subfolders.end(), LessInListingOrder);
+        if (keepNames) {
+            listing.names.reserve(entries.size());
             for (const os::FolderEntry& entry : std::as_const(entries))
-                names.append(entry.name);
-            listed->Keep(folder, std::move(names));
+                listing.names.append(entry.name);
         }
-        std::sort(files.begin(), files.end(), LessInListingOrder);
-        walk.files += files;
+        return listing;
     }
 
 private:
-    void Sort(const QString& folder, const os::FolderEntry& entry, QStringList& files,
-              QStringList& subfolders)
+    static void Sort(const QString& prefix, const os::FolderEntry& entry, FolderListing& listing)
     {
-        const QString prefix = folder.endsWith(u'/') ? folder : folder + u'/';
+        FolderWalk& found = listing.found;
         QString name;
         if (!DecodeName(entry.name, name)) {
-            walk.notRead.append(
+            found.notRead.append(
                 {prefix + EscapedName(entry.name), u"its name is not valid UTF-8"_s});
             return;
         }
@@ -94,40 +104,76 @@ private:
         // A UTF-16 unit takes at most three bytes of UTF-8: most paths need no encoding here.
         if (path.size() * 3 >= os::PathLengthLimit() &&
             path.toUtf8().size() >= os::PathLengthLimit()) {
-            walk.notRead.append(
+            found.notRead.append(
                 {path, u"its path is longer than the system allows (%1 bytes)"_s.arg(
                            os::PathLengthLimit())});
             return;
         }
         if (entry.type == os::FolderEntry::Type::Folder) {
             // One that cannot be read says so when it is listed.
-            (name.startsWith(u'.') ? walk.hiddenFolders : subfolders).append(path);
+            (name.startsWith(u'.') ? found.hiddenFolders : listing.subfolders).append(path);
             return;
         }
         const QString reason = ReasonFor(entry);
         if (!reason.isEmpty())
-            walk.notRead.append({path, reason});
+            found.notRead.append({path, reason});
         else
-            files.append(path);
+            found.files.append(path);
     }
+
+    const bool keepNames;
 };
+
+// Folders listed between two questions whether to go on; a share of them is listed on a
+// second thread when there are this many.
+constexpr qsizetype kFoldersAtOnce = 64;
+constexpr qsizetype kFewestForTwoThreads = 8;
+
+std::vector<FolderListing> ListFolders(const CFolderLister& lister, const QStringList& folders,
+                                       qsizetype first, qsizetype count)
+{
+    std::vector<FolderListing> listings(size_t(count), FolderListing{});
+    const auto stripe = [&](qsizetype from, qsizetype step) {
+        for (qsizetype i = from; i < count; i += step)
+            listings[size_t(i)] = lister.List(folders[first + i]);
+    };
+    if (count < kFewestForTwoThreads) {
+        stripe(0, 1);
+        return listings;
+    }
+    std::thread other(stripe, 1, 2);
+    stripe(0, 2);
+    other.join();
+    return listings;
+}
 
 } // namespace
 
 FolderWalk WalkFolder(const QString& folder, const std::function<bool()>& keepListing,
                       CListedFolders* listed)
 {
-    CWalker walker;
-    walker.listed = listed;
-    QStringList folders{folder};
-    // The work list grows while it is walked: that makes the walk breadth-first.
-    for (qsizetype next = 0; next < folders.size(); ++next) {
-        if (keepListing && !keepListing())
-            break;
-        QStringList subfolders;
-        walker.List(folders[next], subfolders);
-        std::sort(subfolders.begin(), subfolders.end(), LessInListingOrder);
-        folders += subfolders;
+    const CFolderLister lister(listed != nullptr);
+    FolderWalk walk;
+    // Level by level, each in the order its folders were found: the walk is breadth-first.
+    QStringList level{folder};
+    while (!level.isEmpty()) {
+        QStringList next;
+        for (qsizetype first = 0; first < level.size(); first += kFoldersAtOnce) {
+            if (keepListing && !keepListing())
+                return walk;
+            const qsizetype count = std::min(kFoldersAtOnce, level.size() - first);
+            std::vector<FolderListing> listings = ListFolders(lister, level, first, count);
+            for (qsizetype i = 0; i < count; ++i) {
+                FolderListing& listing = listings[size_t(i)];
+                walk.files += listing.found.files;
+                walk.notRead += listing.found.notRead;
+                walk.hiddenFolders += listing.found.hiddenFolders;
+                next += listing.subfolders;
+                if (listed)
+                    listed->Keep(level[first + i], std::move(listing.names));
+            }
+        }
+        level = std::move(next);
     }
-    return walker.walk;
+    return walk;
 }

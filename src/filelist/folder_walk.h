@@ -27,7 +27,9 @@ struct FolderWalk
 };
 
 // Walks every folder below `folder` (never through a link to a folder, so a link loop cannot
-// trap it). keepListing, when given, is asked before each folder is listed; false ends the
-// walk with what was found so far. Each folder listed is kept in `listed` when given.
+// trap it); the folders of a level are listed on two threads where there are many.
+// keepListing, when given, is asked on the calling thread before each few folders are listed;
+// false ends the walk with what was found so far. Each folder listed is kept in `listed` when
+// given.
 FolderWalk WalkFolder(const QString& folder, const std::function<bool()>& keepListing = {},
                       CListedFolders* listed = nullptr);

@@ -173,83 +173,86 @@ void CPropertyCache::MoveDamagedAside()
 std::vector<CPropertyCache::Entry> CPropertyCache::Find(const QStringList& paths)
 {
     std::vector<Entry> entries(size_t(paths.size()));
-    // A library's files are looked at on two threads: the looks are most of a list read again.
-    const auto stamp = [&](qsizetype first, qsizetype step) {
-        for (qsizetype i = first; i < paths.size(); i += step) {
+    const auto stamp = [&] {
+        for (qsizetype i = 0; i < paths.size(); ++i) {
             Entry& entry = entries[size_t(i)];
             entry.stamped = os::FileStamp(paths[i], entry.size, entry.modifiedNs);
         }
     };
-    if (paths.size() >= kFewestForTwoThreads) {
-        std::thread other(stamp, 1, 2);
-        stamp(0, 2);
-        other.join();
-    } else {
-        stamp(0, 1);
-    }
-    if (!usable)
-        return entries;
+    // A library's files are looked at on a thread of their own while the table is read: the
+    // two are most of a list read again.
+    std::thread looker;
+    if (usable && paths.size() >= kFewestForTwoThreads)
+        looker = std::thread(stamp);
+    else
+        stamp();
     bool damaged = false;
-    {
-        QSqlDatabase database = QSqlDatabase::database(connection, false);
-        database.transaction();
-        QSqlQuery query(database);
-        query.setForwardOnly(true);
-        const auto take = [&](Entry& entry) {
-            if (query.value(1).toLongLong() != entry.size ||
-                query.value(2).toLongLong() != entry.modifiedNs)
-                return;
-            entry.found = Unpack(query.value(4).toString(), entry.answer);
-            entry.usedDay = query.value(3).toLongLong();
-        };
-        const QString columns =
-            u"SELECT path, size, modified_ns, used_day, texts FROM properties"_s;
-        // A few paths are looked up one by one; counting a large table would cost more.
-        qint64 records = std::numeric_limits<qint64>::max();
-        if (paths.size() >= kFewestForScan) {
-            records = -1;
-            if (query.exec(u"SELECT count(*) FROM properties"_s) && query.next())
-                records = query.value(0).toLongLong();
-        }
-        if (records >= 0 && records <= kScanRecordsPerPath * paths.size()) {
-            // A list read again, or a cache that is still small: one pass over the table.
-            QMultiHash<QString, qsizetype> index; // a path may be listed twice
-            index.reserve(paths.size());
-            for (qsizetype i = 0; i < paths.size(); ++i)
-                index.insert(paths[i], i);
-            if (query.exec(columns)) {
-                while (query.next()) {
-                    const auto [first, last] = index.equal_range(query.value(0).toString());
-                    for (auto at = first; at != last; ++at) {
-                        if (entries[size_t(*at)].stamped)
-                            take(entries[size_t(*at)]);
-                    }
-                }
-            }
-        } else if (records >= 0) {
-            query.prepare(columns + u" WHERE path = ?"_s);
-            for (qsizetype i = 0; i < paths.size(); ++i) {
-                if (!entries[size_t(i)].stamped)
-                    continue;
-                query.bindValue(0, paths[i]);
-                if (!query.exec())
-                    break;
-                if (query.next())
-                    take(entries[size_t(i)]);
-            }
-        }
-        damaged = IsDamage(query.lastError());
-        query.finish();
-        database.commit();
-    }
+    const std::vector<KnownRow> rows = usable ? KnownRows(paths, damaged) : std::vector<KnownRow>();
+    if (looker.joinable())
+        looker.join();
     if (damaged) {
-        for (Entry& entry : entries)
-            entry.found = false;
         Close();
         MoveDamagedAside();
         usable = Open(false);
+        return entries;
+    }
+    for (const KnownRow& row : rows) {
+        Entry& entry = entries[size_t(row.index)];
+        if (entry.stamped && row.size == entry.size && row.modifiedNs == entry.modifiedNs) {
+            entry.found = Unpack(row.texts, entry.answer);
+            entry.usedDay = row.usedDay;
+        }
     }
     return entries;
+}
+
+std::vector<CPropertyCache::KnownRow> CPropertyCache::KnownRows(const QStringList& paths,
+                                                                bool& damaged)
+{
+    std::vector<KnownRow> rows;
+    QSqlDatabase database = QSqlDatabase::database(connection, false);
+    database.transaction();
+    QSqlQuery query(database);
+    query.setForwardOnly(true);
+    const auto keep = [&](qsizetype index) {
+        rows.push_back({index, query.value(1).toLongLong(), query.value(2).toLongLong(),
+                        query.value(3).toLongLong(), query.value(4).toString()});
+    };
+    const QString columns = u"SELECT path, size, modified_ns, used_day, texts FROM properties"_s;
+    // A few paths are looked up one by one; counting a large table would cost more.
+    qint64 records = std::numeric_limits<qint64>::max();
+    if (paths.size() >= kFewestForScan) {
+        records = -1;
+        if (query.exec(u"SELECT count(*) FROM properties"_s) && query.next())
+            records = query.value(0).toLongLong();
+    }
+    if (records >= 0 && records <= kScanRecordsPerPath * paths.size()) {
+        // A list read again, or a cache that is still small: one pass over the table.
+        QMultiHash<QString, qsizetype> index; // a path may be listed twice
+        index.reserve(paths.size());
+        for (qsizetype i = 0; i < paths.size(); ++i)
+            index.insert(paths[i], i);
+        if (query.exec(columns)) {
+            while (query.next()) {
+                const auto [first, last] = index.equal_range(query.value(0).toString());
+                for (auto at = first; at != last; ++at)
+                    keep(*at);
+            }
+        }
+    } else if (records >= 0) {
+        query.prepare(columns + u" WHERE path = ?"_s);
+        for (qsizetype i = 0; i < paths.size(); ++i) {
+            query.bindValue(0, paths[i]);
+            if (!query.exec())
+                break;
+            if (query.next())
+                keep(i);
+        }
+    }
+    damaged = IsDamage(query.lastError());
+    query.finish();
+    database.commit();
+    return rows;
 }
 
 void CPropertyCache::Store(const QStringList& paths, const std::vector<Entry>& entries,

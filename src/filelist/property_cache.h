@@ -80,6 +80,18 @@ public:
     static QString DefaultPath();
 
 private:
+    // A record of one of the paths looked up, as the table holds it.
+    struct KnownRow
+    {
+        qsizetype index = 0; // of the path
+        qint64 size = 0;
+        qint64 modifiedNs = 0;
+        qint64 usedDay = 0;
+        QString texts; // packed
+    };
+
+    // The records of the paths; damaged says the file turned out damaged.
+    std::vector<KnownRow> KnownRows(const QStringList& paths, bool& damaged);
     bool Open(bool retryAfterDamage);
     bool Prepare(QSqlDatabase& database);
     void Close();

@@ -12,7 +12,7 @@ QString SyncSignature(CCoder& coder, int presetIndex, const CSettingsSet& settin
     const CSettingsGeneral& general = settings.general;
     QStringList parts{u"coder=%1"_s.arg(coder.GetName())};
     if (presetIndex >= 0) {
-        const CodecEntry& preset = coder.GetEntries()[presetIndex];
+        const CodecEntry& preset = coder.GetEntries().at(presetIndex);
         parts << u"preset=%1"_s.arg(preset.name) << u"command=%1"_s.arg(preset.commandLine)
               << u"extension=%1"_s.arg(preset.extension);
     }

@@ -169,7 +169,7 @@ bool PlanTrack(CFileInfo& file, const PlannedDecoders& decoders, CCoder* coder, 
         cut.start = FramesAtRate(cut.start, file.sampleRate, limited.sampleRate);
         cut.end = cut.end < 0 ? -1 : FramesAtRate(cut.end, file.sampleRate, limited.sampleRate);
     }
-    const CodecEntry entry = coder->GetEntries()[presetIndex];
+    const CodecEntry entry = coder->GetEntries().at(presetIndex);
     if (!AssignCoder(coder, file) || !PrepareCoder(file, entry.commandLine, outputFolder, naming))
         return false;
     if (chain.verifyLossless)

@@ -201,7 +201,7 @@ const CDecoder* DecoderOf(const QString& path, const PlannedDecoders& decoders,
 {
     const QString extension = ExtensionPart(CleanedPath(path)).toLower();
     for (const auto& decoder : decoders) {
-        for (const CodecEntry& candidate : decoder->GetEntries()) {
+        for (const CodecEntry& candidate : std::as_const(decoder->GetEntries())) {
             if (candidate.extension == extension) {
                 if (entry)
                     *entry = &candidate;
@@ -302,7 +302,7 @@ bool PrepareCoder(CFileInfo& file, const QString& commandTemplate, const QString
     }
     // The output takes the extension of the coder's first preset, whatever preset was chosen.
     values.outputPath =
-        ResultPathOf(file, outputFolder, job.GetEntries().first().extension, naming);
+        ResultPathOf(file, outputFolder, job.GetEntries().constFirst().extension, naming);
 
     QString parameters;
     if (!ExpandTemplate(commandTemplate, parameters, values))
@@ -391,7 +391,7 @@ void AddVerification(CCoder& coder, const PlannedDecoders& decoders, const QStri
     coder.verification.reset();
     if (!coder.lossless || coder.GetEntries().isEmpty())
         return;
-    const QString extension = coder.GetEntries().first().extension;
+    const QString extension = coder.GetEntries().constFirst().extension;
     if (SourceTypeOf(extension) == kSourceWav) {
         coder.verification = ResultVerification{nullptr, {}, sourceMd5};
         return;
@@ -419,7 +419,7 @@ bool PlanFile(CFileInfo& file, const PlannedDecoders& decoders, CCoder* coder, i
             file.coder->decoder = nullptr;
         file.decoder.reset();
         file.decoderInput.clear();
-        const CodecEntry entry = coder->GetEntries()[presetIndex];
+        const CodecEntry entry = coder->GetEntries().at(presetIndex);
         AssignCoder(coder, file);
         PrepareCoder(file, entry.commandLine, outputFolder, naming);
         file.presetName = entry.name;
@@ -438,7 +438,7 @@ bool PlanFile(CFileInfo& file, const PlannedDecoders& decoders, CCoder* coder, i
         AssignCoder(nullptr, file);
         file.presetName.clear();
     } else if (usable) {
-        const CodecEntry entry = coder->GetEntries()[presetIndex];
+        const CodecEntry entry = coder->GetEntries().at(presetIndex);
         AssignCoder(coder, file);
         PrepareCoder(file, entry.commandLine, outputFolder, naming);
         file.presetName = entry.name;

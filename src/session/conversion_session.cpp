@@ -7,6 +7,7 @@
 #include "planning/job_order.h"
 #include "planning/job_planning.h"
 #include "planning/output_tree.h"
+#include "planning/plan_files.h"
 #include "report/run_report.h"
 #include "run/core.h"
 #include "session/made_another_way.h"
@@ -163,7 +164,24 @@ QList<int> CConversionSession::Plan(const QList<int>& indexes, CCoder* coder, in
         settings.general.directInput != 0 && !LoudnessNeedsDecodedAudio(ReplayGain());
     const AudioChain chain = Chain();
 
-    QList<int> planned;
+    CCoder* used = decodeOnly ? nullptr : coder;
+    QSet<int> planned;
+    const auto conclude = [&](int index, bool plannedNow) {
+        const CFileInfo& file = *files[size_t(index)].file;
+        if (!plannedNow || (!file.coder && !file.decoder)) {
+            LeaveOut(index, LeftOutCause::NoDecoder);
+            return;
+        }
+        files[size_t(index)].madeWith = madeWith;
+        SetState(index, FileState::Planned);
+        planned.insert(index);
+    };
+    // Files that are neither copied nor an image's tracks are planned together at the end,
+    // where their names do not depend on the order.
+    const bool apart = PlannedApart(naming);
+    std::vector<CFileInfo*> plain;
+    std::vector<int> plainAt;
+    QStringList plainFolders;
     for (int index : targets) {
         FileRecord& record = files[size_t(index)];
         CFileInfo& file = *record.file;
@@ -172,29 +190,36 @@ QList<int> CConversionSession::Plan(const QList<int>& indexes, CCoder* coder, in
                            file.folder, naming.pattern);
         record.failedRun.reset();
         record.inPlace = false;
-        CCoder* used = decodeOnly ? nullptr : coder;
         bool plannedNow = false;
         if (used && PlanByCopyRules(index, *used, presetIndex, folder, naming, plannedNow)) {
             if (plannedNow) {
                 record.madeWith = CopySignature();
                 SetState(index, FileState::Planned);
-                planned << index;
+                planned.insert(index);
             }
-            continue;
+        } else if (file.track) {
+            conclude(index, PlanTrack(file, decoders, used, presetIndex, folder, decodeOnly, naming,
+                                      tempFolder, chain));
+        } else if (!apart) {
+            conclude(index, PlanFile(file, decoders, used, presetIndex, folder, decodeOnly,
+                                     directInput, naming, tempFolder, chain));
+        } else {
+            plain.push_back(&file);
+            plainAt.push_back(index);
+            plainFolders << folder;
         }
-        plannedNow = file.track ? PlanTrack(file, decoders, used, presetIndex, folder, decodeOnly,
-                                            naming, tempFolder, chain)
-                                : PlanFile(file, decoders, used, presetIndex, folder, decodeOnly,
-                                           directInput, naming, tempFolder, chain);
-        if (!plannedNow || (!file.coder && !file.decoder)) {
-            LeaveOut(index, LeftOutCause::NoDecoder);
-            continue;
-        }
-        record.madeWith = madeWith;
-        SetState(index, FileState::Planned);
-        planned << index;
     }
-    return planned;
+    const std::vector<char> plainPlanned =
+        PlanFiles(plain, plainFolders, decoders, used, presetIndex, decodeOnly, directInput, naming,
+                  tempFolder, chain);
+    for (size_t k = 0; k < plain.size(); ++k)
+        conclude(plainAt[k], plainPlanned[k] != 0);
+    QList<int> inOrder;
+    for (int index : targets) {
+        if (planned.contains(index))
+            inOrder << index;
+    }
+    return inOrder;
 }
 
 void CConversionSession::Reset(const QList<int>& indexes)

@@ -62,6 +62,8 @@ public:
 
     // Opens (or creates) the copy's record; a dry run creates none. False with the reason.
     bool OpenRecord(bool dryRun, QString* error);
+    // Closes the record (each result was written to it as it came).
+    void CloseRecord() { record.reset(); }
     // The snapshot, when given, is the record and the copy as they were read a moment ago
     // (while the library was read); otherwise the record is read now.
     SyncPlan Plan(const QStringList& roots, const QString& settings, bool deleteGone,

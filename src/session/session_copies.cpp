@@ -24,7 +24,7 @@ bool CConversionSession::PlanByCopyRules(int index, CCoder& coder, int presetInd
     if (presetIndex < 0 || presetIndex >= coder.GetEntries().size())
         return false;
     CFileInfo& file = *files[size_t(index)].file;
-    const QString extension = coder.GetEntries()[presetIndex].extension;
+    const QString extension = coder.GetEntries().at(presetIndex).extension;
     const CopyChoice choice = ChooseCopy(file, coder, extension, CopyRulesOf(settings.general));
     switch (choice) {
     case CopyChoice::Convert:
