@@ -126,10 +126,21 @@ QList<QPair<QString, QString>> ResultFoldersOf(const QList<const CFileInfo*>& fi
 {
     QList<QPair<QString, QString>> pairs;
     QSet<QPair<QString, QString>> seen;
+    const auto folderPart = [](const QString& path) {
+        return QStringView(path).left(std::max<qsizetype>(path.lastIndexOf(u'/'), 0));
+    };
+    // A folder's files come one after another: the file before says most of them.
+    QString lastSource;
+    QString lastResult;
     for (const CFileInfo* file : files) {
         const QString result = file->PlannedResult();
         if (result.isEmpty())
             continue;
+        if (!lastSource.isEmpty() && folderPart(file->path) == folderPart(lastSource) &&
+            folderPart(result) == folderPart(lastResult))
+            continue;
+        lastSource = file->path;
+        lastResult = result;
         const QPair<QString, QString> pair{AbsoluteFolderOf(file->path), AbsoluteFolderOf(result)};
         if (seen.contains(pair))
             continue;

@@ -386,22 +386,41 @@ bool AddLimiter(CFileInfo& file, const AudioChain& chain, const QString& tempFol
     return true;
 }
 
-void AddVerification(CCoder& coder, const PlannedDecoders& decoders, const QString& sourceMd5)
+std::optional<ResultVerification> VerificationOf(CCoder& coder, const PlannedDecoders& decoders)
 {
-    coder.verification.reset();
     if (!coder.lossless || coder.GetEntries().isEmpty())
-        return;
+        return std::nullopt;
     const QString extension = coder.GetEntries().constFirst().extension;
-    if (SourceTypeOf(extension) == kSourceWav) {
-        coder.verification = ResultVerification{nullptr, {}, sourceMd5};
-        return;
-    }
+    if (SourceTypeOf(extension) == kSourceWav)
+        return ResultVerification{nullptr, {}, {}};
     const CodecEntry* entry = nullptr;
     const CDecoder* decoder = DecoderOf(u"result."_s + extension, decoders, &entry);
-    if (decoder)
-        coder.verification =
-            ResultVerification{std::make_shared<CDecoder>(*decoder), entry->commandLine, sourceMd5};
+    if (!decoder)
+        return std::nullopt;
+    return ResultVerification{std::make_shared<CDecoder>(*decoder), entry->commandLine, {}};
 }
+
+void AddVerification(CCoder& coder, const PlannedDecoders& decoders, const QString& sourceMd5)
+{
+    coder.verification = VerificationOf(coder, decoders);
+    if (coder.verification)
+        coder.verification->sourceMd5 = sourceMd5;
+}
+
+namespace {
+
+void Verify(CCoder& coder, const AudioChain& chain, const PlannedDecoders& decoders,
+            const QString& sourceMd5)
+{
+    if (!chain.verification) {
+        AddVerification(coder, decoders, sourceMd5);
+        return;
+    }
+    coder.verification = chain.verification;
+    coder.verification->sourceMd5 = sourceMd5;
+}
+
+} // namespace
 
 bool PlanFile(CFileInfo& file, const PlannedDecoders& decoders, CCoder* coder, int presetIndex,
               const QString& outputFolder, bool decodeOnly, bool directInput,
@@ -424,7 +443,7 @@ bool PlanFile(CFileInfo& file, const PlannedDecoders& decoders, CCoder* coder, i
         PrepareCoder(file, entry.commandLine, outputFolder, naming);
         file.presetName = entry.name;
         if (chain.verifyLossless)
-            AddVerification(*file.coder, decoders, FlacSamplesMd5(file));
+            Verify(*file.coder, chain, decoders, FlacSamplesMd5(file));
         return true;
     }
     const bool decoded =
@@ -443,7 +462,7 @@ bool PlanFile(CFileInfo& file, const PlannedDecoders& decoders, CCoder* coder, i
         PrepareCoder(file, entry.commandLine, outputFolder, naming);
         file.presetName = entry.name;
         if (chain.verifyLossless)
-            AddVerification(*file.coder, decoders);
+            Verify(*file.coder, chain, decoders, {});
     }
     return usable;
 }

@@ -91,6 +91,9 @@ struct AudioChain
     QString limiterProgram;
     // A lossless coder's result is decoded again and compared with what the coder read.
     bool verifyLossless = false;
+    // Made once a plan (VerificationOf), so that its jobs share one copy of the decoder; when
+    // not set, each job gets its own.
+    std::optional<ResultVerification> verification;
 };
 
 // Brings the file's audio within the limits: sox reads the decoder's WAV (or the WAV source)
@@ -102,6 +105,8 @@ bool AddLimiter(CFileInfo& file, const AudioChain& chain, const QString& tempFol
 // none); no verification when no decoder reads the result's format.
 // `sourceMd5`: what the source's STREAMINFO says of its samples, when the coder reads it itself.
 void AddVerification(CCoder& coder, const PlannedDecoders& decoders, const QString& sourceMd5 = {});
+// The verification AddVerification gives the coder's jobs, without the source's MD5.
+std::optional<ResultVerification> VerificationOf(CCoder& coder, const PlannedDecoders& decoders);
 
 // Plans both runs of a file the way Apply does: its decoder, then (unless decodeOnly) the coder
 // with the preset at presetIndex; with directInput, a coder that reads the source itself gets

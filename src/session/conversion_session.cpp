@@ -162,7 +162,9 @@ QList<int> CConversionSession::Plan(const QList<int>& indexes, CCoder* coder, in
         naming.numberedAgainst = &takenNames;
     const bool directInput =
         settings.general.directInput != 0 && !LoudnessNeedsDecodedAudio(ReplayGain());
-    const AudioChain chain = Chain();
+    AudioChain chain = Chain();
+    if (chain.verifyLossless && coder && !decodeOnly)
+        chain.verification = VerificationOf(*coder, decoders);
 
     CCoder* used = decodeOnly ? nullptr : coder;
     QSet<int> planned;
