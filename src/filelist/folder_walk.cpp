@@ -3,10 +3,10 @@
 #include "foundation/listed_folders.h"
 #include "foundation/os.h"
 #include "foundation/path_helpers.h"
+#include "foundation/two_stripes.h"
 
 #include <QStringDecoder>
 #include <algorithm>
-#include <thread>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -137,13 +137,7 @@ std::vector<FolderListing> ListFolders(const CFolderLister& lister, const QStrin
         for (qsizetype i = from; i < count; i += step)
             listings[size_t(i)] = lister.List(folders[first + i]);
     };
-    if (count < kFewestForTwoThreads) {
-        stripe(0, 1);
-        return listings;
-    }
-    std::thread other(stripe, 1, 2);
-    stripe(0, 2);
-    other.join();
+    InTwoStripes(count >= kFewestForTwoThreads, stripe);
     return listings;
 }
 

@@ -1,6 +1,6 @@
 #include "planning/plan_files.h"
 
-#include <thread>
+#include "foundation/two_stripes.h"
 
 namespace {
 
@@ -25,12 +25,6 @@ std::vector<char> PlanFiles(const std::vector<CFileInfo*>& files, const QStringL
             planned[k] = PlanFile(*files[k], decoders, coder, presetIndex, folders[qsizetype(k)],
                                   decodeOnly, directInput, naming, tempFolder, chain);
     };
-    if (!PlannedApart(naming) || files.size() < kFewestForTwoThreads) {
-        stripe(0, 1);
-        return planned;
-    }
-    std::thread other(stripe, 1, 2);
-    stripe(0, 2);
-    other.join();
+    InTwoStripes(PlannedApart(naming) && files.size() >= kFewestForTwoThreads, stripe);
     return planned;
 }
