@@ -1,5 +1,6 @@
 #include "foundation/os.h"
 #include "planning/job_planning.h"
+#include "planning/plan_files.h"
 #include "planning/planned_jobs.h"
 #include "support/environment_scope.h"
 
@@ -61,7 +62,7 @@ bool Plan(CFileInfo& file, const PlannedDecoders& decoders, CCoder* coder,
 
 const QRegularExpression kTempName(u"^orv[0-9A-F]{8}\\.wav$"_s);
 
-TEST(JobPlanningTest, FlacSourceIsDecodedToATemporaryWavThatTheCoderReads)
+TEST(JobPlanningTest, FlacSourcesAreDecodedToTemporaryWavsThatTheirCodersRead)
 {
     PlannedDecoders decoders;
     decoders.push_back(DecoderFor(u"flac"_s, {u"flac"_s}));
@@ -89,6 +90,35 @@ TEST(JobPlanningTest, FlacSourceIsDecodedToATemporaryWavThatTheCoderReads)
         EXPECT_EQ(GetCoderCommandLine(*file), u"-q \"%1\" \"%2\""_s.arg(wav, output));
         EXPECT_EQ(file->presetName, u"preset mp3"_s);
     }
+
+    // A library's many files are planned on two threads: each still gets a WAV of its own,
+    // read by its own coder, and the plan's one verifying decoder.
+    auto flac = CoderFor({u"flac"_s});
+    flac->lossless = true;
+    std::vector<std::unique_ptr<CFileInfo>> many;
+    std::vector<CFileInfo*> files;
+    QStringList folders;
+    for (int i = 0; i < 300; ++i) {
+        many.push_back(Source(u"/m/%1.flac"_s.arg(i)));
+        files.push_back(many.back().get());
+        folders << u"/out/"_s;
+    }
+    AudioChain chain;
+    chain.verifyLossless = true;
+    chain.verification = VerificationOf(*flac, decoders);
+    ASSERT_TRUE(chain.verification && chain.verification->decoder);
+    const std::vector<char> planned =
+        PlanFiles(files, folders, decoders, flac.get(), 0, false, false, {}, {}, chain);
+    QSet<QString> wavs;
+    for (int i = 0; i < 300; ++i) {
+        const CFileInfo& file = *files[size_t(i)];
+        ASSERT_TRUE(planned[size_t(i)] && file.decoder && file.coder) << i;
+        wavs.insert(file.decoder->GetTempFile());
+        EXPECT_EQ(file.coder->GetInputFile(), file.decoder->GetTempFile());
+        EXPECT_EQ(file.outputPath, u"/out/%1.flac"_s.arg(i));
+        EXPECT_EQ(file.coder->verification->decoder, chain.verification->decoder);
+    }
+    EXPECT_EQ(wavs.size(), 300);
 }
 
 TEST(JobPlanningTest, DecodeOnlyWritesTheWavAsTheResult)
