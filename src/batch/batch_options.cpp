@@ -52,7 +52,6 @@ constexpr COverride kOverrides[] = {
     {u"convert-same-format", &CBatchOptions::copySameFormat, 0},
 };
 
-// The device limits: each word on the line and the setting's number it stands for.
 // An option that takes one of a few words, each standing for a number of the setting.
 struct CChoice
 {
@@ -65,38 +64,17 @@ struct CChoice
 
 const QList<CChoice>& Choices()
 {
+    // A row an option: the table reads as the options do.
+    // clang-format off
     static const QList<CChoice> choices = {
-        {u"replaygain",
-         u"scope",
-         &CBatchOptions::replayGain,
-         {u"off"_s, u"track"_s, u"album"_s},
-         {0, 1, 2}},
-        {u"cue-gaps",
-         u"place",
-         &CBatchOptions::cueGaps,
-         {u"previous"_s, u"own"_s, u"none"_s},
-         {0, 1, 2}},
-        {u"lossy",
-         u"rule",
-         &CBatchOptions::lossy,
-         {u"convert"_s, u"copy"_s, u"leave-out"_s},
-         {0, 1, 2}},
-        {u"max-rate",
-         u"limit",
-         &CBatchOptions::maxSampleRate,
-         {u"keep"_s, u"96"_s, u"48"_s, u"44.1"_s},
-         {0, 96000, 48000, 44100}},
-        {u"max-bits",
-         u"limit",
-         &CBatchOptions::maxBitDepth,
-         {u"keep"_s, u"24"_s, u"16"_s},
-         {0, 24, 16}},
-        {u"channels",
-         u"limit",
-         &CBatchOptions::channels,
-         {u"keep"_s, u"stereo"_s, u"mono"_s},
-         {0, 2, 1}},
+        {u"replaygain", u"scope", &CBatchOptions::replayGain, {u"off"_s, u"track"_s, u"album"_s}, {0, 1, 2}},
+        {u"cue-gaps", u"place", &CBatchOptions::cueGaps, {u"previous"_s, u"own"_s, u"none"_s}, {0, 1, 2}},
+        {u"lossy", u"rule", &CBatchOptions::lossy, {u"convert"_s, u"copy"_s, u"leave-out"_s}, {0, 1, 2}},
+        {u"max-rate", u"limit", &CBatchOptions::maxSampleRate, {u"keep"_s, u"96"_s, u"48"_s, u"44.1"_s}, {0, 96000, 48000, 44100}},
+        {u"max-bits", u"limit", &CBatchOptions::maxBitDepth, {u"keep"_s, u"24"_s, u"16"_s}, {0, 24, 16}},
+        {u"channels", u"limit", &CBatchOptions::channels, {u"keep"_s, u"stereo"_s, u"mono"_s}, {0, 2, 1}},
     };
+    // clang-format on
     return choices;
 }
 

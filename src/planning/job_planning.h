@@ -5,6 +5,7 @@
 #include "planning/device_limits.h"
 #include "planning/file_info.h"
 #include "planning/name_pattern.h"
+#include "planning/temporary_files.h"
 
 #include <QList>
 #include <QSet>
@@ -13,7 +14,8 @@
 #include <vector>
 
 // Planning of each source file's decoder and coder runs: which programs run, with which
-// command lines, and which files they read and write. Runs on the user-interface thread.
+// command lines, and which files they read and write. Runs on the thread that plans (PlanFiles
+// may share a plan's files with a second one).
 
 using PlannedDecoders = std::vector<std::unique_ptr<CDecoder>>;
 
@@ -36,23 +38,10 @@ struct ResultNaming
 QString ResultPathOf(const CFileInfo& file, const QString& outputFolder, const QString& extension,
                      const ResultNaming& naming);
 
-// The prefix of every intermediate WAV name.
-inline constexpr const char16_t* kTempFilePrefix = u"orv";
-
 // Fills the values of one run from the file. The output path is the source path with the
 // extension of the coder's first entry when the file has a coder job. False (values partly
 // filled) when that coder has no entry.
 bool FillTemplateValues(TemplateValues& values, const CFileInfo& file);
-
-// A fresh name "orv" + eight hex digits + extension in the folder: never an existing file,
-// never a name this process handed out before. Empty when no such name could be found.
-QString MakeTempFileName(const QString& folder, const QString& extension);
-
-// A hidden name beside the result, ".orv" + eight hex digits + the result's extension (kept
-// last: encoders choose the format by it), under which the result is written until it is
-// whole. Never an existing file nor a name handed out before; listed in the instance session
-// at once. Empty when no such name could be found.
-QString MakeTemporaryOutputName(const QString& outputPath);
 
 // Plans the file's decoder run with the first decoder whose entry handles its extension.
 // In decode-only mode the WAV is the result (beside the source or in outputFolder), otherwise
@@ -125,21 +114,6 @@ bool ResetJobs(CFileInfo& file);
 
 QString GetDecoderCommandLine(const CFileInfo& file);
 QString GetCoderCommandLine(const CFileInfo& file);
-
-// Where the intermediate WAVs of the files go: the user's runtime folder (XDG_RUNTIME_DIR, a
-// memory-backed tmpfs on systemd systems, which spares the disk a write and a read of each WAV)
-// when it has room for the largest WAVs that `slots` runs may hold at once, with a margin; else
-// the system temporary folder. The front end that plans keeps the choice and hands it to
-// PlanFile: two plannings in one process never see each other's.
-QString ChooseTempFolder(const QList<const CFileInfo*>& files, int slots);
-
-// The size of the WAV a decoder writes for the file, from its length and format, generously
-// (a decoder may widen samples); -1 when the properties do not tell it.
-qint64 EstimatedWavBytes(const CFileInfo& file);
-
-// True when freeBytes hold the `slots` largest of the WAVs with a margin. An unknown size (-1)
-// never fits.
-bool HoldsLargestWavs(qint64 freeBytes, QList<qint64> wavBytes, int slots);
 
 // The path a file is known by once links and dot components are resolved; a file that does
 // not exist yet is resolved through its folder. Empty for an empty path.
